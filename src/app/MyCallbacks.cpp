@@ -1,0 +1,42 @@
+#include "app/MyCallbacks.h"
+
+#include "app/MyAppContext.h"
+#include "platform/PostTarget.h"
+
+void MyCallbacks::Post(std::unique_ptr<MyMainWindowMessageBase> message) {
+    // The window handle is read at the moment of posting. A message that cannot be posted (no window
+    // yet) is released here instead of being lost.
+    platform::PostTarget* target = context->mainWindowHandle.load();
+    if (!target)
+        return;
+    auto* raw = message.release();
+    if (!target->Post({WM_USER_MESSAGE, reinterpret_cast<std::uintptr_t>(raw), 0}))
+        delete raw;
+}
+
+std::unique_ptr<MyOwnerWindowMessageBase> MyCallbacks::Receive(std::uintptr_t wParam) {
+    return std::unique_ptr<MyOwnerWindowMessageBase>(reinterpret_cast<MyOwnerWindowMessageBase*>(wParam));
+}
+
+void MyCallbacks::PlayEvent(std::int32_t event) {
+    Post(std::make_unique<MyMainWindowMessage_PlayEventCallback>(event));
+}
+
+void MyCallbacks::PlayPos(float position) { Post(std::make_unique<MyMainWindowMessage_PlayPosCallback>(position)); }
+
+void MyCallbacks::StreamInfo(const StationInfoData* station, const StreamInfoData* stream,
+                             const std::vector<TrackInfo>* trackList) {
+    Post(std::make_unique<MyMainWindowMessage_StreamInfoCallback>(station, stream, trackList));
+}
+
+void MyCallbacks::StreamChat(const StreamInfoData* stream, const std::vector<StreamChatRow>* chatRows) {
+    Post(std::make_unique<MyMainWindowMessage_StreamChatCallback>(stream, chatRows));
+}
+
+void MyCallbacks::NewApplicationVersion(std::uint32_t version) {
+    Post(std::make_unique<MyMainWindowMessage_NewApplicationVersionCallback>(version));
+}
+
+void MyCallbacks::StationInfo(const StationInfoData* station) {
+    Post(std::make_unique<MyMainWindowMessage_StationInfoCallback>(station));
+}

@@ -1,0 +1,90 @@
+#pragma once
+// How the worker threads report to the user-interface thread: each operation posts one callback
+// message to the main window as window message WM_USER, with the message's address as wParam. The
+// message belongs to the user-interface thread from the moment it is posted.
+
+#include "app/MyMessageBase.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+struct MyAppContext;
+struct StationInfoData;
+struct StreamInfoData;
+struct TrackInfo;
+class StreamChatRow;
+
+constexpr std::uint32_t WM_USER_MESSAGE = 0x0400; // WM_USER
+
+class MyCallbacks {
+public:
+    class MyMainWindowMessageBase : public MyOwnerWindowMessageBase {
+    public:
+        using MyOwnerWindowMessageBase::MyOwnerWindowMessageBase;
+    };
+
+    enum MessageType : std::int32_t {
+        MessageType_PlayEvent = 0,
+        MessageType_PlayPos = 1,
+        MessageType_StreamInfo = 2,
+        MessageType_StreamChat = 3,
+        MessageType_NewApplicationVersion = 4,
+        MessageType_StationInfo = 5,
+    };
+
+    struct MyMainWindowMessage_PlayEventCallback : MyMainWindowMessageBase {
+        explicit MyMainWindowMessage_PlayEventCallback(std::int32_t event)
+            : MyMainWindowMessageBase(MessageType_PlayEvent), event(event) {}
+        std::int32_t event; // 0 playing, 1 stopped, 2 paused
+    };
+    struct MyMainWindowMessage_PlayPosCallback : MyMainWindowMessageBase {
+        explicit MyMainWindowMessage_PlayPosCallback(float position)
+            : MyMainWindowMessageBase(MessageType_PlayPos), position(position) {}
+        float position; // fraction 0 to 1
+    };
+    struct MyMainWindowMessage_StreamInfoCallback : MyMainWindowMessageBase {
+        MyMainWindowMessage_StreamInfoCallback(const StationInfoData* station, const StreamInfoData* stream,
+                                               const std::vector<TrackInfo>* trackList)
+            : MyMainWindowMessageBase(MessageType_StreamInfo), station(station), stream(stream),
+              trackList(trackList) {}
+        const StationInfoData* station;
+        const StreamInfoData* stream;
+        const std::vector<TrackInfo>* trackList; // may be null
+    };
+    struct MyMainWindowMessage_StreamChatCallback : MyMainWindowMessageBase {
+        MyMainWindowMessage_StreamChatCallback(const StreamInfoData* stream,
+                                               const std::vector<StreamChatRow>* chatRows)
+            : MyMainWindowMessageBase(MessageType_StreamChat), stream(stream), chatRows(chatRows) {}
+        const StreamInfoData* stream;
+        const std::vector<StreamChatRow>* chatRows; // may be null
+    };
+    struct MyMainWindowMessage_NewApplicationVersionCallback : MyMainWindowMessageBase {
+        explicit MyMainWindowMessage_NewApplicationVersionCallback(std::uint32_t version)
+            : MyMainWindowMessageBase(MessageType_NewApplicationVersion), version(version) {}
+        std::uint32_t version;
+    };
+    struct MyMainWindowMessage_StationInfoCallback : MyMainWindowMessageBase {
+        explicit MyMainWindowMessage_StationInfoCallback(const StationInfoData* station)
+            : MyMainWindowMessageBase(MessageType_StationInfo), station(station) {}
+        const StationInfoData* station;
+    };
+
+    explicit MyCallbacks(MyAppContext* context) : context(context) {}
+
+    void PlayEvent(std::int32_t event);
+    void PlayPos(float position);
+    void StreamInfo(const StationInfoData* station, const StreamInfoData* stream,
+                    const std::vector<TrackInfo>* trackList);
+    void StreamChat(const StreamInfoData* stream, const std::vector<StreamChatRow>* chatRows);
+    void NewApplicationVersion(std::uint32_t version);
+    void StationInfo(const StationInfoData* station);
+
+    // Takes back ownership of a message received as the wParam of WM_USER.
+    static std::unique_ptr<MyOwnerWindowMessageBase> Receive(std::uintptr_t wParam);
+
+private:
+    void Post(std::unique_ptr<MyMainWindowMessageBase> message);
+
+    MyAppContext* context;
+};
