@@ -1,0 +1,83 @@
+#pragma once
+// Messages to the network thread. Each sending operation allocates one, fills it and queues it with
+// QueueMessage; only type 5 owns something (the record it carries).
+
+#include "app/MyMessageBase.h"
+#include "net/StationConnectionData.h"
+
+#include <cstdint>
+#include <memory>
+
+class MyNetworkHandlerMessage : public MyMessageBase {
+public:
+    using MyMessageBase::MyMessageBase;
+};
+
+enum NetworkHandlerMessageType : std::int32_t {
+    NetworkHandlerMessageType_GetStreamData = 0,
+    NetworkHandlerMessageType_GetTrackInfoList = 1,
+    NetworkHandlerMessageType_GetStreamChatRowList = 2,
+    NetworkHandlerMessageType_GetStationInfo = 3,
+    NetworkHandlerMessageType_GetStationsConnectionData = 4,
+    NetworkHandlerMessageType_AddStationConnectionData = 5,
+    NetworkHandlerMessageType_GetApplicationUpdateInfo = 6,
+    NetworkHandlerMessageType_GetApplicationUpdateDownload = 7,
+};
+
+// Bytes the media thread asks for in one stream-data request.
+constexpr std::int32_t kStreamDataRequestLength = 524288; // 0x80000
+
+struct MyNetworkHandlerMessage_GetStreamData : MyNetworkHandlerMessage {
+    MyNetworkHandlerMessage_GetStreamData(std::int32_t stationId, std::int32_t streamId, std::int32_t requestNumber,
+                                          std::uint64_t startOffset, std::int32_t length = kStreamDataRequestLength)
+        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetStreamData), stationId(stationId), streamId(streamId),
+          requestNumber(requestNumber), startOffset(startOffset), length(length) {}
+    std::int32_t stationId;
+    std::int32_t streamId;
+    std::int32_t requestNumber;
+    std::uint64_t startOffset; // bytes
+    std::int32_t length;       // bytes
+};
+
+struct MyNetworkHandlerMessage_GetTrackInfoList : MyNetworkHandlerMessage {
+    MyNetworkHandlerMessage_GetTrackInfoList(std::int32_t stationId, std::int32_t streamId)
+        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetTrackInfoList), stationId(stationId),
+          streamId(streamId) {}
+    std::int32_t stationId;
+    std::int32_t streamId;
+};
+
+struct MyNetworkHandlerMessage_GetStreamChatRowList : MyNetworkHandlerMessage {
+    MyNetworkHandlerMessage_GetStreamChatRowList(std::int32_t stationId, std::int32_t streamId)
+        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetStreamChatRowList), stationId(stationId),
+          streamId(streamId) {}
+    std::int32_t stationId;
+    std::int32_t streamId;
+};
+
+struct MyNetworkHandlerMessage_GetStationInfo : MyNetworkHandlerMessage {
+    explicit MyNetworkHandlerMessage_GetStationInfo(std::int32_t stationId)
+        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetStationInfo), stationId(stationId) {}
+    std::int32_t stationId;
+};
+
+struct MyNetworkHandlerMessage_GetStationsConnectionData : MyNetworkHandlerMessage {
+    MyNetworkHandlerMessage_GetStationsConnectionData()
+        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetStationsConnectionData) {}
+};
+
+struct MyNetworkHandlerMessage_AddStationConnectionData : MyNetworkHandlerMessage {
+    explicit MyNetworkHandlerMessage_AddStationConnectionData(std::unique_ptr<StationConnectionData> data)
+        : MyNetworkHandlerMessage(NetworkHandlerMessageType_AddStationConnectionData), data(std::move(data)) {}
+    std::unique_ptr<StationConnectionData> data; // ownership passes to the network thread
+};
+
+struct MyNetworkHandlerMessage_GetApplicationUpdateInfo : MyNetworkHandlerMessage {
+    MyNetworkHandlerMessage_GetApplicationUpdateInfo()
+        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetApplicationUpdateInfo) {}
+};
+
+struct MyNetworkHandlerMessage_GetApplicationUpdateDownload : MyNetworkHandlerMessage {
+    MyNetworkHandlerMessage_GetApplicationUpdateDownload()
+        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetApplicationUpdateDownload) {}
+};

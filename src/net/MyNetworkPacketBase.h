@@ -1,0 +1,101 @@
+#pragma once
+// One server exchange: its own TCP connection, exactly one HTTP/1.1 GET request, the response headers
+// collected, the body (chunked transfer coding removed) handed to the concrete class's parser, then the
+// end. No connection reuse, redirects, time-outs or retries. Everything here runs on the network thread.
+//
+// Life: constructed by the network thread from a message; its event added to the thread's wait handles;
+// DoConnect; kConnect -> Connected; kWrite -> SendRequest -> ReceivingHeaders; kRead -> headers ->
+// ReceivingData -> HandleData until the parser has its result and calls Disconnect(NETWORKERROR_NONE), or
+// the peer closes or an error ends it. HandleNetworkEvent answering false means the exchange is over (its
+// socket closed); the network thread then deletes it.
+
+#include "net/NetworkError.h"
+#include "net/StationConnectionData.h"
+#include "platform/Event.h"
+#include "platform/Socket.h"
+
+#include <cstdint>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+struct MyAppContext;
+
+// Exchange type numbers, fixed by each concrete constructor.
+enum NetworkPacketType : std::int32_t {
+    NetworkPacketType_RequestStreamData = 0,
+    NetworkPacketType_RequestTrackInfoList = 1,
+    NetworkPacketType_RequestStreamChatRowList = 2,
+    NetworkPacketType_RequestStationInfo = 3,
+    NetworkPacketType_RequestStationsConnectionData = 4,
+    NetworkPacketType_RequestApplicationUpdateInfo = 5,
+    NetworkPacketType_RequestApplicationUpdateDownload = 6,
+};
+
+class MyNetworkPacketBase {
+public:
+    static constexpr std::size_t kReceiveBufferSize = 16384;
+    static constexpr std::size_t kMaxHeaderLines = 20;
+    static constexpr int kProgramVersion = 19;
+
+    MyNetworkPacketBase(MyAppContext* context, std::int32_t type);
+    virtual ~MyNetworkPacketBase();
+    MyNetworkPacketBase(const MyNetworkPacketBase&) = delete;
+    MyNetworkPacketBase& operator=(const MyNetworkPacketBase&) = delete;
+
+    // Slot 1: builds the request text and sends it; false when it could not be sent whole.
+    virtual bool SendRequest() = 0;
+    // Slot 2: offered the de-chunked body bytes at the front of the receive buffer. Answers the count of
+    // bytes consumed (whole records only), 0 when it needs more, or -1 to stop parsing.
+    virtual int HandleData(const char* data, int length) = 0;
+    // Slot 3: reports the error's box, closes the socket, sets RequestStatus_Disconnected. Concrete classes
+    // call this base version first, then release partial results and send what their Part names.
+    virtual void Disconnect(NetworkError error);
+
+    // Starts the connection; called once, after the event was added to the wait handles.
+    bool DoConnect();
+    // Called each time the event is signalled; false when the exchange is over.
+    bool HandleNetworkEvent();
+
+    std::int32_t type() const { return type_; }
+    platform::Event& event() { return event_; }
+    RequestStatus requestStatus() const { return requestStatus_; }
+    const std::vector<std::string>& headerLines() const { return headerLines_; }
+    bool chunked() const { return chunked_; }
+    bool connected() const { return clientSocket_.valid(); }
+
+protected:
+    // The common request skeleton: "GET " base path, `pathAndQuery`, then `normalTail` or, in debug mode,
+    // `debugTail`, then the HOST, User-Agent and Connection lines and the empty line. Sends it once.
+    bool SendRequestText(const std::string& pathAndQuery, const char* normalTail, const char* debugTail);
+    // The text SendRequestText sends, for tests and for the classes' own use.
+    std::string ComposeRequest(const std::string& pathAndQuery, const char* normalTail, const char* debugTail) const;
+    bool debugMode() const;
+
+    MyAppContext* context;
+    // Borrowed from the network thread's station table (station requests, kept alive by a shared owner),
+    // or owned by the exchange (directory and update requests).
+    std::shared_ptr<const StationConnectionData> connectionData;
+    std::uint8_t formatVersion = 0;   // station information format version
+    bool resultDelivered = false;     // the concrete class has handed its complete result on
+
+private:
+    bool ParseHeaders();
+    bool ParseBody();
+    void RemoveFront(std::size_t count);
+
+    std::int32_t type_;
+    platform::Event event_;
+    std::vector<std::string> headerLines_;
+    platform::Socket clientSocket_;
+    RequestStatus requestStatus_ = RequestStatus_Disconnected;
+    char receiveBuffer_[kReceiveBufferSize];
+    std::uint32_t receiveBufferPos_ = 0;
+    bool chunked_ = false;
+    std::uint32_t chunkDataReady_ = 0;
+};
+
+// Chunk-size line parsing over `data` (from the chunk data ready offset). Kept free for tests and fuzzing.
+enum class ChunkSizeLine { Valid, Incomplete, Invalid };
+ChunkSizeLine ParseChunkSizeLine(const char* data, std::size_t available, std::uint32_t* size, std::size_t* lineLength);
