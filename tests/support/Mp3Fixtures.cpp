@@ -1,0 +1,92 @@
+#include "support/Mp3Fixtures.h"
+
+#include <mpg123.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace testsupport {
+
+std::string MakeToneMp3(const std::string& directory, const ToneSpec& spec) {
+    namespace fs = std::filesystem;
+    const std::string name = "tone-" + std::to_string(spec.rate) + "-" + std::to_string(spec.channels) +
+                             "ch-" + std::to_string(static_cast<int>(spec.seconds * 1000)) + "ms-" +
+                             std::to_string(spec.kbps) + "k.mp3";
+    const fs::path target = fs::path(directory) / name;
+    std::error_code error;
+    if (fs::exists(target, error))
+        return target.string();
+    fs::create_directories(directory, error);
+    // Built under a name of its own and renamed into place, so a reader never sees half a file.
+    const std::string unique = std::to_string(std::random_device{}());
+    const fs::path wav = fs::path(directory) / (name + "." + unique + ".wav");
+    const fs::path mp3 = fs::path(directory) / (name + "." + unique + ".part");
+    char resample[32];
+    std::snprintf(resample, sizeof resample, "%g", spec.rate / 1000.0);
+    const std::string tones = spec.channels == 1 ? "sine 440" : "sine 440 sine 660";
+    const std::string command = "sox -D -n -r " + std::to_string(spec.rate) + " -c " +
+                                std::to_string(spec.channels) + " -b 16 '" + wav.string() + "' synth " +
+                                std::to_string(spec.seconds) + " " + tones + " vol 0.5 && lame --quiet -b " +
+                                std::to_string(spec.kbps) + " --resample " + resample + " '" + wav.string() +
+                                "' '" + mp3.string() + "'";
+    const int status = std::system(command.c_str());
+    fs::remove(wav, error);
+    if (status != 0) {
+        fs::remove(mp3, error);
+        return "";
+    }
+    fs::rename(mp3, target, error);
+    if (error)
+        return "";
+    return target.string();
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::uint8_t> ReferenceDecode(const std::vector<std::uint8_t>& mp3, std::size_t offset) {
+    std::vector<std::uint8_t> pcm;
+    if (offset >= mp3.size())
+        return pcm;
+    mpg123_init();
+    int error = 0;
+    mpg123_pars* pars = mpg123_new_pars(&error);
+    mpg123_par(pars, MPG123_ADD_FLAGS, MPG123_GAPLESS, 0);
+    mpg123_fmt_none(pars);
+    mpg123_fmt(pars, 44100, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    mpg123_handle* handle = mpg123_parnew(pars, nullptr, &error);
+    mpg123_delete_pars(pars);
+    if (!handle)
+        return pcm;
+    mpg123_open_feed(handle);
+    mpg123_feed(handle, mp3.data() + offset, mp3.size() - offset);
+    std::vector<std::uint8_t> chunk(65536);
+    for (;;) {
+        std::size_t done = 0;
+        const int answer = mpg123_read(handle, chunk.data(), chunk.size(), &done);
+        pcm.insert(pcm.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(done));
+        if (answer != MPG123_OK && answer != MPG123_NEW_FORMAT)
+            break;
+    }
+    mpg123_delete(handle);
+    return pcm;
+}
+
+std::vector<std::uint8_t> WithoutSilentFrames(const std::vector<std::uint8_t>& pcm) {
+    std::vector<std::uint8_t> kept;
+    kept.reserve(pcm.size());
+    for (std::size_t i = 0; i + 4 <= pcm.size(); i += 4) {
+        if (pcm[i] == 0 && pcm[i + 1] == 0 && pcm[i + 2] == 0 && pcm[i + 3] == 0)
+            continue;
+        kept.insert(kept.end(), pcm.begin() + static_cast<std::ptrdiff_t>(i),
+                    pcm.begin() + static_cast<std::ptrdiff_t>(i + 4));
+    }
+    return kept;
+}
+
+} // namespace testsupport
