@@ -179,17 +179,9 @@ bool MyNetworkPacketBase::HandleNetworkEvent() {
                     Disconnect(NETWORKERROR_NONE);
                     return false;
                 }
-                receiveBufferPos_ += static_cast<std::uint32_t>(received);
-                if (receiveBufferPos_ >= kReceiveBufferSize) {
-                    Report(u"receiveBufferPos >= sizeof(receiveBuffer)!", __LINE__);
-                    Disconnect(NETWORKERROR_NONE);
-                    return false;
-                }
-                receiveBuffer_[receiveBufferPos_] = 0;
-                if (requestStatus_ == RequestStatus_ReceivingHeaders && !ParseHeaders())
-                    return clientSocket_.valid();
-                if (requestStatus_ == RequestStatus_ReceivingData && !ParseBody())
-                    return clientSocket_.valid();
+                bool answer = false;
+                if (!TakeReceived(static_cast<std::uint32_t>(received), answer))
+                    return answer;
             }
         }
         Report(u"RequestStatus == ?!", __LINE__);
@@ -203,6 +195,26 @@ bool MyNetworkPacketBase::HandleNetworkEvent() {
             Disconnect(NETWORKERROR_SENDREQUESTFAILED);
             return false;
         }
+    }
+    return true;
+}
+
+bool MyNetworkPacketBase::TakeReceived(std::uint32_t count, bool& answer) {
+    receiveBufferPos_ += count;
+    if (receiveBufferPos_ >= kReceiveBufferSize) {
+        Report(u"receiveBufferPos >= sizeof(receiveBuffer)!", __LINE__);
+        Disconnect(NETWORKERROR_NONE);
+        answer = false;
+        return false;
+    }
+    receiveBuffer_[receiveBufferPos_] = 0;
+    if (requestStatus_ == RequestStatus_ReceivingHeaders && !ParseHeaders()) {
+        answer = clientSocket_.valid();
+        return false;
+    }
+    if (requestStatus_ == RequestStatus_ReceivingData && !ParseBody()) {
+        answer = clientSocket_.valid();
+        return false;
     }
     return true;
 }

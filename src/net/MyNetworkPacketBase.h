@@ -82,6 +82,11 @@ protected:
     bool resultDelivered = false;   // the concrete class has handed its complete result on
 
 private:
+    friend struct NetworkPacketTestAccess; // feeds response bytes without a peer, for tests and fuzzing
+
+    // Takes `count` bytes just received at the end of the held ones and parses them. True to read on;
+    // false when reading stops, with `answer` what HandleNetworkEvent answers.
+    bool TakeReceived(std::uint32_t count, bool& answer);
     bool ParseHeaders();
     // True to go on reading, false when the exchange has ended or the parser asked to stop.
     bool ParseBody();
