@@ -1,6 +1,6 @@
 #include "net/ServerAddresses.h"
 
-#include "platform/SystemInfo.h"
+#include "platform/Environment.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ std::optional<std::uint16_t> ParsePort(std::string_view text) {
 }
 
 StationConnectionData FromEnvironment(const char* variable, const char* fallback) {
-    if (std::optional<std::string> value = platform::GetEnvironmentVariable(variable)) {
+    if (std::optional<std::string> value = platform::GetEnv(variable)) {
         if (std::optional<StationConnectionData> parsed = ParseServerAddress(*value))
             return *parsed;
     }
