@@ -20,7 +20,4 @@ bool ReadFileStart(std::u16string_view path, std::size_t maxBytes, std::vector<s
 // or the whole new one. False when any step failed; the new file is then removed and `path` is untouched.
 bool WriteFileAtomically(std::u16string_view path, std::span<const std::uint8_t> bytes);
 
-// Removes the file `path`; false when there was none or it could not be removed.
-bool RemoveFile(std::u16string_view path);
-
 } // namespace platform

@@ -397,25 +397,3 @@ TEST_F(SettingsFile, AReadOnlyFolderKeepsTheOldFile) {
     fs::permissions(folder(), fs::perms::owner_all);
     EXPECT_EQ(ReadAll(file()), FileOfVersion(3));
 }
-
-TEST(SettingsRecord, ReadsWhatItWrites) {
-    MySettings settings(u"");
-    settings.flags = 0xFFFFFFFF;
-    settings.windowRect = {std::numeric_limits<std::int32_t>::min(), -1, 0,
-                           std::numeric_limits<std::int32_t>::max()};
-    settings.volume = 0.123f;
-    settings.lastStationId = -7;
-    settings.lastStreamId = 8;
-    settings.lastSecond = 9;
-    const auto record = settings.FileRecord();
-
-    MySettings copy(u"");
-    copy.ReadFileRecord(record);
-    EXPECT_EQ(copy.flags, settings.flags);
-    EXPECT_EQ(copy.windowRect, settings.windowRect);
-    EXPECT_EQ(copy.volume, settings.volume);
-    EXPECT_EQ(copy.lastStationId, -7);
-    EXPECT_EQ(copy.lastStreamId, 8);
-    EXPECT_EQ(copy.lastSecond, 9);
-    EXPECT_EQ(copy.FileRecord(), record);
-}

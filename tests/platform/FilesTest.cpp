@@ -113,12 +113,3 @@ TEST(ReadFileStart, MissingFilesAndFoldersAreNotRead) {
     EXPECT_TRUE(bytes.empty());
     EXPECT_FALSE(platform::ReadFileStart(scratch.text(), 10, bytes));
 }
-
-TEST(RemoveFile, RemovesOnlyWhatIsThere) {
-    testsupport::ScratchFolder scratch;
-    const fs::path file = scratch.path() / "f";
-    ASSERT_TRUE(platform::WriteFileAtomically(file.u16string(), Bytes{1}));
-    EXPECT_TRUE(platform::RemoveFile(file.u16string()));
-    EXPECT_FALSE(fs::exists(file));
-    EXPECT_FALSE(platform::RemoveFile(file.u16string()));
-}

@@ -106,8 +106,4 @@ bool WriteFileAtomically(std::u16string_view path, std::span<const std::uint8_t>
     return true;
 }
 
-bool RemoveFile(std::u16string_view path) {
-    return unlink(Utf16ToUtf8(path).c_str()) == 0;
-}
-
 } // namespace platform
