@@ -2,10 +2,10 @@
 #include "platform/Audio.h"
 #include "support/Deadline.h"
 #include "support/Mp3Fixtures.h"
+#include "support/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -21,9 +21,9 @@ protected:
         capture = std::string(VANTRI_BINARY_DIR) + "/audio-capture-" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".raw";
         std::filesystem::remove(capture);
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
-        setenv("SDL_DISKAUDIODELAY", "0", 1);
+        environment.push_back(std::make_unique<testsupport::ScopedEnvironment>("SDL_AUDIODRIVER", "disk"));
+        environment.push_back(std::make_unique<testsupport::ScopedEnvironment>("SDL_DISKAUDIOFILE", capture));
+        environment.push_back(std::make_unique<testsupport::ScopedEnvironment>("SDL_DISKAUDIODELAY", "0"));
         device = platform::OpenSystemWaveOut([this](WaveHeader* header) {
             std::lock_guard guard(lock);
             returned.push_back(header);
@@ -50,6 +50,7 @@ protected:
     }
 
     std::string capture;
+    std::vector<std::unique_ptr<testsupport::ScopedEnvironment>> environment;
     std::mutex lock;
     std::vector<WaveHeader*> returned;
     std::unique_ptr<platform::WaveOutDevice> device;

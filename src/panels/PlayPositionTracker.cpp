@@ -1,0 +1,117 @@
+#include "panels/PlayPositionTracker.h"
+
+#include <cmath>
+
+namespace {
+
+// The walk both lookups share: from the last entry towards the first, the first one at or below `second`.
+template <typename List, typename StartOf, typename AtOrBelow>
+std::optional<FoundEntry> FindAt(const List* list, std::int32_t second, StartOf startOf,
+                                 AtOrBelow atOrBelow) {
+    if (!list)
+        return std::nullopt;
+    for (std::size_t i = list->size(); i-- > 0;) {
+        const std::int32_t start = startOf((*list)[i]);
+        if (atOrBelow(start, second)) {
+            const std::int32_t next = i + 1 < list->size() ? startOf((*list)[i + 1]) : kUnboundedSecond;
+            return FoundEntry{static_cast<std::int32_t>(i), start, next};
+        }
+    }
+    return std::nullopt;
+}
+
+bool Within(std::int32_t second, std::int32_t start, std::int32_t end) {
+    return second >= start && second < end;
+}
+
+std::optional<float> FractionOf(std::int32_t second, const StreamInfoData& stream) {
+    if (stream.duration == 0)
+        return std::nullopt;
+    return static_cast<float>(second) / static_cast<float>(stream.duration);
+}
+
+} // namespace
+
+std::optional<FoundEntry> FindTrackAt(const TrackInfoList* trackList, std::int32_t second) {
+    return FindAt(
+        trackList, second, [](const TrackInfo& track) { return track.start; },
+        [](std::int32_t start, std::int32_t s) {
+            return static_cast<std::uint32_t>(start) <= static_cast<std::uint32_t>(s);
+        });
+}
+
+std::optional<FoundEntry> FindChatRowAt(const StreamChatRowList* chatRows, std::int32_t second) {
+    return FindAt(
+        chatRows, second, [](const StreamChatRow& row) { return row.time; },
+        [](std::int32_t time, std::int32_t s) { return time <= s; });
+}
+
+std::int32_t PlaySecondOf(float position, std::uint32_t duration) {
+    const float second = position * static_cast<float>(duration) + 0.5f;
+    if (std::isnan(second))
+        return 0;
+    if (second >= 2147483520.0f) // the largest float below 2^31
+        return INT32_MAX;
+    if (second <= -2147483648.0f)
+        return INT32_MIN;
+    return static_cast<std::int32_t>(second);
+}
+
+void MyPlayPositionTracker::ForgetEntries() {
+    trackIndex = trackStart = trackEnd = -1;
+    chatIndex = chatTime = chatNextTime = -1;
+}
+
+MyPlayPositionTracker::Update MyPlayPositionTracker::OnPlayPos(float position, const StreamInfoData& stream,
+                                                               const TrackInfoList* trackList,
+                                                               const StreamChatRowList* chatRows) {
+    Update update;
+    const std::int32_t second = PlaySecondOf(position, stream.duration);
+    if (second == playSecond)
+        return update;
+    playSecond = second;
+    update.secondChanged = true;
+    if (trackList && !Within(second, trackStart, trackEnd)) {
+        if (auto track = FindTrackAt(trackList, second)) {
+            update.trackChanged = track->index != trackIndex;
+            trackIndex = track->index;
+            trackStart = track->start;
+            trackEnd = track->nextStart;
+        }
+    }
+    if (chatRows && !Within(second, chatTime, chatNextTime)) {
+        auto row = FindChatRowAt(chatRows, second);
+        chatIndex = row ? row->index : -1;
+        chatTime = row ? row->start : -1;
+        chatNextTime = row ? row->nextStart : -1;
+        update.chatChanged = true;
+    }
+    return update;
+}
+
+std::optional<float> MyPlayPositionTracker::PreviousTrackPosition(const StreamInfoData* stream,
+                                                                  const TrackInfoList* trackList) const {
+    if (!stream)
+        return 0.0f;
+    if (trackIndex < 0)
+        return 0.0f; // before the first track (or before any position): the start of the stream
+    if (trackStart > playSecond - 5 && trackStart != 0) {
+        auto previous = FindTrackAt(trackList, trackStart - 1);
+        if (!previous)
+            return std::nullopt;
+        return FractionOf(previous->start, *stream);
+    }
+    return FractionOf(trackStart, *stream);
+}
+
+std::optional<float> MyPlayPositionTracker::NextTrackPosition(const StreamInfoData* stream,
+                                                              const TrackInfoList* trackList) const {
+    if (!stream || !trackList || trackList->empty())
+        return std::nullopt;
+    if (trackIndex < 0)
+        return FractionOf(trackList->front().start, *stream);
+    auto next = FindTrackAt(trackList, trackEnd);
+    if (!next)
+        return std::nullopt;
+    return FractionOf(next->start, *stream);
+}
