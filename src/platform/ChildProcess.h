@@ -1,0 +1,28 @@
+#pragma once
+// Running another program and measuring what it used, for benchmarks that compare whole programs.
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct ChildProcessResult {
+    bool started = false;
+    int exitCode = -1;              // -1 when it did not end normally
+    double userSeconds = 0;         // CPU time in user mode
+    double systemSeconds = 0;       // CPU time in the kernel
+    long peakResidentKilobytes = 0; // the largest resident set it reached
+};
+
+// Runs `arguments` (the program, found on PATH, then its arguments) with `environment` added to this
+// process's environment and its standard output and error sent to `outputPath` (empty: inherited), and
+// waits for it to end.
+ChildProcessResult RunChildProcess(const std::vector<std::string>& arguments,
+                                   const std::map<std::string, std::string>& environment = {},
+                                   const std::string& outputPath = "");
+
+// CPU seconds this process has used so far, all threads, user and kernel.
+double ProcessCpuSeconds();
+
+} // namespace platform

@@ -1,0 +1,73 @@
+#include "platform/ChildProcess.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+double Seconds(const timeval& time) {
+    return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6;
+}
+
+} // namespace
+
+ChildProcessResult RunChildProcess(const std::vector<std::string>& arguments,
+                                   const std::map<std::string, std::string>& environment,
+                                   const std::string& outputPath) {
+    ChildProcessResult result;
+    if (arguments.empty())
+        return result;
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child < 0)
+        return result;
+    if (child == 0) {
+        // Only async-signal-safe calls from here on, apart from setenv before exec.
+        for (const auto& [name, value] : environment)
+            setenv(name.c_str(), value.c_str(), 1);
+        if (!outputPath.empty()) {
+            const int fd = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            if (fd >= 0) {
+                dup2(fd, STDOUT_FILENO);
+                dup2(fd, STDERR_FILENO);
+            }
+        }
+        const int nullInput = open("/dev/null", O_RDONLY);
+        if (nullInput >= 0)
+            dup2(nullInput, STDIN_FILENO);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    result.started = true;
+    int status = 0;
+    rusage usage{};
+    pid_t waited;
+    do {
+        waited = wait4(child, &status, 0, &usage);
+    } while (waited < 0 && errno == EINTR);
+    if (waited != child)
+        return result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.userSeconds = Seconds(usage.ru_utime);
+    result.systemSeconds = Seconds(usage.ru_stime);
+    result.peakResidentKilobytes = usage.ru_maxrss;
+    return result;
+}
+
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+}
+
+} // namespace platform
