@@ -28,13 +28,23 @@ ChildProcessResult RunChildProcess(const std::vector<std::string>& arguments,
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
+    // The child's environment is built here: after fork only async-signal-safe calls may be made.
+    std::vector<std::string> variables;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string variable = *entry;
+        if (!environment.contains(variable.substr(0, variable.find('='))))
+            variables.push_back(variable);
+    }
+    for (const auto& [name, value] : environment)
+        variables.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (std::string& variable : variables)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
     const pid_t child = fork();
     if (child < 0)
         return result;
     if (child == 0) {
-        // Only async-signal-safe calls from here on, apart from setenv before exec.
-        for (const auto& [name, value] : environment)
-            setenv(name.c_str(), value.c_str(), 1);
         if (!outputPath.empty()) {
             const int fd = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
             if (fd >= 0) {
@@ -45,7 +55,7 @@ ChildProcessResult RunChildProcess(const std::vector<std::string>& arguments,
         const int nullInput = open("/dev/null", O_RDONLY);
         if (nullInput >= 0)
             dup2(nullInput, STDIN_FILENO);
-        execvp(argv[0], argv.data());
+        execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     result.started = true;
