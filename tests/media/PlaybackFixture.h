@@ -53,6 +53,9 @@ protected:
         other.size = 28800000;
     }
 
+    // Callbacks nobody looked at are released with the window queue's messages.
+    ~PlaybackTest() override { Callbacks(); }
+
     void Open() {
         ASSERT_TRUE(playback.InitAudio(audio.Opener(), [this](platform::WaveHeader* header) {
             if (onReturn) {
