@@ -6,6 +6,8 @@
 
 #include <mpg123.h>
 
+#include <algorithm>
+
 static_assert(kMpg123Ok == MPG123_OK && kMpg123NeedMore == MPG123_NEED_MORE &&
               kMpg123NewFormat == MPG123_NEW_FORMAT);
 
@@ -49,7 +51,8 @@ int Mp3Decoder::Start(const Mp3DataBlock& block, std::unique_ptr<Mp3Decoder>& de
         Report(u"mpg123_open_feed FAILED!", __LINE__);
         return -1;
     }
-    const int answer = mpg123_decode(handle, block.data, block.fill, nullptr, 0, nullptr);
+    const std::size_t fill = std::min<std::size_t>(block.fill, Mp3DataBlock::kCapacity);
+    const int answer = mpg123_decode(handle, block.data, fill, nullptr, 0, nullptr);
     if (answer == MPG123_NEED_MORE)
         return 0;
     if (answer != MPG123_NEW_FORMAT) {

@@ -13,6 +13,11 @@ MyPlayback::MyPlayback(MyCallbacks* callbacks, NetworkSender sendToNetwork)
 
 MyPlayback::~MyPlayback() = default;
 
+void MyPlayback::CloseAudio() {
+    output_.Close();
+    headersInFlight_ = 0;
+}
+
 bool MyPlayback::InitAudio(const platform::WaveOutOpener& opener, platform::WaveOutCallback returned) {
     // volume and balance are still 0 here, so the device starts silent.
     return output_.InitAudio(opener, std::move(returned), MakeWaveOutVolume(volume_, balance_));
@@ -103,7 +108,8 @@ void MyPlayback::ApplyVolume(float volume) {
 void MyPlayback::ReturnUsedWaveHeader(platform::WaveHeader* header) {
     if (!output_.ReturnUsedWaveHeader(header))
         return; // not a header of ours: nothing was freed, nothing is decoded
-    if (playState_ != PlayState_Stopped && output_.headersInFlight() < MyWaveOutput::kMaxHeadersInFlight)
+    --headersInFlight_;
+    if (playState_ != PlayState_Stopped && headersInFlight_ < kMaxHeadersInFlight)
         DecodeAndSubmit();
     if (requestStatus_ == RequestStatus_None && mp3Queue_.size() < maxQueuedBlocks_ && currentStream_)
         SendStreamDataRequest(receivedBytes_);
@@ -123,7 +129,7 @@ void MyPlayback::AddMp3Data(std::unique_ptr<Mp3DataBlock> block, std::int32_t ta
             else if (started == 1)
                 needDecodeStart_ = false;
         }
-        if (!needDecodeStart_ && output_.headersInFlight() < MyWaveOutput::kMaxHeadersInFlight)
+        if (!needDecodeStart_ && headersInFlight_ < kMaxHeadersInFlight)
             DecodeAndSubmit();
     }
     if (requestFinished) {
@@ -157,14 +163,14 @@ bool MyPlayback::DecodeAndSubmit() {
             decoder_->Read(buffer->data + buffer->fill, PcmBuffer::kCapacity - buffer->fill, done);
         buffer->fill = static_cast<std::uint16_t>(buffer->fill + done);
         if (answer == kMpg123Ok)
-            return output_.SubmitBuffer(buffer);
+            return SubmitBuffer(buffer);
         if (answer != kMpg123NeedMore) {
             ShowErrorBox(u"mpg123_read2 FAILED!", VANTRI_SOURCE_NAME("MediaHandler"), __LINE__);
             output_.GiveBack(buffer);
             return false;
         }
         if (buffer->fill > PcmBuffer::kSubmitThreshold)
-            return output_.SubmitBuffer(buffer);
+            return SubmitBuffer(buffer);
         if (mp3Queue_.empty())
             break;
         std::unique_ptr<Mp3DataBlock> block = std::move(mp3Queue_.front());
@@ -174,13 +180,21 @@ bool MyPlayback::DecodeAndSubmit() {
         fedBytes_ += block->fill;
         if (currentStream_)
             callbacks_->PlayPos(static_cast<float>(EstimatePlayPosition(
-                fedBytes_, currentStream_->size, currentStream_->duration, output_.headersInFlight())));
+                fedBytes_, currentStream_->size, currentStream_->duration, headersInFlight_)));
     }
     if (buffer->fill > 0) {
-        output_.SubmitBuffer(buffer);
+        SubmitBuffer(buffer);
     } else {
         output_.GiveBack(buffer);
     }
+    return false;
+}
+
+bool MyPlayback::SubmitBuffer(PcmBuffer* buffer) {
+    ++headersInFlight_;
+    if (output_.SubmitBuffer(buffer))
+        return true;
+    --headersInFlight_; // refused: the buffer is back on the free list
     return false;
 }
 

@@ -26,6 +26,7 @@ public:
     using NetworkSender = std::function<void(std::unique_ptr<MyMessageBase>)>;
 
     static constexpr std::uint32_t kMaxQueuedBlocks = 60;
+    static constexpr std::int32_t kMaxHeadersInFlight = 4;
 
     MyPlayback(MyCallbacks* callbacks, NetworkSender sendToNetwork);
     ~MyPlayback();
@@ -35,7 +36,7 @@ public:
     // Opens the device, silent until the first volume change; false when none could be opened.
     bool InitAudio(const platform::WaveOutOpener& opener, platform::WaveOutCallback returned);
     // Closes the device without a reset.
-    void CloseAudio() { output_.Close(); }
+    void CloseAudio();
     bool deviceOpen() const { return output_.isOpen(); }
 
     // Stops the output, discards queued data, makes `stream` current and sends the first request of a new
@@ -56,6 +57,8 @@ public:
     int Mp3DecodeStart();
     // Decodes into one buffer and writes it to the device; see the rules in the source.
     bool DecodeAndSubmit();
+    // Writes the buffer to the device, counted as on it; false (and not counted) when the device refused.
+    bool SubmitBuffer(PcmBuffer* buffer);
 
     PlayState playState() const { return playState_; }
     const StreamInfoData* currentStream() const { return currentStream_; }
@@ -66,6 +69,7 @@ public:
     std::uint64_t fedBytes() const { return fedBytes_; }
     std::size_t queuedBlocks() const { return mp3Queue_.size(); }
     const MyWaveOutput& output() const { return output_; }
+    std::int32_t headersInFlight() const { return headersInFlight_; }
     float volume() const { return volume_; }
     bool muted() const { return muted_; }
 
@@ -76,7 +80,8 @@ private:
     MyCallbacks* callbacks_;
     NetworkSender sendToNetwork_;
 
-    MyWaveOutput output_; // the device, headersInFlight and freePcmBuffers
+    MyWaveOutput output_; // the device and freePcmBuffers
+    std::int32_t headersInFlight_ = 0;
     std::unique_ptr<Mp3Decoder> decoder_;
     std::list<std::unique_ptr<Mp3DataBlock>> mp3Queue_; // oldest first
     std::uint32_t maxQueuedBlocks_ = kMaxQueuedBlocks;

@@ -25,7 +25,6 @@ void MyWaveOutput::Close() {
     for (auto& header : onDevice_)
         GiveBack(reinterpret_cast<PcmBuffer*>(header->user));
     onDevice_.clear();
-    headersInFlight_ = 0;
 }
 
 PcmBuffer* MyWaveOutput::TakeBuffer() {
@@ -44,7 +43,6 @@ void MyWaveOutput::GiveBack(PcmBuffer* buffer) {
 }
 
 bool MyWaveOutput::SubmitBuffer(PcmBuffer* buffer) {
-    ++headersInFlight_;
     auto header = std::make_unique<platform::WaveHeader>();
     header->data = buffer->data;
     header->bufferLength = buffer->fill;
@@ -59,7 +57,6 @@ bool MyWaveOutput::SubmitBuffer(PcmBuffer* buffer) {
         header = std::move(onDevice_.back());
         onDevice_.pop_back();
     }
-    --headersInFlight_;
     GiveBack(buffer);
     return false;
 }
@@ -76,7 +73,6 @@ bool MyWaveOutput::ReturnUsedWaveHeader(platform::WaveHeader* header) {
         WaveOutHandle->Unprepare(header);
     PcmBuffer* buffer = reinterpret_cast<PcmBuffer*>(header->user);
     onDevice_.erase(it);
-    --headersInFlight_;
     GiveBack(buffer);
     return true;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The media thread's side of the wave-output device: the open device, the PCM buffers circulating through
-// it and the headers on it. Buffers go free list → filled → on the device → returned → free list; at
-// most four exist, since one is taken only while fewer than four are on the device. One header is made
-// per write and freed when it comes back.
+// it and the headers on it. Buffers go free list → filled → on the device → returned → free list; the
+// owner takes one only while fewer than four are on the device, so no more than four exist. One header is
+// made per write and freed when it comes back.
 //
 // Media thread only, except the callback given to InitAudio, which the device runs on its own thread.
 
@@ -16,8 +16,6 @@
 
 class MyWaveOutput {
 public:
-    static constexpr std::int32_t kMaxHeadersInFlight = 4;
-
     MyWaveOutput() = default;
     ~MyWaveOutput(); // closes the device before the buffers it may still read are freed
     MyWaveOutput(const MyWaveOutput&) = delete;
@@ -33,7 +31,8 @@ public:
 
     bool isOpen() const { return WaveOutHandle != nullptr; }
     platform::WaveOutDevice* device() const { return WaveOutHandle.get(); }
-    std::int32_t headersInFlight() const { return headersInFlight_; }
+    // Headers written and not yet taken back.
+    std::size_t onDevice() const { return onDevice_.size(); }
     std::size_t freeBufferCount() const { return freePcmBuffers_.size(); }
     std::size_t bufferCount() const { return pcmBuffers_.size(); }
 
@@ -42,8 +41,8 @@ public:
     // Puts a buffer back on the tail of the free list, with fill 0.
     void GiveBack(PcmBuffer* buffer);
 
-    // Wraps the buffer in a new header and writes it; counts it as on the device. When the device
-    // refuses the header, the buffer goes back to the free list and the count is undone.
+    // Wraps the buffer in a new header and writes it. When the device refuses the header, the header is
+    // freed and the buffer goes back to the free list.
     bool SubmitBuffer(PcmBuffer* buffer);
 
     // A header the device handed back: unprepares and frees it and puts its buffer back on the free list.
@@ -53,7 +52,6 @@ public:
 
 private:
     std::unique_ptr<platform::WaveOutDevice> WaveOutHandle;
-    std::int32_t headersInFlight_ = 0;
     std::list<PcmBuffer*> freePcmBuffers_;
     std::vector<std::unique_ptr<PcmBuffer>> pcmBuffers_; // every buffer made; never freed during the run
     std::list<std::unique_ptr<platform::WaveHeader>> onDevice_; // headers written and not yet returned
