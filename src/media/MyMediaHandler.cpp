@@ -3,12 +3,8 @@
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
 #include "app/ShowErrorBox.h"
-#include "net/MyNetworkHandlerMessages.h"
-
-#if __has_include("net/MyNetworkHandler.h")
 #include "net/MyNetworkHandler.h"
-#define VANTRI_HAVE_NETWORK_HANDLER 1
-#endif
+#include "net/MyNetworkHandlerMessages.h"
 
 #include <algorithm>
 
@@ -149,12 +145,8 @@ bool MyMediaHandler::IsCurrentStream(std::int32_t stationId, std::int32_t stream
 }
 
 void MyMediaHandler::SendToNetworkThread(std::unique_ptr<MyNetworkHandlerMessage> message) {
-#ifdef VANTRI_HAVE_NETWORK_HANDLER
     if (context && context->networkHandler)
         context->networkHandler->QueueMessage(std::move(message));
-#else
-    message.reset();
-#endif
 }
 
 // The stream-data request rule.
