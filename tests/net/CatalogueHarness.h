@@ -45,6 +45,10 @@ public:
         std::lock_guard guard(lock_);
         return std::move(entries_);
     }
+    std::size_t size() {
+        std::lock_guard guard(lock_);
+        return entries_.size();
+    }
 
 private:
     std::mutex lock_;
