@@ -30,7 +30,7 @@ private:
     std::string PathAndQuery() const;
     void Deliver(bool requestFinished);
 
-    std::int32_t stationId;
+    [[maybe_unused]] std::int32_t stationId; // not sent: each station has its own server
     std::int32_t streamId;
     std::uint64_t startOffset;  // bytes
     std::uint32_t length;       // bytes asked for

@@ -78,6 +78,8 @@ struct MediaContext {
         context.callbacks = &callbacks;
         context.mainWindowHandle = &window;
     }
+    // Callbacks nobody took are released with the window.
+    ~MediaContext() { TakeCallbacks(); }
     // Every callback posted so far, oldest first; waits up to `milliseconds` for the first one.
     std::vector<std::unique_ptr<MyOwnerWindowMessageBase>> TakeCallbacks(int milliseconds = 0) {
         std::vector<std::unique_ptr<MyOwnerWindowMessageBase>> out;
