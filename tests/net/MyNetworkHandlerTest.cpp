@@ -5,6 +5,7 @@
 #include "support/Deadline.h"
 #include "support/RecordingExchange.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/ScopedEnvironment.h"
 #include "support/ScriptedServer.h"
 
 #include <gtest/gtest.h>
@@ -206,14 +207,22 @@ TEST(MyNetworkHandler, ARequestWithoutAnExchangeIsDroppedQuietly) {
     EXPECT_EQ(boxes.count(), 0u);
 }
 
-TEST(MyNetworkHandler, TheDefaultFactoryBuildsNothingYetAndShowsNoBox) {
+TEST(MyNetworkHandler, TheDefaultFactoryBuildsTheDirectoryExchangeButNoUpdateExchangeYet) {
     testsupport::RecordingMessageBoxes boxes;
+    ScriptedServer server(Script().AwaitRequest().Close());
+    testsupport::ScopedEnvironment directory("VANTRI_DIRECTORY",
+                                             "127.0.0.1:" + std::to_string(server.port()));
     MyAppContext context;
     MyNetworkHandler handler(&context);
-    // Handled on this thread: the default factory must answer without touching the network.
+    // Handled on this thread: the directory exchange connects and waits for its events.
     MyNetworkHandlerMessage_GetStationsConnectionData message;
     handler.HandleMessage(&message);
-    EXPECT_EQ(handler.exchangesInFlight(), 0u);
+    EXPECT_EQ(handler.exchangesInFlight(), 1u);
+    MyNetworkHandlerMessage_GetApplicationUpdateInfo update;
+    handler.HandleMessage(&update);
+    MyNetworkHandlerMessage_GetApplicationUpdateDownload download;
+    handler.HandleMessage(&download);
+    EXPECT_EQ(handler.exchangesInFlight(), 1u);
     EXPECT_EQ(boxes.count(), 0u);
 }
 
