@@ -236,8 +236,7 @@ TEST(ExchangeChunked, ASizeLineSplitAcrossReadsIsCompletedByTheNextRead) {
 }
 
 TEST(ExchangeChunked, EveryTwoReadSplitOfASmallResponseGivesTheSameBody) {
-    const std::string response =
-        ChunkedResponse("3\r\nabc\r\n1a\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n");
+    const std::string response = ChunkedResponse("3\r\nabc\r\n1a\r\nabcdefghijklmnopqrstuvwxyz\r\n0\r\n\r\n");
     const std::string expected = "abcabcdefghijklmnopqrstuvwxyz";
     std::vector<Script> scripts;
     for (std::size_t split = 1; split < response.size(); ++split) {
