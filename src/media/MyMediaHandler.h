@@ -16,8 +16,11 @@
 // AddMp3Data handling, and SendStreamDataRequest / ApplyStreamDataRequestRule, which it calls.
 
 #include "app/MyThread.h"
+#include "media/Mp3Decoder.h"
 #include "media/MyMediaHandlerMessages.h"
+#include "media/MyWaveOutput.h"
 #include "net/CatalogueRecords.h"
+#include "platform/Audio.h"
 
 #include <cstdint>
 #include <deque>
@@ -72,6 +75,10 @@ public:
     // Whether a chat row's argument count fits its kind, so that the chat panel can show it.
     static bool IsStorableChatRow(const StreamChatRow& row);
 
+    // The audio device the thread opens at its start: the system's unless another is given here, before
+    // Start (tests and benchmarks give their own).
+    void SetWaveOutOpener(platform::WaveOutOpener opener);
+
 protected:
     // Store lookups; they never create entries.
     StationInfoData* FindStation(std::int32_t stationId) const;
@@ -94,6 +101,16 @@ protected:
     void HandleSetVolume(MyMediaHandlerMessage_SetVolume& message);
     void HandleSetMute(MyMediaHandlerMessage_SetMute& message);
     void HandleReturnUsedWaveHeader(MyMediaHandlerMessage_ReturnUsedWaveHeader& message);
+    // Opens the device, silent until the first volume message; false when none could be opened.
+    bool InitAudio();
+    // Stops the output, discards queued data, makes the stream current and sends the first request of a
+    // new series (a start or a seek).
+    void StartPlayAt(std::int32_t stationId, std::int32_t streamId, float startFraction,
+                     std::uint32_t startSeconds);
+    // Writes the buffer to the device, counted in headersInFlight; false (and not counted) when refused.
+    bool SubmitBuffer(PcmBuffer* buffer);
+    // The device's completion callback, on the device's thread: queues the header back to this thread.
+    virtual void WaveOutDone(platform::WaveHeader* header);
 
     // The first request of a series (from StartPlayAt): asks for the window at `startOffset` of
     // currentStream with the current requestTag and marks the request pending.
@@ -113,8 +130,9 @@ protected:
     MyAppContext* context;
     // Every station record received, owned for the whole run; entries are never removed.
     std::map<std::int32_t, std::unique_ptr<StationInfoData>> stationStore;
-    // The audio device handle, the free PCM buffers and the decoder belong to the playback side.
-    std::int32_t headersInFlight = 0; // buffers on the device, not yet returned
+    MyWaveOutput waveOut;                // the open device (WaveOutHandle) and freePcmBuffers
+    std::int32_t headersInFlight = 0;    // buffers on the device, not yet returned
+    std::unique_ptr<Mp3Decoder> decoder; // of the current stream; replaced at the first block of each series
     // Received blocks not yet fed to the decoder, oldest first.
     std::deque<std::unique_ptr<Mp3DataBlock>> mp3Queue;
     std::uint32_t maxQueuedBlocks = kMaxQueuedBlocks;
@@ -128,4 +146,5 @@ protected:
     bool muted = false;
     StreamInfoData* currentStream = nullptr; // a record inside stationStore, never cleared once set
     std::int32_t requestTag = 0;             // number of the current series of stream-data requests
+    platform::WaveOutOpener waveOutOpener;   // null: the system's device
 };

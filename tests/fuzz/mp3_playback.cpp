@@ -4,8 +4,9 @@
 // 240-249 continue; otherwise the request finishes.
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
-#include "media/MyPlayback.h"
+#include "media/MyMediaHandler.h"
 #include "net/CatalogueRecords.h"
+#include "net/MyNetworkHandlerMessages.h"
 #include "platform/Audio.h"
 #include "platform/MessageBox.h"
 
@@ -64,35 +65,51 @@ private:
     std::deque<platform::WaveHeader*> queue_;
 };
 
+// The media thread, its messages handled on the calling thread, requests dropped, returned headers kept.
+class FuzzMedia : public MyMediaHandler {
+public:
+    explicit FuzzMedia(MyAppContext* context) : MyMediaHandler(context) {
+        auto station = std::make_unique<StationInfoData>(1);
+        auto stream = std::make_unique<StreamInfoData>();
+        stream->stationId = 1;
+        stream->streamId = 1;
+        stream->duration = 60;
+        stream->size = 1000000;
+        station->StoreStream(std::move(stream));
+        stationStore[1] = std::move(station);
+    }
+    using MyMediaHandler::InitAudio;
+    using MyMediaHandler::requestTag;
+    void Handle(std::unique_ptr<MyMessageBase> message) { HandleMessage(message.get()); }
+    std::deque<platform::WaveHeader*> returned;
+
+protected:
+    void SendToNetworkThread(std::unique_ptr<MyNetworkHandlerMessage>) override {}
+    void WaveOutDone(platform::WaveHeader* header) override { returned.push_back(header); }
+};
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static QuietBoxes boxes;
     platform::SetMessageBoxSink(&boxes);
     MyAppContext context;
-    MyCallbacks callbacks(&context);
-    MyPlayback playback(&callbacks, [](std::unique_ptr<MyMessageBase>) {});
+    FuzzMedia media(&context);
     FuzzDevice* device = nullptr;
-    std::deque<platform::WaveHeader*> returned;
-    playback.InitAudio(
-        [&](platform::WaveOutCallback callback) {
-            auto made = std::make_unique<FuzzDevice>(std::move(callback));
-            device = made.get();
-            return made;
-        },
-        [&](platform::WaveHeader* header) { returned.push_back(header); });
-    StreamInfoData stream;
-    stream.stationId = 1;
-    stream.streamId = 1;
-    stream.duration = 60;
-    stream.size = 1000000;
-    playback.StartPlayAt(&stream, 0.0f, 0);
+    media.SetWaveOutOpener([&](platform::WaveOutCallback callback) {
+        auto made = std::make_unique<FuzzDevice>(std::move(callback));
+        device = made.get();
+        return made;
+    });
+    media.InitAudio();
+    media.Handle(std::make_unique<MyMediaHandlerMessage_SetVolume>(1.0f, 0.0f));
+    media.Handle(std::make_unique<MyMediaHandlerMessage_StartPlayStream>(1, 1, 0.0f, 0u));
 
     auto handleReturned = [&] {
-        while (!returned.empty()) {
-            platform::WaveHeader* header = returned.front();
-            returned.pop_front();
-            playback.ReturnUsedWaveHeader(header);
+        while (!media.returned.empty()) {
+            platform::WaveHeader* header = media.returned.front();
+            media.returned.pop_front();
+            media.Handle(std::make_unique<MyMediaHandlerMessage_ReturnUsedWaveHeader>(header));
         }
     };
     std::size_t at = 0;
@@ -104,18 +121,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::memcpy(block->data, data + at, count);
             block->fill = static_cast<std::uint16_t>(count);
             at += count;
-            playback.AddMp3Data(std::move(block), playback.requestTag(), false);
+            media.Handle(std::make_unique<MyMediaHandlerMessage_AddMp3Data>(std::move(block),
+                                                                            media.requestTag, false));
         } else if (control < 220) {
             device->HandBack();
         } else if (control < 230) {
             const float position = at < size ? data[at++] / 255.0f : 0.0f;
-            playback.Seek(position);
+            media.Handle(std::make_unique<MyMediaHandlerMessage_SetPlayPos>(position));
         } else if (control < 240) {
-            playback.Pause();
+            media.Handle(std::make_unique<MyMediaHandlerMessage_Pause>());
         } else if (control < 250) {
-            playback.Continue();
+            media.Handle(std::make_unique<MyMediaHandlerMessage_Continue>());
         } else {
-            playback.AddMp3Data(nullptr, playback.requestTag(), true);
+            media.Handle(std::make_unique<MyMediaHandlerMessage_AddMp3Data>(nullptr, media.requestTag, true));
         }
         handleReturned();
     }

@@ -146,7 +146,7 @@ TEST_F(PipelineTest, TheNextRequestLeavesOnlyWhenTheLastHasFinishedAndTheQueueIs
     HandleReturned();
     EXPECT_EQ(Requests().size(), 1u); // the request has not finished
     playback.AddMp3Data(nullptr, playback.requestTag(), true);
-    EXPECT_EQ(playback.requestStatus(), RequestStatus_None);
+    EXPECT_EQ(playback.requestStatus(), MyMediaHandler::RequestStatus_None);
     while (playback.queuedBlocks() >= 60) {
         EXPECT_EQ(Requests().size(), 1u);
         ASSERT_TRUE(audio.CompleteNext());
@@ -156,7 +156,7 @@ TEST_F(PipelineTest, TheNextRequestLeavesOnlyWhenTheLastHasFinishedAndTheQueueIs
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[1]->startOffset, 70u * Mp3DataBlock::kCapacity);
     EXPECT_EQ(requests[1]->requestNumber, playback.requestTag());
-    EXPECT_EQ(playback.requestStatus(), RequestStatus_Mp3RequestPending);
+    EXPECT_EQ(playback.requestStatus(), MyMediaHandler::RequestStatus_Mp3RequestPending);
 }
 
 TEST_F(PipelineTest, DataOfAnEarlierSeriesIsDroppedWithoutTouchingTheNewRequest) {
@@ -168,7 +168,7 @@ TEST_F(PipelineTest, DataOfAnEarlierSeriesIsDroppedWithoutTouchingTheNewRequest)
     playback.AddMp3Data(nullptr, oldTag, true);
     EXPECT_EQ(playback.receivedBytes(), received);
     EXPECT_EQ(playback.queuedBlocks(), 0u);
-    EXPECT_EQ(playback.requestStatus(), RequestStatus_Mp3RequestPending);
+    EXPECT_EQ(playback.requestStatus(), MyMediaHandler::RequestStatus_Mp3RequestPending);
 }
 
 TEST_F(PipelineTest, AnEmptyFinishingBlockWithoutARequestIsReported) {

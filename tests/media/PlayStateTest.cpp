@@ -114,7 +114,7 @@ TEST_F(PlayStateTest, AStartAtSecondsAsksForTheBytesOfThatTime) {
     EXPECT_EQ(requests[0]->length, 524288);
     EXPECT_EQ(playback.receivedBytes(), 9600000u);
     EXPECT_EQ(playback.fedBytes(), 9600000u);
-    EXPECT_EQ(playback.requestStatus(), RequestStatus_Mp3RequestPending);
+    EXPECT_EQ(playback.requestStatus(), MyMediaHandler::RequestStatus_Mp3RequestPending);
 }
 
 TEST_F(PlayStateTest, ASeekToTheEndAsksFromTheSizeInANewSeries) {
@@ -161,7 +161,7 @@ TEST_F(PlayStateTest, AFailedResetIsReportedAndTheStartGoesOn) {
 
 TEST_F(PlaybackTest, WithoutADeviceStartsAreReportedAndVolumeIsOnlyStored) {
     audio.failOpen = true;
-    EXPECT_FALSE(playback.InitAudio(audio.Opener(), [](platform::WaveHeader*) {}));
+    EXPECT_FALSE(playback.InitAudio(audio.Opener()));
     playback.StartPlayAt(&stream, 0.0f, 0);
     EXPECT_EQ(boxes.utf8(), std::vector<std::string>{"WaveOutHandle == NULL!"});
     EXPECT_EQ(boxes.captions(), std::vector<std::u16string>{u"Error!"});

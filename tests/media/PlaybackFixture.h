@@ -1,11 +1,11 @@
 #pragma once
-// A playback under test: the scripted device, a window queue that collects the callbacks, and a network
-// sender that records the requests. Headers the device hands back wait in `returned` until the test lets
-// the playback handle them, as the media thread would handle their messages.
+// The media thread's playback side under test, its messages handled on the test thread: the scripted
+// device, a window queue that collects the callbacks, and the requests to the network thread recorded.
+// Headers the device hands back wait in `returned` until the test lets the thread handle their messages.
 
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
-#include "media/MyPlayback.h"
+#include "media/MyMediaHandler.h"
 #include "net/CatalogueRecords.h"
 #include "net/MyNetworkHandlerMessages.h"
 #include "platform/PostTarget.h"
@@ -39,32 +39,127 @@ inline std::unique_ptr<Mp3DataBlock> BlockOf(const std::vector<std::uint8_t>& by
     return block;
 }
 
+// A media thread with its state opened up, whose requests and device returns the test sees.
+class PlaybackProbe : public MyMediaHandler {
+public:
+    using MyMediaHandler::MyMediaHandler;
+
+    using MyMediaHandler::currentStream;
+    using MyMediaHandler::DecodeAndSubmit;
+    using MyMediaHandler::fedBytes;
+    using MyMediaHandler::headersInFlight;
+    using MyMediaHandler::InitAudio;
+    using MyMediaHandler::mp3Queue;
+    using MyMediaHandler::muted;
+    using MyMediaHandler::needDecodeStart;
+    using MyMediaHandler::playState;
+    using MyMediaHandler::receivedBytes;
+    using MyMediaHandler::requestStatus;
+    using MyMediaHandler::requestTag;
+    using MyMediaHandler::stationStore;
+    using MyMediaHandler::volume;
+    using MyMediaHandler::waveOut;
+
+    std::function<void(std::unique_ptr<MyNetworkHandlerMessage>)> onSend;
+    std::function<void(platform::WaveHeader*)> onWaveOutDone;
+
+protected:
+    void SendToNetworkThread(std::unique_ptr<MyNetworkHandlerMessage> message) override {
+        onSend(std::move(message));
+    }
+    void WaveOutDone(platform::WaveHeader* header) override { onWaveOutDone(header); }
+};
+
+// The playback side's operations as messages handled at once.
+class PlaybackDriver {
+public:
+    explicit PlaybackDriver(PlaybackProbe& media) : media_(media) {}
+
+    bool InitAudio(platform::WaveOutOpener opener) {
+        media_.SetWaveOutOpener(std::move(opener));
+        return media_.InitAudio();
+    }
+    void StartPlayAt(const StreamInfoData* stream, float startFraction, std::uint32_t startSeconds) {
+        Handle(std::make_unique<MyMediaHandlerMessage_StartPlayStream>(stream->stationId, stream->streamId,
+                                                                       startFraction, startSeconds));
+    }
+    void Seek(float position) { Handle(std::make_unique<MyMediaHandlerMessage_SetPlayPos>(position)); }
+    void Pause() { Handle(std::make_unique<MyMediaHandlerMessage_Pause>()); }
+    void Continue() { Handle(std::make_unique<MyMediaHandlerMessage_Continue>()); }
+    void SetVolume(float volume, float balance) {
+        Handle(std::make_unique<MyMediaHandlerMessage_SetVolume>(volume, balance));
+    }
+    void SetMute(bool muted) { Handle(std::make_unique<MyMediaHandlerMessage_SetMute>(muted)); }
+    void ReturnUsedWaveHeader(platform::WaveHeader* header) {
+        Handle(std::make_unique<MyMediaHandlerMessage_ReturnUsedWaveHeader>(header));
+    }
+    void AddMp3Data(std::unique_ptr<Mp3DataBlock> block, std::int32_t tag, bool requestFinished) {
+        Handle(std::make_unique<MyMediaHandlerMessage_AddMp3Data>(std::move(block), tag, requestFinished));
+    }
+    void CloseAudio() { media_.OnThreadStop(); }
+
+    PlayState playState() const { return media_.playState; }
+    const StreamInfoData* currentStream() const { return media_.currentStream; }
+    std::int32_t requestTag() const { return media_.requestTag; }
+    MyMediaHandler::Mp3RequestStatus requestStatus() const { return media_.requestStatus; }
+    bool needDecodeStart() const { return media_.needDecodeStart; }
+    std::uint64_t receivedBytes() const { return media_.receivedBytes; }
+    std::uint64_t fedBytes() const { return media_.fedBytes; }
+    std::size_t queuedBlocks() const { return media_.mp3Queue.size(); }
+    const MyWaveOutput& output() const { return media_.waveOut; }
+    std::int32_t headersInFlight() const { return media_.headersInFlight; }
+    bool deviceOpen() const { return media_.waveOut.isOpen(); }
+    float volume() const { return media_.volume; }
+    bool muted() const { return media_.muted; }
+
+private:
+    void Handle(std::unique_ptr<MyMessageBase> message) { media_.HandleMessage(message.get()); }
+
+    PlaybackProbe& media_;
+};
+
 class PlaybackTest : public ::testing::Test {
 protected:
     PlaybackTest() {
         context.mainWindowHandle = &window;
-        stream.stationId = 1;
-        stream.streamId = 2;
-        stream.duration = 3600;
-        stream.size = 57600000;
-        other.stationId = 1;
-        other.streamId = 3;
-        other.duration = 1800;
-        other.size = 28800000;
-    }
-
-    // Callbacks nobody looked at are released with the window queue's messages.
-    ~PlaybackTest() override { Callbacks(); }
-
-    void Open() {
-        ASSERT_TRUE(playback.InitAudio(audio.Opener(), [this](platform::WaveHeader* header) {
+        context.callbacks = &callbacks;
+        media.onSend = [this](std::unique_ptr<MyNetworkHandlerMessage> message) {
+            sent.push_back(std::move(message));
+        };
+        media.onWaveOutDone = [this](platform::WaveHeader* header) {
             if (onReturn) {
                 onReturn(header);
                 return;
             }
             std::lock_guard guard(returnedLock);
             returned.push_back(header);
-        }));
+        };
+    }
+
+    // Station 1 with streams 2 (3600 s, 57,600,000 bytes) and 3 (1800 s, 28,800,000 bytes).
+    static bool FillStore(PlaybackProbe& media) {
+        auto station = std::make_unique<StationInfoData>(1);
+        station->StoreStream(MakeStream(2, 3600, 57600000));
+        station->StoreStream(MakeStream(3, 1800, 28800000));
+        media.stationStore[1] = std::move(station);
+        return true;
+    }
+
+    static std::unique_ptr<StreamInfoData> MakeStream(std::int32_t id, std::uint32_t duration,
+                                                      std::uint64_t size) {
+        auto made = std::make_unique<StreamInfoData>();
+        made->stationId = 1;
+        made->streamId = id;
+        made->duration = duration;
+        made->size = size;
+        return made;
+    }
+
+    // Callbacks nobody looked at are released with the window queue's messages.
+    ~PlaybackTest() override { Callbacks(); }
+
+    void Open() {
+        ASSERT_TRUE(playback.InitAudio(audio.Opener()));
         audio.ClearCalls();
     }
 
@@ -152,15 +247,16 @@ protected:
     platform::MessageQueue window;
     MyCallbacks callbacks{&context};
     testsupport::ScriptedAudio audio;
-    std::vector<std::unique_ptr<MyMessageBase>> sent;
+    std::vector<std::unique_ptr<MyNetworkHandlerMessage>> sent;
     std::mutex returnedLock;
     std::vector<platform::WaveHeader*> returned;
     std::function<void(platform::WaveHeader*)> onReturn;
     std::vector<float> positions;
-    StreamInfoData stream;
-    StreamInfoData other;
-    MyPlayback playback{
-        &callbacks, [this](std::unique_ptr<MyMessageBase> message) { sent.push_back(std::move(message)); }};
+    PlaybackProbe media{&context};
+    PlaybackDriver playback{media};
+    bool storeFilled = FillStore(media);
+    StreamInfoData& stream = *media.stationStore.at(1)->streams.at(2);
+    StreamInfoData& other = *media.stationStore.at(1)->streams.at(3);
 };
 
 } // namespace mediatest

@@ -141,8 +141,12 @@ public:
         device_ = 0;
         if (completion_.joinable())
             completion_.join();
-        if (subsystemStarted_)
+        if (subsystemStarted_) {
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            // With nothing else of SDL in use, its remaining state goes too.
+            if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0)
+                SDL_Quit();
+        }
         subsystemStarted_ = false;
     }
 
