@@ -210,6 +210,14 @@ void MyConsole::OnStationInfo(const StationInfoData* station, Clock::time_point 
 }
 
 void MyConsole::Tick(Clock::time_point now) {
+    if (!firstTick_)
+        firstTick_ = now;
+    if (stations_.empty() && now - *firstTick_ >= kDirectoryTimeout && !finished_) {
+        Write(options_.events ? "ErrorBox no station information arrived"
+                              : "No station information arrived.");
+        failed_ = finished_ = true;
+        return;
+    }
     if (streamChosen_ || options_.link || !lastStationArrival_ ||
         now - *lastStationArrival_ < kStationQuietTime)
         return;
@@ -229,7 +237,7 @@ void MyConsole::PlayNewest(const StationInfoData* onlyStation) {
     streamChosen_ = true;
     if (!newest) {
         Write(options_.events ? "ErrorBox no stream to play" : "No stream to play.");
-        finished_ = true;
+        failed_ = finished_ = true;
         return;
     }
     PlayLink(newest->stationId, newest->streamId, 0);
@@ -269,6 +277,7 @@ void MyConsole::HandleKey(int key) {
         break;
     case 'q':
     case 'Q':
+    case 3: // Ctrl+C
         finished_ = true;
         break;
     default:

@@ -43,6 +43,8 @@ public:
     // Without a link, the newest stream is chosen once no new station has arrived for this long.
     static constexpr std::chrono::milliseconds kStationQuietTime{500};
     static constexpr std::int32_t kSeekStepSeconds = 10;
+    // With no station information this long after the start, the run ends as failed.
+    static constexpr std::chrono::seconds kDirectoryTimeout{15};
 
     MyConsole(MyAppContext* context, const ConsoleOptions& options, ConsoleMediaControl* media,
               LineWriter write, bool colour);
@@ -56,6 +58,8 @@ public:
     void ErrorBox(const std::u16string& text);
 
     bool finished() const { return finished_; }
+    // Finished without anything to play.
+    bool failed() const { return failed_; }
     std::int32_t playState() const { return playState_; }
     const MyPlayPositionTracker& tracker() const { return tracker_; }
 
@@ -96,4 +100,6 @@ private:
     std::int32_t chatShown_ = -1; // index of the last chat row shown
     MyPlayPositionTracker tracker_;
     bool finished_ = false;
+    bool failed_ = false;
+    std::optional<Clock::time_point> firstTick_;
 };

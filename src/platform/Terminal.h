@@ -19,8 +19,8 @@ enum TerminalKey : int {
 bool IsStandardOutputTerminal();
 
 // While it exists, standard input (when it is a terminal) delivers each key press at once and without
-// echo; the terminal's previous mode comes back when it goes. Without a terminal, keys are read from
-// whatever standard input is (a pipe, a file).
+// echo, Ctrl+C included (as the key 3); the terminal's previous mode comes back when it goes. Without a
+// terminal, keys are read from whatever standard input is (a pipe, a file).
 class KeyboardInput {
 public:
     KeyboardInput();

@@ -181,6 +181,16 @@ TEST_F(ConsoleTest, WithoutALinkTheNewestStreamPlaysOnceStationsStopArriving) {
     EXPECT_EQ(media.calls.size(), 1u);
 }
 
+TEST_F(ConsoleTest, WithoutAnyStationTheRunEndsAsFailed) {
+    Make({"--events"});
+    console->Tick(now);
+    console->Tick(now + MyConsole::kDirectoryTimeout - 1ms);
+    EXPECT_FALSE(console->finished());
+    console->Tick(now + MyConsole::kDirectoryTimeout);
+    EXPECT_TRUE(console->finished() && console->failed());
+    EXPECT_EQ(lines, std::vector<std::string>{"ErrorBox no station information arrived"});
+}
+
 TEST_F(ConsoleTest, AStationLinkPlaysThatStationsNewestStream) {
     Make({"vantri:station-1"});
     Send<MyCallbacks::MyMainWindowMessage_StationInfoCallback>(station.get());

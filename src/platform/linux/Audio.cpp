@@ -29,6 +29,9 @@ public:
     ~SdlWaveOut() override { Close(); }
 
     bool Open() {
+        // The audio subsystem brings SDL's event subsystem along, which would otherwise turn SIGINT and
+        // SIGTERM into quit events that a console program never reads.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
             return false;
         subsystemStarted_ = true;

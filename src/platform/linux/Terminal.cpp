@@ -20,7 +20,9 @@ struct KeyboardInput::State {
 KeyboardInput::KeyboardInput() : state_(std::make_unique<State>()) {
     if (isatty(STDIN_FILENO) == 1 && tcgetattr(STDIN_FILENO, &state_->saved) == 0) {
         termios raw = state_->saved;
-        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        // Without ISIG, Ctrl+C arrives as the key 3 instead of ending the program with the terminal
+        // still in this mode.
+        raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG);
         raw.c_cc[VMIN] = 1;
         raw.c_cc[VTIME] = 0;
         state_->rawMode = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
