@@ -163,7 +163,10 @@ Result<std::vector<IrcEvent>> ParseIrcLog(std::string_view text, const std::stri
             const std::size_t length = ClockLength(line);
             if (length == 0 || line.size() <= length || line[length] != ' ')
                 return Failure{file, number, "expected an irssi line starting with 'HH:MM' or 'HH:MM:SS'"};
-            event.time = clock.Place(*ParseTimeOfDay(std::string_view(line).substr(0, length)));
+            const auto timeOfDay = ParseTimeOfDay(std::string_view(line).substr(0, length));
+            if (!timeOfDay)
+                return Failure{file, number, "not a valid time of day"};
+            event.time = clock.Place(*timeOfDay);
             ParseIrssiBody(std::string_view(line).substr(length + 1), event);
             events.push_back(std::move(event));
             continue;
@@ -181,7 +184,10 @@ Result<std::vector<IrcEvent>> ParseIrcLog(std::string_view text, const std::stri
         const std::size_t length = StartsWith(line, "[") ? ClockLength(std::string_view(line).substr(1)) : 0;
         if (length == 0 || line.size() < length + 3 || line[length + 1] != ']')
             return Failure{file, number, "expected a mIRC line starting with '[HH:MM]' or '[HH:MM:SS]'"};
-        event.time = clock.Place(*ParseTimeOfDay(std::string_view(line).substr(1, length)));
+        const auto timeOfDay = ParseTimeOfDay(std::string_view(line).substr(1, length));
+        if (!timeOfDay)
+            return Failure{file, number, "not a valid time of day"};
+        event.time = clock.Place(*timeOfDay);
         rest = std::string_view(line).substr(length + 2);
         if (StartsWith(rest, " "))
             rest.remove_prefix(1);
