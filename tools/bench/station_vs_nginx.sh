@@ -118,7 +118,7 @@ declare -A total
 for key in station nginx; do total[$key]="0 0 0 0 0"; done
 add() { # add KEY "values": sums field by field
   total[$1]=$(awk -v a="${total[$1]}" -v b="$2" 'BEGIN { n = split(a, x, " "); split(b, y, " ");
-    for (i = 1; i <= n; i++) printf "%d ", x[i] + y[i] }')
+    for (i = 1; i <= n; i++) printf "%.0f ", x[i] + y[i] }')
 }
 for (( round = 1; round <= rounds; round++ )); do
   if (( round % 2 )); then order="station nginx"; else order="nginx station"; fi
