@@ -16,7 +16,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -70,20 +69,30 @@ protected:
     // `debugTail`, then the HOST, User-Agent and Connection lines and the empty line. Sends it once.
     bool SendRequestText(const std::string& pathAndQuery, const char* normalTail, const char* debugTail);
     // The text SendRequestText sends, for tests and for the classes' own use.
-    std::string ComposeRequest(const std::string& pathAndQuery, const char* normalTail, const char* debugTail) const;
+    std::string ComposeRequest(const std::string& pathAndQuery, const char* normalTail,
+                               const char* debugTail) const;
     bool debugMode() const;
 
     MyAppContext* context;
     // Borrowed from the network thread's station table (station requests, kept alive by a shared owner),
     // or owned by the exchange (directory and update requests).
     std::shared_ptr<const StationConnectionData> connectionData;
-    std::uint8_t formatVersion = 0;   // station information format version
-    bool resultDelivered = false;     // the concrete class has handed its complete result on
+    std::uint8_t formatVersion = 0; // station information format version
+    bool resultDelivered = false;   // the concrete class has handed its complete result on
 
 private:
+    friend struct NetworkPacketTestAccess; // feeds response bytes without a peer, for tests and fuzzing
+
+    // Takes `count` bytes just received at the end of the held ones and parses them. True to read on;
+    // false when reading stops, with `answer` what HandleNetworkEvent answers.
+    bool TakeReceived(std::uint32_t count, bool& answer);
     bool ParseHeaders();
+    // True to go on reading, false when the exchange has ended or the parser asked to stop.
     bool ParseBody();
+    // One offer to HandleData: 1 when it consumed bytes, 0 when nothing was consumed, -1 to stop.
+    int ParseBodyOnce();
     void RemoveFront(std::size_t count);
+    void RemoveAt(std::size_t offset, std::size_t count);
 
     std::int32_t type_;
     platform::Event event_;
@@ -98,4 +107,5 @@ private:
 
 // Chunk-size line parsing over `data` (from the chunk data ready offset). Kept free for tests and fuzzing.
 enum class ChunkSizeLine { Valid, Incomplete, Invalid };
-ChunkSizeLine ParseChunkSizeLine(const char* data, std::size_t available, std::uint32_t* size, std::size_t* lineLength);
+ChunkSizeLine ParseChunkSizeLine(const char* data, std::size_t available, std::uint32_t* size,
+                                 std::size_t* lineLength);

@@ -56,6 +56,10 @@ struct ResolveResult {
     std::vector<ResolvedAddress> addresses;
 };
 
+// Makes the system's sockets usable (Windows Sockets 2.0 on Windows; nothing to do on Linux). Called
+// once by the network thread before its first exchange; false when the system refused.
+bool StartNetworking();
+
 // Resolves `host` and the decimal `port` with getaddrinfo and no hints; IPv4 and IPv6.
 ResolveResult Resolve(const std::string& host, const std::string& port);
 

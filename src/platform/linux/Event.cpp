@@ -35,7 +35,7 @@ Event& Event::operator=(Event&& other) noexcept {
 bool Event::valid() const { return state_ && state_->fd >= 0; }
 
 void Event::Set() {
-    if (!valid())
+    if (!valid() || state_->signalled.exchange(true))
         return;
     const std::uint64_t one = 1;
     // A full counter cannot happen with auto-reset use; a failed write leaves the event signalled anyway.
@@ -44,9 +44,11 @@ void Event::Set() {
 
 namespace {
 
-void Reset(int fd) {
+void Reset(Event::State& state) {
     std::uint64_t value;
-    [[maybe_unused]] ssize_t got = read(fd, &value, sizeof value);
+    [[maybe_unused]] ssize_t got = read(state.fd, &value, sizeof value);
+    // Cleared after the read: a Set in between is taken by this wake-up, as if it had come just before.
+    state.signalled = false;
 }
 
 } // namespace
@@ -77,7 +79,7 @@ int WaitForAny(std::span<Event* const> events) {
                 return -1;
             bool signalled = (fds[2 * i].revents & POLLIN) != 0;
             if (signalled)
-                Reset(state->fd);
+                Reset(*state);
             if (fds[2 * i + 1].revents && state->socket && state->socket->Record(fds[2 * i + 1].revents))
                 signalled = true;
             if (signalled)
@@ -98,7 +100,7 @@ bool WaitForEvent(Event& event, int milliseconds) {
             continue;
         if (ready <= 0)
             return false;
-        Reset(fd.fd);
+        Reset(*event.state());
         return true;
     }
 }

@@ -5,11 +5,16 @@
 #include "platform/Event.h"
 #include "platform/Socket.h"
 
+#include <atomic>
+
 namespace platform {
 
 struct Event::State {
     int fd = -1;                    // eventfd, non-blocking; a non-zero counter means signalled
     Socket::State* socket = nullptr; // the socket bound by EventSelect, if any
+    // True from a Set until the wait that reports it; a Set while it is true needs no system call, since
+    // auto-reset merges it with the pending signal.
+    std::atomic<bool> signalled{false};
 };
 
 struct Socket::State {

@@ -1,0 +1,285 @@
+#include "media/MyMediaHandler.h"
+
+#include "app/MyAppContext.h"
+#include "app/MyCallbacks.h"
+#include "app/ShowErrorBox.h"
+#include "net/MyNetworkHandler.h"
+#include "net/MyNetworkHandlerMessages.h"
+
+#include <algorithm>
+
+MyMediaHandler::MyMediaHandler(MyAppContext* context) : context(context) {}
+
+MyMediaHandler::~MyMediaHandler() {
+    // The thread must not outlive the fields it works on.
+    Stop();
+    WaitForEnd(5000);
+}
+
+void MyMediaHandler::HandleMessage(MyMessageBase* message) {
+    switch (message->type) {
+    case MediaHandlerMessageType_StartPlayStream:
+        HandleStartPlayStream(*static_cast<MyMediaHandlerMessage_StartPlayStream*>(message));
+        break;
+    case MediaHandlerMessageType_SetPlayPos:
+        HandleSetPlayPos(*static_cast<MyMediaHandlerMessage_SetPlayPos*>(message));
+        break;
+    case MediaHandlerMessageType_Pause:
+        HandlePause(*static_cast<MyMediaHandlerMessage_Pause*>(message));
+        break;
+    case MediaHandlerMessageType_Continue:
+        HandleContinue(*static_cast<MyMediaHandlerMessage_Continue*>(message));
+        break;
+    case MediaHandlerMessageType_SetVolume:
+        HandleSetVolume(*static_cast<MyMediaHandlerMessage_SetVolume*>(message));
+        break;
+    case MediaHandlerMessageType_SetMute:
+        HandleSetMute(*static_cast<MyMediaHandlerMessage_SetMute*>(message));
+        break;
+    case MediaHandlerMessageType_ReturnUsedWaveHeader:
+        HandleReturnUsedWaveHeader(*static_cast<MyMediaHandlerMessage_ReturnUsedWaveHeader*>(message));
+        ApplyStreamDataRequestRule();
+        break;
+    case MediaHandlerMessageType_RequestStationInfo:
+        HandleRequestStationInfo(*static_cast<MyMediaHandlerMessage_RequestStationInfo*>(message));
+        break;
+    case MediaHandlerMessageType_AddMp3Data:
+        HandleAddMp3Data(*static_cast<MyMediaHandlerMessage_AddMp3Data*>(message));
+        break;
+    case MediaHandlerMessageType_AddTrackInfoList:
+        HandleAddTrackInfoList(*static_cast<MyMediaHandlerMessage_AddTrackInfoList*>(message));
+        break;
+    case MediaHandlerMessageType_AddStreamChatRowList:
+        HandleAddStreamChatRowList(*static_cast<MyMediaHandlerMessage_AddStreamChatRowList*>(message));
+        break;
+    case MediaHandlerMessageType_AddStationInfo:
+        HandleAddStationInfo(*static_cast<MyMediaHandlerMessage_AddStationInfo*>(message));
+        break;
+    case MediaHandlerMessageType_AddStationIdList:
+        HandleAddStationIdList(*static_cast<MyMediaHandlerMessage_AddStationIdList*>(message));
+        break;
+    default:
+        break;
+    }
+}
+
+// Sending operations.
+
+void MyMediaHandler::StartPlayStream(std::int32_t stationId, std::int32_t streamId, float startFraction) {
+    QueueMessage(
+        std::make_unique<MyMediaHandlerMessage_StartPlayStream>(stationId, streamId, startFraction, 0u));
+}
+
+void MyMediaHandler::StartPlayStream(std::int32_t stationId, std::int32_t streamId,
+                                     std::uint32_t startSeconds) {
+    QueueMessage(
+        std::make_unique<MyMediaHandlerMessage_StartPlayStream>(stationId, streamId, -1.0f, startSeconds));
+}
+
+void MyMediaHandler::SetPlayPos(float position) {
+    QueueMessage(std::make_unique<MyMediaHandlerMessage_SetPlayPos>(position));
+}
+
+void MyMediaHandler::Pause() {
+    QueueMessage(std::make_unique<MyMediaHandlerMessage_Pause>());
+}
+
+void MyMediaHandler::Continue() {
+    QueueMessage(std::make_unique<MyMediaHandlerMessage_Continue>());
+}
+
+void MyMediaHandler::SetVolume(float volume, float balance) {
+    QueueMessage(std::make_unique<MyMediaHandlerMessage_SetVolume>(volume, balance));
+}
+
+void MyMediaHandler::SetMute(bool muted) {
+    QueueMessage(std::make_unique<MyMediaHandlerMessage_SetMute>(muted));
+}
+
+void MyMediaHandler::ReturnUsedWaveHeader(platform::WaveHeader* waveHeader) {
+    QueueMessage(std::make_unique<MyMediaHandlerMessage_ReturnUsedWaveHeader>(waveHeader));
+}
+
+void MyMediaHandler::AddMp3Data(std::unique_ptr<Mp3DataBlock> block, std::int32_t tag, bool requestFinished) {
+    QueueMessage(
+        std::make_unique<MyMediaHandlerMessage_AddMp3Data>(std::move(block), tag, requestFinished, false));
+}
+
+void MyMediaHandler::AddTrackInfoList(std::int32_t stationId, std::int32_t streamId,
+                                      std::unique_ptr<TrackInfoList> list) {
+    QueueMessage(
+        std::make_unique<MyMediaHandlerMessage_AddTrackInfoList>(stationId, streamId, std::move(list)));
+}
+
+void MyMediaHandler::AddStreamChatRowList(std::int32_t stationId, std::int32_t streamId,
+                                          std::unique_ptr<StreamChatRowList> list) {
+    QueueMessage(
+        std::make_unique<MyMediaHandlerMessage_AddStreamChatRowList>(stationId, streamId, std::move(list)));
+}
+
+void MyMediaHandler::AddStationInfo(std::unique_ptr<StationInfoData> info) {
+    QueueMessage(std::make_unique<MyMediaHandlerMessage_AddStationInfo>(std::move(info)));
+}
+
+void MyMediaHandler::AddStationIdList(StationIdList ids) {
+    QueueMessage(std::make_unique<MyMediaHandlerMessage_AddStationIdList>(std::move(ids)));
+}
+
+// Store lookups.
+
+StationInfoData* MyMediaHandler::FindStation(std::int32_t stationId) const {
+    auto it = stationStore.find(stationId);
+    return it == stationStore.end() ? nullptr : it->second.get();
+}
+
+StreamInfoData* MyMediaHandler::FindStream(std::int32_t stationId, std::int32_t streamId) const {
+    StationInfoData* station = FindStation(stationId);
+    if (!station)
+        return nullptr;
+    auto it = station->streams.find(streamId);
+    return it == station->streams.end() ? nullptr : it->second.get();
+}
+
+bool MyMediaHandler::IsCurrentStream(std::int32_t stationId, std::int32_t streamId) const {
+    return currentStream && currentStream->stationId == stationId && currentStream->streamId == streamId;
+}
+
+void MyMediaHandler::SendToNetworkThread(std::unique_ptr<MyNetworkHandlerMessage> message) {
+    if (context && context->networkHandler)
+        context->networkHandler->QueueMessage(std::move(message));
+}
+
+// The stream-data request rule.
+
+void MyMediaHandler::SendStreamDataRequest(std::uint64_t startOffset) {
+    if (!currentStream)
+        return;
+    SendToNetworkThread(std::make_unique<MyNetworkHandlerMessage_GetStreamData>(
+        currentStream->stationId, currentStream->streamId, requestTag, startOffset,
+        kStreamDataRequestLength));
+    requestStatus = RequestStatus_Mp3RequestPending;
+}
+
+void MyMediaHandler::ApplyStreamDataRequestRule() {
+    if (requestStatus != RequestStatus_None || mp3Queue.size() >= maxQueuedBlocks || !currentStream)
+        return;
+    SendStreamDataRequest(receivedBytes);
+}
+
+// Catalogue side.
+
+void MyMediaHandler::HandleRequestStationInfo(MyMediaHandlerMessage_RequestStationInfo& message) {
+    if (StationInfoData* station = FindStation(message.stationId)) {
+        if (context && context->callbacks)
+            context->callbacks->StationInfo(station);
+        return;
+    }
+    SendToNetworkThread(std::make_unique<MyNetworkHandlerMessage_GetStationInfo>(message.stationId));
+}
+
+void MyMediaHandler::HandleAddMp3Data(MyMediaHandlerMessage_AddMp3Data& message) {
+    if (message.tag != requestTag) {
+        // A block of an abandoned series; its request state belongs to the current series.
+        message.block.reset();
+        return;
+    }
+    if (message.block && message.block->fill > 0) {
+        receivedBytes += message.block->fill;
+        mp3Queue.push_back(std::move(message.block));
+        if (needDecodeStart) {
+            int started = Mp3DecodeStart();
+            if (started == -1)
+                ShowPlainErrorBox(u"Mp3DecodeStart FAILED!");
+            else if (started == 1)
+                needDecodeStart = false;
+        }
+        if (!needDecodeStart && headersInFlight < kMaxHeadersInFlight)
+            DecodeAndSubmit();
+    }
+    if (message.requestFinished) {
+        if (requestStatus == RequestStatus_Mp3RequestPending)
+            requestStatus = RequestStatus_None;
+        else if (message.block)
+            ShowPlainErrorBox(u"RequestStatus != RequestStatus_Mp3RequestPending!");
+    }
+    message.block.reset();
+}
+
+void MyMediaHandler::HandleAddTrackInfoList(MyMediaHandlerMessage_AddTrackInfoList& message) {
+    if (!message.list)
+        return;
+    StationInfoData* station = FindStation(message.stationId);
+    StreamInfoData* stream = FindStream(message.stationId, message.streamId);
+    if (station && stream) {
+        // A second list for the same stream is dropped with the message; the stored one stays.
+        stream->SetTrackList(std::move(message.list));
+        if (IsCurrentStream(message.stationId, message.streamId) && context && context->callbacks)
+            context->callbacks->StreamInfo(station, currentStream, currentStream->trackList());
+    }
+    message.list.reset();
+}
+
+bool MyMediaHandler::IsStorableChatRow(const StreamChatRow& row) {
+    const int n = row.argCount;
+    switch (row.kind) {
+    case StreamChatRowKind_Plain:
+        return n == 1 || n == 2;
+    case StreamChatRowKind_Message:
+        return n == 2 && !row.arg(0).empty() && !row.arg(1).empty();
+    case StreamChatRowKind_Action:
+        return n == 2;
+    case StreamChatRowKind_Join:
+        return n == 1;
+    case StreamChatRowKind_Leave:
+    case StreamChatRowKind_Quit:
+        return n == 1 || n == 2;
+    case StreamChatRowKind_NickChange:
+    case StreamChatRowKind_TopicChange:
+        return n == 2;
+    case StreamChatRowKind_ModeChange:
+        return n >= 2;
+    case StreamChatRowKind_Kick:
+        return n == 2 || n == 3;
+    default:
+        return false;
+    }
+}
+
+void MyMediaHandler::HandleAddStreamChatRowList(MyMediaHandlerMessage_AddStreamChatRowList& message) {
+    if (!message.list)
+        return;
+    StreamInfoData* stream = FindStream(message.stationId, message.streamId);
+    if (!stream)
+        return; // the message releases the rows
+    if (!stream->chatRows()) {
+        // Filtered and sorted in place before any callback names the list. The filter keeps arrival order,
+        // and the stable sort keeps it among rows of equal time.
+        std::unique_ptr<StreamChatRowList> rows = std::move(message.list);
+        std::erase_if(*rows, [](const StreamChatRow& row) { return !IsStorableChatRow(row); });
+        std::stable_sort(rows->begin(), rows->end(),
+                         [](const StreamChatRow& a, const StreamChatRow& b) { return a.time < b.time; });
+        rows->shrink_to_fit();
+        stream->SetChatRows(std::move(rows));
+    }
+    if (IsCurrentStream(message.stationId, message.streamId) && context && context->callbacks)
+        context->callbacks->StreamChat(currentStream, currentStream->chatRows());
+}
+
+void MyMediaHandler::HandleAddStationInfo(MyMediaHandlerMessage_AddStationInfo& message) {
+    if (!message.info)
+        return;
+    const std::int32_t stationId = message.info->stationId;
+    if (stationStore.contains(stationId))
+        return; // the first record stays; the message releases the new one
+    StationInfoData* station = message.info.get();
+    stationStore.emplace(stationId, std::move(message.info));
+    if (context && context->callbacks)
+        context->callbacks->StationInfo(station);
+}
+
+void MyMediaHandler::HandleAddStationIdList(MyMediaHandlerMessage_AddStationIdList& message) {
+    // Handled later in this same drain, after the current message, in list order.
+    for (std::int32_t id : message.ids)
+        QueueMessage(std::make_unique<MyMediaHandlerMessage_RequestStationInfo>(id));
+    message.ids.clear();
+}

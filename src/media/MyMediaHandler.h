@@ -1,0 +1,131 @@
+#pragma once
+// The media worker thread. It owns the station store that the rest of the program reads, the stream
+// being played, the queue of received MP3 blocks, the decoder and the audio device, and the play state.
+// Other threads reach it only through its sending operations (QueueMessage underneath); it reports to the
+// main window only through MyCallbacks and asks the network thread for data only through network-thread
+// messages.
+//
+// Threading: the sending operations may be called from any thread. Everything else runs on the media
+// thread, inside HandleMessage. Records in the station store are handed to the user-interface thread by
+// pointer and never change afterwards, except that a stream's track list and chat rows are each set once,
+// from null to a complete list.
+//
+// This file holds the catalogue side (message types 7 to 12 and the stream-data request rule). The
+// playback side (types 0 to 6, decoding and the audio device) lives in MyMediaHandlerPlayback.cpp and
+// meets the catalogue side in two places only: Mp3DecodeStart and DecodeAndSubmit, called from the
+// AddMp3Data handling, and SendStreamDataRequest / ApplyStreamDataRequestRule, which it calls.
+
+#include "app/MyThread.h"
+#include "media/MyMediaHandlerMessages.h"
+#include "net/CatalogueRecords.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+
+struct MyAppContext;
+class MyNetworkHandlerMessage;
+
+enum PlayState : std::int32_t {
+    PlayState_Stopped = 0,
+    PlayState_Playing = 1,
+    PlayState_Paused = 2,
+};
+
+class MyMediaHandler : public MyThread {
+public:
+    // More stream data is requested only while fewer blocks than this are queued.
+    static constexpr std::uint32_t kMaxQueuedBlocks = 60;
+    // The most buffers on the audio device at once.
+    static constexpr std::int32_t kMaxHeadersInFlight = 4;
+
+    enum Mp3RequestStatus : std::int32_t {
+        RequestStatus_None = 0,
+        RequestStatus_Mp3RequestPending = 1,
+    };
+
+    explicit MyMediaHandler(MyAppContext* context);
+    // Stops the thread if it still runs; releases the store with every record in it.
+    ~MyMediaHandler() override;
+
+    void OnThreadStart() override;
+    void OnThreadStop() override;
+    void HandleMessage(MyMessageBase* message) override;
+
+    // Sending operations, callable from any thread.
+    void StartPlayStream(std::int32_t stationId, std::int32_t streamId, float startFraction);
+    void StartPlayStream(std::int32_t stationId, std::int32_t streamId, std::uint32_t startSeconds);
+    void SetPlayPos(float position);
+    void Pause();
+    void Continue();
+    void SetVolume(float volume, float balance);
+    void SetMute(bool muted);
+    void ReturnUsedWaveHeader(platform::WaveHeader* waveHeader);
+    void AddMp3Data(std::unique_ptr<Mp3DataBlock> block, std::int32_t tag, bool requestFinished);
+    void AddTrackInfoList(std::int32_t stationId, std::int32_t streamId, std::unique_ptr<TrackInfoList> list);
+    void AddStreamChatRowList(std::int32_t stationId, std::int32_t streamId,
+                              std::unique_ptr<StreamChatRowList> list);
+    void AddStationInfo(std::unique_ptr<StationInfoData> info);
+    void AddStationIdList(StationIdList ids);
+
+    // Whether a chat row's argument count fits its kind, so that the chat panel can show it.
+    static bool IsStorableChatRow(const StreamChatRow& row);
+
+protected:
+    // Store lookups; they never create entries.
+    StationInfoData* FindStation(std::int32_t stationId) const;
+    StreamInfoData* FindStream(std::int32_t stationId, std::int32_t streamId) const;
+    bool IsCurrentStream(std::int32_t stationId, std::int32_t streamId) const;
+
+    // The way to the network thread. Virtual so that tests can capture the requests.
+    virtual void SendToNetworkThread(std::unique_ptr<MyNetworkHandlerMessage> message);
+
+    // Playback side, MyMediaHandlerPlayback.cpp. Virtual so that tests can stand in for the decoder.
+    // Starts a decoder on the head of mp3Queue: 1 started, 0 no format yet (try again with the next
+    // block), -1 failed (already reported).
+    virtual int Mp3DecodeStart();
+    // Decodes into one PCM buffer and writes it to the device; called only while headersInFlight < 4.
+    virtual bool DecodeAndSubmit();
+    void HandleStartPlayStream(MyMediaHandlerMessage_StartPlayStream& message);
+    void HandleSetPlayPos(MyMediaHandlerMessage_SetPlayPos& message);
+    void HandlePause(MyMediaHandlerMessage_Pause& message);
+    void HandleContinue(MyMediaHandlerMessage_Continue& message);
+    void HandleSetVolume(MyMediaHandlerMessage_SetVolume& message);
+    void HandleSetMute(MyMediaHandlerMessage_SetMute& message);
+    void HandleReturnUsedWaveHeader(MyMediaHandlerMessage_ReturnUsedWaveHeader& message);
+
+    // The first request of a series (from StartPlayAt): asks for the window at `startOffset` of
+    // currentStream with the current requestTag and marks the request pending.
+    void SendStreamDataRequest(std::uint64_t startOffset);
+    // After each returned wave header: asks for the next window when no request is pending, fewer than
+    // maxQueuedBlocks blocks are queued and a stream is current.
+    void ApplyStreamDataRequestRule();
+
+    // Catalogue side.
+    void HandleRequestStationInfo(MyMediaHandlerMessage_RequestStationInfo& message);
+    void HandleAddMp3Data(MyMediaHandlerMessage_AddMp3Data& message);
+    void HandleAddTrackInfoList(MyMediaHandlerMessage_AddTrackInfoList& message);
+    void HandleAddStreamChatRowList(MyMediaHandlerMessage_AddStreamChatRowList& message);
+    void HandleAddStationInfo(MyMediaHandlerMessage_AddStationInfo& message);
+    void HandleAddStationIdList(MyMediaHandlerMessage_AddStationIdList& message);
+
+    MyAppContext* context;
+    // Every station record received, owned for the whole run; entries are never removed.
+    std::map<std::int32_t, std::unique_ptr<StationInfoData>> stationStore;
+    // The audio device handle, the free PCM buffers and the decoder belong to the playback side.
+    std::int32_t headersInFlight = 0; // buffers on the device, not yet returned
+    // Received blocks not yet fed to the decoder, oldest first.
+    std::deque<std::unique_ptr<Mp3DataBlock>> mp3Queue;
+    std::uint32_t maxQueuedBlocks = kMaxQueuedBlocks;
+    std::uint64_t receivedBytes = 0; // stream offset just past the last block received; next request's start
+    std::uint64_t fedBytes = 0;      // stream offset just past the last block fed to the decoder
+    Mp3RequestStatus requestStatus = RequestStatus_None;
+    bool needDecodeStart = true; // the next block must start a new decoder
+    PlayState playState = PlayState_Stopped;
+    float volume = 0.0f;  // 0 to 1
+    float balance = 0.0f; // -1 to 1
+    bool muted = false;
+    StreamInfoData* currentStream = nullptr; // a record inside stationStore, never cleared once set
+    std::int32_t requestTag = 0;             // number of the current series of stream-data requests
+};

@@ -1,0 +1,66 @@
+#pragma once
+// The network thread: owns every server exchange and the station connection table. Other threads ask it
+// for work only through the sending operations below (each queues one message); results leave it only as
+// messages that the exchanges queue themselves.
+//
+// Threading: the sending operations may be called from any thread. Everything else runs on the network
+// thread. At most 60 exchanges are in flight, since one wait takes at most 64 handles (stop, message and
+// the exchanges' events).
+
+#include "app/MyThread.h"
+#include "net/MyNetworkHandlerMessages.h"
+#include "net/MyNetworkPacketBase.h"
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+
+class MyNetworkHandler : public MyThread {
+public:
+    static constexpr std::size_t kMaxExchangesInFlight = 60;
+
+    // Builds the exchange for a request message; null drops the request without a box. The station
+    // record is given for types 0 to 3 and null otherwise.
+    using ExchangeFactory = std::function<std::unique_ptr<MyNetworkPacketBase>(
+        MyAppContext* context, const MyNetworkHandlerMessage& message,
+        std::shared_ptr<const StationConnectionData> station)>;
+
+    explicit MyNetworkHandler(MyAppContext* context);
+    // Tests and benchmarks supply their own exchanges.
+    MyNetworkHandler(MyAppContext* context, ExchangeFactory factory);
+    ~MyNetworkHandler() override;
+
+    void OnThreadStart() override;
+    void HandleMessage(MyMessageBase* message) override;
+    bool HandleWaitHandle(platform::Event* handle) override;
+
+    // Sending operations, callable from any thread.
+    void GetStreamData(std::int32_t stationId, std::int32_t streamId, std::int32_t requestNumber,
+                       std::uint64_t startOffset, std::int32_t length = kStreamDataRequestLength);
+    void GetTrackInfoList(std::int32_t stationId, std::int32_t streamId);
+    void GetStreamChatRowList(std::int32_t stationId, std::int32_t streamId);
+    void GetStationInfo(std::int32_t stationId);
+    void GetStationsConnectionData();
+    void AddStationConnectionData(std::unique_ptr<StationConnectionData> data);
+    void GetApplicationUpdateInfo();
+    void GetApplicationUpdateDownload();
+
+    // Exchanges in flight now; readable from any thread (for tests and benchmarks).
+    std::size_t exchangesInFlight() const { return exchangesInFlight_.load(); }
+
+private:
+    // The common path: AddEvent, DoConnect, then into the in-flight table.
+    void StartExchange(std::unique_ptr<MyNetworkPacketBase> exchange);
+    // Types 0 to 3: the station's record, or null after the "not found" box.
+    std::shared_ptr<const StationConnectionData> FindStation(std::int32_t stationId) const;
+    void UpdateInFlightCount() { exchangesInFlight_ = inFlight_.size(); }
+
+    MyAppContext* context;
+    ExchangeFactory factory_;
+    // Owns the exchanges, keyed by their event.
+    std::map<platform::Event*, std::unique_ptr<MyNetworkPacketBase>> inFlight_;
+    // Shared with the exchanges that use a record, so that one replaced here stays valid until they end.
+    std::map<std::int32_t, std::shared_ptr<const StationConnectionData>> stationConnections_;
+    std::atomic<std::size_t> exchangesInFlight_{0};
+};

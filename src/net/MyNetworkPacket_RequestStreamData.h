@@ -1,0 +1,40 @@
+#pragma once
+// A window of a stream's MP3 bytes ("getstreamdata/?streamid=&start=&length=" to the station's server).
+// The body is the raw bytes, cut into 4096-byte blocks that go to the media thread as soon as each one
+// fills, tagged with the request number; only the last block of a window can be partly filled, and it
+// carries requestFinished. An exchange that ends early drops its partly filled block and sends one
+// finishing message without a block, so that every request ends with exactly one finishing message.
+
+#include "net/CatalogueRecords.h"
+#include "net/MyNetworkPacketBase.h"
+
+#include <memory>
+#include <string>
+
+class MyNetworkPacket_RequestStreamData : public MyNetworkPacketBase {
+public:
+    MyNetworkPacket_RequestStreamData(MyAppContext* context,
+                                      std::shared_ptr<const StationConnectionData> station,
+                                      std::int32_t stationId, std::int32_t streamId,
+                                      std::uint64_t startOffset, std::int32_t length,
+                                      std::int32_t requestNumber);
+    ~MyNetworkPacket_RequestStreamData() override;
+
+    bool SendRequest() override;
+    // Takes everything it is given until the window is complete, then ends the exchange (-1).
+    int HandleData(const char* data, int length) override;
+    void Disconnect(NetworkError error) override;
+    std::string RequestText() const;
+
+private:
+    std::string PathAndQuery() const;
+    void Deliver(bool requestFinished);
+
+    [[maybe_unused]] std::int32_t stationId; // not sent: each station has its own server
+    std::int32_t streamId;
+    std::uint64_t startOffset;  // bytes
+    std::uint32_t length;       // bytes asked for
+    std::int32_t requestNumber; // returned with every block
+    std::unique_ptr<Mp3DataBlock> currentBlock;
+    std::uint32_t received = 0; // body bytes taken so far
+};

@@ -1,0 +1,79 @@
+#include "net/MyNetworkPacket_RequestTrackInfoList.h"
+
+#include "media/MyMediaHandler.h"
+
+namespace {
+
+constexpr const char* kNormalTail = " HTTP/1.1\r\n";
+constexpr const char* kDebugTail = "&debug HTTP/1.1\r\n";
+
+} // namespace
+
+MyNetworkPacket_RequestTrackInfoList::MyNetworkPacket_RequestTrackInfoList(
+    MyAppContext* context, std::shared_ptr<const StationConnectionData> station, std::int32_t stationId,
+    std::int32_t streamId)
+    : MyNetworkRecordPacketBase(context, NetworkPacketType_RequestTrackInfoList), stationId(stationId),
+      streamId(streamId), list(std::make_unique<TrackInfoList>()) {
+    connectionData = std::move(station);
+}
+
+MyNetworkPacket_RequestTrackInfoList::~MyNetworkPacket_RequestTrackInfoList() = default;
+
+std::string MyNetworkPacket_RequestTrackInfoList::PathAndQuery() const {
+    return "getstreaminfo/?streamid=" + std::to_string(static_cast<std::uint32_t>(streamId));
+}
+
+bool MyNetworkPacket_RequestTrackInfoList::SendRequest() {
+    return SendRequestText(PathAndQuery(), kNormalTail, kDebugTail);
+}
+
+std::string MyNetworkPacket_RequestTrackInfoList::RequestText() const {
+    return ComposeRequest(PathAndQuery(), kNormalTail, kDebugTail);
+}
+
+MyNetworkRecordPacketBase::RecordOutcome
+MyNetworkPacket_RequestTrackInfoList::HandleRecord(ResponseRecord& record) {
+    if (!list)
+        return RecordOutcome_InvalidData; // nothing is read once the result has gone
+    RecordReader& in = record.fields;
+    if (record.type == ResponseRecordType_TrackListHeader) {
+        std::uint8_t version = 0;
+        std::int32_t count = 0;
+        if (!in.ReadByte(version))
+            return RecordOutcome_InvalidData;
+        if (version != kFormatVersion)
+            return RecordOutcome_WrongVersion;
+        if (!in.ReadInt32(count) || !in.atEnd())
+            return RecordOutcome_InvalidData;
+        expectedTrackCount = count;
+        return RecordOutcome_Next;
+    }
+    if (record.type != ResponseRecordType_Track)
+        return RecordOutcome_InvalidData;
+
+    TrackInfo track;
+    std::uint8_t flag = 0;
+    if (!in.ReadInt32(track.start) || !in.ReadInt32(track.secondTime) || !in.ReadByte(track.trackKind) ||
+        !in.ReadByte(flag) || !in.ReadText(track.text1) || !in.ReadText(track.text2) || !in.atEnd())
+        return RecordOutcome_InvalidData;
+    track.flag = flag != 0;
+    list->push_back(std::move(track));
+
+    if (static_cast<std::int64_t>(list->size()) < expectedTrackCount)
+        return RecordOutcome_Next;
+    if (MyMediaHandler* media = mediaHandler())
+        media->AddTrackInfoList(stationId, streamId, std::move(list));
+    list.reset();
+    resultDelivered = true;
+    return RecordOutcome_Delivered;
+}
+
+void MyNetworkPacket_RequestTrackInfoList::Disconnect(NetworkError error) {
+    MyNetworkPacketBase::Disconnect(error);
+    list.reset();
+    if (resultDelivered)
+        return;
+    resultDelivered = true; // one end message per exchange
+    if (MyMediaHandler* media = mediaHandler())
+        media->AddTrackInfoList(stationId, streamId, nullptr);
+}

@@ -1,0 +1,47 @@
+#include "net/NetworkExchanges.h"
+
+#include "net/MyNetworkHandlerMessages.h"
+#include "net/MyNetworkPacket_RequestStationInfo.h"
+#include "net/MyNetworkPacket_RequestStationsConnectionData.h"
+#include "net/MyNetworkPacket_RequestStreamChatRowList.h"
+#include "net/MyNetworkPacket_RequestStreamData.h"
+#include "net/MyNetworkPacket_RequestTrackInfoList.h"
+
+std::unique_ptr<MyNetworkPacketBase>
+MakeNetworkExchange(MyAppContext* context, const MyNetworkHandlerMessage& message,
+                    std::shared_ptr<const StationConnectionData> station) {
+    switch (message.type) {
+    case NetworkHandlerMessageType_GetStreamData: {
+        if (!station)
+            return nullptr;
+        auto& m = static_cast<const MyNetworkHandlerMessage_GetStreamData&>(message);
+        return std::make_unique<MyNetworkPacket_RequestStreamData>(
+            context, std::move(station), m.stationId, m.streamId, m.startOffset, m.length, m.requestNumber);
+    }
+    case NetworkHandlerMessageType_GetTrackInfoList: {
+        if (!station)
+            return nullptr;
+        auto& m = static_cast<const MyNetworkHandlerMessage_GetTrackInfoList&>(message);
+        return std::make_unique<MyNetworkPacket_RequestTrackInfoList>(context, std::move(station),
+                                                                      m.stationId, m.streamId);
+    }
+    case NetworkHandlerMessageType_GetStreamChatRowList: {
+        if (!station)
+            return nullptr;
+        auto& m = static_cast<const MyNetworkHandlerMessage_GetStreamChatRowList&>(message);
+        return std::make_unique<MyNetworkPacket_RequestStreamChatRowList>(context, std::move(station),
+                                                                          m.stationId, m.streamId);
+    }
+    case NetworkHandlerMessageType_GetStationInfo: {
+        if (!station)
+            return nullptr;
+        auto& m = static_cast<const MyNetworkHandlerMessage_GetStationInfo&>(message);
+        return std::make_unique<MyNetworkPacket_RequestStationInfo>(context, std::move(station), m.stationId);
+    }
+    case NetworkHandlerMessageType_GetStationsConnectionData:
+        return std::make_unique<MyNetworkPacket_RequestStationsConnectionData>(context);
+    default:
+        // The update exchanges (types 6 and 7) are not built yet.
+        return nullptr;
+    }
+}
