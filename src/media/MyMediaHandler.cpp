@@ -246,8 +246,15 @@ bool MyMediaHandler::IsStorableChatRow(const StreamChatRow& row) {
 }
 
 void MyMediaHandler::HandleAddStreamChatRowList(MyMediaHandlerMessage_AddStreamChatRowList& message) {
-    if (!message.list)
+    if (!message.list) {
+        // The chat exchange ended without rows. The front end hears "no chat" as an empty list, so it
+        // can tell it from "still loading" (a null list); the stream keeps no list, and a later start asks
+        // again.
+        if (IsCurrentStream(message.stationId, message.streamId) && !currentStream->chatRows() && context &&
+            context->callbacks)
+            context->callbacks->StreamChat(currentStream, &noChatRows);
         return;
+    }
     StreamInfoData* stream = FindStream(message.stationId, message.streamId);
     if (!stream)
         return; // the message releases the rows

@@ -146,5 +146,7 @@ protected:
     bool muted = false;
     StreamInfoData* currentStream = nullptr; // a record inside stationStore, never cleared once set
     std::int32_t requestTag = 0;             // number of the current series of stream-data requests
-    platform::WaveOutOpener waveOutOpener;   // null: the system's device
+    // What the front end is given when a stream has no chat: an empty list, never stored in a stream.
+    const StreamChatRowList noChatRows;
+    platform::WaveOutOpener waveOutOpener; // null: the system's device
 };

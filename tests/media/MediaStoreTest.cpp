@@ -238,13 +238,22 @@ TEST_F(MediaStoreTest, SecondChatListIsDiscardedButTheCurrentStreamIsToldAgain) 
                   stored);
 }
 
-TEST_F(MediaStoreTest, ChatEndMessageWithoutRowsChangesNothing) {
-    Store(MakeStation(1, {10}));
+TEST_F(MediaStoreTest, ChatEndWithoutRowsTellsTheFrontEndNoChatAndLeavesTheStreamAsItWas) {
+    Store(MakeStation(1, {10, 11}));
     MakeCurrent(1, 10);
     ui.TakeCallbacks();
 
     media.Handle(std::make_unique<MyMediaHandlerMessage_AddStreamChatRowList>(1, 10, nullptr));
     EXPECT_EQ(media.FindStream(1, 10)->chatRows(), nullptr);
+    auto callbacks = ui.TakeCallbacks();
+    ASSERT_EQ(callbacks.size(), 1u);
+    auto& chat = static_cast<MyCallbacks::MyMainWindowMessage_StreamChatCallback&>(*callbacks[0]);
+    EXPECT_EQ(chat.stream, media.FindStream(1, 10));
+    ASSERT_NE(chat.chatRows, nullptr); // "no chat", where null means "still loading"
+    EXPECT_TRUE(chat.chatRows->empty());
+
+    // The end of another stream's chat exchange says nothing to the front end.
+    media.Handle(std::make_unique<MyMediaHandlerMessage_AddStreamChatRowList>(1, 11, nullptr));
     EXPECT_TRUE(ui.TakeCallbacks().empty());
 
     // The rows can still arrive later (a new start asks again).

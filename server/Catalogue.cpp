@@ -1,0 +1,44 @@
+#include "Catalogue.h"
+
+#include "Files.h"
+#include "Responses.h"
+
+namespace station {
+
+Result<std::shared_ptr<const Catalogue>> Catalogue::Build(Archive archive) {
+    std::shared_ptr<Catalogue> catalogue(new Catalogue());
+    catalogue->archive_ = std::move(archive);
+    for (const auto& [id, station] : catalogue->archive_.stations) {
+        ServedStation served;
+        served.station = &station;
+        served.infoBody = StationInfoBody(station);
+        for (const auto& [streamId, stream] : station.streams)
+            served.streams[streamId] = ServedStream{&stream, TrackListBody(stream), ChatBody(stream)};
+        catalogue->stations_.emplace(station.basePath, std::move(served));
+    }
+    if (const auto& update = catalogue->archive_.update) {
+        catalogue->updateInfo_ = station::UpdateInfoBody(update->newestVersion);
+        if (!update->installer.empty()) {
+            // Installers are small; above 256 MiB something is wrong with the configuration.
+            auto bytes = ReadWholeFile(update->installer, 256u << 20);
+            if (!bytes)
+                return bytes.failure();
+            auto body = station::UpdateDownloadBody(*bytes);
+            if (!body)
+                return Failure{update->installer.string(), 0, body.failure().message};
+            catalogue->updateDownload_ = std::move(*body);
+        }
+    }
+    return std::shared_ptr<const Catalogue>(std::move(catalogue));
+}
+
+const ServedStation* Catalogue::FindStation(std::string_view basePath) const {
+    const auto found = stations_.find(basePath);
+    return found == stations_.end() ? nullptr : &found->second;
+}
+
+std::string Catalogue::DirectoryBody(std::string_view host, std::uint16_t port) const {
+    return station::DirectoryBody(archive_, host, port);
+}
+
+} // namespace station

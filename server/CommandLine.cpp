@@ -1,0 +1,57 @@
+#include "CommandLine.h"
+
+#include <algorithm>
+
+namespace station {
+
+CommandLine::CommandLine(const std::vector<std::string>& arguments, const std::vector<std::string>& flags) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument.size() < 3 || argument.compare(0, 2, "--") != 0) {
+            positional_.push_back(argument);
+            continue;
+        }
+        Option option;
+        option.name = argument.substr(2);
+        if (std::find(flags.begin(), flags.end(), option.name) == flags.end()) {
+            if (i + 1 >= arguments.size()) {
+                error_ = "option --" + option.name + " needs a value";
+                return;
+            }
+            option.value = arguments[++i];
+        }
+        for (const Option& earlier : options_)
+            if (earlier.name == option.name) {
+                error_ = "option --" + option.name + " given twice";
+                return;
+            }
+        options_.push_back(std::move(option));
+    }
+}
+
+bool CommandLine::Flag(const std::string& name) {
+    for (Option& option : options_)
+        if (option.name == name && !option.value) {
+            option.used = true;
+            return true;
+        }
+    return false;
+}
+
+std::optional<std::string> CommandLine::Value(const std::string& name) {
+    for (Option& option : options_)
+        if (option.name == name && option.value) {
+            option.used = true;
+            return option.value;
+        }
+    return std::nullopt;
+}
+
+std::string CommandLine::Unused() const {
+    for (const Option& option : options_)
+        if (!option.used)
+            return "unknown option --" + option.name;
+    return {};
+}
+
+} // namespace station

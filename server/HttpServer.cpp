@@ -1,0 +1,394 @@
+#include "HttpServer.h"
+
+#include "RequestTarget.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <microhttpd.h>
+#include <netinet/in.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <thread>
+
+namespace station {
+namespace {
+
+// An open file descriptor, closed on destruction unless released to libmicrohttpd.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        if (this != &other) {
+            if (fd_ >= 0)
+                ::close(fd_);
+            fd_ = other.release();
+        }
+        return *this;
+    }
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+struct DaemonDeleter {
+    void operator()(MHD_Daemon* daemon) const { MHD_stop_daemon(daemon); }
+};
+
+struct ResponseDeleter {
+    void operator()(MHD_Response* response) const { MHD_destroy_response(response); }
+};
+using ResponsePtr = std::unique_ptr<MHD_Response, ResponseDeleter>;
+
+// Per-connection state: the raw request target of the request being handled, kept because
+// libmicrohttpd hands the access handler an unescaped path with the query split off.
+struct ConnectionState {
+    std::string target;
+};
+
+// A body served from memory in chunks of a fixed size.
+struct ChunkedBuffer {
+    std::string owned; // the directory body is made per request; other bodies live in the catalogue
+    std::string_view data;
+    std::size_t chunk = 0;
+};
+
+// A window of a recording served in chunks with pread.
+struct ChunkedFile {
+    FileDescriptor fd;
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+    std::size_t chunk = 0;
+};
+
+ssize_t ReadChunkedBuffer(void* cls, std::uint64_t pos, char* buf, std::size_t max) {
+    auto* body = static_cast<ChunkedBuffer*>(cls);
+    if (pos >= body->data.size())
+        return MHD_CONTENT_READER_END_OF_STREAM;
+    const std::size_t n = std::min({body->data.size() - static_cast<std::size_t>(pos), body->chunk, max});
+    std::memcpy(buf, body->data.data() + pos, n);
+    return static_cast<ssize_t>(n);
+}
+
+void FreeChunkedBuffer(void* cls) {
+    std::unique_ptr<ChunkedBuffer>(static_cast<ChunkedBuffer*>(cls));
+}
+
+ssize_t ReadChunkedFile(void* cls, std::uint64_t pos, char* buf, std::size_t max) {
+    auto* body = static_cast<ChunkedFile*>(cls);
+    if (pos >= body->length)
+        return MHD_CONTENT_READER_END_OF_STREAM;
+    const std::size_t n =
+        static_cast<std::size_t>(std::min<std::uint64_t>({body->length - pos, body->chunk, max}));
+    const ssize_t got = ::pread(body->fd.get(), buf, n, static_cast<off_t>(body->offset + pos));
+    if (got <= 0)
+        return MHD_CONTENT_READER_END_WITH_ERROR;
+    return got;
+}
+
+void FreeChunkedFile(void* cls) {
+    std::unique_ptr<ChunkedFile>(static_cast<ChunkedFile*>(cls));
+}
+
+// The host part of a Host header, if it is a plain host name or address.
+std::string HostOnly(const char* header) {
+    if (!header)
+        return {};
+    std::string_view host(header);
+    if (host.starts_with("[")) {
+        const std::size_t close = host.find(']');
+        if (close == std::string_view::npos)
+            return {};
+        host = host.substr(0, close + 1);
+    } else {
+        host = host.substr(0, host.find(':'));
+    }
+    if (host.empty() || host.size() > 253)
+        return {};
+    for (char c : host)
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+              c == '-' || c == ':' || c == '[' || c == ']'))
+            return {};
+    return std::string(host);
+}
+
+} // namespace
+
+struct HttpServer::State {
+    std::shared_ptr<const Catalogue> catalogue;
+    ServerOptions options;
+    std::uint16_t port = 0;
+    std::unique_ptr<MHD_Daemon, DaemonDeleter> daemon;
+
+    MHD_Result Handle(MHD_Connection* connection, const char* url, const char* method, const char* version,
+                      void** requestContext);
+    MHD_Result Refuse(MHD_Connection* connection, int status, const std::string& reason,
+                      std::string_view target);
+    MHD_Result SendBody(MHD_Connection* connection, std::string_view body, std::string owned,
+                        std::string_view target);
+    MHD_Result SendWindow(MHD_Connection* connection, const Stream& stream, std::uint64_t start,
+                          std::uint32_t length, std::string_view target);
+    MHD_Result Queue(MHD_Connection* connection, int status, ResponsePtr response, std::string_view target,
+                     std::uint64_t bytes);
+    void Log(std::string_view target, int status, std::uint64_t bytes) const;
+};
+
+void HttpServer::State::Log(std::string_view target, int status, std::uint64_t bytes) const {
+    if (!options.logRequests)
+        return;
+    std::fprintf(stderr, "GET %.*s -> %d (%llu bytes)\n", static_cast<int>(target.size()), target.data(),
+                 status, static_cast<unsigned long long>(bytes));
+}
+
+MHD_Result HttpServer::State::Queue(MHD_Connection* connection, int status, ResponsePtr response,
+                                    std::string_view target, std::uint64_t bytes) {
+    if (!response)
+        return MHD_NO; // out of memory: libmicrohttpd closes the connection
+    Log(target, status, bytes);
+    return MHD_queue_response(connection, static_cast<unsigned>(status), response.get());
+}
+
+MHD_Result HttpServer::State::Refuse(MHD_Connection* connection, int status, const std::string& reason,
+                                     std::string_view target) {
+    std::string text = std::to_string(status) + " " + reason + "\n";
+    ResponsePtr response(MHD_create_response_from_buffer(text.size(), text.data(), MHD_RESPMEM_MUST_COPY));
+    if (response) {
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "text/plain; charset=utf-8");
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONNECTION, "close");
+        if (status == MHD_HTTP_METHOD_NOT_ALLOWED)
+            MHD_add_response_header(response.get(), MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
+    }
+    return Queue(connection, status, std::move(response), target, text.size());
+}
+
+MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, std::string_view body, std::string owned,
+                                       std::string_view target) {
+    ResponsePtr response;
+    const std::size_t bytes = owned.empty() ? body.size() : owned.size();
+    if (options.chunked) {
+        auto chunked = std::make_unique<ChunkedBuffer>();
+        chunked->owned = std::move(owned);
+        chunked->data = chunked->owned.empty() ? body : std::string_view(chunked->owned);
+        chunked->chunk = options.chunkBytes;
+        response.reset(MHD_create_response_from_callback(
+            MHD_SIZE_UNKNOWN, options.chunkBytes, &ReadChunkedBuffer, chunked.get(), &FreeChunkedBuffer));
+        if (response)
+            chunked.release(); // now freed by FreeChunkedBuffer
+    } else if (!owned.empty()) {
+        response.reset(MHD_create_response_from_buffer(owned.size(), owned.data(), MHD_RESPMEM_MUST_COPY));
+    } else {
+        // Catalogue bodies outlive the daemon.
+        response.reset(MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()),
+                                                       MHD_RESPMEM_PERSISTENT));
+    }
+    if (response)
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "application/octet-stream");
+    return Queue(connection, MHD_HTTP_OK, std::move(response), target, bytes);
+}
+
+MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Stream& stream,
+                                         std::uint64_t start, std::uint32_t length, std::string_view target) {
+    FileDescriptor fd(::open(stream.recording.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat facts {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &facts) != 0)
+        return Refuse(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "the recording cannot be read", target);
+    // The recording is served as loaded; should the file have shrunk since, only what is left.
+    const std::uint64_t size =
+        std::min<std::uint64_t>(stream.size, static_cast<std::uint64_t>(facts.st_size));
+    const std::uint64_t count = start >= size ? 0 : std::min<std::uint64_t>(length, size - start);
+    ResponsePtr response;
+    if (options.chunked) {
+        auto chunked = std::make_unique<ChunkedFile>();
+        chunked->fd = std::move(fd);
+        chunked->offset = start;
+        chunked->length = count;
+        chunked->chunk = options.chunkBytes;
+        response.reset(MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, options.chunkBytes,
+                                                         &ReadChunkedFile, chunked.get(), &FreeChunkedFile));
+        if (response)
+            chunked.release(); // now freed by FreeChunkedFile
+    } else if (count == 0) {
+        response.reset(MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT));
+    } else {
+        // libmicrohttpd sends the window with sendfile and closes the descriptor with the response.
+        response.reset(MHD_create_response_from_fd_at_offset64(count, fd.get(), start));
+        if (response)
+            fd.release();
+    }
+    if (response)
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "audio/mpeg");
+    return Queue(connection, MHD_HTTP_OK, std::move(response), target, count);
+}
+
+MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url, const char* method,
+                                     const char* version, void** requestContext) {
+    auto* state = static_cast<ConnectionState*>(*requestContext);
+    const std::string_view target = state ? std::string_view(state->target) : std::string_view(url);
+    if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 && std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0)
+        return Refuse(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "Method Not Allowed: only GET is served",
+                      target);
+    const char* hostHeader = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_HOST);
+    if (!hostHeader && std::strcmp(version, MHD_HTTP_VERSION_1_1) == 0)
+        return Refuse(connection, MHD_HTTP_BAD_REQUEST, "Bad Request: HTTP/1.1 requests need a Host header",
+                      target);
+
+    const RequestParse parse = ParseRequestTarget(target);
+    if (!parse.ok)
+        return Refuse(connection, parse.status, parse.reason, target);
+    const ParsedRequest& request = parse.request;
+    if (request.debug && options.logRequests)
+        std::fprintf(stderr, "debug request from a player: %.*s\n", static_cast<int>(target.size()),
+                     target.data());
+
+    switch (request.endpoint) {
+    case Endpoint::Directory: {
+        if (!options.serveDirectory || request.prefix != "/")
+            return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no directory here", target);
+        std::string host = options.publicHost;
+        if (host.empty())
+            host = HostOnly(hostHeader);
+        if (host.empty())
+            host = options.address;
+        const std::uint16_t port = options.publicPort != 0 ? options.publicPort : this->port;
+        return SendBody(connection, {}, catalogue->DirectoryBody(host, port), target);
+    }
+    case Endpoint::UpdateInfo:
+    case Endpoint::UpdateDownload: {
+        const std::string* body = request.endpoint == Endpoint::UpdateInfo ? catalogue->UpdateInfoBody()
+                                                                           : catalogue->UpdateDownloadBody();
+        if (!options.serveUpdate || request.prefix != "/" || !body)
+            return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no update is offered here", target);
+        return SendBody(connection, *body, {}, target);
+    }
+    default:
+        break;
+    }
+
+    const ServedStation* station = options.serveStations ? catalogue->FindStation(request.prefix) : nullptr;
+    if (!station)
+        return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no station is served under this path",
+                      target);
+    if (request.endpoint == Endpoint::StationInfo)
+        return SendBody(connection, station->infoBody, {}, target);
+
+    const auto found =
+        request.streamId <= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())
+            ? station->streams.find(static_cast<std::int32_t>(request.streamId))
+            : station->streams.end();
+    if (found == station->streams.end())
+        return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: the station has no such stream", target);
+    const ServedStream& stream = found->second;
+    switch (request.endpoint) {
+    case Endpoint::StreamData:
+        return SendWindow(connection, *stream.stream, request.start, request.length, target);
+    case Endpoint::TrackList:
+        return SendBody(connection, stream.trackListBody, {}, target);
+    case Endpoint::Chat:
+        if (!stream.stream->hasChat)
+            return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: the stream has no chat log", target);
+        return SendBody(connection, stream.chatBody, {}, target);
+    default:
+        return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found", target);
+    }
+}
+
+namespace {
+
+MHD_Result AccessHandler(void* cls, MHD_Connection* connection, const char* url, const char* method,
+                         const char* version, const char* /*uploadData*/, std::size_t* uploadDataSize,
+                         void** requestContext) {
+    if (*uploadDataSize != 0) {
+        *uploadDataSize = 0; // request bodies are not read; the answer was queued on the first call
+        return MHD_YES;
+    }
+    return static_cast<HttpServer::State*>(cls)->Handle(connection, url, method, version, requestContext);
+}
+
+void* KeepTarget(void* /*cls*/, const char* uri, MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+    if (!info || !info->socket_context)
+        return nullptr;
+    auto* state = static_cast<ConnectionState*>(info->socket_context);
+    state->target = uri ? uri : "";
+    return state;
+}
+
+void NotifyConnection(void* /*cls*/, MHD_Connection* /*connection*/, void** socketContext,
+                      MHD_ConnectionNotificationCode code) {
+    if (code == MHD_CONNECTION_NOTIFY_STARTED)
+        *socketContext =
+            std::make_unique<ConnectionState>().release(); // freed at MHD_CONNECTION_NOTIFY_CLOSED
+    else if (code == MHD_CONNECTION_NOTIFY_CLOSED)
+        std::unique_ptr<ConnectionState>(
+            static_cast<ConnectionState*>(std::exchange(*socketContext, nullptr)));
+}
+
+} // namespace
+
+HttpServer::HttpServer(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+HttpServer::~HttpServer() = default;
+
+std::uint16_t HttpServer::port() const {
+    return state_->port;
+}
+
+Result<std::unique_ptr<HttpServer>> HttpServer::Start(std::shared_ptr<const Catalogue> catalogue,
+                                                      ServerOptions options) {
+    auto state = std::make_unique<State>();
+    state->catalogue = std::move(catalogue);
+    state->options = std::move(options);
+    const ServerOptions& o = state->options;
+    if (o.chunkBytes == 0)
+        return Failure{"", 0, "the chunk size must be at least one byte"};
+
+    sockaddr_in v4{};
+    sockaddr_in6 v6{};
+    const sockaddr* address = nullptr;
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_TURBO;
+    if (::inet_pton(AF_INET, o.address.c_str(), &v4.sin_addr) == 1) {
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(o.port);
+        address = reinterpret_cast<const sockaddr*>(&v4);
+    } else if (::inet_pton(AF_INET6, o.address.c_str(), &v6.sin6_addr) == 1) {
+        v6.sin6_family = AF_INET6;
+        v6.sin6_port = htons(o.port);
+        address = reinterpret_cast<const sockaddr*>(&v6);
+        flags |= MHD_USE_IPv6;
+    } else {
+        return Failure{"", 0, "'" + o.address + "' is not an IPv4 or IPv6 address"};
+    }
+    if (o.logRequests)
+        flags |= MHD_USE_ERROR_LOG;
+    const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
+
+    MHD_Daemon* daemon = MHD_start_daemon(
+        flags, o.port, nullptr, nullptr, &AccessHandler, state.get(), MHD_OPTION_SOCK_ADDR, address,
+        MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_TIMEOUT, o.timeoutSeconds,
+        MHD_OPTION_CONNECTION_LIMIT, o.connectionLimit, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+        static_cast<std::size_t>(16384), MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u,
+        MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_NOTIFY_CONNECTION, &NotifyConnection, nullptr,
+        MHD_OPTION_URI_LOG_CALLBACK, &KeepTarget, nullptr, MHD_OPTION_END);
+    if (!daemon)
+        return Failure{"", 0,
+                       "cannot listen on " + o.address + " port " + std::to_string(o.port) +
+                           " (in use, or not an address of this machine?)"};
+    state->daemon.reset(daemon);
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon, MHD_DAEMON_INFO_BIND_PORT);
+    state->port = info ? info->port : o.port;
+    return std::unique_ptr<HttpServer>(new HttpServer(std::move(state)));
+}
+
+} // namespace station

@@ -1,0 +1,28 @@
+#pragma once
+// The response bodies, built from the loaded archive with the server's own record writer.
+
+#include "Archive.h"
+#include "Result.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace station {
+
+// Directory: header (version 1, station count), then one record per station with its id, port, name,
+// host and base path. Stations without a host of their own point at `host` and `port`, the address the
+// player used to reach this server.
+std::string DirectoryBody(const Archive& archive, std::string_view host, std::uint16_t port);
+// Station information: header (version 5 with a description, else 4), then one record per stream.
+std::string StationInfoBody(const Station& station);
+// Track list: header (version 3, track count), then one record per track.
+std::string TrackListBody(const Stream& stream);
+// Chat: header (version 3, channel text, row count), then one record per row.
+std::string ChatBody(const Stream& stream);
+// Update information: the newest version number.
+std::string UpdateInfoBody(std::int32_t newestVersion);
+// Update download: header with the total size, then the installer's bytes in data records.
+Result<std::string> UpdateDownloadBody(std::string_view installer);
+
+} // namespace station

@@ -1,0 +1,137 @@
+// The console front end end to end, headless: the station server serves a show over loopback, the
+// network and media threads fetch and decode it, and SDL's disk driver writes the PCM played to a file.
+#include "app/MyConsoleSession.h"
+#include "media/PlayPosition.h"
+#include "platform/Terminal.h"
+#include "support/LoopbackStation.h"
+#include "support/Mp3Fixtures.h"
+#include "support/ScopedEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string fixtures = std::string(VANTRI_BINARY_DIR) + "/fixtures";
+        const std::string path = testsupport::MakeToneMp3(fixtures, {44100, 2, 20.0, 128});
+        ASSERT_FALSE(path.empty());
+        mp3 = testsupport::ReadFileBytes(path);
+        station = std::make_unique<testsupport::LoopbackStation>(testsupport::LoopbackShow{1, 7, path, 20});
+        ASSERT_TRUE(station->running());
+        capture = std::string(VANTRI_BINARY_DIR) + "/e2e-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".raw";
+        std::filesystem::remove(capture);
+        environment.push_back(
+            std::make_unique<testsupport::ScopedEnvironment>("VANTRI_DIRECTORY", station->address()));
+        environment.push_back(std::make_unique<testsupport::ScopedEnvironment>("SDL_AUDIODRIVER", "disk"));
+        environment.push_back(std::make_unique<testsupport::ScopedEnvironment>("SDL_DISKAUDIOFILE", capture));
+        environment.push_back(std::make_unique<testsupport::ScopedEnvironment>("SDL_DISKAUDIODELAY", "0"));
+    }
+
+    void Run(std::vector<std::string_view> arguments) {
+        std::string error;
+        auto options = ParseConsoleOptions(arguments, error);
+        ASSERT_TRUE(options) << error;
+        session = std::make_unique<MyConsoleSession>(
+            *options,
+            [this](const std::string& line) {
+                std::lock_guard guard(lock);
+                lines.push_back(line);
+            },
+            false);
+        ASSERT_TRUE(session->Start());
+    }
+
+    // Pumps the session's callbacks until `condition` holds or 20 seconds pass.
+    template <typename Condition> bool PumpUntil(Condition condition) {
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            session->Pump(10);
+        }
+        return true;
+    }
+
+    // Ends the session (the device is closed and the capture file complete) and answers what was played,
+    // without the silence the device wrote while it had nothing to play.
+    std::vector<std::uint8_t> Played() {
+        session.reset();
+        return testsupport::WithoutSilentFrames(testsupport::ReadFileBytes(capture));
+    }
+
+    std::vector<std::string> Lines() {
+        std::lock_guard guard(lock);
+        return lines;
+    }
+
+    bool HasLine(const std::string& line) {
+        auto all = Lines();
+        return std::find(all.begin(), all.end(), line) != all.end();
+    }
+
+    std::vector<std::uint8_t> mp3;
+    std::unique_ptr<testsupport::LoopbackStation> station;
+    std::string capture;
+    std::vector<std::unique_ptr<testsupport::ScopedEnvironment>> environment;
+    std::mutex lock;
+    std::vector<std::string> lines;
+    std::unique_ptr<MyConsoleSession> session;
+};
+
+// Bytes of audio in `seconds` at 44,100 frames a second.
+constexpr std::size_t PcmBytes(double seconds) {
+    return static_cast<std::size_t>(seconds * 44100) * 4;
+}
+
+TEST_F(EndToEndTest, PlayingFromAnOffsetGivesExactlyTheDecodedPcmOfThoseBytes) {
+    Run({"--events", "--seconds", "8", "vantri:track-1-7-5"});
+    ASSERT_TRUE(PumpUntil([&] { return session->finished(); }));
+    const auto lines = Lines();
+    EXPECT_TRUE(HasLine("StationInfo 1 Loopback FM"));
+    EXPECT_TRUE(HasLine("StreamInfo 1 7 2"));
+    EXPECT_TRUE(HasLine("StreamChat 1 7 2"));
+    EXPECT_TRUE(HasLine("PlayEvent 0"));
+    const auto played = Played();
+
+    const std::size_t offset = StartOffsetOf(-1.0f, 5, 20, station->size);
+    const auto expected = testsupport::WithoutSilentFrames(testsupport::ReferenceDecode(mp3, offset));
+    ASSERT_GE(played.size(), PcmBytes(6.0));
+    ASSERT_LE(played.size(), expected.size());
+    EXPECT_TRUE(std::equal(played.begin(), played.end(), expected.begin()));
+}
+
+TEST_F(EndToEndTest, ASeekInTheMiddleStartsASecondExactRun) {
+    Run({"--events", "vantri:stream-1-7"});
+    ASSERT_TRUE(PumpUntil([&] { return session->console().tracker().playSecond >= 3; }));
+    session->HandleKey(platform::TerminalKey_Right); // to second 13 (or a little later)
+    const std::int32_t seekSecond = session->console().tracker().playSecond + 10;
+    ASSERT_TRUE(PumpUntil([&] { return session->console().tracker().playSecond >= seekSecond + 3; }));
+    const auto played = Played();
+
+    const auto first = testsupport::WithoutSilentFrames(testsupport::ReferenceDecode(mp3, 0));
+    const float fraction = static_cast<float>(static_cast<double>(seekSecond) / 20);
+    const auto second = testsupport::WithoutSilentFrames(
+        testsupport::ReferenceDecode(mp3, OffsetOfFraction(fraction, station->size)));
+    ASSERT_GE(played.size(), PcmBytes(4.0));
+    // The first run: the start of the stream, as decoded.
+    EXPECT_TRUE(std::equal(played.begin(), played.begin() + PcmBytes(2.0), first.begin()));
+    // The second run begins where the seek's first bytes decode to and follows them exactly.
+    auto start = std::search(played.begin(), played.end(), second.begin(), second.begin() + 4096);
+    ASSERT_NE(start, played.end());
+    const std::size_t rest = static_cast<std::size_t>(played.end() - start);
+    EXPECT_GE(rest, PcmBytes(2.0));
+    ASSERT_LE(rest, second.size());
+    EXPECT_TRUE(std::equal(start, played.end(), second.begin()));
+}
+
+} // namespace
