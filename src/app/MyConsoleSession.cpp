@@ -123,12 +123,17 @@ int RunConsole(std::span<const std::string_view> arguments) {
         return 1;
     }
     platform::KeyboardInput keyboard;
-    // Callbacks are handled within 10 ms, keys read in between.
+    // The view is brought up to date at most every 10 ms: the wait is for a key, and the callbacks that
+    // arrived meanwhile are handled together. Without input the wait is for the callbacks themselves.
     while (!session.finished()) {
-        session.Pump(10);
-        for (int key = keyboard.ReadKey(0); key != platform::TerminalKey_None && !session.finished();
+        if (keyboard.ended()) {
+            session.Pump(10);
+            continue;
+        }
+        for (int key = keyboard.ReadKey(10); key != platform::TerminalKey_None && !session.finished();
              key = keyboard.ReadKey(0))
             session.HandleKey(key);
+        session.Pump(0);
     }
     return session.failed() ? 1 : 0;
 }

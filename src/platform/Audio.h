@@ -10,8 +10,10 @@
 // unchanged that long. The device never frees a header.
 //
 // Threads. Every device call is made from one thread, the owner's. The completion callback runs on the
-// device's own thread, never on the caller's, never inside a device call's lock: it may queue a message
-// or set a flag, and must not call the device, block on the owner or free the header.
+// device's own thread for the buffers it has played, and on the owner's thread inside Reset for the
+// buffers Reset hands back; never inside the device's lock. It may queue a message or set a flag, and
+// must not call the device, block on the owner or free the header. Buffers come back in playing order,
+// except that those handed back by Reset may overtake one that had just finished playing.
 //
 // Reset stops playback, ends a pause and hands every queued buffer (the one playing included) back
 // through the callback; when Reset returns, the callback has been called for each of them. Pause holds

@@ -17,10 +17,11 @@ struct ChildProcessResult {
 
 // Runs `arguments` (the program, found on PATH, then its arguments) with `environment` added to this
 // process's environment and its standard output and error sent to `outputPath` (empty: inherited), and
-// waits for it to end.
+// waits for it to end. Its standard input is empty: closed at once, or, with `inputStaysOpen`, a pipe
+// that stays open without data until it ends (as an idle terminal would).
 ChildProcessResult RunChildProcess(const std::vector<std::string>& arguments,
                                    const std::map<std::string, std::string>& environment = {},
-                                   const std::string& outputPath = "");
+                                   const std::string& outputPath = "", bool inputStaysOpen = false);
 
 // CPU seconds this process has used so far, all threads, user and kernel.
 double ProcessCpuSeconds();

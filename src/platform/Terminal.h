@@ -31,6 +31,8 @@ public:
     // The next key, waiting at most `milliseconds` (0: do not wait); TerminalKey_None when none came.
     // After TerminalKey_EndOfInput has been answered once, answers None without reading again.
     int ReadKey(int milliseconds);
+    // Standard input has closed (TerminalKey_EndOfInput was answered).
+    bool ended() const;
 
     struct State;
 

@@ -22,10 +22,12 @@ class EndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const std::string fixtures = std::string(VANTRI_BINARY_DIR) + "/fixtures";
-        const std::string path = testsupport::MakeToneMp3(fixtures, {44100, 2, 20.0, 128});
+        const std::string path =
+            testsupport::MakeToneMp3(fixtures, {44100, 2, static_cast<double>(showSeconds), 128});
         ASSERT_FALSE(path.empty());
         mp3 = testsupport::ReadFileBytes(path);
-        station = std::make_unique<testsupport::LoopbackStation>(testsupport::LoopbackShow{1, 7, path, 20});
+        station = std::make_unique<testsupport::LoopbackStation>(
+            testsupport::LoopbackShow{1, 7, path, showSeconds});
         ASSERT_TRUE(station->running());
         capture = std::string(VANTRI_BINARY_DIR) + "/e2e-" +
                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".raw";
@@ -34,7 +36,8 @@ protected:
             std::make_unique<testsupport::ScopedEnvironment>("VANTRI_DIRECTORY", station->address()));
         environment.push_back(std::make_unique<testsupport::ScopedEnvironment>("SDL_AUDIODRIVER", "disk"));
         environment.push_back(std::make_unique<testsupport::ScopedEnvironment>("SDL_DISKAUDIOFILE", capture));
-        environment.push_back(std::make_unique<testsupport::ScopedEnvironment>("SDL_DISKAUDIODELAY", "0"));
+        environment.push_back(std::make_unique<testsupport::ScopedEnvironment>("SDL_DISKAUDIODELAY",
+                                                                               std::to_string(periodDelay)));
     }
 
     void Run(std::vector<std::string_view> arguments) {
@@ -79,6 +82,9 @@ protected:
         return std::find(all.begin(), all.end(), line) != all.end();
     }
 
+    std::uint32_t showSeconds = 20;
+    // Milliseconds the disk driver waits per period of 8192 frames (186 ms of audio); 0 unthrottled.
+    int periodDelay = 0;
     std::vector<std::uint8_t> mp3;
     std::unique_ptr<testsupport::LoopbackStation> station;
     std::string capture;
@@ -110,16 +116,27 @@ TEST_F(EndToEndTest, PlayingFromAnOffsetGivesExactlyTheDecodedPcmOfThoseBytes) {
     EXPECT_TRUE(std::equal(played.begin(), played.end(), expected.begin()));
 }
 
-TEST_F(EndToEndTest, ASeekInTheMiddleStartsASecondExactRun) {
+// Played at about nine times real time, so that the position at which the seek key is pressed stays
+// well inside the show however slowly the test thread runs.
+class EndToEndSeekTest : public EndToEndTest {
+protected:
+    EndToEndSeekTest() {
+        showSeconds = 40;
+        periodDelay = 20;
+    }
+};
+
+TEST_F(EndToEndSeekTest, ASeekInTheMiddleStartsASecondExactRun) {
     Run({"--events", "vantri:stream-1-7"});
     ASSERT_TRUE(PumpUntil([&] { return session->console().tracker().playSecond >= 3; }));
-    session->HandleKey(platform::TerminalKey_Right); // to second 13 (or a little later)
     const std::int32_t seekSecond = session->console().tracker().playSecond + 10;
+    ASSERT_LT(seekSecond + 3, static_cast<std::int32_t>(showSeconds));
+    session->HandleKey(platform::TerminalKey_Right);
     ASSERT_TRUE(PumpUntil([&] { return session->console().tracker().playSecond >= seekSecond + 3; }));
     const auto played = Played();
 
     const auto first = testsupport::WithoutSilentFrames(testsupport::ReferenceDecode(mp3, 0));
-    const float fraction = static_cast<float>(static_cast<double>(seekSecond) / 20);
+    const float fraction = static_cast<float>(static_cast<double>(seekSecond) / showSeconds);
     const auto second = testsupport::WithoutSilentFrames(
         testsupport::ReferenceDecode(mp3, OffsetOfFraction(fraction, station->size)));
     ASSERT_GE(played.size(), PcmBytes(4.0));

@@ -9,20 +9,20 @@
 #include <deque>
 #include <mutex>
 #include <string_view>
-#include <system_error>
-#include <thread>
+#include <vector>
 
 namespace platform {
 
 namespace {
 
 constexpr int kPeriodFrames = 1024; // frames SDL asks for per callback, about 23 ms
+// Drivers without a clock need no short period; a long one saves system calls (about 186 ms).
+constexpr int kClocklessPeriodFrames = 8192;
 // How long a clockless driver's callback waits for a buffer before it writes silence, in milliseconds.
 constexpr int kClocklessWaitMilliseconds = 50;
 
-// SDL pulls audio through a callback on its own thread; buffers written here are copied out as it asks.
-// Finished buffers are handed back by a completion thread of this device, so the owner's callback never
-// runs on SDL's real-time thread nor inside this device's lock.
+// SDL pulls audio through a callback on its own thread; buffers written here are copied out as it asks,
+// and each one used up is handed back from that thread once this device's lock is released.
 class SdlWaveOut final : public WaveOutDevice {
 public:
     explicit SdlWaveOut(WaveOutCallback callback) : callback_(std::move(callback)) {}
@@ -41,16 +41,11 @@ public:
         // unthrottled run does not spin.
         const std::string_view name = driver ? driver : "";
         clockless_ = name == "disk" || name == "dummy";
-        try {
-            completion_ = std::thread([this] { DeliverLoop(); });
-        } catch (const std::system_error&) {
-            return false;
-        }
         SDL_AudioSpec desired{};
         desired.freq = static_cast<int>(kWaveSampleRate);
         desired.format = AUDIO_S16LSB;
         desired.channels = static_cast<Uint8>(kWaveChannels);
-        desired.samples = kPeriodFrames;
+        desired.samples = clockless_ ? kClocklessPeriodFrames : kPeriodFrames;
         desired.callback = &SdlWaveOut::AudioCallback;
         desired.userdata = this;
         SDL_AudioSpec obtained{};
@@ -93,18 +88,21 @@ public:
     }
 
     bool Reset() override {
-        std::unique_lock guard(lock_);
-        if (closing_)
-            return false;
-        while (!queue_.empty()) {
-            HandBack(queue_.front());
-            queue_.pop_front();
+        std::vector<WaveHeader*> handedBack;
+        {
+            std::lock_guard guard(lock_);
+            if (closing_)
+                return false;
+            for (WaveHeader* header : queue_)
+                MarkDone(header);
+            handedBack.assign(queue_.begin(), queue_.end());
+            queue_.clear();
+            playedBytes_ = 0;
+            paused_ = false;
+            dataWake_.notify_all();
         }
-        playedBytes_ = 0;
-        paused_ = false;
-        const std::uint64_t target = handedBack_;
-        dataWake_.notify_all();
-        delivered_.wait(guard, [&] { return deliveredCount_ >= target || closing_; });
+        for (WaveHeader* header : handedBack)
+            callback_(header);
         return true;
     }
 
@@ -136,14 +134,10 @@ public:
             std::lock_guard guard(lock_);
             closing_ = true;
             dataWake_.notify_all();
-            doneReady_.notify_all();
-            delivered_.notify_all();
         }
         if (device_ != 0)
             SDL_CloseAudioDevice(device_); // waits for SDL's thread, which the flag has woken
         device_ = 0;
-        if (completion_.joinable())
-            completion_.join();
         if (subsystemStarted_) {
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
             // With nothing else of SDL in use, its remaining state goes too.
@@ -159,7 +153,8 @@ private:
     }
 
     // SDL's thread: copies queued PCM into `stream`, handing back each buffer that is used up, and fills
-    // what is left with silence.
+    // what is left with silence. Buffers used up are handed back before any wait for more, since their
+    // owner refills only what comes back.
     void Fill(Uint8* stream, std::size_t length) {
         std::unique_lock guard(lock_);
         const auto deadline =
@@ -167,6 +162,10 @@ private:
         std::size_t position = 0;
         while (position < length && !closing_) {
             if (paused_ || queue_.empty()) {
+                if (!finished_.empty()) {
+                    HandBackFinished(guard);
+                    continue;
+                }
                 if (!clockless_ || !dataWake_.wait_until(guard, deadline, [&] {
                         return closing_ || (!paused_ && !queue_.empty());
                     }))
@@ -182,10 +181,22 @@ private:
             if (playedBytes_ == header->bufferLength) {
                 queue_.pop_front();
                 playedBytes_ = 0;
-                HandBack(header);
+                MarkDone(header);
+                finished_.push_back(header);
             }
         }
         std::memset(stream + position, 0, length - position);
+        HandBackFinished(guard);
+    }
+
+    // Calls the owner's callback for the buffers used up, outside the lock.
+    void HandBackFinished(std::unique_lock<std::mutex>& guard) {
+        delivering_.swap(finished_);
+        guard.unlock();
+        for (WaveHeader* header : delivering_)
+            callback_(header);
+        delivering_.clear();
+        guard.lock();
     }
 
     void CopyScaled(Uint8* to, const std::uint8_t* from, std::size_t count) const {
@@ -203,29 +214,9 @@ private:
         }
     }
 
-    // With the lock held: marks the header done and gives it to the completion thread.
-    void HandBack(WaveHeader* header) {
+    // With the lock held: the header leaves the queue as done.
+    static void MarkDone(WaveHeader* header) {
         header->flags = (header->flags & ~WaveHeaderFlag_InQueue) | WaveHeaderFlag_Done;
-        done_.push_back(header);
-        ++handedBack_;
-        doneReady_.notify_one();
-    }
-
-    // The completion thread: calls the owner's callback for every handed-back header, in order.
-    void DeliverLoop() {
-        std::unique_lock guard(lock_);
-        for (;;) {
-            doneReady_.wait(guard, [&] { return closing_ || !done_.empty(); });
-            if (closing_)
-                return;
-            WaveHeader* header = done_.front();
-            done_.pop_front();
-            guard.unlock();
-            callback_(header);
-            guard.lock();
-            ++deliveredCount_;
-            delivered_.notify_all();
-        }
     }
 
     WaveOutCallback callback_;
@@ -233,17 +224,13 @@ private:
     bool subsystemStarted_ = false;
     bool clockless_ = false;
     bool closed_ = false;
-    std::thread completion_;
+    std::vector<WaveHeader*> finished_;   // used up, not yet handed back (under the lock)
+    std::vector<WaveHeader*> delivering_; // SDL's thread only: being handed back
 
-    std::mutex lock_;                   // guards everything below
-    std::condition_variable dataWake_;  // a buffer written, a pause ended, a reset or closing
-    std::condition_variable doneReady_; // a header handed back, or closing
-    std::condition_variable delivered_; // the callback has run for another header
+    std::mutex lock_;                  // guards everything below
+    std::condition_variable dataWake_; // a buffer written, a pause ended, a reset or closing
     std::deque<WaveHeader*> queue_;
     std::size_t playedBytes_ = 0; // bytes of queue_.front() already played
-    std::deque<WaveHeader*> done_;
-    std::uint64_t handedBack_ = 0;
-    std::uint64_t deliveredCount_ = 0;
     bool paused_ = false;
     bool closing_ = false;
     std::uint16_t left_ = 0xFFFF;

@@ -20,7 +20,7 @@ double Seconds(const timeval& time) {
 
 ChildProcessResult RunChildProcess(const std::vector<std::string>& arguments,
                                    const std::map<std::string, std::string>& environment,
-                                   const std::string& outputPath) {
+                                   const std::string& outputPath, bool inputStaysOpen) {
     ChildProcessResult result;
     if (arguments.empty())
         return result;
@@ -41,9 +41,17 @@ ChildProcessResult RunChildProcess(const std::vector<std::string>& arguments,
     for (std::string& variable : variables)
         envp.push_back(variable.data());
     envp.push_back(nullptr);
-    const pid_t child = fork();
-    if (child < 0)
+    int input[2] = {-1, -1};
+    if (inputStaysOpen && pipe2(input, O_CLOEXEC) != 0)
         return result;
+    const pid_t child = fork();
+    if (child < 0) {
+        if (inputStaysOpen) {
+            close(input[0]);
+            close(input[1]);
+        }
+        return result;
+    }
     if (child == 0) {
         if (!outputPath.empty()) {
             const int fd = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -52,19 +60,23 @@ ChildProcessResult RunChildProcess(const std::vector<std::string>& arguments,
                 dup2(fd, STDERR_FILENO);
             }
         }
-        const int nullInput = open("/dev/null", O_RDONLY);
-        if (nullInput >= 0)
-            dup2(nullInput, STDIN_FILENO);
+        const int childInput = inputStaysOpen ? input[0] : open("/dev/null", O_RDONLY);
+        if (childInput >= 0)
+            dup2(childInput, STDIN_FILENO);
         execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     result.started = true;
+    if (inputStaysOpen)
+        close(input[0]); // the write end stays open here until the child has ended
     int status = 0;
     rusage usage{};
     pid_t waited;
     do {
         waited = wait4(child, &status, 0, &usage);
     } while (waited < 0 && errno == EINTR);
+    if (inputStaysOpen)
+        close(input[1]);
     if (waited != child)
         return result;
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -54,6 +54,10 @@ int ReadByte(int milliseconds) {
 
 } // namespace
 
+bool KeyboardInput::ended() const {
+    return state_->ended;
+}
+
 int KeyboardInput::ReadKey(int milliseconds) {
     if (state_->ended)
         return TerminalKey_None;
