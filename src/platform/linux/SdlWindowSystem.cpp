@@ -226,6 +226,8 @@ public:
         // A click that activates the window is also a click, as on Windows.
         SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
         SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+        // The window surface is the X server's own image, not a texture: no OpenGL is loaded for it.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
         wakeEvent_ = SDL_RegisterEvents(1);
