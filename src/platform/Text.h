@@ -26,7 +26,7 @@ enum : int {
     CLEARTYPE_QUALITY = 5,
 };
 
-struct FontSpec {
+struct FontRequest {
     std::u16string face = u"Arial";
     std::int32_t height = 0; // 0: the default of 16
     std::int32_t weight = 400;
@@ -39,7 +39,7 @@ struct FontSpec {
 class Font {
 public:
     // Null only when the text system itself is unusable.
-    static std::unique_ptr<Font> Create(const FontSpec& spec);
+    static std::unique_ptr<Font> Create(const FontRequest& request);
     virtual ~Font() = default;
 
     // Pixels: the cell height is ascent + descent (GDI's tmHeight).

@@ -57,15 +57,15 @@ std::unique_ptr<Font> CreateFontW(std::int32_t height, std::int32_t, std::int32_
                                   std::int32_t weight, bool italic, bool underline, bool strikeOut,
                                   std::uint32_t, std::uint32_t, std::uint32_t, std::int32_t quality,
                                   std::uint32_t, std::u16string_view face) {
-    platform::FontSpec spec;
-    spec.face = std::u16string(face);
-    spec.height = height;
-    spec.weight = weight == 0 ? FW_NORMAL : weight;
-    spec.italic = italic;
-    spec.underline = underline;
-    spec.strikeOut = strikeOut;
-    spec.quality = quality;
-    auto font = platform::Font::Create(spec);
+    platform::FontRequest request;
+    request.face = std::u16string(face);
+    request.height = height;
+    request.weight = weight == 0 ? FW_NORMAL : weight;
+    request.italic = italic;
+    request.underline = underline;
+    request.strikeOut = strikeOut;
+    request.quality = quality;
+    auto font = platform::Font::Create(request);
     if (!font)
         return nullptr;
     return std::make_unique<Font>(std::move(font));

@@ -112,7 +112,7 @@ platform::Font* Dc::TextFont() {
     if (font && font->get())
         return font->get();
     if (!defaultFont_)
-        defaultFont_ = std::make_unique<Font>(platform::Font::Create(platform::FontSpec{}));
+        defaultFont_ = std::make_unique<Font>(platform::Font::Create(platform::FontRequest{}));
     return defaultFont_->get();
 }
 

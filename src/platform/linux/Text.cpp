@@ -161,7 +161,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<Font> Font::Create(const FontSpec& spec) {
+std::unique_ptr<Font> Font::Create(const FontRequest& request) {
     PangoFontMap* map = pango_cairo_font_map_get_default();
     if (!map)
         return nullptr;
@@ -170,20 +170,22 @@ std::unique_ptr<Font> Font::Create(const FontSpec& spec) {
         return nullptr;
 
     OptionsPtr options(cairo_font_options_create());
-    cairo_font_options_set_antialias(
-        options.get(), spec.quality == NONANTIALIASED_QUALITY ? CAIRO_ANTIALIAS_NONE : CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_antialias(options.get(), request.quality == NONANTIALIASED_QUALITY
+                                                        ? CAIRO_ANTIALIAS_NONE
+                                                        : CAIRO_ANTIALIAS_GRAY);
     cairo_font_options_set_hint_style(options.get(), CAIRO_HINT_STYLE_SLIGHT);
     // Whole-pixel advances, as GDI's, so that measured widths add up.
     cairo_font_options_set_hint_metrics(options.get(), CAIRO_HINT_METRICS_ON);
     pango_cairo_context_set_font_options(context.get(), options.get());
 
     DescriptionPtr description(pango_font_description_new());
-    const std::string family = Utf16ToUtf8(spec.face.empty() ? std::u16string(u"Arial") : spec.face);
+    const std::string family = Utf16ToUtf8(request.face.empty() ? std::u16string(u"Arial") : request.face);
     pango_font_description_set_family(description.get(), family.c_str());
     pango_font_description_set_weight(
-        description.get(), static_cast<PangoWeight>(spec.weight <= 0 ? 400 : std::min(spec.weight, 1000)));
+        description.get(),
+        static_cast<PangoWeight>(request.weight <= 0 ? 400 : std::min(request.weight, 1000)));
     pango_font_description_set_style(description.get(),
-                                     spec.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
+                                     request.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
 
     // Measure the face at a reference size, then scale so that the cell (or the em, for a negative
     // height) has the requested number of pixels.
@@ -196,11 +198,11 @@ std::unique_ptr<Font> Font::Create(const FontSpec& spec) {
     const double refCell = static_cast<double>(refAscent + refDescent) / PANGO_SCALE;
     double emPixels;
     std::int32_t cell;
-    if (spec.height < 0) {
-        emPixels = -spec.height;
+    if (request.height < 0) {
+        emPixels = -request.height;
         cell = static_cast<std::int32_t>(std::lround(emPixels * refCell / kReference));
     } else {
-        cell = spec.height == 0 ? kDefaultCellHeight : spec.height;
+        cell = request.height == 0 ? kDefaultCellHeight : request.height;
         emPixels = cell * kReference / refCell;
     }
     pango_font_description_set_absolute_size(description.get(), emPixels * PANGO_SCALE);
@@ -215,7 +217,7 @@ std::unique_ptr<Font> Font::Create(const FontSpec& spec) {
     pango_layout_set_font_description(layout.get(), description.get());
     pango_layout_set_single_paragraph_mode(layout.get(), TRUE);
     return std::make_unique<PangoFont>(std::move(context), std::move(layout), ascent, cell - ascent,
-                                       spec.underline, spec.strikeOut);
+                                       request.underline, request.strikeOut);
 }
 
 } // namespace platform
