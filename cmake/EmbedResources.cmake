@@ -3,10 +3,13 @@
 function(vantri_embed_resources target files)
   set(out_dir ${CMAKE_CURRENT_BINARY_DIR}/generated)
   set(out ${out_dir}/EmbeddedResources.cpp)
+  # A list on a command line would split into several shell commands; pass it joined by '|'.
+  string(REPLACE ";" "|" files_arg "${files}")
   add_custom_command(
     OUTPUT ${out}
-    COMMAND ${CMAKE_COMMAND} -DOUT=${out} "-DFILES=${files}" -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/WriteResources.cmake
+    COMMAND ${CMAKE_COMMAND} -DOUT=${out} "-DFILES=${files_arg}" -P ${CMAKE_CURRENT_SOURCE_DIR}/cmake/WriteResources.cmake
     DEPENDS ${files} ${CMAKE_CURRENT_SOURCE_DIR}/cmake/WriteResources.cmake
-    COMMENT "Embedding resources")
+    COMMENT "Embedding resources"
+    VERBATIM)
   target_sources(${target} PRIVATE ${out})
 endfunction()

@@ -1,5 +1,6 @@
 # Script mode: writes OUT, a C++ file defining the table of embedded resources declared in
 # platform/Resources.h.
+string(REPLACE "|" ";" FILES "${FILES}")
 set(body "// Generated from res/ at build time.\n#include \"platform/Resources.h\"\n\nnamespace platform {\nnamespace {\n")
 set(entries "")
 set(index 0)

@@ -1,0 +1,51 @@
+#pragma once
+// The program's message-box sink. Boxes asked for on the user-interface thread are shown there at once,
+// modally. Boxes asked for on any other thread are queued for the user-interface thread, which shows
+// them from its message loop (ShowPending); the asking thread gets the default answer (OK, or No for
+// a Yes/No box) immediately and does not wait, so one open box never stalls a worker thread.
+
+#include "platform/MessageBox.h"
+
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+
+namespace platform {
+
+class UiThreadMessageBoxes : public MessageBoxSink {
+public:
+    using ShowModal = std::function<MessageBoxResult(
+        const std::u16string& text, const std::u16string& caption, MessageBoxButtons buttons)>;
+
+    // Constructed on the user-interface thread. `wakeUp` is called on the asking thread after a box was
+    // queued, to make the message loop call ShowPending.
+    UiThreadMessageBoxes(ShowModal showModal, std::function<void()> wakeUp);
+    // Boxes never shown are written to standard error, so none is lost.
+    ~UiThreadMessageBoxes() override;
+    UiThreadMessageBoxes(const UiThreadMessageBoxes&) = delete;
+    UiThreadMessageBoxes& operator=(const UiThreadMessageBoxes&) = delete;
+
+    MessageBoxResult Show(const std::u16string& text, const std::u16string& caption,
+                          MessageBoxButtons buttons) override;
+
+    // User-interface thread: shows every queued box, oldest first. A box queued while one is showing
+    // waits for the next call.
+    void ShowPending();
+    std::size_t pending() const;
+
+private:
+    struct Box {
+        std::u16string text;
+        std::u16string caption;
+        MessageBoxButtons buttons;
+    };
+
+    ShowModal showModal_;
+    std::function<void()> wakeUp_;
+    unsigned long uiThread_;
+    mutable std::mutex lock_;
+    std::deque<Box> queued_;
+};
+
+} // namespace platform

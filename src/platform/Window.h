@@ -1,0 +1,167 @@
+#pragma once
+// Top-level windows and the user-interface thread's message loop.
+//
+// A WindowSystem is opened once on the user-interface thread and outlives every window, every worker
+// thread that posts to a window, and every message box it shows. All of its operations and all window
+// operations except Window::Post belong to that thread.
+//
+// Messages reach a window's procedure with Win32's numbers and packing (WindowMessages.h): the system
+// translates native input into WM_LBUTTONDOWN, WM_MOUSEWHEEL, WM_SIZE and so on, and synthesises
+// WM_PAINT when part of a window is invalid and nothing else is waiting. Every press is delivered as a
+// button-down message (there are no double-click messages). Posted messages keep their order and come
+// before input; WM_QUIT ends the loop as soon as it has been posted.
+//
+// Window geometry is the client area: a window's rectangle is its client area in screen coordinates,
+// and sizes given at creation are client sizes.
+
+#include "platform/MessageBox.h"
+#include "platform/PostTarget.h"
+#include "platform/WindowMessages.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class Window;
+
+// Receives a window's messages; what Win32 reaches through the window procedure and GWL_USERDATA.
+class WindowProcedure {
+public:
+    virtual ~WindowProcedure() = default;
+    virtual std::intptr_t WindowProc(Window& window, std::uint32_t message, std::uintptr_t wParam,
+                                     std::intptr_t lParam) = 0;
+    // A message that was posted but will never be dispatched because the window is gone. The receiver
+    // frees whatever wParam or lParam owns (WM_USER messages carry a heap object).
+    virtual void DiscardPostedMessage(const WindowMessage& message) { (void)message; }
+};
+
+struct Message {
+    Window* window = nullptr; // null for WM_QUIT
+    std::uint32_t message = WM_NULL;
+    std::uintptr_t wParam = 0;
+    std::intptr_t lParam = 0;
+};
+
+// 32-bit ARGB pixels, top row first, for window icons.
+struct IconImage {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
+struct WindowParams {
+    std::u16string className;
+    std::u16string title;
+    const IconImage* icon = nullptr; // may be null
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+class Window : public PostTarget {
+public:
+    ~Window() override = default;
+
+    // Any thread. Queues a message for the procedure; false once the window has been destroyed (the
+    // sender keeps what the message owns).
+    bool Post(const WindowMessage& message) override = 0;
+
+    // Calls the procedure at once, on the calling (user-interface) thread, and answers its result.
+    virtual std::intptr_t Send(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+
+    // Installs the procedure (null: none). Until one is installed, messages get DefWindowProc.
+    virtual void SetProcedure(WindowProcedure* procedure) = 0;
+    // The default processing: WM_CLOSE destroys the window, WM_PAINT validates it, the rest answer 0.
+    virtual std::intptr_t DefWindowProc(std::uint32_t message, std::uintptr_t wParam,
+                                        std::intptr_t lParam) = 0;
+
+    // Sends WM_DESTROY, closes the native window and discards messages still queued for it. The object
+    // stays valid (Post answers false) until it is deleted. Harmless when already destroyed.
+    virtual void Destroy() = 0;
+    virtual bool destroyed() const = 0;
+
+    virtual Point ClientSize() const = 0;
+    // The client area in screen coordinates.
+    virtual Rect WindowRect() const = 0;
+    virtual Point ScreenToClient(Point screen) const = 0;
+
+    virtual void SetTitle(const std::u16string& title) = 0;
+    virtual void Show(bool show) = 0; // SW_SHOW / SW_HIDE
+    virtual bool visible() const = 0;
+    virtual void Minimize() = 0;
+    virtual void BringToFront() = 0; // SetForegroundWindow
+    // The smallest client size the user can drag the window to.
+    virtual void SetMinimumSize(std::int32_t width, std::int32_t height) = 0;
+
+    // Mouse capture: while set, mouse messages keep coming to this window wherever the pointer is.
+    virtual void SetCapture() = 0;
+    virtual void ReleaseCapture() = 0;
+    virtual bool hasCapture() const = 0;
+
+    // Marks part of the client area for repainting (InvalidateRect, never erasing).
+    virtual void Invalidate(const Rect& rect) = 0;
+    // BeginPaint: answers the bounding rectangle of the invalid area (rcPaint) and validates it.
+    virtual Rect BeginPaint() = 0;
+    // Copies `rect` of `source` (client coordinates, same size as the client area) to the same place on
+    // the screen. Only the rectangle given is transferred.
+    virtual void Present(const PixelView& source, const Rect& rect) = 0;
+    virtual void EndPaint() = 0;
+
+    // What the screen shows in the client area now, read back from the display (a screenshot).
+    virtual bool ReadScreen(std::vector<std::uint32_t>& pixels, std::int32_t& width,
+                            std::int32_t& height) = 0;
+};
+
+class WindowSystem {
+public:
+    virtual ~WindowSystem() = default;
+
+    // RegisterClassExW / GetClassInfoExW: a window class is its name and default icon.
+    virtual bool IsClassRegistered(const std::u16string& className) const = 0;
+    virtual bool RegisterWindowClass(const std::u16string& className, const IconImage* icon) = 0;
+
+    // Creates a visible window of a registered class; null on failure.
+    virtual std::unique_ptr<Window> CreateNativeWindow(const WindowParams& params) = 0;
+
+    // Waits for the next message; false when it is WM_QUIT (GetMessageW).
+    virtual bool GetMessage(Message& out) = 0;
+    // Takes the next message without waiting; false when none is ready (PeekMessageW with PM_REMOVE).
+    virtual bool PeekMessage(Message& out) = 0;
+    // Takes a pending WM_PAINT, or WM_QUIT when one was posted (PeekMessageW filtered to WM_PAINT).
+    virtual bool PeekPaintMessage(Message& out) = 0;
+    // Hands the message to its window's procedure (DispatchMessageW).
+    std::intptr_t DispatchMessage(const Message& message);
+    virtual void PostQuitMessage(int exitCode) = 0;
+    virtual int exitCode() const = 0;
+
+    // The clipboard as UTF-16 text.
+    virtual bool SetClipboardText(const std::u16string& text) = 0;
+    virtual bool GetClipboardText(std::u16string& text) = 0;
+
+    // The pointer position in screen coordinates (GetCursorPos).
+    virtual Point CursorPosition() const = 0;
+    // Whether a key is held now (GetKeyState's high bit); VK_CONTROL, VK_SHIFT and VK_MENU at least.
+    virtual bool IsKeyDown(int virtualKey) const = 0;
+
+    // Opens an address in the user's web browser (ShellExecuteW "open"); false when that failed.
+    virtual bool OpenWebLink(const std::u16string& address) = 0;
+
+    // Shows a message box modally on the calling (user-interface) thread.
+    virtual MessageBoxResult ShowModalMessageBox(const std::u16string& text, const std::u16string& caption,
+                                                 MessageBoxButtons buttons) = 0;
+
+    // Makes every message box of the process go through this system: boxes asked for on the
+    // user-interface thread are shown there modally; boxes asked for on another thread are handed to
+    // the user-interface thread, shown by its message loop, and the asking thread does not wait. The
+    // installation ends with the system. False when the system cannot show boxes (no display).
+    virtual bool InstallMessageBoxSink() = 0;
+};
+
+// The desktop's window system (SDL2 with its x11 driver on Linux); null when there is no display.
+std::unique_ptr<WindowSystem> OpenDesktopWindowSystem();
+
+} // namespace platform

@@ -1,0 +1,197 @@
+#include "platform/WindowCore.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace platform {
+
+std::intptr_t WindowSystem::DispatchMessage(const Message& message) {
+    if (!message.window)
+        return 0;
+    return message.window->Send(message.message, message.wParam, message.lParam);
+}
+
+WindowCore::WindowCore(WindowSystemCore& system) : system_(system) {
+    queue_.SetWakeUp(&WindowCore::WakeSystem, &system_);
+    system_.Register(this);
+}
+
+WindowCore::~WindowCore() {
+    // A backend closes its native window in its own destructor; here only the queue is settled.
+    {
+        std::lock_guard guard(postLock_);
+        closed_ = true;
+        queue_.SetWakeUp(nullptr, nullptr);
+    }
+    WindowMessage message;
+    while (queue_.Take(message, 0)) {
+        if (procedure_)
+            procedure_->DiscardPostedMessage(message);
+    }
+    system_.Unregister(this);
+}
+
+void WindowCore::WakeSystem(void* system) {
+    static_cast<WindowSystemCore*>(system)->Wake();
+}
+
+bool WindowCore::Post(const WindowMessage& message) {
+    std::lock_guard guard(postLock_);
+    if (closed_)
+        return false;
+    return queue_.Post(message);
+}
+
+std::intptr_t WindowCore::Send(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (procedure_)
+        return procedure_->WindowProc(*this, message, wParam, lParam);
+    return DefWindowProc(message, wParam, lParam);
+}
+
+std::intptr_t WindowCore::DefWindowProc(std::uint32_t message, std::uintptr_t, std::intptr_t) {
+    switch (message) {
+    case WM_CLOSE:
+        Destroy();
+        return 0;
+    case WM_PAINT:
+        BeginPaint();
+        EndPaint();
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+void WindowCore::Destroy() {
+    if (destroyed_)
+        return;
+    {
+        std::lock_guard guard(postLock_);
+        closed_ = true;
+        queue_.SetWakeUp(nullptr, nullptr);
+    }
+    destroyed_ = true;
+    Send(WM_DESTROY, 0, 0);
+    capture_ = false;
+    invalid_ = {};
+    CloseNative();
+    WindowMessage message;
+    while (queue_.Take(message, 0)) {
+        if (procedure_)
+            procedure_->DiscardPostedMessage(message);
+    }
+    system_.DropInputFor(this);
+}
+
+void WindowCore::Invalidate(const Rect& rect) {
+    if (destroyed_)
+        return;
+    invalid_ = UnionRect(invalid_, IntersectRect(rect, ClientRect()));
+}
+
+Rect WindowCore::BeginPaint() {
+    return std::exchange(invalid_, Rect{});
+}
+
+void WindowCore::QueueInput(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (!destroyed_)
+        system_.QueueInput({this, message, wParam, lParam});
+}
+
+WindowSystemCore::~WindowSystemCore() = default;
+
+bool WindowSystemCore::IsClassRegistered(const std::u16string& className) const {
+    return classes_.count(className) != 0;
+}
+
+bool WindowSystemCore::RegisterWindowClass(const std::u16string& className, const IconImage* icon) {
+    if (className.empty() || !classes_.insert(className).second)
+        return false;
+    if (icon)
+        classIcons_.emplace_back(className, *icon);
+    return true;
+}
+
+const IconImage* WindowSystemCore::ClassIcon(const std::u16string& className) const {
+    for (const auto& entry : classIcons_) {
+        if (entry.first == className)
+            return &entry.second;
+    }
+    return nullptr;
+}
+
+void WindowSystemCore::Register(WindowCore* window) {
+    windows_.push_back(window);
+}
+
+void WindowSystemCore::Unregister(WindowCore* window) {
+    windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());
+    DropInputFor(window);
+}
+
+void WindowSystemCore::DropInputFor(const Window* window) {
+    input_.erase(
+        std::remove_if(input_.begin(), input_.end(), [&](const Message& m) { return m.window == window; }),
+        input_.end());
+}
+
+void WindowSystemCore::PostQuitMessage(int exitCode) {
+    quit_ = true;
+    exitCode_ = exitCode;
+}
+
+bool WindowSystemCore::TakeReady(Message& out) {
+    DoPendingWork();
+    if (quit_) {
+        out = Message{nullptr, WM_QUIT, static_cast<std::uintptr_t>(exitCode_), 0};
+        return true;
+    }
+    for (WindowCore* window : windows_) {
+        WindowMessage posted;
+        if (window->TakePosted(posted)) {
+            out = Message{window, posted.message, posted.wParam, posted.lParam};
+            return true;
+        }
+    }
+    if (!input_.empty()) {
+        out = input_.front();
+        input_.pop_front();
+        return true;
+    }
+    for (WindowCore* window : windows_) {
+        if (window->invalid()) {
+            out = Message{window, WM_PAINT, 0, 0};
+            return true;
+        }
+    }
+    return false;
+}
+
+bool WindowSystemCore::GetMessage(Message& out) {
+    while (!TakeReady(out))
+        PumpNative(true);
+    return out.message != WM_QUIT;
+}
+
+bool WindowSystemCore::PeekMessage(Message& out) {
+    if (TakeReady(out))
+        return true;
+    PumpNative(false);
+    return TakeReady(out);
+}
+
+bool WindowSystemCore::PeekPaintMessage(Message& out) {
+    if (quit_) {
+        out = Message{nullptr, WM_QUIT, static_cast<std::uintptr_t>(exitCode_), 0};
+        return true;
+    }
+    for (WindowCore* window : windows_) {
+        if (window->invalid()) {
+            out = Message{window, WM_PAINT, 0, 0};
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace platform

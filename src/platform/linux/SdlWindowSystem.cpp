@@ -1,0 +1,526 @@
+// The desktop window system on SDL2 (x11 driver): native events become Win32-numbered window messages,
+// posts from other threads wake SDL's event wait, and painting transfers only the invalid rectangle of
+// the window surface.
+
+#include "app/Utf.h"
+#include "platform/UiThreadMessageBoxes.h"
+#include "platform/WindowCore.h"
+#include "platform/linux/X11Capture.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+int VirtualKey(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z)
+        return 'A' + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9)
+        return '0' + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12)
+        return VK_F1 + (key - SDLK_F1);
+    switch (key) {
+    case SDLK_BACKSPACE:
+        return VK_BACK;
+    case SDLK_TAB:
+        return VK_TAB;
+    case SDLK_RETURN:
+        return VK_RETURN;
+    case SDLK_ESCAPE:
+        return VK_ESCAPE;
+    case SDLK_SPACE:
+        return VK_SPACE;
+    case SDLK_PAGEUP:
+        return VK_PRIOR;
+    case SDLK_PAGEDOWN:
+        return VK_NEXT;
+    case SDLK_END:
+        return VK_END;
+    case SDLK_HOME:
+        return VK_HOME;
+    case SDLK_LEFT:
+        return VK_LEFT;
+    case SDLK_UP:
+        return VK_UP;
+    case SDLK_RIGHT:
+        return VK_RIGHT;
+    case SDLK_DOWN:
+        return VK_DOWN;
+    case SDLK_DELETE:
+        return VK_DELETE;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+        return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+        return VK_CONTROL;
+    case SDLK_LALT:
+    case SDLK_RALT:
+        return VK_MENU;
+    case SDLK_AUDIOPLAY:
+        return VK_MEDIA_PLAY_PAUSE;
+    case SDLK_AUDIOSTOP:
+        return VK_MEDIA_STOP;
+    case SDLK_AUDIONEXT:
+        return VK_MEDIA_NEXT_TRACK;
+    case SDLK_AUDIOPREV:
+        return VK_MEDIA_PREV_TRACK;
+    default:
+        return 0;
+    }
+}
+
+std::uintptr_t ModifierFlags() {
+    const SDL_Keymod mod = SDL_GetModState();
+    return ((mod & KMOD_SHIFT) ? MK_SHIFT : 0) | ((mod & KMOD_CTRL) ? MK_CONTROL : 0);
+}
+
+std::uintptr_t ButtonFlags(Uint32 state) {
+    return ((state & SDL_BUTTON_LMASK) ? MK_LBUTTON : 0) | ((state & SDL_BUTTON_RMASK) ? MK_RBUTTON : 0) |
+           ((state & SDL_BUTTON_MMASK) ? MK_MBUTTON : 0) | ModifierFlags();
+}
+
+struct SurfaceDeleter {
+    void operator()(SDL_Surface* s) const { SDL_FreeSurface(s); }
+};
+
+class SdlWindowSystem;
+
+class SdlWindow : public WindowCore {
+public:
+    SdlWindow(SdlWindowSystem& system, SDL_Window* window);
+    ~SdlWindow() override;
+
+    Uint32 id() const { return id_; }
+
+    Point ClientSize() const override {
+        if (!window_)
+            return {0, 0};
+        int w = 0, h = 0;
+        SDL_GetWindowSize(window_, &w, &h);
+        return {w, h};
+    }
+    Rect WindowRect() const override {
+        int x = 0, y = 0;
+        if (window_)
+            SDL_GetWindowPosition(window_, &x, &y);
+        const Point size = ClientSize();
+        return {x, y, x + size.x, y + size.y};
+    }
+    Point ScreenToClient(Point screen) const override {
+        const Rect r = WindowRect();
+        return {screen.x - r.left, screen.y - r.top};
+    }
+    void SetTitle(const std::u16string& title) override {
+        if (window_)
+            SDL_SetWindowTitle(window_, Utf16ToUtf8(title).c_str());
+    }
+    void Show(bool show) override {
+        if (!window_)
+            return;
+        if (show)
+            SDL_ShowWindow(window_);
+        else
+            SDL_HideWindow(window_);
+    }
+    bool visible() const override { return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN); }
+    void Minimize() override {
+        if (window_)
+            SDL_MinimizeWindow(window_);
+    }
+    void BringToFront() override {
+        if (window_) {
+            SDL_ShowWindow(window_);
+            SDL_RaiseWindow(window_);
+        }
+    }
+    void SetMinimumSize(std::int32_t width, std::int32_t height) override {
+        if (window_)
+            SDL_SetWindowMinimumSize(window_, width, height);
+    }
+    void SetCapture() override {
+        WindowCore::SetCapture();
+        SDL_CaptureMouse(SDL_TRUE);
+    }
+    void ReleaseCapture() override {
+        WindowCore::ReleaseCapture();
+        SDL_CaptureMouse(SDL_FALSE);
+    }
+
+    void Present(const PixelView& source, const Rect& rect) override {
+        if (!window_)
+            return;
+        SDL_Surface* screen = SDL_GetWindowSurface(window_);
+        if (!screen)
+            return;
+        const Rect area = IntersectRect(IntersectRect(rect, Rect{0, 0, screen->w, screen->h}),
+                                        Rect{0, 0, source.width, source.height});
+        if (area.empty())
+            return;
+        if (SDL_MUSTLOCK(screen))
+            SDL_LockSurface(screen);
+        auto* base = static_cast<unsigned char*>(screen->pixels);
+        const Uint32 format = screen->format->format;
+        if (format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888) {
+            for (std::int32_t y = area.top; y < area.bottom; ++y)
+                std::memcpy(base + static_cast<std::size_t>(y) * screen->pitch + area.left * 4u,
+                            source.row(y) + area.left, static_cast<std::size_t>(area.width()) * 4);
+        } else {
+            for (std::int32_t y = area.top; y < area.bottom; ++y)
+                SDL_ConvertPixels(area.width(), 1, SDL_PIXELFORMAT_RGB888, source.row(y) + area.left,
+                                  area.width() * 4, format,
+                                  base + static_cast<std::size_t>(y) * screen->pitch +
+                                      static_cast<std::size_t>(area.left) * screen->format->BytesPerPixel,
+                                  screen->pitch);
+        }
+        if (SDL_MUSTLOCK(screen))
+            SDL_UnlockSurface(screen);
+        const SDL_Rect update{area.left, area.top, area.width(), area.height()};
+        SDL_UpdateWindowSurfaceRects(window_, &update, 1);
+    }
+
+    bool ReadScreen(std::vector<std::uint32_t>& pixels, std::int32_t& width, std::int32_t& height) override {
+        const Point size = ClientSize();
+        width = size.x;
+        height = size.y;
+        return linux_backend::CaptureX11Window(window_, pixels, width, height);
+    }
+
+    void HandleWindowEvent(const SDL_WindowEvent& e);
+    void HandleMouse(const SDL_Event& e);
+
+protected:
+    void CloseNative() override {
+        if (window_) {
+            SDL_DestroyWindow(window_);
+            window_ = nullptr;
+        }
+    }
+
+private:
+    SDL_Window* window_;
+    Uint32 id_;
+    Point lastSize_;
+    float wheelRest_ = 0; // wheel units not yet delivered
+};
+
+class SdlWindowSystem : public WindowSystemCore {
+public:
+    SdlWindowSystem() = default;
+    ~SdlWindowSystem() override {
+        if (boxes_) {
+            SetMessageBoxSink(previousSink_);
+            boxes_.reset();
+        }
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+
+    bool Open() {
+        if (!SDL_getenv("SDL_VIDEODRIVER"))
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+        // A click that activates the window is also a click, as on Windows.
+        SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+        SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+        // The window surface is the X server's own image, not a texture: no OpenGL is loaded for it.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+            return false;
+        wakeEvent_ = SDL_RegisterEvents(1);
+        return wakeEvent_ != static_cast<Uint32>(-1);
+    }
+
+    std::unique_ptr<Window> CreateNativeWindow(const WindowParams& params) override {
+        if (!IsClassRegistered(params.className))
+            return nullptr;
+        SDL_Window* native =
+            SDL_CreateWindow(Utf16ToUtf8(params.title).c_str(), params.x, params.y, std::max(params.width, 1),
+                             std::max(params.height, 1), SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
+        if (!native)
+            return nullptr;
+        const IconImage* icon = params.icon ? params.icon : ClassIcon(params.className);
+        if (icon && icon->width > 0 && icon->height > 0 &&
+            icon->pixels.size() == static_cast<std::size_t>(icon->width) * icon->height) {
+            std::unique_ptr<SDL_Surface, SurfaceDeleter> surface(SDL_CreateRGBSurfaceWithFormatFrom(
+                const_cast<std::uint32_t*>(icon->pixels.data()), icon->width, icon->height, 32,
+                icon->width * 4, SDL_PIXELFORMAT_ARGB8888));
+            if (surface)
+                SDL_SetWindowIcon(native, surface.get());
+        }
+        auto window = std::make_unique<SdlWindow>(*this, native);
+        windows_.push_back(window.get());
+        return window;
+    }
+
+    void Forget(SdlWindow* window) {
+        windows_.erase(std::remove(windows_.begin(), windows_.end(), window), windows_.end());
+    }
+
+    bool SetClipboardText(const std::u16string& text) override {
+        return SDL_SetClipboardText(Utf16ToUtf8(text).c_str()) == 0;
+    }
+    bool GetClipboardText(std::u16string& text) override {
+        if (!SDL_HasClipboardText())
+            return false;
+        char* utf8 = SDL_GetClipboardText();
+        if (!utf8)
+            return false;
+        text = Utf8ToUtf16(utf8);
+        SDL_free(utf8);
+        return true;
+    }
+    Point CursorPosition() const override {
+        int x = 0, y = 0;
+        SDL_GetGlobalMouseState(&x, &y);
+        return {x, y};
+    }
+    bool IsKeyDown(int virtualKey) const override {
+        const SDL_Keymod mod = SDL_GetModState();
+        switch (virtualKey) {
+        case VK_CONTROL:
+            return (mod & KMOD_CTRL) != 0;
+        case VK_SHIFT:
+            return (mod & KMOD_SHIFT) != 0;
+        case VK_MENU:
+            return (mod & KMOD_ALT) != 0;
+        default:
+            break;
+        }
+        int count = 0;
+        const Uint8* state = SDL_GetKeyboardState(&count);
+        for (int scancode = 0; scancode < count; ++scancode) {
+            if (state[scancode] &&
+                VirtualKey(SDL_GetKeyFromScancode(static_cast<SDL_Scancode>(scancode))) == virtualKey)
+                return true;
+        }
+        return false;
+    }
+    bool OpenWebLink(const std::u16string& address) override {
+        return SDL_OpenURL(Utf16ToUtf8(address).c_str()) == 0;
+    }
+    MessageBoxResult ShowModalMessageBox(const std::u16string& text, const std::u16string& caption,
+                                         MessageBoxButtons buttons) override {
+        const std::string message = Utf16ToUtf8(text);
+        const std::string title = Utf16ToUtf8(caption);
+        SDL_MessageBoxButtonData choices[2];
+        int count = 0;
+        if (buttons == MessageBoxButtons::YesNo) {
+            choices[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"};
+            choices[count++] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"};
+        } else {
+            choices[count++] = {
+                SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1, "OK"};
+        }
+        const SDL_MessageBoxData data{buttons == MessageBoxButtons::YesNo ? SDL_MESSAGEBOX_INFORMATION
+                                                                          : SDL_MESSAGEBOX_ERROR,
+                                      nullptr,
+                                      title.c_str(),
+                                      message.c_str(),
+                                      count,
+                                      choices,
+                                      nullptr};
+        int chosen = 0;
+        if (SDL_ShowMessageBox(&data, &chosen) != 0)
+            return buttons == MessageBoxButtons::YesNo ? MessageBoxResult::No : MessageBoxResult::Ok;
+        if (buttons == MessageBoxButtons::YesNo)
+            return chosen == 1 ? MessageBoxResult::Yes : MessageBoxResult::No;
+        return MessageBoxResult::Ok;
+    }
+    bool InstallMessageBoxSink() override {
+        if (boxes_)
+            return true;
+        boxes_ = std::make_unique<UiThreadMessageBoxes>(
+            [this](const std::u16string& text, const std::u16string& caption, MessageBoxButtons buttons) {
+                return ShowModalMessageBox(text, caption, buttons);
+            },
+            [this] { Wake(); });
+        previousSink_ = SetMessageBoxSink(boxes_.get());
+        return true;
+    }
+
+    void Wake() override {
+        SDL_Event e{};
+        e.type = wakeEvent_;
+        SDL_PushEvent(&e);
+    }
+
+protected:
+    void PumpNative(bool wait) override {
+        SDL_Event e;
+        if (wait) {
+            if (!SDL_WaitEvent(&e))
+                return;
+            Handle(e);
+        }
+        while (SDL_PollEvent(&e))
+            Handle(e);
+    }
+    void DoPendingWork() override {
+        if (boxes_ && boxes_->pending() > 0)
+            boxes_->ShowPending();
+    }
+
+private:
+    SdlWindow* Find(Uint32 id) {
+        for (SdlWindow* w : windows_) {
+            if (w->id() == id)
+                return w;
+        }
+        return nullptr;
+    }
+
+    void Handle(const SDL_Event& e) {
+        switch (e.type) {
+        case SDL_WINDOWEVENT:
+            if (SdlWindow* w = Find(e.window.windowID))
+                w->HandleWindowEvent(e.window);
+            break;
+        case SDL_MOUSEMOTION:
+            if (SdlWindow* w = Find(e.motion.windowID))
+                w->HandleMouse(e);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            if (SdlWindow* w = Find(e.button.windowID))
+                w->HandleMouse(e);
+            break;
+        case SDL_MOUSEWHEEL:
+            if (SdlWindow* w = Find(e.wheel.windowID))
+                w->HandleMouse(e);
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            if (SdlWindow* w = Find(e.key.windowID)) {
+                const int vk = VirtualKey(e.key.keysym.sym);
+                if (vk != 0)
+                    QueueKey(w, vk, e.type == SDL_KEYDOWN, e.key.repeat != 0);
+            }
+            break;
+        default:
+            break; // SDL_QUIT is ignored: closing arrives per window as WM_CLOSE
+        }
+    }
+
+    void QueueKey(SdlWindow* w, int vk, bool down, bool repeat) {
+        const std::intptr_t lParam =
+            down ? (repeat ? 0x40000001 : 1) : static_cast<std::intptr_t>(0xC0000001u);
+        QueueInput(Message{w, down ? WM_KEYDOWN : WM_KEYUP, static_cast<std::uintptr_t>(vk), lParam});
+    }
+
+    Uint32 wakeEvent_ = 0;
+    std::vector<SdlWindow*> windows_;
+    std::unique_ptr<UiThreadMessageBoxes> boxes_;
+    MessageBoxSink* previousSink_ = nullptr;
+};
+
+SdlWindow::~SdlWindow() {
+    Destroy();
+    static_cast<SdlWindowSystem&>(system_).Forget(this);
+}
+
+SdlWindow::SdlWindow(SdlWindowSystem& system, SDL_Window* window)
+    : WindowCore(system), window_(window), id_(SDL_GetWindowID(window)) {
+    lastSize_ = ClientSize();
+}
+
+void SdlWindow::HandleWindowEvent(const SDL_WindowEvent& e) {
+    switch (e.event) {
+    case SDL_WINDOWEVENT_EXPOSED:
+        Invalidate(ClientRect());
+        break;
+    case SDL_WINDOWEVENT_SIZE_CHANGED: {
+        const Point size = ClientSize();
+        if (size == lastSize_)
+            break;
+        Rect proposed = WindowRect();
+        Send(WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<std::intptr_t>(&proposed));
+        if (proposed.width() != size.x || proposed.height() != size.y)
+            SDL_SetWindowSize(window_, std::max(proposed.width(), 1), std::max(proposed.height(), 1));
+        lastSize_ = ClientSize();
+        const bool maximized = (SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED) != 0;
+        QueueInput(WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                   MakeSizeLParam(lastSize_.x, lastSize_.y));
+        Invalidate(ClientRect());
+        break;
+    }
+    case SDL_WINDOWEVENT_MOVED: {
+        Rect proposed = WindowRect();
+        Send(WM_MOVING, 0, reinterpret_cast<std::intptr_t>(&proposed));
+        QueueInput(WM_MOVE, 0, MakePointLParam(proposed.left, proposed.top));
+        break;
+    }
+    case SDL_WINDOWEVENT_MINIMIZED:
+        QueueInput(WM_SIZE, SIZE_MINIMIZED, 0);
+        break;
+    case SDL_WINDOWEVENT_MAXIMIZED:
+    case SDL_WINDOWEVENT_RESTORED: {
+        lastSize_ = ClientSize();
+        const bool maximized = e.event == SDL_WINDOWEVENT_MAXIMIZED;
+        QueueInput(WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                   MakeSizeLParam(lastSize_.x, lastSize_.y));
+        Invalidate(ClientRect());
+        break;
+    }
+    case SDL_WINDOWEVENT_CLOSE:
+        QueueInput(WM_CLOSE, 0, 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void SdlWindow::HandleMouse(const SDL_Event& e) {
+    const Point size = ClientSize();
+    auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x < size.x && y < size.y; };
+    switch (e.type) {
+    case SDL_MOUSEMOTION:
+        if (hasCapture() || inside(e.motion.x, e.motion.y))
+            QueueInput(WM_MOUSEMOVE, ButtonFlags(e.motion.state), MakePointLParam(e.motion.x, e.motion.y));
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+        const bool down = e.type == SDL_MOUSEBUTTONDOWN;
+        std::uint32_t message;
+        if (e.button.button == SDL_BUTTON_LEFT)
+            message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+        else if (e.button.button == SDL_BUTTON_RIGHT)
+            message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+        else
+            break;
+        QueueInput(message, ButtonFlags(SDL_GetMouseState(nullptr, nullptr)),
+                   MakePointLParam(e.button.x, e.button.y));
+        break;
+    }
+    case SDL_MOUSEWHEEL: {
+        float notches = e.wheel.preciseY;
+        if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED)
+            notches = -notches;
+        wheelRest_ += notches * WHEEL_DELTA;
+        const auto delta = static_cast<std::int32_t>(wheelRest_);
+        if (delta == 0)
+            break;
+        wheelRest_ -= static_cast<float>(delta);
+        const Rect r = WindowRect();
+        QueueInput(WM_MOUSEWHEEL, MakeWheelWParam(delta, ButtonFlags(SDL_GetMouseState(nullptr, nullptr))),
+                   MakePointLParam(r.left + e.wheel.mouseX, r.top + e.wheel.mouseY));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+std::unique_ptr<WindowSystem> OpenDesktopWindowSystem() {
+    auto system = std::make_unique<SdlWindowSystem>();
+    if (!system->Open())
+        return nullptr;
+    return system;
+}
+
+} // namespace platform

@@ -1,0 +1,134 @@
+#pragma once
+// The tree of owner-drawn controls. Every control draws itself into the window's back buffer and
+// invalidates its own rectangle; children are owned by their parent, painted first to last and
+// hit-tested last to first, so a child attached later lies on top. Coordinates are absolute client
+// coordinates of the window. User-interface thread only.
+
+#include "ui/Gdi.h"
+
+#include <cstdint>
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+namespace platform {
+class Window;
+class WindowSystem;
+} // namespace platform
+
+class MyControlBase;
+
+// Any object that receives control callbacks derives from this (every control does).
+class MyCallbackTarget {
+public:
+    virtual ~MyCallbackTarget() = default;
+};
+
+// A callback: a member function of the target's class, invoked on the control's `callbackTarget`. It
+// runs only when both the function and the target are set. Assign `&Class::Member` directly.
+template <typename... Args> class MyCallback {
+public:
+    using Function = void (MyCallbackTarget::*)(Args...);
+
+    MyCallback() = default;
+    MyCallback(std::nullptr_t) {}
+    template <typename T>
+    MyCallback(void (T::*function)(Args...)) : function_(static_cast<Function>(function)) {
+        static_assert(std::is_base_of_v<MyCallbackTarget, T>,
+                      "callback targets derive from MyCallbackTarget");
+    }
+
+    explicit operator bool() const { return function_ != nullptr; }
+    void operator()(MyCallbackTarget* target, Args... args) const {
+        if (function_ && target)
+            (target->*function_)(args...);
+    }
+
+private:
+    Function function_ = nullptr;
+};
+
+// One per window; every control of the window points to it.
+struct MyWindowContext {
+    platform::WindowSystem* instance = nullptr;
+    platform::Window* window = nullptr;
+    // The address of the back buffer's device context, which stays put when the buffer is re-created.
+    Dc* backBuffer = nullptr;
+    // The controls that received the current left and right press. A control clears the one that
+    // points to it when it is destroyed.
+    MyControlBase* leftCapture = nullptr;
+    MyControlBase* rightCapture = nullptr;
+};
+
+class MyControlBase : public MyCallbackTarget {
+public:
+    MyControlBase() = default;
+    ~MyControlBase() override;
+    MyControlBase(const MyControlBase&) = delete;
+    MyControlBase& operator=(const MyControlBase&) = delete;
+
+    virtual void CreateFromRect(MyWindowContext* context, std::int32_t left, std::int32_t top,
+                                std::int32_t right, std::int32_t bottom);
+    virtual void Create(MyWindowContext* context, std::int32_t x, std::int32_t y, std::int32_t width,
+                        std::int32_t height);
+    virtual void Redraw();
+    virtual MyControlBase* HitTest(POINT point);
+    virtual void OnLButtonDown(POINT point);
+    virtual void OnLButtonUp(POINT point);
+    virtual void OnRButtonDown(POINT point);
+    virtual void OnRButtonUp(POINT point);
+    virtual void OnMouseDrag(POINT point);
+    virtual void OnMouseHover(POINT point);
+    // `delta` is the wheel message's high word zero-extended: 120 per notch up, 65416 per notch down.
+    virtual void OnMouseWheel(POINT point, std::uint32_t delta);
+    virtual void SetBounds(const RECT& rect);
+    virtual void OnCreate() {}
+    virtual void Paint() {}
+    virtual void OnBoundsChanged(const RECT& oldRect) { (void)oldRect; }
+
+    // Shifts `child` and its subtree by this control's top-left corner (children are created relative to
+    // their parent), makes this its parent and appends it. Answers the child, which this control now owns.
+    MyControlBase* AddChild(std::unique_ptr<MyControlBase> child);
+    template <typename T> T* AddChild(std::unique_ptr<T> child) {
+        T* raw = child.get();
+        AddChild(std::unique_ptr<MyControlBase>(std::move(child)));
+        return raw;
+    }
+    // Moves the control and its subtree by (dx, dy), or to (dx, dy) when `absolute`.
+    void Offset(std::int32_t dx, std::int32_t dy, bool absolute);
+    // True when this control and every ancestor is visible.
+    bool IsShown() const;
+
+    MyWindowContext* context = nullptr;
+    platform::WindowSystem* instance = nullptr;
+    platform::Window* window = nullptr;
+    Dc* backBuffer = nullptr;
+    RECT bounds;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::unique_ptr<MyControlBase>> children;
+    MyControlBase* parent = nullptr;
+    bool enabled = true;
+    bool visible = true;
+    POINT lastPoint;
+    MyCallbackTarget* callbackTarget = nullptr;
+    std::int32_t controlId = 0;
+
+    MyCallback<POINT, std::int32_t> LButtonDownCallback;
+    MyCallback<std::int32_t> LButtonReleasedCallback;
+    MyCallback<std::int32_t> LClickCallback;
+    MyCallback<POINT, std::int32_t> DragCallback;
+    MyCallback<POINT, std::int32_t> RButtonDownCallback;
+    MyCallback<std::int32_t> RButtonReleasedCallback;
+    MyCallback<std::int32_t> RClickCallback;
+    MyCallback<POINT, std::int32_t> HoverCallback;
+    MyCallback<POINT, std::uint32_t, std::int32_t> WheelCallback;
+
+protected:
+    // Stores `rect` in `bounds` and the four geometry fields, without any other effect.
+    void StoreBounds(const RECT& rect);
+    // Paint, invalidate, then redraw the children: the part of Redraw after its visibility tests.
+    void PaintAndInvalidate();
+};

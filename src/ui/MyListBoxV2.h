@@ -1,0 +1,91 @@
+#pragma once
+// The scrolling list of variable-height rows. Rows are owned by the list but are not children in the
+// control tree: the list stacks them by their measured heights, renders those in view into a surface of
+// its own only when something changed (`dirty`), copies that surface into the back buffer, and hands
+// them mouse presses in list-local coordinates. A 24-pixel MyScrollbar along the right edge is the
+// list's only child.
+
+#include "ui/MyControlBase.h"
+#include "ui/MyScrollbar.h"
+
+#include <map>
+#include <memory>
+#include <vector>
+
+class MyListBoxV2ItemBase : public MyControlBase {
+public:
+    // Paints the row and its own children into the list's surface when visible and not empty; rows
+    // invalidate nothing, since the list copies its surface as a whole.
+    void Redraw() override;
+    // Answers the row's height for the list width `width` and stores it in `height`. A height of 0 hides
+    // the row: it takes no space, is never painted and never hit.
+    virtual std::uint16_t MeasureHeight(std::int32_t width) = 0;
+
+    // Places the row in the list's surface: `bounds` and the geometry fields, an empty rectangle stored
+    // as (0, 0, 0, 0). The row's own `height` is left alone.
+    void PlaceInView(const RECT& rect);
+
+    bool selected = false;
+    MySurface* surface = nullptr;
+    std::int32_t index = 0;
+    std::int32_t top = 0;
+    // The row's height in pixels for the current width, as MeasureHeight last answered. It hides the
+    // inherited geometry field of the same name, which follows `bounds`.
+    std::uint16_t height = 0;
+};
+
+class MyListBoxV2 : public MyControlBase {
+public:
+    static constexpr std::uint8_t kScrollbarWidth = 24; // pixels
+
+    ~MyListBoxV2() override;
+
+    void Create(MyWindowContext* context, std::int32_t x, std::int32_t y, std::int32_t width,
+                std::int32_t height) override;
+    void OnLButtonDown(POINT point) override;
+    void OnLButtonUp(POINT point) override;
+    void OnRButtonDown(POINT point) override;
+    void OnRButtonUp(POINT point) override;
+    void OnMouseWheel(POINT point, std::uint32_t delta) override;
+    void Paint() override;
+    void OnBoundsChanged(const RECT& oldRect) override;
+    virtual void Clear();
+    virtual void Relayout();
+    // Clamps the offset, stores it, marks the list dirty and redraws it.
+    virtual void ScrollTo(std::int32_t offset);
+    // Clamps the offset and stores it without redrawing.
+    virtual void SetScrollOffset(std::int32_t offset);
+
+    // Appends a created row: sets its parent and index and marks the list for relayout. Answers the row.
+    MyListBoxV2ItemBase* AddRow(std::unique_ptr<MyListBoxV2ItemBase> row);
+    template <typename T> T* AddRow(std::unique_ptr<T> row) {
+        T* raw = row.get();
+        AddRow(std::unique_ptr<MyListBoxV2ItemBase>(std::move(row)));
+        return raw;
+    }
+    MyListBoxV2ItemBase* RowAt(std::int32_t index) const;
+    // The row whose [top, top + height) holds content y.
+    MyListBoxV2ItemBase* FindRowAt(std::int32_t contentY) const;
+    void SelectRow(std::int32_t index);
+
+    std::map<std::int32_t, MyListBoxV2ItemBase*> rowsByTop;
+    std::vector<std::unique_ptr<MyListBoxV2ItemBase>> rows;
+    std::int32_t contentHeight = 0;
+    // The row (or the row's child) that took the current left or right press.
+    MyControlBase* leftPressedRow = nullptr;
+    MyControlBase* rightPressedRow = nullptr;
+    MyScrollbar* scrollbar = nullptr;
+    std::uint8_t scrollbarWidth = kScrollbarWidth;
+    COLORREF backgroundColour = 0;
+    std::unique_ptr<MySurface> surface;
+    bool dirty = true;
+    bool relayoutNeeded = false;
+    std::int32_t scrollOffset = 0;
+
+protected:
+    // Renders the rows in view into `surface` (the dirty part of Paint).
+    void RenderRows();
+    void PressRow(POINT point, bool left);
+    void ReleaseRow(POINT point, bool left);
+    void SetContentSize(std::int32_t size);
+};

@@ -1,0 +1,52 @@
+#include "ui/MyTabButton.h"
+
+#include "ui/MySurface.h"
+
+namespace {
+constexpr std::int32_t kTabHeight = 38; // pixels
+}
+
+void MyTabButton::OnLButtonDown(POINT) {
+    pressed = true;
+    Redraw();
+}
+
+void MyTabButton::OnLButtonUp(POINT point) {
+    if (!pressed)
+        return;
+    pressed = false;
+    Redraw();
+    MyControlBase::OnLButtonUp(point);
+}
+
+void MyTabButton::SetText(const std::u16string& newText) {
+    if (newText == text)
+        return;
+    text = newText;
+    centred = true;
+    Redraw();
+}
+
+void MyTabButton::Paint() {
+    if (!backBuffer)
+        return;
+    Dc& dc = *backBuffer;
+    if (skin) {
+        const std::int32_t s = pressed ? 18 : (selected ? 33 : 3);
+        BitBlt(dc, x, y, 8, kTabHeight, skin->dc, s, 0, SRCCOPY);
+        StretchBlt(dc, x + 8, y, width - 14, kTabHeight, skin->dc, s + 8, 0, 1, kTabHeight, SRCCOPY);
+        BitBlt(dc, x + width - 6, y, 6, kTabHeight, skin->dc, s + 9, 0, SRCCOPY);
+    }
+    if (!font)
+        font = CreateFontW(14, 0, 0, 0, FW_BOLD, false, false, false, DEFAULT_CHARSET, OUT_DEVICE_PRECIS, 0,
+                           0, 0, u"Arial");
+    const COLORREF oldColour = SetTextColor(dc, 0x000000);
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    Font* oldFont = SelectObject(dc, font.get());
+    RECT area{bounds.left + 5, bounds.top, bounds.right - 5, bounds.bottom};
+    DrawTextW(dc, text, &area,
+              DT_WORD_ELLIPSIS | DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER | (centred ? DT_CENTER : 0u));
+    SelectObject(dc, oldFont);
+    SetBkMode(dc, oldMode);
+    SetTextColor(dc, oldColour);
+}

@@ -1,0 +1,379 @@
+// Bitmaps, device-context state and the raster operations, pixel for pixel as GDI draws them.
+
+#include "ui/Gdi.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr std::int32_t kMaxBitmapSide = 32767; // pixels
+
+std::uint32_t ApplyRop(std::uint32_t d, std::uint32_t s, std::uint32_t rop) {
+    switch (rop) {
+    case SRCAND:
+        return d & s;
+    case SRCPAINT:
+        return d | s;
+    default:
+        return s;
+    }
+}
+
+// Clips a same-size copy of w x h from (sx, sy) to (dx, dy) against both bitmaps' bounds.
+bool ClipCopy(std::int32_t& dx, std::int32_t& dy, std::int32_t& sx, std::int32_t& sy, std::int32_t& w,
+              std::int32_t& h, const Bitmap& dst, const Bitmap& src) {
+    const std::int32_t shiftX = std::max({0, -dx, -sx});
+    dx += shiftX;
+    sx += shiftX;
+    w -= shiftX;
+    const std::int32_t shiftY = std::max({0, -dy, -sy});
+    dy += shiftY;
+    sy += shiftY;
+    h -= shiftY;
+    w = std::min({w, dst.width() - dx, src.width() - sx});
+    h = std::min({h, dst.height() - dy, src.height() - sy});
+    return w > 0 && h > 0;
+}
+
+// One axis of a stretch: the destination span [start, start + length) and, for each of its pixels, the
+// source index. A negative size covers (origin + size, origin], which mirrors the image.
+struct Axis {
+    std::int32_t start = 0;
+    std::int32_t length = 0;
+    bool flipped = false;
+};
+
+Axis Normalise(std::int32_t origin, std::int32_t size) {
+    if (size >= 0)
+        return {origin, size, false};
+    return {origin + size + 1, -size, true};
+}
+
+// Source indices for each destination pixel on one axis, sampling pixel centres; -1 outside the source.
+std::vector<std::int32_t> MapAxis(const Axis& d, const Axis& s, std::int32_t sourceLimit) {
+    std::vector<std::int32_t> map(static_cast<std::size_t>(d.length));
+    const bool mirror = d.flipped != s.flipped;
+    for (std::int32_t i = 0; i < d.length; ++i) {
+        std::int64_t k =
+            (static_cast<std::int64_t>(2 * i + 1) * s.length) / (2 * static_cast<std::int64_t>(d.length));
+        if (mirror)
+            k = s.length - 1 - k;
+        const std::int64_t index = s.start + k;
+        map[static_cast<std::size_t>(i)] =
+            index >= 0 && index < sourceLimit ? static_cast<std::int32_t>(index) : -1;
+    }
+    return map;
+}
+
+std::uint32_t BlendChannel(std::uint32_t s, std::uint32_t d, std::uint32_t inverseAlpha) {
+    const std::uint32_t value = s + (d * inverseAlpha + 127) / 255;
+    return value > 255 ? 255 : value;
+}
+
+void PaintSpan(Bitmap& bitmap, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
+               std::uint32_t pixel) {
+    left = std::max(left, 0);
+    top = std::max(top, 0);
+    right = std::min(right, bitmap.width());
+    bottom = std::min(bottom, bitmap.height());
+    if (left >= right || top >= bottom)
+        return;
+    for (std::int32_t y = top; y < bottom; ++y)
+        std::fill(bitmap.row(y) + left, bitmap.row(y) + right, pixel);
+}
+
+} // namespace
+
+Bitmap::Bitmap(std::int32_t width, std::int32_t height, bool bottomUp)
+    : width_(width), height_(height), bottomUp_(bottomUp),
+      pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u) {}
+
+platform::PixelView Bitmap::view() {
+    if (height_ == 0)
+        return {pixels_.data(), width_, 0, width_};
+    return {row(0), width_, height_, bottomUp_ ? -width_ : width_};
+}
+
+void Dc::Reset() {
+    bitmap = nullptr;
+    font = nullptr;
+    textColour = 0x000000;
+    backgroundColour = 0xFFFFFF;
+    backgroundMode = OPAQUE;
+    pen = Pen{};
+    brush = Brush{};
+    position = POINT{};
+}
+
+platform::Font* Dc::TextFont() {
+    if (font && font->get())
+        return font->get();
+    if (!defaultFont_)
+        defaultFont_ = std::make_unique<Font>(platform::Font::Create(platform::FontRequest{}));
+    return defaultFont_->get();
+}
+
+Bitmap* SelectObject(Dc& dc, Bitmap* bitmap) {
+    return std::exchange(dc.bitmap, bitmap);
+}
+Font* SelectObject(Dc& dc, Font* font) {
+    return std::exchange(dc.font, font);
+}
+Pen SelectObject(Dc& dc, const Pen& pen) {
+    return std::exchange(dc.pen, pen);
+}
+Brush SelectObject(Dc& dc, const Brush& brush) {
+    return std::exchange(dc.brush, brush);
+}
+COLORREF SetTextColor(Dc& dc, COLORREF colour) {
+    return std::exchange(dc.textColour, colour);
+}
+COLORREF SetBkColor(Dc& dc, COLORREF colour) {
+    return std::exchange(dc.backgroundColour, colour);
+}
+int SetBkMode(Dc& dc, int mode) {
+    if (mode != TRANSPARENT && mode != OPAQUE)
+        return 0;
+    return std::exchange(dc.backgroundMode, mode);
+}
+
+std::unique_ptr<Bitmap> CreateCompatibleBitmap(const Dc*, std::int32_t width, std::int32_t height) {
+    if (width < 1 || height < 1 || width > kMaxBitmapSide || height > kMaxBitmapSide)
+        return nullptr;
+    return std::make_unique<Bitmap>(width, height, false);
+}
+
+std::unique_ptr<Bitmap> CreateDIBSection(const Dc*, std::int32_t width, std::int32_t height,
+                                         std::uint32_t** bits) {
+    const std::int32_t rows = height < 0 ? -height : height;
+    if (width < 1 || rows < 1 || width > kMaxBitmapSide || rows > kMaxBitmapSide)
+        return nullptr;
+    auto bitmap = std::make_unique<Bitmap>(width, rows, height > 0);
+    if (bits)
+        *bits = bitmap->bits();
+    return bitmap;
+}
+
+bool BitBlt(Dc& dst, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, const Dc& src,
+            std::int32_t srcX, std::int32_t srcY, std::uint32_t rop) {
+    if (!dst.bitmap || !src.bitmap)
+        return false;
+    if (width <= 0 || height <= 0)
+        return true;
+    Bitmap& d = *dst.bitmap;
+    const Bitmap& s = *src.bitmap;
+    if (!ClipCopy(x, y, srcX, srcY, width, height, d, s))
+        return true;
+    // Copying within one bitmap downwards must start at the bottom so no row is overwritten before it is
+    // read.
+    const bool backwards = &d == &s && y > srcY;
+    for (std::int32_t i = 0; i < height; ++i) {
+        const std::int32_t r = backwards ? height - 1 - i : i;
+        std::uint32_t* out = d.row(y + r) + x;
+        const std::uint32_t* in = s.row(srcY + r) + srcX;
+        if (rop == SRCCOPY) {
+            std::memmove(out, in, static_cast<std::size_t>(width) * sizeof(std::uint32_t));
+        } else if (&d == &s && x > srcX) {
+            for (std::int32_t c = width - 1; c >= 0; --c)
+                out[c] = ApplyRop(out[c], in[c], rop);
+        } else {
+            for (std::int32_t c = 0; c < width; ++c)
+                out[c] = ApplyRop(out[c], in[c], rop);
+        }
+    }
+    return true;
+}
+
+bool StretchBlt(Dc& dst, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                const Dc& src, std::int32_t srcX, std::int32_t srcY, std::int32_t srcWidth,
+                std::int32_t srcHeight, std::uint32_t rop) {
+    if (!dst.bitmap || !src.bitmap)
+        return false;
+    if (width == 0 || height == 0 || srcWidth == 0 || srcHeight == 0)
+        return true;
+    if (width == srcWidth && height == srcHeight && width > 0 && height > 0)
+        return BitBlt(dst, x, y, width, height, src, srcX, srcY, rop);
+    Bitmap& d = *dst.bitmap;
+    const Bitmap& s = *src.bitmap;
+    const Axis dx = Normalise(x, width);
+    const Axis dy = Normalise(y, height);
+    const std::vector<std::int32_t> columns = MapAxis(dx, Normalise(srcX, srcWidth), s.width());
+    const std::vector<std::int32_t> rows = MapAxis(dy, Normalise(srcY, srcHeight), s.height());
+    const std::int32_t c0 = std::max(0, -dx.start);
+    const std::int32_t c1 = std::min(dx.length, d.width() - dx.start);
+    const std::int32_t r0 = std::max(0, -dy.start);
+    const std::int32_t r1 = std::min(dy.length, d.height() - dy.start);
+    for (std::int32_t r = r0; r < r1; ++r) {
+        const std::int32_t sr = rows[static_cast<std::size_t>(r)];
+        if (sr < 0)
+            continue;
+        std::uint32_t* out = d.row(dy.start + r) + dx.start;
+        const std::uint32_t* in = s.row(sr);
+        for (std::int32_t c = c0; c < c1; ++c) {
+            const std::int32_t sc = columns[static_cast<std::size_t>(c)];
+            if (sc >= 0)
+                out[c] = ApplyRop(out[c], in[sc], rop);
+        }
+    }
+    return true;
+}
+
+bool AlphaBlend(Dc& dst, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                const Dc& src, std::int32_t srcX, std::int32_t srcY, std::int32_t srcWidth,
+                std::int32_t srcHeight, BLENDFUNCTION blend) {
+    if (!dst.bitmap || !src.bitmap || blend.BlendOp != AC_SRC_OVER)
+        return false;
+    if (width < 0 || height < 0 || srcWidth < 0 || srcHeight < 0)
+        return false; // AlphaBlend does not mirror
+    if (width == 0 || height == 0 || srcWidth == 0 || srcHeight == 0)
+        return true;
+    Bitmap& d = *dst.bitmap;
+    const Bitmap& s = *src.bitmap;
+    const std::vector<std::int32_t> columns = MapAxis({x, width, false}, {srcX, srcWidth, false}, s.width());
+    const std::vector<std::int32_t> rows = MapAxis({y, height, false}, {srcY, srcHeight, false}, s.height());
+    const std::uint32_t constant = blend.SourceConstantAlpha;
+    const bool perPixel = (blend.AlphaFormat & AC_SRC_ALPHA) != 0;
+    const std::int32_t c0 = std::max(0, -x);
+    const std::int32_t c1 = std::min(width, d.width() - x);
+    const std::int32_t r0 = std::max(0, -y);
+    const std::int32_t r1 = std::min(height, d.height() - y);
+    for (std::int32_t r = r0; r < r1; ++r) {
+        const std::int32_t sr = rows[static_cast<std::size_t>(r)];
+        if (sr < 0)
+            continue;
+        std::uint32_t* out = d.row(y + r) + x;
+        const std::uint32_t* in = s.row(sr);
+        for (std::int32_t c = c0; c < c1; ++c) {
+            const std::int32_t sc = columns[static_cast<std::size_t>(c)];
+            if (sc < 0)
+                continue;
+            std::uint32_t sp = in[sc];
+            const std::uint32_t dp = out[c];
+            std::uint32_t channels[4];
+            for (int k = 0; k < 4; ++k)
+                channels[k] = (sp >> (8 * k)) & 0xFF;
+            if (perPixel) {
+                if (constant != 255) {
+                    for (std::uint32_t& ch : channels)
+                        ch = (ch * constant + 127) / 255;
+                }
+                const std::uint32_t inverse = 255 - channels[3];
+                std::uint32_t result = 0;
+                for (int k = 0; k < 4; ++k)
+                    result |= BlendChannel(channels[k], (dp >> (8 * k)) & 0xFF, inverse) << (8 * k);
+                out[c] = result;
+            } else {
+                std::uint32_t result = 0;
+                for (int k = 0; k < 4; ++k) {
+                    const std::uint32_t dc = (dp >> (8 * k)) & 0xFF;
+                    result |= ((channels[k] * constant + dc * (255 - constant) + 127) / 255) << (8 * k);
+                }
+                out[c] = result;
+            }
+        }
+    }
+    return true;
+}
+
+int FillRect(Dc& dc, const RECT& rect, const Brush& brush) {
+    if (!dc.bitmap)
+        return 0;
+    if (!brush.null)
+        PaintSpan(*dc.bitmap, rect.left, rect.top, rect.right, rect.bottom, ColourToPixel(brush.colour));
+    return 1;
+}
+
+bool Rectangle(Dc& dc, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom) {
+    if (!dc.bitmap)
+        return false;
+    if (right < left)
+        std::swap(left, right);
+    if (bottom < top)
+        std::swap(top, bottom);
+    Bitmap& b = *dc.bitmap;
+    if (dc.pen.style == PS_NULL || dc.pen.width < 1) {
+        // Without an outline GDI fills one pixel less to the right and below.
+        if (!dc.brush.null)
+            PaintSpan(b, left, top, right - 1, bottom - 1, ColourToPixel(dc.brush.colour));
+        return true;
+    }
+    const std::int32_t w = dc.pen.width;
+    const std::int32_t outside = w / 2;
+    const std::int32_t ol = left - outside, ot = top - outside, orr = right + outside, ob = bottom + outside;
+    const std::int32_t il = ol + w, it = ot + w, ir = orr - w, ib = ob - w;
+    const std::uint32_t penPixel = ColourToPixel(dc.pen.colour);
+    if (il >= ir || it >= ib) {
+        PaintSpan(b, ol, ot, orr, ob, penPixel);
+        return true;
+    }
+    PaintSpan(b, ol, ot, orr, it, penPixel); // top
+    PaintSpan(b, ol, ib, orr, ob, penPixel); // bottom
+    PaintSpan(b, ol, it, il, ib, penPixel);  // left
+    PaintSpan(b, ir, it, orr, ib, penPixel); // right
+    if (!dc.brush.null)
+        PaintSpan(b, il, it, ir, ib, ColourToPixel(dc.brush.colour));
+    return true;
+}
+
+bool MoveToEx(Dc& dc, std::int32_t x, std::int32_t y, POINT* previous) {
+    if (previous)
+        *previous = dc.position;
+    dc.position = {x, y};
+    return true;
+}
+
+bool LineTo(Dc& dc, std::int32_t x, std::int32_t y) {
+    const POINT from = dc.position;
+    dc.position = {x, y};
+    if (!dc.bitmap)
+        return false;
+    if (dc.pen.style == PS_NULL)
+        return true;
+    Bitmap& b = *dc.bitmap;
+    const std::uint32_t pixel = ColourToPixel(dc.pen.colour);
+    const std::int32_t w = std::max(dc.pen.width, 1);
+    const std::int32_t half = w / 2;
+    // Bresenham from `from` towards (x, y); the end point itself is not drawn.
+    std::int64_t cx = from.x, cy = from.y;
+    const std::int64_t ddx = std::abs(static_cast<std::int64_t>(x) - from.x);
+    const std::int64_t ddy = -std::abs(static_cast<std::int64_t>(y) - from.y);
+    const int stepX = from.x < x ? 1 : -1;
+    const int stepY = from.y < y ? 1 : -1;
+    std::int64_t error = ddx + ddy;
+    while (cx != x || cy != y) {
+        if (w == 1) {
+            if (cx >= 0 && cy >= 0 && cx < b.width() && cy < b.height())
+                b.row(static_cast<std::int32_t>(cy))[cx] = pixel;
+        } else {
+            PaintSpan(b, static_cast<std::int32_t>(cx) - half, static_cast<std::int32_t>(cy) - half,
+                      static_cast<std::int32_t>(cx) - half + w, static_cast<std::int32_t>(cy) - half + w,
+                      pixel);
+        }
+        const std::int64_t e2 = 2 * error;
+        if (e2 >= ddy) {
+            error += ddy;
+            cx += stepX;
+        }
+        if (e2 <= ddx) {
+            error += ddx;
+            cy += stepY;
+        }
+    }
+    return true;
+}
+
+COLORREF GetPixel(const Dc& dc, std::int32_t x, std::int32_t y) {
+    if (!dc.bitmap || x < 0 || y < 0 || x >= dc.bitmap->width() || y >= dc.bitmap->height())
+        return CLR_INVALID;
+    return PixelToColour(dc.bitmap->row(y)[x]);
+}
+
+COLORREF SetPixel(Dc& dc, std::int32_t x, std::int32_t y, COLORREF colour) {
+    if (!dc.bitmap || x < 0 || y < 0 || x >= dc.bitmap->width() || y >= dc.bitmap->height())
+        return CLR_INVALID;
+    dc.bitmap->row(y)[x] = ColourToPixel(colour);
+    return colour;
+}
