@@ -32,15 +32,16 @@ double FrequencyOf(const std::vector<std::int16_t>& samples) {
     return crossings;
 }
 
-class DecoderFormatTest : public PlaybackTest, public ::testing::WithParamInterface<testsupport::ToneSpec> {};
+class DecoderFormatTest : public PlaybackTest,
+                          public ::testing::WithParamInterface<testsupport::ToneFixture> {};
 
 TEST_P(DecoderFormatTest, PlaysAtTheToneItsRightLengthInStereo) {
-    const testsupport::ToneSpec spec = GetParam();
-    const std::string path = testsupport::MakeToneMp3(mediatest::FixtureDirectory(), spec);
+    const testsupport::ToneFixture tone = GetParam();
+    const std::string path = testsupport::MakeToneMp3(mediatest::FixtureDirectory(), tone);
     ASSERT_FALSE(path.empty());
     const auto mp3 = testsupport::ReadFileBytes(path);
     stream.size = mp3.size();
-    stream.duration = static_cast<std::uint32_t>(spec.seconds);
+    stream.duration = static_cast<std::uint32_t>(tone.seconds);
     Open();
     playback.StartPlayAt(&stream, 0.0f, 0);
     std::size_t offset = 0;
@@ -54,11 +55,11 @@ TEST_P(DecoderFormatTest, PlaysAtTheToneItsRightLengthInStereo) {
     EXPECT_EQ(pcm, testsupport::ReferenceDecode(mp3));
     // The length in seconds at 44,100 frames a second is the tone's length (within 2 %).
     const double seconds = static_cast<double>(pcm.size()) / (44100.0 * 4);
-    EXPECT_NEAR(seconds, spec.seconds, spec.seconds * 0.02);
+    EXPECT_NEAR(seconds, tone.seconds, tone.seconds * 0.02);
 
     const Channels channels = Split(pcm);
     EXPECT_NEAR(FrequencyOf(channels.left), 440.0, 3.0);
-    if (spec.channels == 1) {
+    if (tone.channels == 1) {
         EXPECT_EQ(channels.left, channels.right);
     } else {
         EXPECT_NEAR(FrequencyOf(channels.right), 660.0, 3.0);
@@ -66,9 +67,9 @@ TEST_P(DecoderFormatTest, PlaysAtTheToneItsRightLengthInStereo) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, DecoderFormatTest,
-                         ::testing::Values(testsupport::ToneSpec{22050, 1, 4.0, 64},
-                                           testsupport::ToneSpec{48000, 2, 4.0, 128},
-                                           testsupport::ToneSpec{44100, 2, 4.0, 128}),
+                         ::testing::Values(testsupport::ToneFixture{22050, 1, 4.0, 64},
+                                           testsupport::ToneFixture{48000, 2, 4.0, 128},
+                                           testsupport::ToneFixture{44100, 2, 4.0, 128}),
                          [](const auto& info) {
                              return std::to_string(info.param.rate) + "Hz" +
                                     std::to_string(info.param.channels) + "ch";

@@ -10,11 +10,11 @@
 
 namespace testsupport {
 
-std::string MakeToneMp3(const std::string& directory, const ToneSpec& spec) {
+std::string MakeToneMp3(const std::string& directory, const ToneFixture& tone) {
     namespace fs = std::filesystem;
-    const std::string name = "tone-" + std::to_string(spec.rate) + "-" + std::to_string(spec.channels) +
-                             "ch-" + std::to_string(static_cast<int>(spec.seconds * 1000)) + "ms-" +
-                             std::to_string(spec.kbps) + "k.mp3";
+    const std::string name = "tone-" + std::to_string(tone.rate) + "-" + std::to_string(tone.channels) +
+                             "ch-" + std::to_string(static_cast<int>(tone.seconds * 1000)) + "ms-" +
+                             std::to_string(tone.kbps) + "k.mp3";
     const fs::path target = fs::path(directory) / name;
     std::error_code error;
     if (fs::exists(target, error))
@@ -25,12 +25,12 @@ std::string MakeToneMp3(const std::string& directory, const ToneSpec& spec) {
     const fs::path wav = fs::path(directory) / (name + "." + unique + ".wav");
     const fs::path mp3 = fs::path(directory) / (name + "." + unique + ".part");
     char resample[32];
-    std::snprintf(resample, sizeof resample, "%g", spec.rate / 1000.0);
-    const std::string tones = spec.channels == 1 ? "sine 440" : "sine 440 sine 660";
-    const std::string command = "sox -D -n -r " + std::to_string(spec.rate) + " -c " +
-                                std::to_string(spec.channels) + " -b 16 '" + wav.string() + "' synth " +
-                                std::to_string(spec.seconds) + " " + tones + " vol 0.5 && lame --quiet -b " +
-                                std::to_string(spec.kbps) + " --resample " + resample + " '" + wav.string() +
+    std::snprintf(resample, sizeof resample, "%g", tone.rate / 1000.0);
+    const std::string tones = tone.channels == 1 ? "sine 440" : "sine 440 sine 660";
+    const std::string command = "sox -D -n -r " + std::to_string(tone.rate) + " -c " +
+                                std::to_string(tone.channels) + " -b 16 '" + wav.string() + "' synth " +
+                                std::to_string(tone.seconds) + " " + tones + " vol 0.5 && lame --quiet -b " +
+                                std::to_string(tone.kbps) + " --resample " + resample + " '" + wav.string() +
                                 "' '" + mp3.string() + "'";
     const int status = std::system(command.c_str());
     fs::remove(wav, error);

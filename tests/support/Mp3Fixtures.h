@@ -8,7 +8,7 @@
 
 namespace testsupport {
 
-struct ToneSpec {
+struct ToneFixture {
     int rate = 44100;     // frames per second of the source and of the MP3
     int channels = 2;     // the left channel holds 440 Hz, the right one 660 Hz
     double seconds = 5.0; // length of the source
@@ -17,7 +17,7 @@ struct ToneSpec {
 
 // Makes (once per build folder) an MP3 of a tone in `directory`; answers its path, or "" when sox or
 // lame failed. Safe when several test processes ask for the same file at once.
-std::string MakeToneMp3(const std::string& directory, const ToneSpec& spec);
+std::string MakeToneMp3(const std::string& directory, const ToneFixture& tone);
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 
