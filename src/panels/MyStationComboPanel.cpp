@@ -1,6 +1,5 @@
 #include "panels/MyStationComboPanel.h"
 
-#include "app/Links.h"
 #include "app/MyAppContext.h"
 #include "media/MyMediaHandler.h"
 #include "media/MyMediaHandlerMessages.h"
@@ -149,9 +148,9 @@ void MyStationComboPanel::RebuildList() {
 
 void MyStationComboPanel::AddStreamRow(const StreamInfoData& stream, const std::u16string& headline,
                                        bool withMenu, std::int32_t& n) {
-    auto row = std::make_unique<MyStationComboStreamListBoxRow>(skin, stream.stationId, stream.streamId);
+    auto row = std::make_unique<MyStationComboStreamListBoxRow>(skin, &fonts_, stream.stationId,
+                                                                stream.streamId, stream.startTime);
     row->Create(context, 0, 0, 0, 0);
-    row->dateText = FormatDateTime(static_cast<std::uint32_t>(stream.startTime));
     row->headline = headline;
     row->detailLeft = stream.text2;
     row->detailRight = stream.text3;
@@ -184,8 +183,8 @@ void MyStationComboPanel::FillList() {
     };
     if (viewMode == 0) {
         for (const StationInfoData* station : sortedStations) {
-            auto row =
-                std::make_unique<MyStationComboStationListBoxRow>(skin, station->name, station->stationId);
+            auto row = std::make_unique<MyStationComboStationListBoxRow>(skin, &fonts_, station->name,
+                                                                         station->stationId);
             row->Create(context, 0, 0, 0, 0);
             row->callbackTarget = this;
             row->controlId = n++;

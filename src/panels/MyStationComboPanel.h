@@ -85,6 +85,8 @@ private:
     void AddStreamRow(const StreamInfoData& stream, const std::u16string& headline, bool withMenu,
                       std::int32_t& n);
 
+    // The rows' fonts; rows keep plain pointers into it and use them only to paint.
+    MyStationComboFonts fonts_;
     // A rebuild asked for by AddStation and not yet done.
     bool rebuildPending_ = false;
     // Rows a rebuild took out of the list while one of their own callbacks was running. They stay alive

@@ -162,7 +162,7 @@ TEST_F(StationComboPanelTest, PressingAStationExpandsAndCollapsesItNewestFirst) 
     auto* stream = dynamic_cast<MyStationComboStreamListBoxRow*>(list->rows[1].get());
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(stream->streamId, 102);
-    EXPECT_EQ(stream->dateText, u"2001-09-09 03:46"); // 1000007200 in UTC
+    EXPECT_EQ(stream->DateText(), u"2001-09-09 03:46"); // 1000007200 in UTC
     EXPECT_EQ(stream->detailLeft, u"left");
     EXPECT_EQ(stream->detailRight, u"right");
     EXPECT_TRUE(choices.chosen.empty());
