@@ -78,9 +78,10 @@ void MyChatListBox::SetCurrentRow(std::int32_t index) {
     if (index == currentIndex)
         return;
     currentIndex = index;
-    // Rows added since the last paint have no place yet; lay them out now (when the list has a width
-    // to wrap to) so that the row's place below is its real one.
-    if (relayoutNeeded && width > scrollbarWidth)
+    // Rows added since the last paint have no place yet; lay them out now (when the list shows and has
+    // a width to wrap to) so that the row's place below is its real one. A hidden list takes the place
+    // at its next paint.
+    if (relayoutNeeded && width > scrollbarWidth && IsShown())
         Relayout();
     MyListBoxV2ItemBase* row = RowAt(index);
     currentTop = row ? row->top : 0;
