@@ -266,3 +266,27 @@ TEST(InfoTabsOnScreen, ChatInSeveralScriptsShowsRealGlyphs) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(InfoTabs, TheChatUnfoldingUnderneathLeavesTheShownPageOnTop) {
+    StreamChatRowList rows;
+    for (int i = 0; i < 40; ++i)
+        rows.push_back(Message(i, u"someone",
+                               u"a line that runs across the whole width of the chat view, under the page"));
+    tabs->chatPage->SetChatRows(&rows);
+    tabs->settingsPage->visible = true;
+    tabs->settingsPage->Redraw();
+    const std::uint32_t page = BackPixel(700, 230);
+    EXPECT_EQ(page, 0xDDDDDDu);
+    for (int i = 0; i < 40; ++i)
+        tabs->chatPage->listBox->SetCurrentRow(i);
+    EXPECT_EQ(BackPixel(700, 230), page);
+    EXPECT_EQ(BackPixel(700, 250 + 16), 0u) << "below the page the chat shows";
+    bool chat = false;
+    for (int px = 0; px < 440; ++px)
+        chat |= BackPixel(px, 620) != 0;
+    EXPECT_TRUE(chat) << "the newest line at the bottom, beside the page";
+}
+
+} // namespace
