@@ -30,7 +30,10 @@ public:
     bool visible() const override { return visible_; }
     void Minimize() override;
     bool maximized() const override { return maximized_; }
-    void BringToFront() override { ++raised_; }
+    void BringToFront() override {
+        if (visible_)
+            ++raised_;
+    }
     void SetMinimumSize(std::int32_t width, std::int32_t height) override;
     void Present(const PixelView& source, const Rect& rect) override;
     bool ReadScreen(std::vector<std::uint32_t>& pixels, std::int32_t& width, std::int32_t& height) override;
@@ -49,11 +52,14 @@ public:
     void InjectMaximize(std::int32_t width, std::int32_t height);
     void InjectMoveTo(std::int32_t left, std::int32_t top);
     void InjectClose();
+    // The user turned to another window: WM_KILLFOCUS.
+    void InjectFocusLost();
 
     const std::vector<Rect>& presented() const { return presented_; }
     const std::u16string& title() const { return title_; }
     int raised() const { return raised_; }
     bool minimized() const { return minimized_; }
+    bool popup() const { return popup_; }
     std::uint32_t ScreenPixel(std::int32_t x, std::int32_t y) const;
 
 protected:
@@ -71,6 +77,7 @@ private:
     std::int32_t minHeight_ = 0;
     std::u16string title_;
     bool visible_ = true;
+    bool popup_ = false;
     bool minimized_ = false;
     bool maximized_ = false;
     int raised_ = 0;
@@ -105,6 +112,13 @@ public:
         return true;
     }
     void Wake() override;
+
+    Rect WorkArea(Point) const override { return workArea_; }
+    void SetWorkArea(const Rect& area) { workArea_ = area; }
+
+    // The newest popup window that is still open, or null.
+    HeadlessWindow* OpenPopup() const;
+    void Track(HeadlessWindow* window, bool add);
 
     void SetCursorPosition(Point screen) { cursor_ = screen; }
     void SetKeyDown(int virtualKey, bool down);
@@ -142,6 +156,8 @@ private:
     bool holdBoxes_ = false;
     std::vector<std::u16string> shownBoxes_;
     std::deque<std::shared_ptr<HeldBox>> held_;
+    Rect workArea_{0, 0, 1280, 1024};
+    std::vector<HeadlessWindow*> headlessWindows_;
 };
 
 } // namespace platform
