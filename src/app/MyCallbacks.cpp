@@ -19,7 +19,9 @@ void MyCallbacks::PlayEvent(std::int32_t event) {
     Post(std::make_unique<MyMainWindowMessage_PlayEventCallback>(event));
 }
 
-void MyCallbacks::PlayPos(float position) { Post(std::make_unique<MyMainWindowMessage_PlayPosCallback>(position)); }
+void MyCallbacks::PlayPos(float position) {
+    Post(std::make_unique<MyMainWindowMessage_PlayPosCallback>(position));
+}
 
 void MyCallbacks::StreamInfo(const StationInfoData* station, const StreamInfoData* stream,
                              const std::vector<TrackInfo>* trackList) {

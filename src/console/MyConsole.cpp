@@ -3,9 +3,9 @@
 #include "app/Links.h"
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
-#include "platform/Utf.h"
 #include "panels/ChatLine.h"
 #include "platform/Terminal.h"
+#include "platform/Utf.h"
 
 #include <algorithm>
 #include <cmath>

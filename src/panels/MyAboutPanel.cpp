@@ -1,6 +1,6 @@
 #include "panels/MyAboutPanel.h"
 
-#include "app/Utf.h"
+#include "platform/Utf.h"
 #include "net/ServerAddresses.h"
 #include "panels/MySettingsPanel.h"
 #include "platform/Window.h"

@@ -166,11 +166,12 @@ void HeadlessWindowSystem::SetKeyDown(int virtualKey, bool down) {
 }
 
 WindowSystemCore::BoxRunner HeadlessWindowSystem::PrepareMessageBox(const std::u16string& text,
-                                                                     const std::u16string&,
-                                                                     MessageBoxButtons buttons, Window*) {
+                                                                    const std::u16string&,
+                                                                    MessageBoxButtons buttons, Window*) {
     std::lock_guard guard(boxLock_);
     shownBoxes_.push_back(text);
-    const MessageBoxResult initial = buttons == MessageBoxButtons::Ok ? MessageBoxResult::Ok : MessageBoxResult::No;
+    const MessageBoxResult initial =
+        buttons == MessageBoxButtons::Ok ? MessageBoxResult::Ok : MessageBoxResult::No;
     if (!holdBoxes_)
         return [initial] { return initial; };
     auto box = std::make_shared<HeldBox>();

@@ -1,15 +1,15 @@
 #include "platform/UiThreadMessageBoxes.h"
 
-#include "platform/Utf.h"
 #include "platform/Thread.h"
+#include "platform/Utf.h"
 
 #include <cstdio>
 
 namespace platform {
 
 UiThreadMessageBoxes::UiThreadMessageBoxes(ShowModal showModal, std::function<void()> wakeUp, ShowModal open)
-    : showModal_(std::move(showModal)), wakeUp_(std::move(wakeUp)), open_(open ? std::move(open) : showModal_),
-      uiThread_(Thread::CurrentId()) {}
+    : showModal_(std::move(showModal)), wakeUp_(std::move(wakeUp)),
+      open_(open ? std::move(open) : showModal_), uiThread_(Thread::CurrentId()) {}
 
 UiThreadMessageBoxes::~UiThreadMessageBoxes() {
     std::lock_guard guard(lock_);

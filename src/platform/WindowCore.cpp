@@ -141,8 +141,8 @@ void WindowSystemCore::DoPendingWork() {
 }
 
 std::shared_ptr<WindowSystemCore::BoxState> WindowSystemCore::StartBox(const std::u16string& text,
-                                                                      const std::u16string& caption,
-                                                                      MessageBoxButtons buttons) {
+                                                                       const std::u16string& caption,
+                                                                       MessageBoxButtons buttons) {
     Window* owner = nullptr;
     for (WindowCore* window : windows_) {
         if (!window->destroyed()) {
@@ -213,7 +213,8 @@ bool WindowSystemCore::IsUserInput(std::uint32_t message) {
     }
 }
 
-MessageBoxResult WindowSystemCore::ShowModalMessageBox(const std::u16string& text, const std::u16string& caption,
+MessageBoxResult WindowSystemCore::ShowModalMessageBox(const std::u16string& text,
+                                                       const std::u16string& caption,
                                                        MessageBoxButtons buttons) {
     const std::shared_ptr<BoxState> state = StartBox(text, caption, buttons);
     for (;;) {

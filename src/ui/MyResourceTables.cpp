@@ -1,6 +1,6 @@
 #include "ui/MyResourceTables.h"
 
-#include "app/Utf.h"
+#include "platform/Utf.h"
 #include "platform/Resources.h"
 #include "platform/WindowMessages.h"
 

@@ -3,7 +3,7 @@
 
 #include "InfoPagesFixture.h"
 
-#include "app/Utf.h"
+#include "platform/Utf.h"
 #include "panels/MyChatPanel.h"
 #include "ui/MySurface.h"
 

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 namespace platform {
 
@@ -54,7 +55,7 @@ private:
 
 // A folder only this user may enter: owned by the user, not a symbolic link, no access for others.
 bool IsPrivateFolder(const std::string& path) {
-    struct stat info{};
+    struct stat info {};
     if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         return false;
     return info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
@@ -72,8 +73,8 @@ bool FillAddress(const std::string& path, sockaddr_un& address) {
 // Waits until `fd` is ready for `events` or the deadline passes.
 bool WaitFor(int fd, short events, std::chrono::steady_clock::time_point deadline) {
     for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
         pollfd entry{fd, events, 0};
@@ -146,8 +147,9 @@ void InstanceChannel::State::ServeOne(int connection) {
 }
 
 std::string InstanceChannel::Folder() {
-    if (const auto runtime = GetEnv("XDG_RUNTIME_DIR"); runtime && !runtime->empty() && (*runtime)[0] == '/') {
-        struct stat info{};
+    if (const auto runtime = GetEnv("XDG_RUNTIME_DIR");
+        runtime && !runtime->empty() && (*runtime)[0] == '/') {
+        struct stat info {};
         if (::stat(runtime->c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid())
             return *runtime;
     }
@@ -183,7 +185,8 @@ InstanceChannel::Claim InstanceChannel::Open(const std::string& name, Receiver r
     if (!state->listener.valid())
         return Claim::Unavailable;
     const mode_t previous = ::umask(077);
-    const int bound = ::bind(state->listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    const int bound =
+        ::bind(state->listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
     ::umask(previous);
     if (bound != 0 || ::listen(state->listener.get(), 8) != 0)
         return Claim::Unavailable;

@@ -133,8 +133,8 @@ public:
             SDL_MinimizeWindow(window_);
     }
     bool maximized() const override {
-        return window_ && (SDL_GetWindowFlags(window_) &
-                           (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP)) != 0;
+        return window_ && (SDL_GetWindowFlags(window_) & (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN |
+                                                          SDL_WINDOW_FULLSCREEN_DESKTOP)) != 0;
     }
     SDL_Window* native() const { return window_; }
     void BringToFront() override {
@@ -378,8 +378,9 @@ protected:
                 choices[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"};
                 choices[count++] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"};
             } else {
-                choices[count++] = {
-                    SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1, "OK"};
+                choices[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT |
+                                        SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
+                                    1, "OK"};
             }
             const Uint32 kind =
                 buttons == MessageBoxButtons::YesNo ? SDL_MESSAGEBOX_INFORMATION : SDL_MESSAGEBOX_ERROR;
