@@ -12,6 +12,7 @@
 #include "platform/Utf.h"
 #include "program/Commands.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -19,14 +20,16 @@ namespace {
 
 constexpr std::int64_t kUnbounded = std::numeric_limits<std::int64_t>::max();
 
-// Option bit of each settings box, 1 to 6; box 6 shows the inverse of its bit.
-constexpr std::uint32_t kBoxFlags[6] = {
+// Option bit of each settings box, 1 to 8; box 6 shows the inverse of its bit.
+constexpr std::uint32_t kBoxFlags[MySettingsPanel::kBoxCount] = {
     SettingsFlag_ShowChatBeyondPlayPosition,
     SettingsFlag_MinimizeToTrayOnClose,
     SettingsFlag_HideConversations,
     SettingsFlag_CheckLinkScheme,
     SettingsFlag_ResumePlaying,
     SettingsFlag_NoUpdateCheck,
+    SettingsFlag_HideQuietJoins,
+    SettingsFlag_ShowChatActivity,
 };
 
 // The integer part of a non-negative single-precision value, held within 32 bits (a position times a
@@ -116,7 +119,7 @@ void MainWindow::OnCreate() {
     // The settings boxes show the options.
     MySettings* settings = appContext->settings;
     if (t.settingsPage) {
-        for (int n = 0; n < 6; ++n) {
+        for (int n = 0; n < MySettingsPanel::kBoxCount; ++n) {
             MySettingsPanelButton* box = t.settingsPage->buttons[n];
             if (!wire(box))
                 continue;
@@ -133,6 +136,12 @@ void MainWindow::OnCreate() {
     if (t.chatPage && t.chatPage->listBox)
         t.chatPage->listBox->SetShowBeyond(settings &&
                                            settings->HasFlag(SettingsFlag_ShowChatBeyondPlayPosition));
+    if (t.chatPage)
+        t.chatPage->SetHideQuietJoins(settings && settings->HasFlag(SettingsFlag_HideQuietJoins));
+    if (p.posBar)
+        p.posBar->showChatActivity = settings && settings->HasFlag(SettingsFlag_ShowChatActivity);
+    if (settings)
+        chatOffsets = MyChatOffsets(settings->path);
 
     // Resume: the saved position is used only when no link was given.
     if (settings && settings->HasFlag(SettingsFlag_ResumePlaying))
@@ -242,19 +251,7 @@ void MainWindow::OnPlayPos(float position) {
                 }
             }
         }
-        if (second < chatTime || second >= chatNextTime) {
-            if (const auto found = FindChatRowAt(second)) {
-                chatIndex = found->index;
-                chatTime = found->start;
-                chatNextTime = found->next;
-            } else {
-                chatIndex = chatTime = -1;
-                chatNextTime = -1;
-            }
-            MyChatPanel* chat = infoTabPanel ? infoTabPanel->chatPage : nullptr;
-            if (chat && chat->listBox)
-                chat->listBox->SetCurrentRow(chatIndex);
-        }
+        UpdateChat(second);
         if (!playControlPanel || !playControlPanel->posBar || !playControlPanel->posBar->dragging)
             SetTimeText(FormatTime(second));
     }
@@ -295,6 +292,7 @@ void MainWindow::OnStreamInfo(const StationInfoData* station, const StreamInfoDa
     chatNextTime = -1;
     if (infoTabPanel && infoTabPanel->tracksPage)
         infoTabPanel->tracksPage->SetTracks(trackList.get(), stream);
+    ShowChatExtras();
 }
 
 void MainWindow::OnStreamChat(const StreamInfoData* stream, const StreamChatRowList* rows) {
@@ -303,6 +301,7 @@ void MainWindow::OnStreamChat(const StreamInfoData* stream, const StreamChatRowL
     chatRows = rows;
     if (infoTabPanel && infoTabPanel->chatPage)
         infoTabPanel->chatPage->SetChatRows(rows);
+    ShowChatExtras();
 }
 
 void MainWindow::OnStationInfo(const StationInfoData* station) {
@@ -321,6 +320,56 @@ void MainWindow::OnStationInfo(const StationInfoData* station) {
 
 void MainWindow::OnNewApplicationVersion(std::uint32_t version) {
     AskForApplicationUpdate(appContext, version);
+}
+
+void MainWindow::UpdateChat(std::int32_t second) {
+    // The chat runs `offset` seconds behind the recording: at play second s it is at s - offset.
+    const std::int64_t shifted = static_cast<std::int64_t>(second) - ChatOffset();
+    const auto chatSecond = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        shifted, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+    MyChatPanel* chat = infoTabPanel ? infoTabPanel->chatPage : nullptr;
+    if (chatSecond < chatTime || chatSecond >= chatNextTime) {
+        if (const auto found = FindChatRowAt(chatSecond)) {
+            chatIndex = found->index;
+            chatTime = found->start;
+            chatNextTime = found->next;
+        } else {
+            chatIndex = chatTime = -1;
+            chatNextTime = -1;
+        }
+        if (chat && chat->listBox)
+            chat->listBox->SetCurrentRow(chatIndex);
+    }
+    if (chat)
+        chat->SetChatPosition(chatSecond, chatIndex);
+}
+
+void MainWindow::ChangeChatOffset(std::int32_t delta, bool reset) {
+    const std::int32_t old = ChatOffset();
+    const std::int64_t wanted = reset ? 0 : static_cast<std::int64_t>(old) + delta;
+    chatOffsets.Set(stationId, streamId,
+                    static_cast<std::int32_t>(std::clamp<std::int64_t>(wanted, -MyChatOffsets::kMaxOffset,
+                                                                       MyChatOffsets::kMaxOffset)));
+    if (ChatOffset() == old)
+        return;
+    ShowChatExtras();
+    if (currentStream && playSecond >= 0)
+        UpdateChat(playSecond);
+}
+
+void MainWindow::ShowChatExtras() {
+    if (infoTabPanel && infoTabPanel->chatPage)
+        infoTabPanel->chatPage->SetOffsetBadge(ChatOffset());
+    if (playControlPanel && playControlPanel->posBar) {
+        MyPlayPosBar* bar = playControlPanel->posBar;
+        if (bar->activityRows != chatRows) {
+            bar->activityRows = chatRows;
+            if (bar->showChatActivity) {
+                bar->DropCache();
+                bar->Redraw();
+            }
+        }
+    }
 }
 
 std::optional<MainWindow::Found> MainWindow::FindTrackAt(std::int32_t second) const {
@@ -502,7 +551,7 @@ void MainWindow::OnStreamChosen(std::int32_t station, std::int32_t stream) {
 }
 
 void MainWindow::OnSettingsBoxClicked(std::int32_t id) {
-    if (id < 1 || id > 6 || !infoTabPanel || !infoTabPanel->settingsPage)
+    if (id < 1 || id > MySettingsPanel::kBoxCount || !infoTabPanel || !infoTabPanel->settingsPage)
         return;
     MySettingsPanelButton* box = infoTabPanel->settingsPage->buttons[static_cast<std::size_t>(id - 1)];
     if (!box)
@@ -516,6 +565,16 @@ void MainWindow::OnSettingsBoxClicked(std::int32_t id) {
     }
     if (id == 1 && infoTabPanel->chatPage && infoTabPanel->chatPage->listBox)
         infoTabPanel->chatPage->listBox->SetShowBeyond(box->ticked);
+    // The chat's join filter and the activity strip take effect at once.
+    if (id == 7 && infoTabPanel->chatPage)
+        infoTabPanel->chatPage->SetHideQuietJoins(box->ticked);
+    if (id == 8 && playControlPanel && playControlPanel->posBar) {
+        MyPlayPosBar* bar = playControlPanel->posBar;
+        bar->showChatActivity = box->ticked;
+        bar->activityRows = chatRows;
+        bar->DropCache();
+        bar->Redraw();
+    }
 }
 
 void MainWindow::ToggleInfoView(std::int32_t view) {
@@ -660,6 +719,21 @@ bool MainWindow::HandleCommand(std::uint32_t command) {
     case kCommand_CopyStreamWebLink:
     case kCommand_CopyStreamWebLink2:
         CopyMenuLink(command);
+        return true;
+    case kCommand_ChatEarlier:
+        ChangeChatOffset(-1, false);
+        return true;
+    case kCommand_ChatLater:
+        ChangeChatOffset(1, false);
+        return true;
+    case kCommand_ChatMuchEarlier:
+        ChangeChatOffset(-10, false);
+        return true;
+    case kCommand_ChatMuchLater:
+        ChangeChatOffset(10, false);
+        return true;
+    case kCommand_ChatSyncReset:
+        ChangeChatOffset(0, true);
         return true;
     default:
         return false;

@@ -1,7 +1,7 @@
 #include "ui/MyResourceTables.h"
 
-#include "platform/Utf.h"
 #include "platform/Resources.h"
+#include "platform/Utf.h"
 #include "platform/WindowMessages.h"
 
 #include <charconv>
@@ -54,6 +54,12 @@ int KeyFromName(std::string_view name) {
             return c - 'a' + 'A';
         if (c >= '0' && c <= '9')
             return c;
+        if (c == '[')
+            return VK_OEM_4;
+        if (c == '\\')
+            return VK_OEM_5;
+        if (c == ']')
+            return VK_OEM_6;
         return 0;
     }
     if (name == "MediaPlayPause")
