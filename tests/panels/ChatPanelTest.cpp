@@ -3,8 +3,8 @@
 
 #include "InfoPagesFixture.h"
 
-#include "platform/Utf.h"
 #include "panels/MyChatPanel.h"
+#include "platform/Utf.h"
 #include "ui/MySurface.h"
 
 #include <set>
