@@ -290,4 +290,22 @@ TEST_F(EndToEndTest, PlaysALinkFollowsTheShowSwitchesStreamsAndEndsCleanly) {
     EXPECT_GE(saved.lastSecond, 5);
 }
 
+// SIGTERM (as from `kill` or the session) ends the program through its normal shutdown: exit code 0, and
+// the single-instance channel removed as the shutdown does, where a killed process would leave it.
+TEST_F(EndToEndTest, TerminationSignalEndsTheProgramThroughTheNormalShutdown) {
+    const std::string program = std::string(VANTRI_BINARY_DIR) + "/vantri";
+    const std::string socket = (runtime.path() / "vantri.socket").string();
+    // The shell waits (with a bound) until the window is on the screen, then sends the signal.
+    const std::string script = "\"" + program +
+                               "\" & p=$!; n=0; "
+                               "until xwininfo -root -tree | grep -q 'Vantri v0.19'; do "
+                               "n=$((n+1)); [ $n -gt 2000 ] && break; done; "
+                               "kill -TERM $p; wait $p";
+    const auto result =
+        platform::RunChildProcess({"sh", "-c", script}, {}, (scratch.path() / "out.txt").string());
+    ASSERT_TRUE(result.started);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_FALSE(std::filesystem::exists(socket));
+}
+
 } // namespace
