@@ -9,6 +9,7 @@
 #include "panels/MyPlayControlPanel.h"
 #include "panels/MyStationComboPanel.h"
 #include "panels/PlayControlSkin.h"
+#include "platform/ChildProcess.h"
 #include "ui/MyPopupMenu.h"
 
 #include <chrono>
@@ -49,7 +50,8 @@ TEST(PanelsDesktop, BothPanelsReachTheScreenInTheirSkins) {
     if (!system)
         GTEST_SKIP() << "no display";
     TestOwner owner;
-    ASSERT_TRUE(owner.Create(system.get(), u"VantriPanels", u"Vantri panels", nullptr, 30, 30, kWidth, kHeight));
+    ASSERT_TRUE(
+        owner.Create(system.get(), u"VantriPanels", u"Vantri panels", nullptr, 30, 30, kWidth, kHeight));
     auto base = std::make_unique<MyWindowBase>();
     base->backgroundColour = 0xFFFFFF;
     MyWindowBase* root = base.get();
@@ -87,7 +89,8 @@ TEST(PanelsDesktop, BothPanelsReachTheScreenInTheirSkins) {
         return
             // Station chooser: header, the active stations button, a station bar, a stream plate.
             at(3, 3) == info.at(3, 106 + 3) && at(8 + 10, 8 + 10) == info.at(10, 186 + 10) &&
-            at(1 + 3, listY + 16) == info.at(38 + 3, 64 + 16) && at(1 + 30, listY + 32 + 2) == info.at(58, 2) &&
+            at(1 + 3, listY + 16) == info.at(38 + 3, 64 + 16) &&
+            at(1 + 30, listY + 32 + 2) == info.at(58, 2) &&
             // Play controls: corner, lit play button, the plain position bar, the time bar's frame.
             at(kWidth - 1, kHeight - 1) == panel.at(156, 47) &&
             at(kWidth - 78 + 5, top + 32 + 5) == panel.at(playskin::ButtonX(2) + 5, 48 + 64 + 5) &&
@@ -104,11 +107,99 @@ TEST(PanelsDesktop, BothPanelsReachTheScreenInTheirSkins) {
     const platform::Rect placed = menu.window->WindowRect();
     EXPECT_EQ(placed.left, owner.window->WindowRect().left + 100);
     const bool drawn = ScreenShows(*system, *menu.window, [&](auto at) {
-        return at(0, 5) == ColourToPixel(RGB(0xB4, 0xB4, 0xB4)) && at(5, 5) == ColourToPixel(RGB(0xFA, 0xFA, 0xFA));
+        return at(0, 5) == ColourToPixel(RGB(0xB4, 0xB4, 0xB4)) &&
+               at(5, 5) == ColourToPixel(RGB(0xFA, 0xFA, 0xFA));
     });
     EXPECT_TRUE(drawn) << "the menu never reached the screen";
     menu.HandleKey(platform::VK_ESCAPE);
     EXPECT_FALSE(menu.IsOpen());
+}
+
+// An owner window that records the commands posted to it.
+class CommandOwner : public TestOwner {
+public:
+    CommandOwner() { handlers[platform::WM_COMMAND] = &CommandOwner::OnCommand; }
+    std::intptr_t OnCommand(std::uintptr_t wParam, std::intptr_t, bool&) {
+        commands.push_back(static_cast<std::int32_t>(platform::LowWord(wParam)));
+        return 0;
+    }
+    std::vector<std::int32_t> commands;
+};
+
+bool Xdotool(const std::vector<std::string>& arguments) {
+    std::vector<std::string> command{"xdotool"};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const auto result = platform::RunChildProcess(command, {}, "/dev/null");
+    return result.started && result.exitCode == 0;
+}
+
+// Pumps the loop until `done` holds or 15 seconds pass.
+template <typename Done> bool PumpUntil(platform::WindowSystem& system, Done done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        platform::Message m;
+        while (system.PeekMessage(m) && m.message != platform::WM_QUIT)
+            system.DispatchMessage(m);
+    }
+    return done();
+}
+
+TEST(PanelsDesktop, TheKeyboardAndTheMouseOfTheDisplayDriveTheStreamMenu) {
+    if (!Xdotool({"version"}))
+        GTEST_SKIP() << "no xdotool";
+    auto system = platform::OpenDesktopWindowSystem();
+    if (!system)
+        GTEST_SKIP() << "no display";
+    CommandOwner owner;
+    ASSERT_TRUE(owner.Create(system.get(), u"VantriMenus", u"Vantri menus", nullptr, 60, 60, 400, 300));
+    auto base = std::make_unique<MyWindowBase>();
+    base->backgroundColour = 0xFFFFFF;
+    owner.root = std::move(base);
+    owner.root->Create(&owner.context, 0, 0, owner.clientWidth, owner.clientHeight);
+    owner.root->Redraw();
+    PumpUntil(*system, [&] { return !owner.window->destroyed() && owner.window->visible(); });
+
+    // Down twice and Enter: the second item, as a command posted to the owner.
+    ASSERT_TRUE(OpenPopupMenu(&owner.context, 114, POINT{40, 40}));
+    MyPopupMenu* menu = owner.context.popupMenu.get();
+    ASSERT_TRUE(ScreenShows(*system, *menu->window,
+                            [&](auto at) { return at(0, 5) == ColourToPixel(RGB(0xB4, 0xB4, 0xB4)); }));
+    ASSERT_TRUE(Xdotool({"key", "--delay", "20", "Down", "Down", "Return"}));
+    EXPECT_TRUE(PumpUntil(*system, [&] { return !owner.commands.empty(); })) << "no command arrived";
+    EXPECT_EQ(owner.commands, (std::vector<std::int32_t>{40008}));
+    EXPECT_FALSE(menu->IsOpen());
+
+    // A click on the first item with the display's mouse.
+    ASSERT_TRUE(OpenPopupMenu(&owner.context, 114, POINT{40, 40}));
+    menu = owner.context.popupMenu.get();
+    ASSERT_TRUE(ScreenShows(*system, *menu->window,
+                            [&](auto at) { return at(0, 5) == ColourToPixel(RGB(0xB4, 0xB4, 0xB4)); }));
+    const platform::Rect placed = menu->window->WindowRect();
+    const RECT first = menu->ItemRect(0);
+    ASSERT_TRUE(Xdotool({"mousemove", std::to_string(placed.left + first.left + 30),
+                         std::to_string(placed.top + (first.top + first.bottom) / 2), "click", "1"}));
+    EXPECT_TRUE(PumpUntil(*system, [&] { return owner.commands.size() == 2; })) << "the click chose nothing";
+    EXPECT_EQ(owner.commands, (std::vector<std::int32_t>{40008, 40007}));
+
+    // Escape, and a click outside the menu, close it with no command.
+    ASSERT_TRUE(OpenPopupMenu(&owner.context, 114, POINT{40, 40}));
+    menu = owner.context.popupMenu.get();
+    ASSERT_TRUE(ScreenShows(*system, *menu->window,
+                            [&](auto at) { return at(0, 5) == ColourToPixel(RGB(0xB4, 0xB4, 0xB4)); }));
+    ASSERT_TRUE(Xdotool({"key", "Escape"}));
+    EXPECT_TRUE(PumpUntil(*system, [&] { return !menu->IsOpen(); })) << "Escape did not close the menu";
+    ASSERT_TRUE(OpenPopupMenu(&owner.context, 114, POINT{40, 40}));
+    menu = owner.context.popupMenu.get();
+    ASSERT_TRUE(ScreenShows(*system, *menu->window,
+                            [&](auto at) { return at(0, 5) == ColourToPixel(RGB(0xB4, 0xB4, 0xB4)); }));
+    const platform::Rect ownerRect = owner.window->WindowRect();
+    ASSERT_TRUE(Xdotool({"mousemove", std::to_string(ownerRect.left + 350),
+                         std::to_string(ownerRect.top + 250), "click", "1"}));
+    EXPECT_TRUE(PumpUntil(*system, [&] { return !menu->IsOpen(); })) << "a click outside left the menu open";
+    platform::Message m; // whatever is still queued arrives before the count
+    while (system->PeekMessage(m) && m.message != platform::WM_QUIT)
+        system->DispatchMessage(m);
+    EXPECT_EQ(owner.commands.size(), 2u);
 }
 
 } // namespace

@@ -150,19 +150,20 @@ TEST_F(StationComboPanelTest, StationsArrivingBetweenTwoPaintsAreRebuiltOnceBefo
 TEST_F(StationComboPanelTest, PressingAStationExpandsAndCollapsesItNewestFirst) {
     Add(Station(1, u"One", 3));
     Add(Station(2, u"Two", 0));
-    MyListBoxV2ItemBase* first = list->rows[0].get();
+    const std::uint32_t rebuilds = panel->rebuilds;
     native->InjectButton(0, true, 50, RowY(0));
     Pump();
-    // Expanded on the press; the pressed row was rebuilt away, and the release that follows does nothing.
+    // Expanded on the press; the list was rebuilt under the pressed row, and the release that follows does
+    // nothing.
     EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"One", u"Show C", u"Show B", u"Show A", u"Two"}));
-    EXPECT_NE(list->rows[0].get(), first);
+    EXPECT_EQ(panel->rebuilds, rebuilds + 1);
     EXPECT_EQ(list->leftPressedRow, nullptr);
     native->InjectButton(0, false, 50, RowY(0));
     Pump();
     auto* stream = dynamic_cast<MyStationComboStreamListBoxRow*>(list->rows[1].get());
     ASSERT_NE(stream, nullptr);
     EXPECT_EQ(stream->streamId, 102);
-    EXPECT_EQ(stream->dateText, u"2001-09-09 03:46"); // 1000007200 in UTC
+    EXPECT_EQ(stream->DateText(), u"2001-09-09 03:46"); // 1000007200 in UTC
     EXPECT_EQ(stream->detailLeft, u"left");
     EXPECT_EQ(stream->detailRight, u"right");
     EXPECT_TRUE(choices.chosen.empty());
@@ -195,9 +196,9 @@ TEST_F(StationComboPanelTest, EqualStartTimesKeepTheirOrder) {
 TEST_F(StationComboPanelTest, TheStreamsViewListsEveryStreamNewestFirstUnderItsStationsName) {
     Add(Station(1, u"One", 2, 1000));
     Add(Station(2, u"Two", 2, 2000));
-    const auto* before = list->rows[0].get();
+    const std::uint32_t rebuilds = panel->rebuilds;
     Click(0, panel->stationsViewButton->x + 5, panel->stationsViewButton->y + 5); // already active
-    EXPECT_EQ(list->rows[0].get(), before);                                       // not rebuilt
+    EXPECT_EQ(panel->rebuilds, rebuilds);                                         // not rebuilt
     Click(0, panel->streamsViewButton->x + 5, panel->streamsViewButton->y + 5);
     EXPECT_EQ(panel->viewMode, 1);
     EXPECT_TRUE(panel->streamsViewButton->active);
@@ -252,6 +253,23 @@ TEST_F(StationComboPanelTest, ReleasingOutsideAPressedStreamDoesNotPlay) {
     EXPECT_FALSE(row->pressed);
     EXPECT_EQ(BackPixel(list->x + 30, RowY(1) - 16 + 2), image.at(58, 0 + 2));
     EXPECT_TRUE(choices.chosen.empty());
+}
+
+TEST_F(StationComboPanelTest, AStationArrivingDuringAPressLeavesNoRowPressed) {
+    Add(Station(7, u"Seven", 2));
+    Click(0, 50, RowY(0));
+    auto* row = dynamic_cast<MyStationComboStreamListBoxRow*>(list->rows[1].get());
+    ASSERT_NE(row, nullptr);
+    native->InjectButton(0, true, 60, RowY(1));
+    Pump();
+    ASSERT_TRUE(row->pressed);
+    Add(Station(8, u"Eight", 1));        // rebuilt before the paint; the rows of Seven are kept
+    EXPECT_EQ(list->rows[2].get(), row); // Eight sorts first
+    EXPECT_FALSE(row->pressed);
+    native->InjectButton(0, false, 60, RowY(1));
+    Pump();
+    EXPECT_TRUE(choices.chosen.empty());
+    EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"Eight", u"Seven", u"Show B", u"Show A"}));
 }
 
 TEST_F(StationComboPanelTest, RightClickingAStreamOpensTheCopyMenuWithItsLink) {
