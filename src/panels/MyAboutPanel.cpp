@@ -1,8 +1,8 @@
 #include "panels/MyAboutPanel.h"
 
-#include "platform/Utf.h"
 #include "net/ServerAddresses.h"
 #include "panels/MySettingsPanel.h"
+#include "platform/Utf.h"
 #include "platform/Window.h"
 
 namespace {

@@ -3,9 +3,9 @@
 
 #include "InfoPagesFixture.h"
 
-#include "app/Utf.h"
 #include "net/ServerAddresses.h"
 #include "panels/MyInfoTabPanel.h"
+#include "platform/Utf.h"
 #include "platform/Window.h"
 
 #include <algorithm>

@@ -2,8 +2,8 @@
 
 #include "InfoPagesFixture.h"
 
-#include "app/Utf.h"
 #include "panels/MyStreamInfoPanel.h"
+#include "platform/Utf.h"
 #include "ui/MySurface.h"
 
 using namespace infotest;
