@@ -67,17 +67,15 @@ std::u16string FormatChannelStateLine(const ChatChannelState& state) {
 void ChatChannelIndex::Build(const StreamChatRowList* rows) {
     rows_ = rows;
     ops_.clear();
-    nicks_.clear();
+    nickCount_ = 0;
     checkpoints_.clear();
     if (!rows)
         return;
     std::unordered_map<std::u16string, std::int32_t> numbers;
     auto number = [&](std::u16string_view nick) {
-        const auto [it, added] = numbers.try_emplace(Folded(nick), static_cast<std::int32_t>(nicks_.size()));
+        const auto [it, added] = numbers.try_emplace(Folded(nick), nickCount_);
         if (added)
-            nicks_.emplace_back(nick);
-        else
-            nicks_[static_cast<std::size_t>(it->second)] = nick;
+            ++nickCount_;
         return it->second;
     };
     ops_.resize(rows->size());
@@ -119,7 +117,8 @@ void ChatChannelIndex::Build(const StreamChatRowList* rows) {
         }
     }
     Working state;
-    state.present.assign(nicks_.size(), 0);
+    state.present.assign(static_cast<std::size_t>(nickCount_), 0);
+    state.spelledAt.assign(static_cast<std::size_t>(nickCount_), -1);
     for (std::int32_t i = 0; i < rowCount(); ++i) {
         if (i % kCheckpointRows == 0)
             checkpoints_.push_back(state);
@@ -136,21 +135,23 @@ void ChatChannelIndex::Apply(Working& state, std::int32_t row) const {
             state.count += on ? 1 : -1;
         }
     };
+    auto spell = [&state, row](std::int32_t nick, std::int32_t arg) {
+        state.spelledAt[static_cast<std::size_t>(nick)] = row * 2 + arg;
+    };
     switch (op.op) {
     case Op_Present:
         set(op.a, true);
+        spell(op.a, 0);
         break;
     case Op_Leave:
         set(op.a, false);
         break;
     case Op_Rename:
         // A change of case only ("bob" to "Bob") keeps the same number.
-        if (op.a != op.b) {
+        if (op.a != op.b)
             set(op.a, false);
-            set(op.b, true);
-        } else {
-            set(op.a, true);
-        }
+        set(op.b, true);
+        spell(op.b, 1);
         break;
     case Op_Topic:
         state.topicRow = row;
@@ -170,9 +171,13 @@ ChatChannelState ChatChannelIndex::Describe(const Working& state) const {
     if (state.topicRow >= 0)
         out.topic = std::u16string((*rows_)[static_cast<std::size_t>(state.topicRow)].arg(1));
     out.names.reserve(static_cast<std::size_t>(state.count));
-    for (std::size_t n = 0; n < state.present.size(); ++n)
-        if (state.present[n])
-            out.names.push_back(nicks_[n]);
+    for (std::size_t n = 0; n < state.present.size(); ++n) {
+        if (state.present[n]) {
+            const std::int32_t at = state.spelledAt[n];
+            out.names.emplace_back(at < 0 ? std::u16string_view()
+                                          : (*rows_)[static_cast<std::size_t>(at / 2)].arg(at % 2));
+        }
+    }
     std::sort(out.names.begin(), out.names.end(), LessFolded);
     out.modes = state.modes;
     return out;

@@ -29,7 +29,7 @@ class ChatChannelIndex {
 public:
     static constexpr std::int32_t kCheckpointRows = 4096;
 
-    // Reads `rows` (null: none). The rows must outlive the index.
+    // Reads `rows` (null: none). The rows must outlive the index and stay unchanged.
     void Build(const StreamChatRowList* rows);
     // The state after rows 0 to `lastRow`, both included; -1 (or less) gives the empty state, and an index
     // past the end the state after the last row.
@@ -45,6 +45,8 @@ private:
     };
     struct Working {
         std::vector<std::uint8_t> present; // by nick number
+        // By nick number: where the nick was last written, row × 2 + argument (0 or 1), -1 for never.
+        std::vector<std::int32_t> spelledAt;
         std::int32_t count = 0;
         std::int32_t topicRow = -1; // the row that set the topic last, -1 for none
         std::u16string modes;       // mode letters set, in the order they were set
@@ -55,7 +57,7 @@ private:
 
     const StreamChatRowList* rows_ = nullptr;
     std::vector<RowOp> ops_;
-    std::vector<std::u16string> nicks_; // by nick number: the spelling last seen
+    std::int32_t nickCount_ = 0;
     std::vector<Working> checkpoints_;  // checkpoint k: the state before row k × kCheckpointRows
 };
 

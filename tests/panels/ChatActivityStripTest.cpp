@@ -103,7 +103,7 @@ TEST_F(ChatActivityStrip, OffTheBarEqualsThePlainBarAndOnItsLowerEdgeFollowsTheB
     }
     // The burst is the busiest span: full orange; a lone line is a light tint; spans of joins only and
     // of silence are untouched.
-    EXPECT_EQ(StripPixel(205), ColourToPixel(kActivityColour) & 0xFFFFFF);
+    EXPECT_EQ(StripPixel(200), ColourToPixel(kActivityColour) & 0xFFFFFF);
     const std::uint32_t lone = StripPixel(40);
     EXPECT_NE(lone, StripPixel(205));
     EXPECT_NE(lone, plain[(kActivityStripTop + 1) * bar->width + 6 + 40]);

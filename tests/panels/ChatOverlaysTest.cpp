@@ -121,7 +121,8 @@ TEST_F(ChatOverlays, TheOffsetBadgeAppearsInTheTopRightCornerAndGoesAtZero) {
         rows.push_back(
             Message(t, u"anna", u"a long line of chat that reaches the right-hand side of the list"));
     panel->SetChatRows(&rows);
-    Reach(19);
+    for (int s = 0; s <= 19; ++s)
+        Reach(s);
     const RECT corner{kWidth - 24 - 90, 0, kWidth - 24, 30};
     const std::vector<std::uint32_t> plain = Snapshot(corner);
     EXPECT_EQ(Count(corner, 0x505050), 0);
@@ -155,7 +156,9 @@ TEST_F(ChatOverlays, HidingQuietJoinsRefiltersTheViewAtOnceAndShowingThemBringsT
     rows.push_back(StreamChatRow(80, StreamChatRowKind_Quit, {u"lurker"}));  // hidden
     rows.push_back(Message(90, u"other", u"bye"));
     panel->SetChatRows(&rows);
-    Reach(90);
+    for (int s = 0; s <= 90; s += 5)
+        Reach(s);
+    ASSERT_FALSE(panel->stateLine->visible);
     auto shownHeights = [&] {
         std::vector<int> h;
         for (std::size_t i = 0; i < rows.size(); ++i)
