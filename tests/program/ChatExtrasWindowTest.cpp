@@ -172,9 +172,9 @@ TEST_F(ChatExtrasWindow, TheOffsetSurvivesARestartForThatShowOnly) {
     EXPECT_EQ(CurrentChatTime(p), 148);
     EXPECT_TRUE(p.chat().offsetBadge->visible);
     // Another show of the same station has its own offset, none.
-    Play(p, other, 150);
+    Play(p, other, 151);
     EXPECT_EQ(p.main->ChatOffset(), 0);
-    EXPECT_EQ(CurrentChatTime(p), 150);
+    EXPECT_EQ(CurrentChatTime(p), 151);
     EXPECT_FALSE(p.chat().offsetBadge->visible);
 }
 
