@@ -62,6 +62,12 @@ int VirtualKey(SDL_Keycode key) {
     case SDLK_LALT:
     case SDLK_RALT:
         return VK_MENU;
+    case SDLK_LEFTBRACKET:
+        return VK_OEM_4;
+    case SDLK_BACKSLASH:
+        return VK_OEM_5;
+    case SDLK_RIGHTBRACKET:
+        return VK_OEM_6;
     case SDLK_AUDIOPLAY:
         return VK_MEDIA_PLAY_PAUSE;
     case SDLK_AUDIOSTOP:
@@ -133,6 +139,11 @@ public:
         if (window_)
             SDL_MinimizeWindow(window_);
     }
+    bool maximized() const override {
+        return window_ && (SDL_GetWindowFlags(window_) & (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN |
+                                                          SDL_WINDOW_FULLSCREEN_DESKTOP)) != 0;
+    }
+    SDL_Window* native() const { return window_; }
     void BringToFront() override {
         // Raising maps nothing: a window hidden in the notification area stays hidden.
         if (window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN)) {
@@ -215,10 +226,7 @@ class SdlWindowSystem : public WindowSystemCore {
 public:
     SdlWindowSystem() = default;
     ~SdlWindowSystem() override {
-        if (boxes_) {
-            SetMessageBoxSink(previousSink_);
-            boxes_.reset();
-        }
+        UninstallMessageBoxSink();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
@@ -230,6 +238,10 @@ public:
         SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
         // The window surface is the X server's own image, not a texture: no OpenGL is loaded for it.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        // SIGINT and SIGTERM belong to the program (platform/TerminationSignals.h), and closing the last
+        // window is the program's decision, so SDL makes no quit events of its own.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
         wakeEvent_ = SDL_RegisterEvents(1);
@@ -264,6 +276,14 @@ public:
             if (surface)
                 SDL_SetWindowIcon(native, surface.get());
         }
+        // The position given is the client area's, as the position reported later is. A window manager
+        // that placed its frame there instead has moved the client area by the frame's size; moving the
+        // window once, now that the frame is known, puts the client area where it was asked to be, so a
+        // saved position does not creep from one start to the next.
+        int x = 0, y = 0;
+        SDL_GetWindowPosition(native, &x, &y);
+        if (x != params.x || y != params.y)
+            SDL_SetWindowPosition(native, params.x, params.y);
         auto window = std::make_unique<SdlWindow>(*this, native);
         windows_.push_back(window.get());
         return window;
@@ -339,46 +359,6 @@ public:
     bool OpenWebLink(const std::u16string& address) override {
         return SDL_OpenURL(Utf16ToUtf8(address).c_str()) == 0;
     }
-    MessageBoxResult ShowModalMessageBox(const std::u16string& text, const std::u16string& caption,
-                                         MessageBoxButtons buttons) override {
-        const std::string message = Utf16ToUtf8(text);
-        const std::string title = Utf16ToUtf8(caption);
-        SDL_MessageBoxButtonData choices[2];
-        int count = 0;
-        if (buttons == MessageBoxButtons::YesNo) {
-            choices[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"};
-            choices[count++] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"};
-        } else {
-            choices[count++] = {
-                SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1, "OK"};
-        }
-        const SDL_MessageBoxData data{buttons == MessageBoxButtons::YesNo ? SDL_MESSAGEBOX_INFORMATION
-                                                                          : SDL_MESSAGEBOX_ERROR,
-                                      nullptr,
-                                      title.c_str(),
-                                      message.c_str(),
-                                      count,
-                                      choices,
-                                      nullptr};
-        int chosen = 0;
-        if (SDL_ShowMessageBox(&data, &chosen) != 0)
-            return buttons == MessageBoxButtons::YesNo ? MessageBoxResult::No : MessageBoxResult::Ok;
-        if (buttons == MessageBoxButtons::YesNo)
-            return chosen == 1 ? MessageBoxResult::Yes : MessageBoxResult::No;
-        return MessageBoxResult::Ok;
-    }
-    bool InstallMessageBoxSink() override {
-        if (boxes_)
-            return true;
-        boxes_ = std::make_unique<UiThreadMessageBoxes>(
-            [this](const std::u16string& text, const std::u16string& caption, MessageBoxButtons buttons) {
-                return ShowModalMessageBox(text, caption, buttons);
-            },
-            [this] { Wake(); });
-        previousSink_ = SetMessageBoxSink(boxes_.get());
-        return true;
-    }
-
     void Wake() override {
         SDL_Event e{};
         e.type = wakeEvent_;
@@ -396,9 +376,38 @@ protected:
         while (SDL_PollEvent(&e))
             Handle(e);
     }
-    void DoPendingWork() override {
-        if (boxes_ && boxes_->pending() > 0)
-            boxes_->ShowPending();
+    BoxRunner PrepareMessageBox(const std::u16string& text, const std::u16string& caption,
+                                MessageBoxButtons buttons, Window* owner) override {
+        SDL_Window* parent = owner ? static_cast<SdlWindow*>(owner)->native() : nullptr;
+        // SDL shows the box from a process of its own with its own display connection, so the helper
+        // thread touches none of this thread's SDL state.
+        return [message = Utf16ToUtf8(text), title = Utf16ToUtf8(caption), buttons, parent] {
+            SDL_MessageBoxButtonData choices[2];
+            int count = 0;
+            if (buttons == MessageBoxButtons::YesNo) {
+                choices[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"};
+                choices[count++] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"};
+            } else {
+                choices[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT |
+                                        SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
+                                    1, "OK"};
+            }
+            const Uint32 kind =
+                buttons == MessageBoxButtons::YesNo ? SDL_MESSAGEBOX_INFORMATION : SDL_MESSAGEBOX_ERROR;
+            const SDL_MessageBoxData data{kind | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT,
+                                          parent,
+                                          title.c_str(),
+                                          message.c_str(),
+                                          count,
+                                          choices,
+                                          nullptr};
+            int chosen = -1;
+            if (SDL_ShowMessageBox(&data, &chosen) != 0)
+                return buttons == MessageBoxButtons::YesNo ? MessageBoxResult::No : MessageBoxResult::Ok;
+            if (buttons == MessageBoxButtons::YesNo)
+                return chosen == 1 ? MessageBoxResult::Yes : MessageBoxResult::No;
+            return MessageBoxResult::Ok;
+        };
     }
 
 private:
@@ -450,8 +459,6 @@ private:
 
     Uint32 wakeEvent_ = 0;
     std::vector<SdlWindow*> windows_;
-    std::unique_ptr<UiThreadMessageBoxes> boxes_;
-    MessageBoxSink* previousSink_ = nullptr;
 };
 
 SdlWindow::~SdlWindow() {
