@@ -14,35 +14,121 @@ void MyChatListBox::Redraw() {
 
 void MyChatListBox::Clear() {
     MyListBoxV2::Clear();
+    lines.Clear();
+    for (auto& view : views_)
+        view->index = -1;
     visibleEnd = 0;
+}
+
+void MyChatListBox::AddLine(std::int32_t time, std::u16string_view text, COLORREF colour) {
+    lines.Add(time, text, colour);
+    dirty = true;
+    relayoutNeeded = true;
+}
+
+void MyChatListBox::AddRow(std::unique_ptr<MyStreamChatListBoxRow> row) {
+    if (!row)
+        return;
+    if (!font)
+        font = row->font;
+    AddLine(row->time, row->text, row->textColour);
+    if (row->hidden)
+        lines.SetHidden(lines.size() - 1, true);
+}
+
+bool MyChatListBox::SetRowHidden(std::int32_t index, bool hidden) {
+    if (!HasRow(index) || !lines.SetHidden(static_cast<std::size_t>(index), hidden))
+        return false;
+    dirty = true;
+    relayoutNeeded = true;
+    return true;
+}
+
+std::size_t MyChatListBox::ViewPoolSize() const {
+    // Every shown line is at least one line of text high; two more for the partly shown lines at the top
+    // and bottom, and a few for rows held by a press or asked for by RowAt.
+    constexpr std::size_t kSpare = 6;
+    const auto lineCount =
+        static_cast<std::size_t>(std::max(height, 0)) / MyStreamChatListBoxRow::kLineHeight;
+    return lineCount + 2 + kSpare;
+}
+
+MyListBoxV2ItemBase* MyChatListBox::RowAt(std::int32_t index) const {
+    if (!HasRow(index))
+        return nullptr;
+    const auto i = static_cast<std::size_t>(index);
+    std::size_t slot = views_.size();
+    for (std::size_t v = 0; v < views_.size(); ++v)
+        if (views_[v]->index == index) {
+            slot = v;
+            break;
+        }
+    if (slot == views_.size()) {
+        if (views_.size() >= ViewPoolSize()) {
+            // The control answered longest ago, unless a press holds it. Those answered during a paint
+            // are the newest, so a paint never takes back a row it drew.
+            for (std::size_t v = 0; v < views_.size(); ++v) {
+                const MyControlBase* held = views_[v].get();
+                if (held == leftPressedRow || held == rightPressedRow)
+                    continue;
+                if (slot == views_.size() || viewUses_[v] < viewUses_[slot])
+                    slot = v;
+            }
+        }
+        if (slot == views_.size()) {
+            auto view = std::make_unique<MyStreamChatListBoxRow>(0, std::u16string(), font, 0);
+            view->Create(context, 0, 0, 0, 0);
+            // The list's own row, made while the list answers a question about its rows.
+            view->parent = const_cast<MyChatListBox*>(this);
+            views_.push_back(std::move(view));
+            viewUses_.push_back(0);
+        }
+        MyStreamChatListBoxRow& view = *views_[slot];
+        view.index = index;
+        view.font = font;
+        view.ShowLine(lines[i].time, lines.Text(i), lines[i].colour, lines.Widths(i), lines[i].tokenCount);
+    }
+    MyStreamChatListBoxRow& view = *views_[slot];
+    // The line's place and state as of now.
+    view.TakeTokenWidths(lines.Widths(i), lines[i].tokenCount);
+    view.hidden = lines[i].hidden;
+    view.top = RowTop(index);
+    view.height = static_cast<std::uint16_t>(RowHeight(index));
+    viewUses_[slot] = ++useClock_;
+    return &view;
+}
+
+std::uint16_t MyChatListBox::LayOutRow(std::int32_t index, std::int32_t, std::int32_t rowWidth) {
+    return lines.Height(static_cast<std::size_t>(index), rowWidth, font);
 }
 
 void MyChatListBox::Relayout() {
     // The base keeps the top row in place, but clamps to the old visible end; place it again once the
     // new end is known.
-    MyListBoxV2ItemBase* anchor = FindRowAt(scrollOffset);
-    const std::int32_t inside = anchor ? scrollOffset - anchor->top : 0;
+    const std::int32_t anchor = FindRowIndexAt(scrollOffset);
+    const std::int32_t inside = anchor >= 0 ? scrollOffset - RowTop(anchor) : 0;
     MyListBoxV2::Relayout();
+    // Lines measured for the first time grew the widths buffer.
+    lines.Compact();
     if (showBeyond) {
         visibleEnd = contentHeight;
     } else {
-        if (MyListBoxV2ItemBase* row = RowAt(currentIndex))
-            visibleEnd = row->top + row->height;
+        if (HasRow(currentIndex))
+            visibleEnd = RowTop(currentIndex) + RowHeight(currentIndex);
         // Without a current row nothing shows, and the scrollbar offers nothing either.
         SetContentSize(visibleEnd + 1);
     }
-    if (anchor)
-        SetScrollOffset(anchor->top + inside);
+    if (anchor >= 0)
+        SetScrollOffset(RowTop(anchor) + inside);
     TakeCurrentRow();
 }
 
 void MyChatListBox::TakeCurrentRow() {
-    MyListBoxV2ItemBase* row = RowAt(currentIndex);
-    if (!row)
+    if (!HasRow(currentIndex))
         return;
     // The heights changed with the width: the same line keeps its place at the bottom of the view.
-    currentTop = row->top;
-    currentHeight = row->height;
+    currentTop = RowTop(currentIndex);
+    currentHeight = RowHeight(currentIndex);
     KeepCurrentRowInView();
 }
 
@@ -94,12 +180,12 @@ void MyChatListBox::SetCurrentRow(std::int32_t index) {
     // at its next paint.
     if (relayoutNeeded && width > scrollbarWidth && IsShown())
         Relayout();
-    MyListBoxV2ItemBase* row = RowAt(index);
-    currentTop = row ? row->top : 0;
-    currentHeight = row ? row->height : 0;
+    const bool row = HasRow(index);
+    currentTop = row ? RowTop(index) : 0;
+    currentHeight = row ? RowHeight(index) : 0;
     dirty = true;
     if (!showBeyond) {
-        visibleEnd = row ? row->top + row->height : 0;
+        visibleEnd = currentTop + currentHeight;
         SetContentSize(visibleEnd + 1);
     }
     KeepCurrentRowInView();
@@ -113,9 +199,10 @@ void MyChatListBox::SetShowBeyond(bool on) {
     dirty = true;
     if (on) {
         visibleEnd = contentHeight;
-    } else if (MyListBoxV2ItemBase* row = RowAt(currentIndex)) {
-        if (row->top + row->height < visibleEnd)
-            visibleEnd = row->top + row->height;
+    } else if (HasRow(currentIndex)) {
+        const std::int32_t bottom = RowTop(currentIndex) + RowHeight(currentIndex);
+        if (bottom < visibleEnd)
+            visibleEnd = bottom;
     } else {
         visibleEnd = 0; // no row reached: nothing shows
     }
@@ -159,16 +246,14 @@ void MyChatPanel::SetChatRows(const StreamChatRowList* list) {
         font = CreateFontW(kFontHeight, 0, 0, 0, FW_NORMAL, false, false, false, DEFAULT_CHARSET,
                            OUT_DEVICE_PRECIS, 0, 0, 0, u"Arial");
     listBox->Clear();
+    listBox->font = font.get();
     if (list) {
-        listBox->rows.reserve(list->size());
+        listBox->lines.Reserve(list->size());
         for (const StreamChatRow& chatRow : *list) {
             ChatLine line = ComposeChatLine(chatRow);
-            auto row = std::make_unique<MyStreamChatListBoxRow>(
-                chatRow.time, CleanChatText(std::move(line.text), kMaxLineLength), font.get(), line.colour);
-            row->Create(context, 0, 0, 0, 0);
-            listBox->AddRow(std::move(row));
+            listBox->AddLine(chatRow.time, CleanChatText(std::move(line.text), kMaxLineLength), line.colour);
         }
-        listBox->rows.shrink_to_fit();
+        listBox->lines.Compact();
     }
     listBox->dirty = true;
     listBox->relayoutNeeded = true;

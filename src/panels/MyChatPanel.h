@@ -5,6 +5,7 @@
 
 #include "net/CatalogueRecords.h"
 #include "panels/ChatChannelState.h"
+#include "panels/ChatLineStore.h"
 #include "panels/MyStreamChatListBoxRow.h"
 #include "ui/MyListBoxV2.h"
 
@@ -14,12 +15,19 @@ struct MyAppContext;
 class MyChatStateLine;
 class MyChatOffsetBadge;
 
+// The list keeps its lines in a ChatLineStore rather than as row controls, and answers a row control
+// (MyStreamChatListBoxRow) only for a line it is asked for: the lines in view when it paints, the line
+// a press falls on, and any line RowAt names. Those controls come from a small pool and are bound to
+// another line when the view moves on, so a pointer RowAt answered is good until the list next paints
+// or RowAt names other lines.
 class MyChatListBox : public MyListBoxV2 {
 public:
     // Paints through the parent panel, so the panel and the list repaint together.
     void Redraw() override;
     void Clear() override;
     void Relayout() override;
+    std::int32_t RowCount() const override { return static_cast<std::int32_t>(lines.size()); }
+    MyListBoxV2ItemBase* RowAt(std::int32_t index) const override;
     void ScrollTo(std::int32_t offset) override;
     void SetScrollOffset(std::int32_t offset) override;
     // Rows take the press as any list's rows do; the list then reports a right click of its own.
@@ -29,6 +37,19 @@ public:
     void SetCurrentRow(std::int32_t index);
     void SetShowBeyond(bool on);
 
+    // Appends a line in `colour`; the list lays it out on its next paint.
+    void AddLine(std::int32_t time, std::u16string_view text, COLORREF colour);
+    // Appends the line a row control shows; the control itself is not kept.
+    void AddRow(std::unique_ptr<MyStreamChatListBoxRow> row);
+    // Leaves line `index` out of the view (it takes no space) or shows it again; answers whether that
+    // changed anything. The list lays the lines out again on its next paint.
+    bool SetRowHidden(std::int32_t index, bool hidden);
+    // The row controls made so far for lines in view.
+    std::size_t RowControlCount() const { return views_.size(); }
+
+    ChatLineStore lines;
+    // The font of every line: the panel's, not owned.
+    Font* font = nullptr;
     std::int32_t visibleEnd = 0;
     bool redrawGuard = false;
     std::int32_t currentIndex = -1;
@@ -40,11 +61,20 @@ public:
 protected:
     std::int32_t ContentEnd() const override { return visibleEnd; }
     void BeforeRowPaint(MyListBoxV2ItemBase& row) override;
+    std::uint16_t LayOutRow(std::int32_t index, std::int32_t top, std::int32_t width) override;
 
 private:
+    bool HasRow(std::int32_t index) const { return index >= 0 && index < RowCount(); }
+    // How many row controls the pool keeps: enough for every line of a full view and a few more.
+    std::size_t ViewPoolSize() const;
     // Takes the current row's place after a layout, and keeps it in view as SetCurrentRow does.
     void TakeCurrentRow();
     void KeepCurrentRowInView();
+
+    // The row controls, each bound to the line of its `index` (-1: none), and when each was last answered.
+    mutable std::vector<std::unique_ptr<MyStreamChatListBoxRow>> views_;
+    mutable std::vector<std::uint64_t> viewUses_;
+    mutable std::uint64_t useClock_ = 0;
 };
 
 class MyChatPanel : public MyControlBase {

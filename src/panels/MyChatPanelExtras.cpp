@@ -127,17 +127,12 @@ void MyChatPanel::ApplyQuietJoins() {
     if (hideQuietJoins && chatRows)
         quiet = FindQuietJoinsAndParts(*chatRows);
     bool changed = false;
-    for (auto& item : listBox->rows) {
-        auto& row = static_cast<MyStreamChatListBoxRow&>(*item);
-        const auto i = static_cast<std::size_t>(row.index);
-        const bool hidden = i < quiet.size() && quiet[i];
-        changed = changed || row.hidden != hidden;
-        row.hidden = hidden;
+    for (std::int32_t i = 0; i < listBox->RowCount(); ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        changed = listBox->SetRowHidden(i, at < quiet.size() && quiet[at]) || changed;
     }
     if (!changed)
         return;
-    listBox->relayoutNeeded = true;
-    listBox->dirty = true;
     // Laid out now when the list can be, so that the current row's place is right before any paint.
     if (listBox->width > listBox->scrollbarWidth && listBox->IsShown())
         listBox->Relayout();

@@ -52,22 +52,64 @@ MyStreamChatListBoxRow::MyStreamChatListBoxRow(std::int32_t time, std::u16string
                                                COLORREF textColour)
     : time(time), text(std::move(text)), font(font), textColour(textColour) {}
 
-void MyStreamChatListBoxRow::BuildTokens() {
-    tokensBuilt_ = true;
-    const std::vector<ChatToken> split = SplitChatTokens(text);
-    tokenCount_ = static_cast<std::uint16_t>(split.size());
-    tokens_ = std::make_unique<std::uint16_t[]>(3 * static_cast<std::size_t>(tokenCount_));
-    platform::Font* measurer = font->get();
-    const std::u16string_view all(text);
-    for (std::uint16_t i = 0; i < tokenCount_; ++i) {
+void MeasureChatTokens(Font* font, std::u16string_view text, const std::vector<ChatToken>& tokens,
+                       std::uint16_t* widths) {
+    platform::Font* measurer = font ? font->get() : nullptr;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
         bool additive = false;
         const std::int32_t measured =
-            measurer ? measurer->MeasureWidth(all.substr(split[i].start, split[i].length), &additive) : 0;
-        const auto w = static_cast<std::uint16_t>(std::clamp<std::int32_t>(measured, 0, kWidthMask));
-        tokens_[3 * i] = split[i].start;
-        tokens_[3 * i + 1] = split[i].length;
-        tokens_[3 * i + 2] = static_cast<std::uint16_t>(w | (additive ? kAdditive : 0));
+            measurer ? measurer->MeasureWidth(text.substr(tokens[i].start, tokens[i].length), &additive) : 0;
+        const auto w = static_cast<std::uint16_t>(std::clamp<std::int32_t>(measured, 0, kChatTokenWidthMask));
+        widths[i] = static_cast<std::uint16_t>(w | (additive ? kChatTokenAdditive : 0));
     }
+}
+
+std::uint16_t WrapChatTokens(const std::uint16_t* widths, std::uint16_t count, std::int32_t width) {
+    std::int32_t lines = 1;
+    std::int32_t x = MyStreamChatListBoxRow::kFirstIndent;
+    for (std::uint16_t i = 0; i < count; ++i) {
+        const std::int32_t t = widths[i] & kChatTokenWidthMask;
+        if (width < x + t) {
+            ++lines;
+            x = MyStreamChatListBoxRow::kHangingIndent;
+        }
+        x += t;
+    }
+    return static_cast<std::uint16_t>(
+        std::min<std::int32_t>(MyStreamChatListBoxRow::kLineHeight * lines, 0xFFFF));
+}
+
+void MyStreamChatListBoxRow::ShowLine(std::int32_t lineTime, std::u16string_view lineText, COLORREF colour,
+                                      const std::uint16_t* widths, std::uint16_t count) {
+    time = lineTime;
+    text.assign(lineText);
+    textColour = colour;
+    tokensBuilt_ = false;
+    tokenCount_ = 0;
+    TakeTokenWidths(widths, count);
+}
+
+void MyStreamChatListBoxRow::TakeTokenWidths(const std::uint16_t* widths, std::uint16_t count) {
+    if (tokensBuilt_ || !widths)
+        return;
+    const std::vector<ChatToken> split = SplitChatTokens(text);
+    if (split.size() != count)
+        return; // not this line's tokens: measured again on first use
+    tokensBuilt_ = true;
+    tokenCount_ = count;
+    tokens_ = std::make_unique<std::uint16_t[]>(3 * static_cast<std::size_t>(count));
+    for (std::uint16_t i = 0; i < count; ++i) {
+        tokens_[i] = split[i].start;
+        tokens_[count + i] = split[i].length;
+        tokens_[2 * count + i] = widths[i];
+    }
+}
+
+void MyStreamChatListBoxRow::BuildTokens() {
+    const std::vector<ChatToken> split = SplitChatTokens(text);
+    std::vector<std::uint16_t> widths(split.size());
+    MeasureChatTokens(font, text, split, widths.data());
+    TakeTokenWidths(widths.data(), static_cast<std::uint16_t>(split.size()));
 }
 
 std::uint16_t MyStreamChatListBoxRow::MeasureHeight(std::int32_t width) {
@@ -75,17 +117,7 @@ std::uint16_t MyStreamChatListBoxRow::MeasureHeight(std::int32_t width) {
         return 0;
     if (!tokensBuilt_ && font)
         BuildTokens();
-    std::int32_t lines = 1;
-    std::int32_t x = kFirstIndent;
-    for (std::uint16_t i = 0; i < tokenCount_; ++i) {
-        const std::int32_t t = tokenWidth(i);
-        if (width < x + t) {
-            ++lines;
-            x = kHangingIndent;
-        }
-        x += t;
-    }
-    return static_cast<std::uint16_t>(std::min<std::int32_t>(kLineHeight * lines, 0xFFFF));
+    return WrapChatTokens(tokens_.get() + 2 * tokenCount_, tokenCount_, width);
 }
 
 void MyStreamChatListBoxRow::DrawRun(Dc& dc, std::uint16_t first, std::uint16_t end, bool additive,

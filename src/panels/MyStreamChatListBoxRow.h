@@ -21,6 +21,17 @@ struct ChatToken {
 };
 std::vector<ChatToken> SplitChatTokens(std::u16string_view text);
 
+// Token widths as lines keep them: the width in pixels in the low 15 bits, and the top bit set on a token
+// whose characters may be drawn together with its additive neighbours.
+constexpr std::uint16_t kChatTokenWidthMask = 0x7FFF;
+constexpr std::uint16_t kChatTokenAdditive = 0x8000;
+// Measures each of `tokens` of `text` once with `font` into `widths` (one number a token, as above).
+void MeasureChatTokens(Font* font, std::u16string_view text, const std::vector<ChatToken>& tokens,
+                       std::uint16_t* widths);
+// The height of a line whose tokens have `widths`, wrapped into `width` pixels: 16 a line, the first
+// starting 3 pixels in and each further one 20.
+std::uint16_t WrapChatTokens(const std::uint16_t* widths, std::uint16_t count, std::int32_t width);
+
 class MyStreamChatListBoxRow : public MyListBoxV2ItemBase {
 public:
     static constexpr std::int32_t kLineHeight = 16;    // pixels
@@ -34,9 +45,19 @@ public:
     void Paint() override;
 
     std::uint16_t tokenCount() const { return tokenCount_; }
-    std::uint16_t tokenStart(std::uint16_t i) const { return tokens_[3 * i]; }
-    std::uint16_t tokenLength(std::uint16_t i) const { return tokens_[3 * i + 1]; }
-    std::int32_t tokenWidth(std::uint16_t i) const { return tokens_[3 * i + 2] & kWidthMask; }
+    std::uint16_t tokenStart(std::uint16_t i) const { return tokens_[i]; }
+    std::uint16_t tokenLength(std::uint16_t i) const { return tokens_[tokenCount_ + i]; }
+    std::int32_t tokenWidth(std::uint16_t i) const {
+        return tokens_[2 * tokenCount_ + i] & kChatTokenWidthMask;
+    }
+
+    // Shows another line: `text` with `count` token widths measured before (none: measured on first
+    // use), in `colour`.
+    void ShowLine(std::int32_t lineTime, std::u16string_view lineText, COLORREF colour,
+                  const std::uint16_t* widths, std::uint16_t count);
+    // Takes the widths of the line's tokens, measured elsewhere, when it has none yet.
+    void TakeTokenWidths(const std::uint16_t* widths, std::uint16_t count);
+    bool tokensBuilt() const { return tokensBuilt_; }
 
     bool reached = true;
     // Left out of the view (a quiet join or part): the row takes no space until shown again.
@@ -48,18 +69,16 @@ public:
     COLORREF backColour = 0;
 
 private:
-    static constexpr std::uint16_t kWidthMask = 0x7FFF;
-    // Set on a token whose characters may be drawn together with its additive neighbours.
-    static constexpr std::uint16_t kAdditive = 0x8000;
-
     void BuildTokens();
-    bool tokenAdditive(std::uint16_t i) const { return (tokens_[3 * i + 2] & kAdditive) != 0; }
+    bool tokenAdditive(std::uint16_t i) const {
+        return (tokens_[2 * tokenCount_ + i] & kChatTokenAdditive) != 0;
+    }
     // Draws tokens [first, end), all additive or all not, at `atX` on the line whose top is `lineTop`.
     void DrawRun(Dc& dc, std::uint16_t first, std::uint16_t end, bool additive, std::int32_t atX,
                  std::int32_t lineTop);
 
     bool tokensBuilt_ = false;
     std::uint16_t tokenCount_ = 0;
-    // Start, length and width of each token, one block of 3 × `tokenCount_` numbers.
+    // The starts, then the lengths, then the widths of the tokens: one block of 3 × `tokenCount_`.
     std::unique_ptr<std::uint16_t[]> tokens_;
 };

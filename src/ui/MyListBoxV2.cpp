@@ -20,7 +20,7 @@ MyListBoxV2::~MyListBoxV2() {
     rightPressedRow = nullptr;
     while (!rows.empty())
         rows.pop_back();
-    rowsByTop.clear();
+    rowTops.clear();
     surface.reset();
 }
 
@@ -53,13 +53,31 @@ MyListBoxV2ItemBase* MyListBoxV2::RowAt(std::int32_t index) const {
     return rows[static_cast<std::size_t>(index)].get();
 }
 
+std::int32_t MyListBoxV2::FindRowIndexAt(std::int32_t contentY) const {
+    // The last row whose top is not below y: of rows at the same top only the last can have a height.
+    const auto it = std::upper_bound(rowTops.begin(), rowTops.end(), contentY);
+    if (it == rowTops.begin())
+        return -1;
+    const auto index = static_cast<std::int32_t>(it - rowTops.begin()) - 1;
+    return index < RowCount() && contentY < RowTop(index) + RowHeight(index) ? index : -1;
+}
+
 MyListBoxV2ItemBase* MyListBoxV2::FindRowAt(std::int32_t contentY) const {
-    auto it = rowsByTop.upper_bound(contentY);
-    if (it == rowsByTop.begin())
-        return nullptr;
-    --it;
-    MyListBoxV2ItemBase* row = it->second;
-    return contentY < row->top + row->height ? row : nullptr;
+    const std::int32_t index = FindRowIndexAt(contentY);
+    return index >= 0 ? RowAt(index) : nullptr;
+}
+
+std::int32_t MyListBoxV2::RowTop(std::int32_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= rowTops.size())
+        return 0;
+    return rowTops[static_cast<std::size_t>(index)];
+}
+
+std::int32_t MyListBoxV2::RowHeight(std::int32_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= rowTops.size())
+        return 0;
+    const auto next = static_cast<std::size_t>(index) + 1;
+    return (next < rowTops.size() ? rowTops[next] : contentHeight) - rowTops[static_cast<std::size_t>(index)];
 }
 
 void MyListBoxV2::SelectRow(std::int32_t index) {
@@ -83,7 +101,7 @@ void MyListBoxV2::Clear() {
     leftPressedRow = nullptr;
     rightPressedRow = nullptr;
     rows.clear();
-    rowsByTop.clear();
+    rowTops.clear();
     scrollOffset = 0;
     if (scrollbar)
         scrollbar->position = 0;
@@ -92,29 +110,32 @@ void MyListBoxV2::Clear() {
     dirty = true;
 }
 
+std::uint16_t MyListBoxV2::LayOutRow(std::int32_t index, std::int32_t top, std::int32_t rowWidth) {
+    MyListBoxV2ItemBase* row = RowAt(index);
+    if (!row)
+        return 0;
+    row->height = row->MeasureHeight(rowWidth);
+    row->top = top;
+    return row->height;
+}
+
 void MyListBoxV2::Relayout() {
-    MyListBoxV2ItemBase* anchor = FindRowAt(scrollOffset);
-    const std::int32_t inside = anchor ? scrollOffset - anchor->top : 0;
-    rowsByTop.clear();
+    const std::int32_t anchor = FindRowIndexAt(scrollOffset);
+    const std::int32_t inside = anchor >= 0 ? scrollOffset - RowTop(anchor) : 0;
+    const auto count = static_cast<std::size_t>(RowCount());
+    rowTops.resize(count);
+    if (rowTops.capacity() > count + count / 4)
+        rowTops.shrink_to_fit();
     contentHeight = 0;
     const std::int32_t rowWidth = width - scrollbarWidth;
-    auto last = rowsByTop.end();
-    for (auto& row : rows) {
-        const std::uint16_t h = row->MeasureHeight(rowWidth);
-        row->height = h;
-        row->top = contentHeight;
-        // Tops only grow, so each row goes at the end; a row at the same top as the one before replaces it
-        // (the one before took no space).
-        if (last != rowsByTop.end() && last->first == contentHeight)
-            last->second = row.get();
-        else
-            last = rowsByTop.emplace_hint(rowsByTop.end(), contentHeight, row.get());
-        contentHeight += h;
+    for (std::size_t i = 0; i < count; ++i) {
+        rowTops[i] = contentHeight;
+        contentHeight += LayOutRow(static_cast<std::int32_t>(i), contentHeight, rowWidth);
     }
     SetContentSize(contentHeight);
     relayoutNeeded = false;
-    if (anchor)
-        SetScrollOffset(anchor->top + inside);
+    if (anchor >= 0 && static_cast<std::size_t>(anchor) < count)
+        SetScrollOffset(RowTop(anchor) + inside);
 }
 
 void MyListBoxV2::ScrollTo(std::int32_t offset) {
@@ -145,27 +166,31 @@ void MyListBoxV2::RenderRows() {
         Relayout();
     const std::int32_t rowWidth = width - scrollbarWidth;
     const Brush brush = CreateSolidBrush(backgroundColour);
-    auto it = rowsByTop.upper_bound(scrollOffset);
-    if (it != rowsByTop.begin())
-        --it;
-    else
-        it = rowsByTop.end();
-    std::int32_t rowY = it != rowsByTop.end() ? it->first - scrollOffset : 0;
+    const auto count = static_cast<std::int32_t>(std::min<std::size_t>(rowTops.size(), RowCount()));
+    // The first row to draw: the one holding the top of the view, or the last one above it when the view
+    // is scrolled into a last row taller than itself.
+    const auto first = std::upper_bound(rowTops.begin(), rowTops.end(), scrollOffset);
+    std::int32_t i =
+        first == rowTops.begin() ? count : static_cast<std::int32_t>(first - rowTops.begin()) - 1;
+    std::int32_t rowY = i < count ? RowTop(i) - scrollOffset : 0;
     const std::int32_t end = ContentEnd();
     while (rowY < height) {
-        if (it == rowsByTop.end() || rowY + scrollOffset >= end) {
+        if (i >= count || rowY + scrollOffset >= end) {
             FillRect(surface->dc, RECT{0, rowY, rowWidth, height}, brush);
             break;
         }
-        MyListBoxV2ItemBase* row = it->second;
-        const RECT rect{0, rowY, rowWidth, rowY + row->height};
+        const std::int32_t rowHeight = RowHeight(i);
+        MyListBoxV2ItemBase* row = rowHeight > 0 ? RowAt(i) : nullptr;
+        ++i;
+        if (!row)
+            continue; // takes no space
+        const RECT rect{0, rowY, rowWidth, rowY + rowHeight};
         row->surface = surface.get();
         if (!(rect == row->bounds))
             row->PlaceInView(rect);
         BeforeRowPaint(*row);
         row->Redraw();
-        ++it;
-        const std::int32_t bottom = rowY + row->height;
+        const std::int32_t bottom = rowY + rowHeight;
         if (bottom >= height)
             break;
         rowY = bottom;

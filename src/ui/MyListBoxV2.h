@@ -4,11 +4,13 @@
 // its own only when something changed (`dirty`), copies that surface into the back buffer, and hands
 // them mouse presses in list-local coordinates. A 24-pixel MyScrollbar along the right edge is the
 // list's only child.
+//
+// The list works on rows by index (RowCount, RowAt, LayOutRow), so that a list of very many rows may keep
+// them in a compact form of its own and answer a row control only for the rows it is asked for.
 
 #include "ui/MyControlBase.h"
 #include "ui/MyScrollbar.h"
 
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -63,12 +65,22 @@ public:
         AddRow(std::unique_ptr<MyListBoxV2ItemBase>(std::move(row)));
         return raw;
     }
-    MyListBoxV2ItemBase* RowAt(std::int32_t index) const;
+    virtual std::int32_t RowCount() const { return static_cast<std::int32_t>(rows.size()); }
+    // The row at `index`, or none when `index` is outside the rows.
+    virtual MyListBoxV2ItemBase* RowAt(std::int32_t index) const;
     // The row whose [top, top + height) holds content y.
     MyListBoxV2ItemBase* FindRowAt(std::int32_t contentY) const;
+    // The index of that row, or -1.
+    std::int32_t FindRowIndexAt(std::int32_t contentY) const;
+    // The content y of row `index`'s upper edge and its height, as the last Relayout placed it; 0 for a
+    // row not laid out yet.
+    std::int32_t RowTop(std::int32_t index) const;
+    std::int32_t RowHeight(std::int32_t index) const;
     void SelectRow(std::int32_t index);
 
-    std::map<std::int32_t, MyListBoxV2ItemBase*> rowsByTop;
+    // The top of every row laid out, in row order (rows stack without gaps, so a row's height is the
+    // distance to the next top). Rebuilt by Relayout.
+    std::vector<std::int32_t> rowTops;
     std::vector<std::unique_ptr<MyListBoxV2ItemBase>> rows;
     std::int32_t contentHeight = 0;
     // The row (or the row's child) that took the current left or right press.
@@ -83,6 +95,9 @@ public:
     std::int32_t scrollOffset = 0;
 
 protected:
+    // Measures row `index` for rows `width` pixels wide, placed at content y `top`, and answers its
+    // height. Rows of `rows` keep their top and height themselves as well.
+    virtual std::uint16_t LayOutRow(std::int32_t index, std::int32_t top, std::int32_t width);
     // The content y below which nothing is drawn or scrolled to: the end of the content here; a list
     // that shows only part of its rows answers less.
     virtual std::int32_t ContentEnd() const { return contentHeight; }

@@ -298,7 +298,7 @@ TEST_F(ChatPanel, NewRowsReplaceTheOldOnesAndKeepTheCurrentIndex) {
     StreamChatRowList other;
     other.push_back(Message(0, u"z", u"first of another show"));
     panel->SetChatRows(&other);
-    EXPECT_EQ(list->rows.size(), 1u);
+    EXPECT_EQ(list->RowCount(), 1);
     EXPECT_EQ(list->currentIndex, 15);
     EXPECT_EQ(list->scrollOffset, 0);
     root->Redraw();

@@ -229,15 +229,13 @@ int main() {
     empty->listBox->SetCurrentRow(25000);
     window.root->Redraw();
     const long long after = liveBytes.load();
-    long long textBytes = 0;
-    for (const auto& row : empty->listBox->rows)
-        textBytes +=
-            static_cast<long long>(static_cast<MyStreamChatListBoxRow&>(*row).text.capacity() + 1) * 2;
+    const auto textBytes = static_cast<long long>(empty->listBox->lines.TextBytes());
     const double perRow = static_cast<double>(after - before) / 50000.0;
     const double textPerRow = static_cast<double>(textBytes) / 50000.0;
     std::printf("Heap added by 50000 rows: %.1f bytes a row, of which line text %.1f, the rest %.1f\n",
                 perRow, textPerRow, perRow - textPerRow);
-    std::printf("  (a row object is %zu bytes, the font's caches are included in the total)\n",
-                sizeof(MyStreamChatListBoxRow));
+    std::printf("  (a line record is %zu bytes, %zu row controls for the view; the font's caches are "
+                "included in the total)\n",
+                sizeof(ChatLineStore::Line), empty->listBox->RowControlCount());
     return 0;
 }

@@ -1,0 +1,76 @@
+#include "panels/ChatLineStore.h"
+
+#include "panels/MyStreamChatListBoxRow.h"
+
+#include <algorithm>
+
+void ChatLineStore::Clear() {
+    // The memory goes too: the next show's chat may be much smaller.
+    std::vector<Line>().swap(lines_);
+    std::vector<char16_t>().swap(text_);
+    std::vector<std::uint16_t>().swap(widths_);
+}
+
+void ChatLineStore::Reserve(std::size_t lines) {
+    lines_.reserve(lines);
+}
+
+void ChatLineStore::Add(std::int32_t time, std::u16string_view text, COLORREF colour) {
+    if (text.size() > kMaxLength) {
+        std::size_t cut = kMaxLength;
+        if (text[cut - 1] >= 0xD800 && text[cut - 1] < 0xDC00)
+            --cut; // never half a surrogate pair
+        text = text.substr(0, cut);
+    }
+    Line line;
+    line.textStart = static_cast<std::uint32_t>(text_.size());
+    line.textLength = static_cast<std::uint16_t>(text.size());
+    line.time = time;
+    line.colour = colour;
+    text_.insert(text_.end(), text.begin(), text.end());
+    lines_.push_back(line);
+}
+
+void ChatLineStore::Compact() {
+    if (lines_.capacity() > lines_.size())
+        lines_.shrink_to_fit();
+    if (text_.capacity() > text_.size())
+        text_.shrink_to_fit();
+    if (widths_.capacity() > widths_.size())
+        widths_.shrink_to_fit();
+}
+
+std::u16string_view ChatLineStore::Text(std::size_t i) const {
+    const Line& line = lines_[i];
+    return std::u16string_view(text_.data() + line.textStart, line.textLength);
+}
+
+const std::uint16_t* ChatLineStore::Widths(std::size_t i) const {
+    const Line& line = lines_[i];
+    return line.measured ? widths_.data() + line.widthsStart : nullptr;
+}
+
+bool ChatLineStore::SetHidden(std::size_t i, bool hidden) {
+    Line& line = lines_[i];
+    if (line.hidden == hidden)
+        return false;
+    line.hidden = hidden;
+    return true;
+}
+
+std::uint16_t ChatLineStore::Height(std::size_t i, std::int32_t width, Font* font) {
+    Line& line = lines_[i];
+    if (line.hidden)
+        return 0;
+    if (!line.measured && font) {
+        const std::u16string_view text = Text(i);
+        const std::vector<ChatToken> tokens = SplitChatTokens(text);
+        const std::size_t at = widths_.size();
+        widths_.resize(at + tokens.size());
+        MeasureChatTokens(font, text, tokens, widths_.data() + at);
+        line.widthsStart = static_cast<std::uint32_t>(at);
+        line.tokenCount = static_cast<std::uint16_t>(tokens.size());
+        line.measured = true;
+    }
+    return WrapChatTokens(Widths(i), line.tokenCount, width);
+}
