@@ -87,7 +87,7 @@ public:
     MyChatStateLine* stateLine = nullptr;
     MyChatOffsetBadge* offsetBadge = nullptr;
     bool hideQuietJoins = false;
-    // Built on first use for the current rows.
+    // The channel state index of the current rows.
     ChatChannelIndex channelIndex;
 
 private:

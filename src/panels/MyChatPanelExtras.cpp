@@ -144,8 +144,9 @@ void MyChatPanel::ApplyQuietJoins() {
 }
 
 void MyChatPanel::OnChatRowsReplaced() {
-    channelIndexBuilt_ = false;
-    channelIndex.Build(nullptr);
+    // Built now, with the rows, so that no seek waits for it.
+    channelIndex.Build(chatRows);
+    channelIndexBuilt_ = true;
     pinState_ = false;
     lastChatSecond_ = -1;
     pinnedIndex_ = -2;
