@@ -71,6 +71,16 @@ xdotool key --window "$wid" backslash
 waitpixel "badge gone after \\" $badgeX $badgeY "#000000"
 check "offsets file emptied" "$(grep -vc '^#' "$work/config/Vantri/chatoffsets.txt" || true)" "0"
 
+# The chat's right-click menu: its second item shows the chat a second later.
+xdotool mousemove --window "$wid" 300 300 click 3
+sleep 1
+[ -z "${CHAT_EXTRAS_MENU_SHOT:-}" ] || import -window root -crop "${W}x${H}+${X0}+${Y0}" "$CHAT_EXTRAS_MENU_SHOT"
+xdotool mousemove --window "$wid" 330 $(( 300 + 3 + 22 + 11 )) click 1
+waitpixel "badge after the menu's second item" $badgeX $badgeY "#505050"
+check "offsets file after the menu" "$(grep -v '^#' "$work/config/Vantri/chatoffsets.txt")" "1 1 1"
+xdotool key --window "$wid" backslash
+waitpixel "badge gone again" $badgeX $badgeY "#000000"
+
 # A seek to the middle of the show pins the channel state at the chat's top.
 barX=8 barY=$(( H - 72 + 32 ))
 xdotool mousemove --window "$wid" $(( barX + (W - 174) / 2 )) $(( barY + 16 )) click 1
