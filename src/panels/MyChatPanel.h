@@ -102,9 +102,12 @@ public:
     // The chat sync offset of the show, shown as a badge in the top-right corner while not 0.
     void SetOffsetBadge(std::int32_t seconds);
     // The chat second the play position has reached and the index of the last row at or before it (-1:
-    // none). After a start or seek past the first rows, the top of the chat pins the channel's state as of
-    // that row, and keeps it current from there; back before the first row it goes.
+    // none), every second, with or without rows. After a start or seek past the first rows, the top of
+    // the chat pins the channel's state as of that row, and keeps it current from there; back before the
+    // first row it goes. Playing on from the start never pins it, even when the rows arrive late.
     void SetChatPosition(std::int32_t second, std::int32_t index);
+    // Another show starts: its first position is a start, not a jump from the last show's.
+    void ForgetChatPosition();
     // Leaves joins, parts and quits of people who do not speak within 10 minutes out of the view.
     void SetHideQuietJoins(bool on);
     // Opens the chat's menu at the cursor.
@@ -117,7 +120,7 @@ public:
     MyChatStateLine* stateLine = nullptr;
     MyChatOffsetBadge* offsetBadge = nullptr;
     bool hideQuietJoins = false;
-    // Built on first use for the current rows.
+    // The channel state index of the current rows.
     ChatChannelIndex channelIndex;
 
 private:
@@ -130,7 +133,7 @@ private:
     void OnChatRowsReplaced();
 
     bool channelIndexBuilt_ = false;
-    bool pinState_ = false;
+    bool pinWanted_ = false;
     std::int32_t lastChatSecond_ = -1;
     std::int32_t pinnedIndex_ = -2;
 };

@@ -77,10 +77,11 @@ void MyChatPanel::SetChatPosition(std::int32_t second, std::int32_t index) {
                             : second < lastChatSecond_ || second > lastChatSecond_ + kJumpSeconds;
     lastChatSecond_ = second;
     if (jumped)
-        pinState_ = true;
-    if (index < 0 || !chatRows)
-        pinState_ = false;
-    if (!pinState_) {
+        pinWanted_ = true;
+    // Back before the first row there is nothing to pin, and playing on from there unfolds the chat.
+    if (chatRows && index < 0)
+        pinWanted_ = false;
+    if (!pinWanted_ || !chatRows || index < 0) {
         pinnedIndex_ = -2;
         ShowStateLine(u"");
         return;
@@ -93,6 +94,13 @@ void MyChatPanel::SetChatPosition(std::int32_t second, std::int32_t index) {
         channelIndexBuilt_ = true;
     }
     ShowStateLine(FormatChannelStateLine(channelIndex.StateAfter(index)));
+}
+
+void MyChatPanel::ForgetChatPosition() {
+    lastChatSecond_ = -1;
+    pinWanted_ = false;
+    pinnedIndex_ = -2;
+    ShowStateLine(u"");
 }
 
 void MyChatPanel::ShowStateLine(const std::u16string& text) {
@@ -139,10 +147,11 @@ void MyChatPanel::ApplyQuietJoins() {
 }
 
 void MyChatPanel::OnChatRowsReplaced() {
-    channelIndexBuilt_ = false;
-    channelIndex.Build(nullptr);
-    pinState_ = false;
-    lastChatSecond_ = -1;
+    // Built now, with the rows, so that no seek waits for it.
+    channelIndex.Build(chatRows);
+    channelIndexBuilt_ = true;
+    // The line waits for the next position; whether it is wanted (a start or seek) carries over, so
+    // rows that arrive after a start in the middle of a show still get it.
     pinnedIndex_ = -2;
     ShowStateLine(u"");
     if (hideQuietJoins)

@@ -340,8 +340,13 @@ void MainWindow::UpdateChat(std::int32_t second) {
         if (chat && chat->listBox)
             chat->listBox->SetCurrentRow(chatIndex);
     }
-    if (chat)
+    if (chat) {
+        if (chatPositionShow_ != std::pair{stationId, streamId}) {
+            chatPositionShow_ = {stationId, streamId};
+            chat->ForgetChatPosition();
+        }
         chat->SetChatPosition(chatSecond, chatIndex);
+    }
 }
 
 void MainWindow::ChangeChatOffset(std::int32_t delta, bool reset) {

@@ -138,6 +138,8 @@ private:
     void SaveSettings();
 
     std::unique_ptr<platform::TrayIcon> trayBackend_;
+    // The show whose positions the chat was last given, to tell it when another show starts.
+    std::pair<std::int32_t, std::int32_t> chatPositionShow_{0, 0};
 };
 
 // The window title while nothing plays: "Vantri v0.19".

@@ -108,12 +108,37 @@ TEST_F(ChatOverlays, ASeekPinsTheChannelStateInSilverAndAStartFromTheBeginningDo
     EXPECT_EQ(list->y, 0);
     EXPECT_EQ(Count(top, 0xC0C0C0), 0);
 
-    // New rows (another show) start over.
+    // Another show starts over: from its beginning nothing is pinned.
     Reach(150);
     EXPECT_TRUE(panel->stateLine->visible);
+    panel->ForgetChatPosition();
     panel->SetChatRows(&rows);
-    Pump();
+    Reach(0);
+    Reach(1);
+    Reach(3);
     EXPECT_FALSE(panel->stateLine->visible);
+}
+
+TEST_F(ChatOverlays, RowsArrivingLateNeitherPinAStartFromTheBeginningNorLoseAStartInTheMiddle) {
+    rows.push_back(Topic(0, u"Friday mix night"));
+    for (int t = 1; t < 200; ++t)
+        rows.push_back(Message(t, u"anna", u"line"));
+    // Playing from the start before the rows are there: positions without rows.
+    for (int s = 0; s < 12; ++s)
+        panel->SetChatPosition(s, -1);
+    panel->SetChatRows(&rows);
+    Reach(12);
+    EXPECT_FALSE(panel->stateLine->visible);
+
+    // A start at 0:02:30 whose rows come a few seconds later still pins the line.
+    panel->ForgetChatPosition();
+    panel->SetChatRows(nullptr);
+    panel->SetChatPosition(150, -1);
+    panel->SetChatPosition(151, -1);
+    panel->SetChatRows(&rows);
+    Reach(152);
+    ASSERT_TRUE(panel->stateLine->visible);
+    EXPECT_EQ(Utf16ToUtf8(panel->stateLine->text), "Topic: Friday mix night \u00B7 1 here");
 }
 
 TEST_F(ChatOverlays, TheOffsetBadgeAppearsInTheTopRightCornerAndGoesAtZero) {
