@@ -234,6 +234,17 @@ int main() {
     const double textPerRow = static_cast<double>(textBytes) / 50000.0;
     std::printf("Heap added by 50000 rows: %.1f bytes a row, of which line text %.1f, the rest %.1f\n",
                 perRow, textPerRow, perRow - textPerRow);
+    // The panel's channel state index (for the pinned state line) is built with the rows as well.
+    long long indexBytes = 0;
+    {
+        ChatChannelIndex index;
+        const long long start = liveBytes.load();
+        index.Build(&log);
+        indexBytes = liveBytes.load() - start;
+    }
+    const double indexPerRow = static_cast<double>(indexBytes) / 50000.0;
+    std::printf("  of the rest, the panel's channel state index %.1f and the chat list %.1f\n", indexPerRow,
+                perRow - textPerRow - indexPerRow);
     std::printf("  (a line record is %zu bytes, %zu row controls for the view; the font's caches are "
                 "included in the total)\n",
                 sizeof(ChatLineStore::Line), empty->listBox->RowControlCount());
