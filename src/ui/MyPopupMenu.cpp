@@ -205,6 +205,7 @@ void MyPopupMenu::HandleKey(int virtualKey) {
         break;
     case VK_ESCAPE:
         Close();
+        GiveBackFocus();
         break;
     default:
         break;
@@ -218,8 +219,16 @@ void MyPopupMenu::Choose(std::int32_t index) {
     if (command == 0)
         return;
     Close();
+    GiveBackFocus();
     if (owner && owner->window)
         owner->window->Post(WindowMessage{WM_COMMAND, command, 0});
+}
+
+void MyPopupMenu::GiveBackFocus() {
+    // The menu had the keys; closed by the user's choice they go back to the window it was opened over.
+    // (Closed because the user went elsewhere, they stay where the user went.)
+    if (owner && owner->window)
+        owner->window->BringToFront();
 }
 
 void MyPopupMenu::Close() {

@@ -1,7 +1,7 @@
 #include "ui/MyResourceTables.h"
 
-#include "platform/Utf.h"
 #include "platform/Resources.h"
+#include "platform/Utf.h"
 #include "platform/WindowMessages.h"
 
 #include <charconv>
