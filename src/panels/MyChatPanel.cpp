@@ -114,6 +114,21 @@ void MyChatListBox::SetShowBeyond(bool on) {
     Redraw();
 }
 
+void MyChatPanel::Redraw() {
+    MyControlBase::Redraw();
+    if (!parent || IsRectEmpty(bounds) || !IsShown())
+        return;
+    bool above = false;
+    for (auto& sibling : parent->children) {
+        if (sibling.get() == this) {
+            above = true;
+        } else if (above && sibling->visible &&
+                   !IsRectEmpty(platform::IntersectRect(sibling->bounds, bounds))) {
+            sibling->Redraw();
+        }
+    }
+}
+
 void MyChatPanel::OnCreate() {
     auto list = std::make_unique<MyChatListBox>();
     list->Create(context, 0, 0, width, height);
