@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <utility>
 
 using namespace platform;
 
