@@ -362,8 +362,12 @@ void MainWindow::ChangeChatOffset(std::int32_t delta, bool reset) {
     if (ChatOffset() == old)
         return;
     ShowChatExtras();
-    if (currentStream && playSecond >= 0)
+    if (currentStream && playSecond >= 0) {
+        // A nudge of the sync is not a seek: the channel line does not pin for it.
+        if (infoTabPanel && infoTabPanel->chatPage)
+            infoTabPanel->chatPage->MoveChatPosition(playSecond - ChatOffset());
         UpdateChat(playSecond);
+    }
 }
 
 void MainWindow::ShowChatExtras() {

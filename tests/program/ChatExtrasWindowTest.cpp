@@ -241,6 +241,20 @@ TEST_F(ChatExtrasWindow, TheStripShowsOnlyTheChatOfTheShowPlayingAndKeysWithoutA
     EXPECT_EQ(bar->activityRows, &rows);
 }
 
+TEST_F(ChatExtrasWindow, NudgingTheSyncIsNoSeek) {
+    Program p(folder.text());
+    Play(p, stream, 0);
+    for (int s = 1; s <= 110; ++s)
+        PlayTo(p, s);
+    p.Key(platform::VK_OEM_6, true);
+    p.Key(platform::VK_OEM_4);
+    EXPECT_EQ(CurrentChatTime(p), 101);
+    EXPECT_FALSE(p.chat().stateLine->visible) << "nothing is pinned for a change of the offset";
+    // A real seek still pins the line.
+    PlayTo(p, 150);
+    EXPECT_TRUE(p.chat().stateLine->visible);
+}
+
 TEST_F(ChatExtrasWindow, ByDefaultNothingNewShows) {
     Program p(folder.text());
     Play(p, stream, 3);
