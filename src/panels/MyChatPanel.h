@@ -108,6 +108,8 @@ public:
     void SetChatPosition(std::int32_t second, std::int32_t index);
     // Another show starts: its first position is a start, not a jump from the last show's.
     void ForgetChatPosition();
+    // The chat's offset changed: the chat second moves to `second` without that being a seek.
+    void MoveChatPosition(std::int32_t second);
     // Leaves joins, parts and quits of people who do not speak within 10 minutes out of the view.
     void SetHideQuietJoins(bool on);
     // Opens the chat's menu at the cursor.

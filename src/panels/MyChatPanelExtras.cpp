@@ -103,6 +103,11 @@ void MyChatPanel::ForgetChatPosition() {
     ShowStateLine(u"");
 }
 
+void MyChatPanel::MoveChatPosition(std::int32_t second) {
+    if (lastChatSecond_ >= 0)
+        lastChatSecond_ = std::max(second, 0);
+}
+
 void MyChatPanel::ShowStateLine(const std::u16string& text) {
     if (!stateLine)
         return;

@@ -299,6 +299,7 @@ void MainWindow::OnStreamChat(const StreamInfoData* stream, const StreamChatRowL
     if (!stream || stream->stationId != stationId || stream->streamId != streamId)
         return;
     chatRows = rows;
+    chatRowsStream_ = stream;
     if (infoTabPanel && infoTabPanel->chatPage)
         infoTabPanel->chatPage->SetChatRows(rows);
     ShowChatExtras();
@@ -350,6 +351,9 @@ void MainWindow::UpdateChat(std::int32_t second) {
 }
 
 void MainWindow::ChangeChatOffset(std::int32_t delta, bool reset) {
+    // Before any show was chosen there is no show to keep an offset for.
+    if (stationId == 0 && streamId == 0)
+        return;
     const std::int32_t old = ChatOffset();
     const std::int64_t wanted = reset ? 0 : static_cast<std::int64_t>(old) + delta;
     chatOffsets.Set(stationId, streamId,
@@ -358,8 +362,12 @@ void MainWindow::ChangeChatOffset(std::int32_t delta, bool reset) {
     if (ChatOffset() == old)
         return;
     ShowChatExtras();
-    if (currentStream && playSecond >= 0)
+    if (currentStream && playSecond >= 0) {
+        // A nudge of the sync is not a seek: the channel line does not pin for it.
+        if (infoTabPanel && infoTabPanel->chatPage)
+            infoTabPanel->chatPage->MoveChatPosition(playSecond - ChatOffset());
         UpdateChat(playSecond);
+    }
 }
 
 void MainWindow::ShowChatExtras() {
@@ -367,14 +375,18 @@ void MainWindow::ShowChatExtras() {
         infoTabPanel->chatPage->SetOffsetBadge(ChatOffset());
     if (playControlPanel && playControlPanel->posBar) {
         MyPlayPosBar* bar = playControlPanel->posBar;
-        if (bar->activityRows != chatRows) {
-            bar->activityRows = chatRows;
+        if (bar->activityRows != CurrentShowChat()) {
+            bar->activityRows = CurrentShowChat();
             if (bar->showChatActivity) {
                 bar->DropCache();
                 bar->Redraw();
             }
         }
     }
+}
+
+const StreamChatRowList* MainWindow::CurrentShowChat() const {
+    return currentStream && chatRowsStream_ == currentStream ? chatRows : nullptr;
 }
 
 std::optional<MainWindow::Found> MainWindow::FindTrackAt(std::int32_t second) const {
@@ -576,7 +588,7 @@ void MainWindow::OnSettingsBoxClicked(std::int32_t id) {
     if (id == 8 && playControlPanel && playControlPanel->posBar) {
         MyPlayPosBar* bar = playControlPanel->posBar;
         bar->showChatActivity = box->ticked;
-        bar->activityRows = chatRows;
+        bar->activityRows = CurrentShowChat();
         bar->DropCache();
         bar->Redraw();
     }

@@ -138,6 +138,11 @@ private:
     void SaveSettings();
 
     std::unique_ptr<platform::TrayIcon> trayBackend_;
+    // The chat rows of the current show, null until they arrived (chatRows may still be the last show's).
+    const StreamChatRowList* CurrentShowChat() const;
+
+    // The stream whose chat `chatRows` is.
+    const StreamInfoData* chatRowsStream_ = nullptr;
     // The show whose positions the chat was last given, to tell it when another show starts.
     std::pair<std::int32_t, std::int32_t> chatPositionShow_{0, 0};
 };

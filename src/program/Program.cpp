@@ -17,6 +17,8 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <thread>
+#include <utility>
 
 using namespace platform;
 
@@ -62,7 +64,8 @@ HandOver HandToFirstInstance(const std::string& name, std::string_view commandLi
             return HandOver::BecameFirst;
         if (claim == InstanceChannel::Claim::Unavailable || std::chrono::steady_clock::now() >= deadline)
             return HandOver::Failed;
-        std::this_thread::yield();
+        // The first instance is between taking the lock and listening, or is ending: try again shortly.
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 

@@ -222,6 +222,39 @@ TEST_F(ChatExtrasWindow, BoxesSevenAndEightSetBitsEightAndNineOnlyAndActAtOnce) 
     EXPECT_EQ(p.settings.flags, before);
 }
 
+TEST_F(ChatExtrasWindow, TheStripShowsOnlyTheChatOfTheShowPlayingAndKeysWithoutAShowDoNothing) {
+    Program p(folder.text());
+    p.Key(platform::VK_OEM_6);
+    EXPECT_EQ(p.main->ChatOffset(), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "Vantri" / "chatoffsets.txt"));
+    EXPECT_FALSE(p.chat().offsetBadge->visible);
+
+    p.main->OnSettingsBoxClicked(8);
+    Play(p, stream, 150);
+    MyPlayPosBar* bar = p.main->playControlPanel->posBar;
+    EXPECT_EQ(bar->activityRows, &rows);
+    // Another show: until its chat arrives, the bar shows no activity rather than the last show's.
+    p.main->PlayLink(other.stationId, other.streamId, 0);
+    p.main->OnStreamInfo(&station, &other, &tracks);
+    EXPECT_EQ(bar->activityRows, nullptr);
+    p.main->OnStreamChat(&other, &rows);
+    EXPECT_EQ(bar->activityRows, &rows);
+}
+
+TEST_F(ChatExtrasWindow, NudgingTheSyncIsNoSeek) {
+    Program p(folder.text());
+    Play(p, stream, 0);
+    for (int s = 1; s <= 110; ++s)
+        PlayTo(p, s);
+    p.Key(platform::VK_OEM_6, true);
+    p.Key(platform::VK_OEM_4);
+    EXPECT_EQ(CurrentChatTime(p), 101);
+    EXPECT_FALSE(p.chat().stateLine->visible) << "nothing is pinned for a change of the offset";
+    // A real seek still pins the line.
+    PlayTo(p, 150);
+    EXPECT_TRUE(p.chat().stateLine->visible);
+}
+
 TEST_F(ChatExtrasWindow, ByDefaultNothingNewShows) {
     Program p(folder.text());
     Play(p, stream, 3);

@@ -30,6 +30,7 @@
 #include <mutex>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 namespace {
 

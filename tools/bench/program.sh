@@ -27,7 +27,8 @@ big="$work/archive/stations/1/streams/1"
 sox -n -r 44100 -c 2 "$work/ten.wav" synth 10 pluck %-9 pluck %-5 remix - channels 2 gain -6
 lame --quiet -t -b 128 "$work/ten.wav" "$work/ten.mp3"
 for _ in $(seq 1080); do cat "$work/ten.mp3"; done >"$work/show.mp3"
-awk 'BEGIN { for (i = 0; i < 40; i++) printf "%d:%02d:%02d\tmusic\tArtist %d\tTitle %d\t\t0\n", int(i*270/3600), int(i*270/60)%60, i*270%60, i, i }' >"$work/tracks.txt"
+awk 'function hms(t) { return sprintf("%d:%02d:%02d", int(t/3600), int(t/60)%60, t%60) }
+  BEGIN { for (i = 0; i < 40; i++) printf "%s\tmusic\tArtist %d\tTitle %d\t%s\t0\n", hms(i*270), i, i, hms((i+1)*270) }' >"$work/tracks.txt"
 awk 'BEGIN { srand(7); for (i = 0; i < 50000; i++) { t = int(i * 10800 / 50000); printf "%d:%02d:%02d\tmessage\tnick%d\tmessage number %d with some words in it, like a real chat line\n", int(t/3600), int(t/60)%60, t%60, int(rand()*40), i } }' >"$work/chat.txt"
 "$build/vantri-station" import "$work/archive" --station 3 --stream 1 --station-name "Three Hours FM" \
   --mp3 "$work/show.mp3" --start "2024-03-03 20:00:00" --replace >/dev/null
