@@ -197,3 +197,68 @@ TEST_F(ListBox, RowThatRebuildsTheListDuringItsPressIsNotTouchedAfterwards) {
 }
 
 } // namespace
+
+namespace {
+
+// A list that keeps no row controls: its rows are numbers, and it answers one reused control for
+// whichever row it is asked for, coloured by the row's index.
+class RowsByIndexList : public MyListBoxV2 {
+public:
+    std::int32_t RowCount() const override { return static_cast<std::int32_t>(heights.size()); }
+    MyListBoxV2ItemBase* RowAt(std::int32_t index) const override {
+        if (index < 0 || index >= RowCount())
+            return nullptr;
+        ++asked;
+        shown->index = index;
+        shown->colour = index % 2 ? 0x0000FF : 0x00FF00;
+        return shown.get();
+    }
+    std::vector<std::uint16_t> heights;
+    std::unique_ptr<TestRow> shown = std::make_unique<TestRow>(0);
+    mutable int asked = 0;
+    int measured = 0;
+
+protected:
+    std::uint16_t LayOutRow(std::int32_t index, std::int32_t, std::int32_t) override {
+        ++measured;
+        return heights[static_cast<std::size_t>(index)];
+    }
+};
+
+TEST_F(ListBox, AListMayAnswerItsRowsByIndexWithoutKeepingAControlForEach) {
+    auto made = std::make_unique<RowsByIndexList>();
+    made->Create(&owner.context, 0, 0, 300, 200);
+    made->backgroundColour = RGB(0x10, 0x20, 0x30);
+    RowsByIndexList* byIndex = Attach(std::move(made));
+    struct Presses : MyCallbackTarget {
+        void Down(POINT, std::int32_t) { rows.push_back(list->shown->index); }
+        RowsByIndexList* list = nullptr;
+        std::vector<std::int32_t> rows;
+    } presses;
+    presses.list = byIndex;
+    byIndex->shown->parent = byIndex;
+    byIndex->shown->callbackTarget = &presses;
+    byIndex->shown->LButtonDownCallback = &Presses::Down;
+    byIndex->heights.assign(10000, 30);
+    byIndex->heights[1] = 0; // takes no space
+    byIndex->relayoutNeeded = true;
+    byIndex->Redraw();
+    EXPECT_EQ(byIndex->measured, 10000);
+    EXPECT_EQ(byIndex->contentHeight, 9999 * 30);
+    EXPECT_EQ(byIndex->asked, 7) << "only the rows in view are asked for: 0, then 2 to 7";
+    EXPECT_EQ(BackPixel(10, 5), 0x00FF00u);  // row 0
+    EXPECT_EQ(BackPixel(10, 35), 0x00FF00u); // row 2: row 1 takes no space
+    EXPECT_EQ(BackPixel(10, 65), 0xFF0000u); // row 3
+    EXPECT_EQ(byIndex->FindRowIndexAt(30), 2);
+    EXPECT_EQ(byIndex->RowTop(5000), 4999 * 30);
+    EXPECT_EQ(byIndex->RowHeight(1), 0);
+    EXPECT_EQ(byIndex->RowHeight(9999), 30);
+    // Deep in the list: found by its top, drawn and pressed through the answered control.
+    byIndex->ScrollTo(5000 * 30 + 10);
+    EXPECT_EQ(BackPixel(10, 5), 0xFF0000u);  // row 5001, 10 pixels in
+    EXPECT_EQ(BackPixel(10, 25), 0x00FF00u); // row 5002
+    Click(10, 25);
+    EXPECT_EQ(presses.rows, (std::vector<std::int32_t>{5002}));
+}
+
+} // namespace
