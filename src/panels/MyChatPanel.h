@@ -17,9 +17,10 @@ class MyChatOffsetBadge;
 
 // The list keeps its lines in a ChatLineStore rather than as row controls, and answers a row control
 // (MyStreamChatListBoxRow) only for a line it is asked for: the lines in view when it paints, the line
-// a press falls on, and any line RowAt names. Those controls come from a small pool and are bound to
-// another line when the view moves on, so a pointer RowAt answered is good until the list next paints
-// or RowAt names other lines.
+// a press falls on, and any line RowAt names. Those controls come from a small pool (a view's worth of
+// lines and a few more) and the one answered longest ago is bound to another line when the view moves
+// on; a control held by a press keeps its line. So a row RowAt answered shows its line until the list
+// paints elsewhere or RowAt is asked for many other lines; the control itself lives as long as the list.
 class MyChatListBox : public MyListBoxV2 {
 public:
     // Paints through the parent panel, so the panel and the list repaint together.
