@@ -12,7 +12,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(realpath "${1:-$root/build}")
-seconds=${BENCH_SECONDS:-600}
+seconds=${BENCH_SECONDS:-540}
 archive=$build/demo-archive
 [ -d "$archive" ] || archive=$root/demo-archive
 [ -d "$archive" ] || { echo "make the demo archive first: scripts/make-demo-archive $build/vantri-station $archive"; exit 1; }
