@@ -18,6 +18,10 @@ void MyChatListBox::Clear() {
 }
 
 void MyChatListBox::Relayout() {
+    // The base keeps the top row in place, but clamps to the old visible end; place it again once the
+    // new end is known.
+    MyListBoxV2ItemBase* anchor = FindRowAt(scrollOffset);
+    const std::int32_t inside = anchor ? scrollOffset - anchor->top : 0;
     MyListBoxV2::Relayout();
     if (showBeyond) {
         visibleEnd = contentHeight;
@@ -27,6 +31,8 @@ void MyChatListBox::Relayout() {
         // Without a current row nothing shows, and the scrollbar offers nothing either.
         SetContentSize(visibleEnd + 1);
     }
+    if (anchor)
+        SetScrollOffset(anchor->top + inside);
     TakeCurrentRow();
 }
 

@@ -161,9 +161,12 @@ template <typename Row> std::unique_ptr<Row> TakeRow(MyStationComboPanel::RowPoo
     const auto found = pool.find(key);
     if (found == pool.end())
         return nullptr;
-    std::unique_ptr<Row> row(static_cast<Row*>(found->second.release()));
+    auto* typed = dynamic_cast<Row*>(found->second.get());
+    if (!typed)
+        return nullptr;
+    found->second.release();
     pool.erase(found);
-    return row;
+    return std::unique_ptr<Row>(typed);
 }
 } // namespace
 
@@ -202,9 +205,9 @@ void MyStationComboPanel::FillList() {
         pool.reserve(listBox->rows.size());
         for (auto& row : listBox->rows) {
             if (auto* stream = dynamic_cast<MyStationComboStreamListBoxRow*>(row.get()))
-                pool.emplace(StreamKey(stream->stationId, stream->streamId), std::move(row));
+                pool.try_emplace(StreamKey(stream->stationId, stream->streamId), std::move(row));
             else if (auto* station = dynamic_cast<MyStationComboStationListBoxRow*>(row.get()))
-                pool.emplace(StationKey(station->stationId), std::move(row));
+                pool.try_emplace(StationKey(station->stationId), std::move(row));
         }
     }
     // Rows not taken back are deleted, except while one of the list's rows is running its own callback:

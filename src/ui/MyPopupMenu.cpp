@@ -254,7 +254,7 @@ std::intptr_t MyPopupMenu::WindowProc(Window& native, std::uint32_t message, std
         return 0;
     }
     case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
+        // Items are chosen with the left button, as the program's menus have always been opened.
         Choose(ItemAt(POINT{SignedLowWord(static_cast<std::uintptr_t>(lParam)),
                             SignedHighWord(static_cast<std::uintptr_t>(lParam))}));
         return 0;
@@ -267,6 +267,7 @@ std::intptr_t MyPopupMenu::WindowProc(Window& native, std::uint32_t message, std
         return 0;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
     case WM_DESTROY:
         return 0;
     default:

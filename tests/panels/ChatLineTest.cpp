@@ -1,6 +1,6 @@
 #include "panels/ChatLine.h"
-#include "net/CatalogueRecords.h"
 #include "platform/Utf.h"
+#include "net/CatalogueRecords.h"
 
 #include <gtest/gtest.h>
 

@@ -381,3 +381,25 @@ TEST_F(ChatPanel, RightToLeftWordsOnALineReadInTheirOwnOrder) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ChatPanel, NarrowingKeepsTheTopRowOfAViewThatNoLongerFollows) {
+    for (int i = 0; i < 60; ++i)
+        rows.push_back(
+            Message(i, u"talker", u"a sentence of several words that wraps once the list is narrow"));
+    panel->SetChatRows(&rows);
+    list->SetCurrentRow(40);
+    list->ScrollTo(Row(30)->top + 5); // row 30, 5 pixels in; the current row lies below the view
+    ASSERT_FALSE(list->follow);
+    const std::int32_t wideEnd = list->visibleEnd;
+    panel->SetBounds(RECT{0, 0, 250, 160});
+    root->Redraw();
+    ASSERT_GT(Row(30)->top + 5, wideEnd + 1 - 160) << "the row's new place lies past the old end";
+    MyListBoxV2ItemBase* top = list->FindRowAt(list->scrollOffset);
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->index, 30);
+    EXPECT_EQ(list->scrollOffset - top->top, 5);
+}
+
+} // namespace

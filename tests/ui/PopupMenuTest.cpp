@@ -201,6 +201,10 @@ TEST_F(PopupMenuTest, AClickOnAnItemChoosesItAndOnTheSeparatorDoesNothing) {
     EXPECT_EQ(menu.hotItem, 1);
     // The highlight is drawn.
     EXPECT_EQ(popup->ScreenPixel(item.x, menu.ItemRect(1).top + 1), ColourToPixel(RGB(0xDC, 0xE9, 0xF9)));
+    popup->InjectButton(1, true, item.x, item.y); // the right button chooses nothing
+    popup->InjectButton(1, false, item.x, item.y);
+    Pump();
+    EXPECT_TRUE(menu.IsOpen());
     popup->InjectButton(0, true, item.x, item.y);
     popup->InjectButton(0, false, item.x, item.y);
     Pump();
