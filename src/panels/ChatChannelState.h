@@ -58,7 +58,7 @@ private:
     const StreamChatRowList* rows_ = nullptr;
     std::vector<RowOp> ops_;
     std::int32_t nickCount_ = 0;
-    std::vector<Working> checkpoints_;  // checkpoint k: the state before row k × kCheckpointRows
+    std::vector<Working> checkpoints_; // checkpoint k: the state before row k × kCheckpointRows
 };
 
 // Applies one mode change ("+nt-m", with its arguments) to the channel mode letters `modes`. Modes that

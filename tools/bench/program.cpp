@@ -7,12 +7,12 @@
 //                                           SECONDS, ended by "kill" from a second start (vantri) or by
 //                                           its own --seconds (vantri-console)
 // Prints one line per figure.
+#include "program/Program.h"
 #include "app/MyAppContext.h"
 #include "panels/MyInfoTabPanel.h"
 #include "platform/ChildProcess.h"
 #include "platform/InstanceChannel.h"
 #include "program/MainWindowBase.h"
-#include "program/Program.h"
 
 #include <algorithm>
 #include <atomic>
@@ -57,8 +57,8 @@ int Start(int rounds, std::size_t stations) {
         RunProgram("", options);
         frames.push_back(frame);
         choosers.push_back(chooser);
-        std::printf("round %d: first frame %.1f ms, station chooser filled (%zu stations) %.1f ms\n", round + 1,
-                    frame, stations, chooser);
+        std::printf("round %d: first frame %.1f ms, station chooser filled (%zu stations) %.1f ms\n",
+                    round + 1, frame, stations, chooser);
     }
     std::printf("start to first frame: median %.1f ms\nstart to filled station chooser: median %.1f ms\n",
                 Median(frames), Median(choosers));
@@ -108,7 +108,8 @@ int Handover(const std::string& vantri, const std::string& link, std::int32_t st
             std::printf("round %d: not played\n", round + 1);
         else
             times.push_back(ms);
-        std::printf("round %d: second start to first instance playing %s: %.1f ms\n", round + 1, roundLink.c_str(), ms);
+        std::printf("round %d: second start to first instance playing %s: %.1f ms\n", round + 1,
+                    roundLink.c_str(), ms);
     }
     std::printf("second instance to playing: median %.1f ms\n", Median(times));
     platform::InstanceChannel::Send("vantri", "kill");
@@ -127,8 +128,8 @@ int Run(int seconds, const std::vector<std::string>& arguments) {
     child.join();
     const double cpu = result.userSeconds + result.systemSeconds;
     std::printf("%s: %d s playing, CPU %.2f s (%.2f%% of one core), peak resident %.1f MiB, exit %d\n",
-                arguments[0].c_str(), seconds, cpu, 100.0 * cpu / seconds, result.peakResidentKilobytes / 1024.0,
-                result.exitCode);
+                arguments[0].c_str(), seconds, cpu, 100.0 * cpu / seconds,
+                result.peakResidentKilobytes / 1024.0, result.exitCode);
     return result.exitCode;
 }
 

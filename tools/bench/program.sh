@@ -3,7 +3,8 @@
 #   start to first frame and to a filled station chooser (the demo archive's two stations);
 #   a second start's link to the first instance playing it;
 #   CPU of vantri playing with the window visible and chat replaying, against vantri-console playing the
-#   same show (BENCH_SECONDS each, 600 by default);
+#   same show (BENCH_SECONDS each, 540 by default: the demo show lasts 9 minutes and the console counts
+#   seconds played);
 #   peak resident memory playing a 3-hour show with 50,000 chat rows.
 #
 #   tools/bench/program.sh [BUILD_DIR]     (default build/; needs vantri, vantri-console, vantri-station,
@@ -12,7 +13,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(realpath "${1:-$root/build}")
-seconds=${BENCH_SECONDS:-600}
+seconds=${BENCH_SECONDS:-540}
 archive=$build/demo-archive
 [ -d "$archive" ] || archive=$root/demo-archive
 [ -d "$archive" ] || { echo "make the demo archive first: scripts/make-demo-archive $build/vantri-station $archive"; exit 1; }
