@@ -212,8 +212,8 @@ TEST(MyNetworkHandler, TheDefaultFactoryBuildsTheDirectoryAndBothUpdateExchanges
     ScriptedServer server(Script().AwaitRequest().Close());
     testsupport::ScopedEnvironment directory("VANTRI_DIRECTORY",
                                              "127.0.0.1:" + std::to_string(server.port()));
-    testsupport::ScopedEnvironment update("VANTRI_UPDATE_SERVER",
-                                          "127.0.0.1:" + std::to_string(server.port()));
+    testsupport::ScopedEnvironment updateServer("VANTRI_UPDATE_SERVER",
+                                                "127.0.0.1:" + std::to_string(server.port()));
     MyAppContext context;
     MyNetworkHandler handler(&context);
     // Handled on this thread: the directory exchange connects and waits for its events.
