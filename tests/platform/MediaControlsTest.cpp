@@ -2,10 +2,13 @@
 // would: status, metadata, position and volume as published, and every command reaching the window.
 
 #include "platform/MediaControls.h"
+#include "platform/DesktopBusProbe.h"
 #include "support/Deadline.h"
 #include "support/PrivateSessionBus.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace testsupport;
 using platform::MediaCommand;
@@ -131,6 +134,39 @@ TEST_F(MediaControlsTest, WithoutASessionBusThereAreNoControls) {
     EXPECT_FALSE(unavailable->available());
     unavailable->Publish(Playing());
     unavailable->Seeked(5);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MediaControlsTest, DirectCallsRaiseAndQuitAndChangesAreAnnounced) {
+    auto probe = platform::CreateDesktopBusProbe();
+    ASSERT_TRUE(probe);
+    const std::string service = "org.mpris.MediaPlayer2.vantri";
+    const std::string path = "/org/mpris/MediaPlayer2";
+    ASSERT_TRUE(probe->Call(service, path, "org.mpris.MediaPlayer2", "Raise"));
+    EXPECT_EQ(NextCommand().first, MediaCommand::Raise);
+    ASSERT_TRUE(probe->Call(service, path, "org.mpris.MediaPlayer2", "Quit"));
+    EXPECT_EQ(NextCommand().first, MediaCommand::Quit);
+    EXPECT_EQ(probe->StringProperty(service, path, "org.mpris.MediaPlayer2", "Identity"), "Vantri");
+    EXPECT_EQ(probe->StringProperty(service, path, "org.mpris.MediaPlayer2", "DesktopEntry"), "vantri");
+
+    ASSERT_TRUE(probe->WatchProperties(service, path));
+    controls->Publish(Playing());
+    ASSERT_TRUE(WaitFor([&] { return probe->PropertyChanges().size() == 1; }));
+    auto changed = probe->PropertyChanges()[0];
+    std::sort(changed.begin(), changed.end());
+    EXPECT_EQ(changed, (std::vector<std::string>{"CanGoNext", "CanGoPrevious", "CanPause", "CanPlay",
+                                                 "CanSeek", "Metadata", "PlaybackStatus", "Volume"}));
+    // The position alone is not announced; the next change comes by itself.
+    auto moved = Playing();
+    moved.positionMicroseconds += 1'000'000;
+    controls->Publish(moved);
+    moved.volume = 0.75;
+    controls->Publish(moved);
+    ASSERT_TRUE(WaitFor([&] { return probe->PropertyChanges().size() == 2; }));
+    EXPECT_EQ(probe->PropertyChanges()[1], std::vector<std::string>{"Volume"});
 }
 
 } // namespace
