@@ -1,6 +1,6 @@
 // The console front end end to end, headless: the station server serves a show over loopback, the
 // network and media threads fetch and decode it, and SDL's disk driver writes the PCM played to a file.
-#include "app/MyConsoleSession.h"
+#include "console/MyConsoleSession.h"
 #include "media/PlayPosition.h"
 #include "platform/Terminal.h"
 #include "support/LoopbackStation.h"
