@@ -1,9 +1,9 @@
 #include "net/UpdatePrompt.h"
 
 #include "app/MyAppContext.h"
-#include "app/Utf.h"
 #include "net/MyNetworkHandler.h"
 #include "platform/MessageBox.h"
+#include "platform/Utf.h"
 
 std::u16string UpdateQuestionText(std::uint32_t version) {
     const std::string number = std::to_string(version / 100) + "." + std::to_string((version / 10) % 10) +

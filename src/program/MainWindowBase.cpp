@@ -61,6 +61,7 @@ bool MainWindowBase::StartApplication(WindowSystem* system, MyAppContext* contex
     handlers[WM_CLOSE] = &MainWindowBase::HandleClose;
     handlers[WM_COMMAND] = &MainWindowBase::HandleCommand;
     handlers[kInstanceMessage] = &MainWindowBase::HandleInstance;
+    handlers[MediaControlsBridge::kCommandMessage] = &MainWindowBase::HandleMediaControls;
     return true;
 }
 
@@ -119,6 +120,12 @@ void MainWindowBase::DiscardPostedMessage(const WindowMessage& message) {
         return;
     }
     MyOwnerWindowBase::DiscardPostedMessage(message);
+}
+
+std::intptr_t MainWindowBase::HandleMediaControls(std::uintptr_t wParam, std::intptr_t lParam, bool&) {
+    if (mainWindow && mainWindow->mediaControls)
+        mainWindow->mediaControls->HandleCommand(wParam, lParam);
+    return 0;
 }
 
 std::intptr_t MainWindowBase::HandleTrayIcon(std::uintptr_t, std::intptr_t lParam, bool&) {

@@ -1,8 +1,8 @@
 #include "platform/LinkSchemeRegistry.h"
 
-#include "app/Utf.h"
 #include "platform/Files.h"
 #include "platform/Paths.h"
+#include "platform/Utf.h"
 
 #include <climits>
 #include <cstdlib>

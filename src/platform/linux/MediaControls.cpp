@@ -1,6 +1,6 @@
 #include "platform/MediaControls.h"
 
-#include "app/Utf.h"
+#include "platform/Utf.h"
 #include "platform/linux/DesktopBus.h"
 
 #include <map>

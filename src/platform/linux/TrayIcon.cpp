@@ -1,6 +1,6 @@
 #include "platform/TrayIcon.h"
 
-#include "app/Utf.h"
+#include "platform/Utf.h"
 #include "platform/linux/DesktopBus.h"
 
 #include <atomic>
