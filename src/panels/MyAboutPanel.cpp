@@ -3,6 +3,7 @@
 #include "platform/Utf.h"
 #include "net/ServerAddresses.h"
 #include "panels/MySettingsPanel.h"
+#include "platform/Utf.h"
 #include "platform/Window.h"
 
 namespace {
@@ -25,8 +26,7 @@ const char16_t* const MyAboutPanel::kCreditsText =
     u"\r\n"
     u"Vantri is a replayer for re-experience liveshows from the past.\r\n"
     u"\r\n"
-    u"The idea came from the Vantri team's own listeners: a program that streams the audio of past shows "
-    u"and replays their chat log in step with it.\r\n"
+    u"Idea by the Vantri listeners: stream the audio of past shows and replay their chat log.\r\n"
     u"Vantri is optimized for high speed and small size and memory footprint.\r\n"
     u"\r\n"
     u"Shortcuts:\r\n"

@@ -18,6 +18,10 @@ void MyChatListBox::Clear() {
 }
 
 void MyChatListBox::Relayout() {
+    // The base keeps the top row in place, but clamps to the old visible end; place it again once the
+    // new end is known.
+    MyListBoxV2ItemBase* anchor = FindRowAt(scrollOffset);
+    const std::int32_t inside = anchor ? scrollOffset - anchor->top : 0;
     MyListBoxV2::Relayout();
     if (showBeyond) {
         visibleEnd = contentHeight;
@@ -27,6 +31,8 @@ void MyChatListBox::Relayout() {
         // Without a current row nothing shows, and the scrollbar offers nothing either.
         SetContentSize(visibleEnd + 1);
     }
+    if (anchor)
+        SetScrollOffset(anchor->top + inside);
     TakeCurrentRow();
 }
 
@@ -112,6 +118,21 @@ void MyChatListBox::SetShowBeyond(bool on) {
     if (visibleEnd < height + scrollOffset)
         SetScrollOffset(visibleEnd - height);
     Redraw();
+}
+
+void MyChatPanel::Redraw() {
+    MyControlBase::Redraw();
+    if (!parent || IsRectEmpty(bounds) || !IsShown())
+        return;
+    bool above = false;
+    for (auto& sibling : parent->children) {
+        if (sibling.get() == this) {
+            above = true;
+        } else if (above && sibling->visible &&
+                   !IsRectEmpty(platform::IntersectRect(sibling->bounds, bounds))) {
+            sibling->Redraw();
+        }
+    }
 }
 
 void MyChatPanel::OnCreate() {

@@ -52,6 +52,9 @@ public:
 
     void OnCreate() override;
     void OnBoundsChanged(const RECT& oldRect) override;
+    // Repaints the chat, then the shown pages that lie over it: the chat keeps unfolding underneath
+    // the station chooser, the settings and the other pages without drawing over them.
+    void Redraw() override;
 
     // Replaces every row with the lines of `list` (null: none). The current row stays as it was.
     void SetChatRows(const StreamChatRowList* list);

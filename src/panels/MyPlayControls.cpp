@@ -19,10 +19,13 @@ void DrawFieldFrame(Dc& dc, const MySurface* skin, std::int32_t x, std::int32_t 
 }
 
 // A cached surface of the control's size; false when the window has no back buffer yet or the size is empty.
-bool MakeCache(std::unique_ptr<MySurface>& cache, const Dc* reference, std::int32_t width,
-               std::int32_t height) {
+// Nothing is cached, and so nothing copied, while the skin is missing: the control then draws nothing.
+bool MakeCache(std::unique_ptr<MySurface>& cache, const MySurface* skin, const Dc* reference,
+               std::int32_t width, std::int32_t height) {
     if (cache)
         return true;
+    if (!skin || skin->empty())
+        return false;
     auto made = std::make_unique<MySurface>();
     if (!made->ResizeSurface(reference, width, height))
         return false;
@@ -56,7 +59,7 @@ void MyPlayTextBar::Paint() {
     if (!backBuffer)
         return;
     Dc& dc = *backBuffer;
-    if (!frame && MakeCache(frame, backBuffer, width, height))
+    if (!frame && MakeCache(frame, skin, backBuffer, width, height))
         DrawFieldFrame(frame->dc, skin, 0, 0, width);
     if (frame)
         BitBlt(dc, x, y, width, height, frame->dc, 0, 0, SRCCOPY);
@@ -131,7 +134,7 @@ void MyPlayVolumeBar::OnBoundsChanged(const RECT& oldRect) {
 void MyPlayVolumeBar::Paint() {
     if (!backBuffer)
         return;
-    if (!frame && MakeCache(frame, backBuffer, width, height) && skin) {
+    if (!frame && MakeCache(frame, skin, backBuffer, width, height) && skin) {
         Dc& f = frame->dc;
         BitBlt(f, 0, 0, kVolumeEndWidth, kVolumeHeight, skin->dc, kVolumeEndX, kVolumeTop, SRCCOPY);
         StretchBlt(f, kVolumeEndWidth, 0, width - 2 * kVolumeEndWidth, kVolumeHeight, skin->dc,
@@ -258,7 +261,7 @@ void MyPlayPosBar::DrawSegment(std::int32_t from, std::int32_t to, std::int32_t 
 }
 
 void MyPlayPosBar::RenderBar() {
-    if (!MakeCache(bar, backBuffer, width, height) || !skin)
+    if (!MakeCache(bar, skin, backBuffer, width, height) || !skin)
         return;
     Dc& dc = bar->dc;
     const Dc& src = skin->dc;

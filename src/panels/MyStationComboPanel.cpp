@@ -147,19 +147,49 @@ void MyStationComboPanel::RebuildList() {
     Redraw();
 }
 
-void MyStationComboPanel::AddStreamRow(const StreamInfoData& stream, const std::u16string& headline,
-                                       bool withMenu, std::int32_t& n) {
-    auto row = std::make_unique<MyStationComboStreamListBoxRow>(skin, stream.stationId, stream.streamId);
-    row->Create(context, 0, 0, 0, 0);
-    row->dateText = FormatDateTime(static_cast<std::uint32_t>(stream.startTime));
-    row->headline = headline;
-    row->detailLeft = stream.text2;
-    row->detailRight = stream.text3;
-    row->callbackTarget = this;
+namespace {
+// Keys of rows kept from the last rebuild: a stream by its station and stream ids, a station by its id
+// with the top bit set.
+std::uint64_t StreamKey(std::int32_t stationId, std::int32_t streamId) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(stationId)) << 32) |
+           static_cast<std::uint32_t>(streamId);
+}
+std::uint64_t StationKey(std::int32_t stationId) {
+    return (std::uint64_t{1} << 63) | static_cast<std::uint32_t>(stationId);
+}
+
+template <typename Row> std::unique_ptr<Row> TakeRow(MyStationComboPanel::RowPool& pool, std::uint64_t key) {
+    const auto found = pool.find(key);
+    if (found == pool.end())
+        return nullptr;
+    auto* typed = dynamic_cast<Row*>(found->second.get());
+    if (!typed)
+        return nullptr;
+    found->second.release();
+    pool.erase(found);
+    return std::unique_ptr<Row>(typed);
+}
+} // namespace
+
+void MyStationComboPanel::AddStreamRow(RowPool& pool, const StreamInfoData& stream,
+                                       const std::u16string* headline, bool withMenu, std::int32_t& n) {
+    auto row = TakeRow<MyStationComboStreamListBoxRow>(pool, StreamKey(stream.stationId, stream.streamId));
+    if (row) {
+        row->pressed = false;
+        row->selected = false;
+    } else {
+        row = std::make_unique<MyStationComboStreamListBoxRow>(skin, &fonts_, stream.stationId,
+                                                               stream.streamId, stream.startTime);
+        row->Create(context, 0, 0, 0, 0);
+        row->headline = headline ? *headline : stream.text1;
+        row->detailLeft = stream.text2;
+        row->detailRight = stream.text3;
+        row->callbackTarget = this;
+        row->LClickCallback = &MyStationComboPanel::PlayStream;
+        if (withMenu)
+            row->RClickCallback = &MyStationComboPanel::StreamMenu;
+    }
     row->controlId = n++;
-    row->LClickCallback = &MyStationComboPanel::PlayStream;
-    if (withMenu)
-        row->RClickCallback = &MyStationComboPanel::StreamMenu;
     listBox->AddRow(std::move(row));
 }
 
@@ -167,13 +197,33 @@ void MyStationComboPanel::FillList() {
     rebuildPending_ = false;
     if (!listBox)
         return;
-    if (rowCallbackDepth_ > 0) {
-        for (auto& row : listBox->rows)
-            retiredRows_.push_back(std::move(row));
-    } else {
-        retiredRows_.clear();
+    ++rebuilds;
+    // Rows of the view shown before are kept for reuse: the same record gives the same row, so a rebuild
+    // after a new station or a toggle makes only the rows it did not have. Rows of another view are not
+    // reused (their headlines differ).
+    RowPool pool;
+    if (builtViewMode_ == viewMode) {
+        pool.reserve(listBox->rows.size());
+        for (auto& row : listBox->rows) {
+            if (auto* stream = dynamic_cast<MyStationComboStreamListBoxRow*>(row.get()))
+                pool.try_emplace(StreamKey(stream->stationId, stream->streamId), std::move(row));
+            else if (auto* station = dynamic_cast<MyStationComboStationListBoxRow*>(row.get()))
+                pool.try_emplace(StationKey(station->stationId), std::move(row));
+        }
     }
+    // Rows not taken back are deleted, except while one of the list's rows is running its own callback:
+    // then they stay alive until the next rebuild, so that no row is deleted under its own handler.
+    auto release = [&](std::unique_ptr<MyListBoxV2ItemBase> row) {
+        if (row && rowCallbackDepth_ > 0)
+            retiredRows_.push_back(std::move(row));
+    };
+    if (rowCallbackDepth_ == 0)
+        retiredRows_.clear();
+    for (auto& row : listBox->rows)
+        release(std::move(row));
     listBox->Clear();
+    builtViewMode_ = viewMode;
+
     std::int32_t n = 0;
     std::vector<const StreamInfoData*> streams;
     auto gather = [&](const StationInfoData& station) {
@@ -184,12 +234,15 @@ void MyStationComboPanel::FillList() {
     };
     if (viewMode == 0) {
         for (const StationInfoData* station : sortedStations) {
-            auto row =
-                std::make_unique<MyStationComboStationListBoxRow>(skin, station->name, station->stationId);
-            row->Create(context, 0, 0, 0, 0);
-            row->callbackTarget = this;
+            auto row = TakeRow<MyStationComboStationListBoxRow>(pool, StationKey(station->stationId));
+            if (!row) {
+                row = std::make_unique<MyStationComboStationListBoxRow>(skin, &fonts_, station->name,
+                                                                        station->stationId);
+                row->Create(context, 0, 0, 0, 0);
+                row->callbackTarget = this;
+                row->LButtonDownCallback = &MyStationComboPanel::ToggleStation;
+            }
             row->controlId = n++;
-            row->LButtonDownCallback = &MyStationComboPanel::ToggleStation;
             listBox->AddRow(std::move(row));
             if (!expandedStations.count(station->stationId))
                 continue;
@@ -197,18 +250,26 @@ void MyStationComboPanel::FillList() {
             gather(*station);
             std::stable_sort(streams.begin(), streams.end(), Newer);
             for (const StreamInfoData* stream : streams)
-                AddStreamRow(*stream, stream->text1, true, n);
+                AddStreamRow(pool, *stream, nullptr, true, n);
         }
     } else {
         for (const StationInfoData* station : sortedStations)
             gather(*station);
         std::stable_sort(streams.begin(), streams.end(), Newer);
+        listBox->rows.reserve(streams.size());
+        std::u16string headline;
         for (const StreamInfoData* stream : streams) {
+            headline.clear();
             const auto found = stationsById.find(stream->stationId);
-            const std::u16string& name = found != stationsById.end() ? found->second->name : std::u16string();
-            AddStreamRow(*stream, name + u" - " + stream->text1, false, n);
+            if (found != stationsById.end())
+                headline = found->second->name;
+            headline += u" - ";
+            headline += stream->text1;
+            AddStreamRow(pool, *stream, &headline, false, n);
         }
     }
+    for (auto& entry : pool)
+        release(std::move(entry.second));
 }
 
 void MyStationComboPanel::ShowStationsView(std::int32_t) {

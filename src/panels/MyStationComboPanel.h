@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_map>
 #include <vector>
 
 struct MyAppContext;
@@ -80,15 +81,27 @@ public:
     // Case-insensitive order of two names, as the station list sorts them.
     static bool NameLess(const std::u16string& a, const std::u16string& b);
 
+    // How many times the list has been refilled.
+    std::uint32_t rebuilds = 0;
+
+    // Rows of the last rebuild by record, for the next rebuild to take back.
+    using RowPool = std::unordered_map<std::uint64_t, std::unique_ptr<MyListBoxV2ItemBase>>;
+
 private:
     void FillList();
-    void AddStreamRow(const StreamInfoData& stream, const std::u16string& headline, bool withMenu,
-                      std::int32_t& n);
+    // Adds the stream's row, taken from `pool` when the last rebuild made one; `headline` null means the
+    // stream's own first text.
+    void AddStreamRow(RowPool& pool, const StreamInfoData& stream, const std::u16string* headline,
+                      bool withMenu, std::int32_t& n);
 
+    // The rows' fonts; rows keep plain pointers into it and use them only to paint.
+    MyStationComboFonts fonts_;
     // A rebuild asked for by AddStation and not yet done.
     bool rebuildPending_ = false;
     // Rows a rebuild took out of the list while one of their own callbacks was running. They stay alive
     // until the next rebuild outside any row callback, so no row is deleted under its own handler.
     std::vector<std::unique_ptr<MyListBoxV2ItemBase>> retiredRows_;
     int rowCallbackDepth_ = 0;
+    // The view the rows in the list were made for.
+    std::int32_t builtViewMode_ = 0;
 };

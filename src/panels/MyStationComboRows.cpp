@@ -1,11 +1,28 @@
 #include "panels/MyStationComboRows.h"
 
+#include "app/Links.h"
 #include "ui/MySurface.h"
 
 namespace {
 constexpr std::uint32_t kTextFormat = DT_END_ELLIPSIS | DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER;
 constexpr COLORREF kRowBackground = 0xE5E5E5;
+Font* Make(std::unique_ptr<Font>& font, std::int32_t height, std::int32_t weight) {
+    if (!font)
+        font = CreateFontW(height, 0, 0, 0, weight, false, false, false, DEFAULT_CHARSET, OUT_DEVICE_PRECIS,
+                           0, 0, 0, u"Arial");
+    return font.get();
+}
 } // namespace
+
+Font* MyStationComboFonts::Station() {
+    return Make(station, 17, FW_BOLD);
+}
+Font* MyStationComboFonts::Bold() {
+    return Make(bold, 14, FW_BOLD);
+}
+Font* MyStationComboFonts::Normal() {
+    return Make(normal, 14, FW_NORMAL);
+}
 
 // ---- Station row --------------------------------------------------------------------------------------
 
@@ -25,12 +42,11 @@ void MyStationComboStationListBoxRow::Paint() {
         StretchBlt(dc, x + 13, y, w - 26, h, skin->dc, 51, 64, 1, h, SRCCOPY);
         BitBlt(dc, w - 13, y, 13, h, skin->dc, 52, 64, SRCCOPY);
     }
-    if (!font)
-        font = CreateFontW(17, 0, 0, 0, FW_BOLD, false, false, false, DEFAULT_CHARSET, OUT_DEVICE_PRECIS, 0,
-                           0, 0, u"Arial");
+    if (!font && fonts)
+        font = fonts->Station();
     const COLORREF oldColour = SetTextColor(dc, 0x000000);
     const int oldMode = SetBkMode(dc, TRANSPARENT);
-    Font* oldFont = SelectObject(dc, font.get());
+    Font* oldFont = SelectObject(dc, font);
     RECT area{bounds.left + 10, bounds.top, bounds.right, bounds.bottom};
     DrawTextW(dc, stationName, &area, kTextFormat);
     SelectObject(dc, oldFont);
@@ -58,23 +74,29 @@ void MyStationComboStreamListBoxRow::Paint() {
         StretchBlt(dc, x + 17, y, w - 26, h, skin->dc, 58, s, 1, h, SRCCOPY);
         BitBlt(dc, w - 9, y, 6, h, skin->dc, 59, s, SRCCOPY);
     }
-    if (!boldFont)
-        boldFont = CreateFontW(14, 0, 0, 0, FW_BOLD, false, false, false, DEFAULT_CHARSET, OUT_DEVICE_PRECIS,
-                               0, 0, 0, u"Arial");
-    if (!normalFont)
-        normalFont = CreateFontW(14, 0, 0, 0, FW_NORMAL, false, false, false, DEFAULT_CHARSET,
-                                 OUT_DEVICE_PRECIS, 0, 0, 0, u"Arial");
+    if (!boldFont && fonts)
+        boldFont = fonts->Bold();
+    if (!normalFont && fonts)
+        normalFont = fonts->Normal();
     const COLORREF oldColour = SetTextColor(dc, 0x000000);
     const int oldMode = SetBkMode(dc, TRANSPARENT);
-    Font* oldFont = SelectObject(dc, boldFont.get());
+    Font* oldFont = SelectObject(dc, boldFont);
     RECT line1{x + 15, y, x + w, y + h / 2};
-    DrawTextW(dc, dateText + u" - " + headline, &line1, kTextFormat);
-    SelectObject(dc, normalFont.get());
+    DrawTextW(dc, DateText() + u" - " + headline, &line1, kTextFormat);
+    SelectObject(dc, normalFont);
     RECT line2{x + 25, y + h / 2, x + w, y + h};
     DrawTextW(dc, detailLeft + u" - " + detailRight, &line2, kTextFormat);
     SelectObject(dc, oldFont);
     SetBkMode(dc, oldMode);
     SetTextColor(dc, oldColour);
+}
+
+const std::u16string& MyStationComboStreamListBoxRow::DateText() {
+    if (!dateTextMade_) {
+        dateText = FormatDateTime(static_cast<std::uint32_t>(startTime));
+        dateTextMade_ = true;
+    }
+    return dateText;
 }
 
 void MyStationComboStreamListBoxRow::OnLButtonDown(POINT) {

@@ -86,14 +86,30 @@ std::uint16_t MyStreamChatListBoxRow::MeasureHeight(std::int32_t width) {
     return static_cast<std::uint16_t>(std::min<std::int32_t>(kLineHeight * lines, 0xFFFF));
 }
 
-void MyStreamChatListBoxRow::DrawRun(Dc& dc, std::uint16_t first, std::uint16_t end, std::int32_t atX,
-                                     std::int32_t lineTop) {
+void MyStreamChatListBoxRow::DrawRun(Dc& dc, std::uint16_t first, std::uint16_t end, bool additive,
+                                     std::int32_t atX, std::int32_t lineTop) {
     if (first >= end || lineTop + kLineHeight <= 0 || lineTop >= surface->height)
         return; // nothing of this line lies in the surface
     const std::size_t from = tokenStart(first);
     const std::size_t to = static_cast<std::size_t>(tokenStart(end - 1)) + tokenLength(end - 1);
-    const std::u16string_view piece =
-        CutToRoom(std::u16string_view(text).substr(from, to - from), bounds.right - atX);
+    const std::u16string_view whole = std::u16string_view(text).substr(from, to - from);
+    if (!additive && end - first > 1) {
+        // Shaped neighbours (right-to-left words above all) go in one piece only when that piece is
+        // exactly as wide as its tokens: then the words keep their places as a whole and read in
+        // their own direction. Otherwise each is drawn where the wrap put it.
+        std::int32_t sum = 0;
+        for (std::uint16_t i = first; i < end; ++i)
+            sum += tokenWidth(i);
+        if (font->get()->MeasureWidth(whole, nullptr) != sum) {
+            std::int32_t x = atX;
+            for (std::uint16_t i = first; i < end; ++i) {
+                DrawRun(dc, i, static_cast<std::uint16_t>(i + 1), false, x, lineTop);
+                x += tokenWidth(i);
+            }
+            return;
+        }
+    }
+    const std::u16string_view piece = CutToRoom(whole, bounds.right - atX);
     RECT area{atX, lineTop, bounds.right, bounds.bottom};
     DrawTextW(dc, piece, &area, DT_NOPREFIX | DT_SINGLELINE);
 }
@@ -114,13 +130,14 @@ void MyStreamChatListBoxRow::Paint() {
     std::int32_t x = left + kFirstIndent;
     std::int32_t lineTop = bounds.top;
     // Neighbouring tokens on one line whose widths add up are drawn in one piece; the characters land
-    // exactly where token-by-token drawing would put them.
+    // exactly where token-by-token drawing would put them. Neighbouring shaped tokens form pieces of
+    // their own (see DrawRun).
     std::uint16_t runFirst = 0;
     std::uint16_t runEnd = 0;
     std::int32_t runX = x;
     bool runAdditive = false;
     auto flush = [&] {
-        DrawRun(dc, runFirst, runEnd, runX, lineTop);
+        DrawRun(dc, runFirst, runEnd, runAdditive, runX, lineTop);
         runFirst = runEnd;
     };
     for (std::uint16_t i = 0; i < tokenCount_; ++i) {
@@ -146,7 +163,7 @@ void MyStreamChatListBoxRow::Paint() {
             runX = x;
         }
         const bool additive = tokenAdditive(i);
-        if (runEnd > runFirst && !(additive && runAdditive)) {
+        if (runEnd > runFirst && additive != runAdditive) {
             flush();
             runX = x;
         }

@@ -52,8 +52,9 @@ private:
 
     void BuildTokens();
     bool tokenAdditive(std::uint16_t i) const { return (tokens_[3 * i + 2] & kAdditive) != 0; }
-    // Draws tokens [first, end) as one piece at `atX` on the line whose top is `lineTop`.
-    void DrawRun(Dc& dc, std::uint16_t first, std::uint16_t end, std::int32_t atX, std::int32_t lineTop);
+    // Draws tokens [first, end), all additive or all not, at `atX` on the line whose top is `lineTop`.
+    void DrawRun(Dc& dc, std::uint16_t first, std::uint16_t end, bool additive, std::int32_t atX,
+                 std::int32_t lineTop);
 
     bool tokensBuilt_ = false;
     std::uint16_t tokenCount_ = 0;

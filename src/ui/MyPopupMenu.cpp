@@ -205,6 +205,7 @@ void MyPopupMenu::HandleKey(int virtualKey) {
         break;
     case VK_ESCAPE:
         Close();
+        GiveBackFocus();
         break;
     default:
         break;
@@ -218,8 +219,16 @@ void MyPopupMenu::Choose(std::int32_t index) {
     if (command == 0)
         return;
     Close();
+    GiveBackFocus();
     if (owner && owner->window)
         owner->window->Post(WindowMessage{WM_COMMAND, command, 0});
+}
+
+void MyPopupMenu::GiveBackFocus() {
+    // The menu had the keys; closed by the user's choice they go back to the window it was opened over.
+    // (Closed because the user went elsewhere, they stay where the user went.)
+    if (owner && owner->window)
+        owner->window->BringToFront();
 }
 
 void MyPopupMenu::Close() {
@@ -245,7 +254,7 @@ std::intptr_t MyPopupMenu::WindowProc(Window& native, std::uint32_t message, std
         return 0;
     }
     case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
+        // Items are chosen with the left button, as the program's menus have always been opened.
         Choose(ItemAt(POINT{SignedLowWord(static_cast<std::uintptr_t>(lParam)),
                             SignedHighWord(static_cast<std::uintptr_t>(lParam))}));
         return 0;
@@ -258,6 +267,7 @@ std::intptr_t MyPopupMenu::WindowProc(Window& native, std::uint32_t message, std
         return 0;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
     case WM_DESTROY:
         return 0;
     default:

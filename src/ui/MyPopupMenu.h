@@ -71,6 +71,7 @@ public:
 
 private:
     void Choose(std::int32_t index);
+    void GiveBackFocus();
     void SetHot(std::int32_t index);
     void MoveHot(std::int32_t step);
     void Render();

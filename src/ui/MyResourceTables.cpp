@@ -2,6 +2,7 @@
 
 #include "platform/Utf.h"
 #include "platform/Resources.h"
+#include "platform/Utf.h"
 #include "platform/WindowMessages.h"
 
 #include <charconv>

@@ -5,6 +5,7 @@
 
 #include "platform/Utf.h"
 #include "panels/MyChatPanel.h"
+#include "platform/Utf.h"
 #include "ui/MySurface.h"
 
 #include <set>
@@ -349,6 +350,57 @@ TEST_F(ChatPanel, LinesDrawnInPiecesMatchTokenByTokenDrawingPixelForPixel) {
         for (int px = 0; px < kRowWidth; ++px)
             differing += (reference.bitmap->row(py)[px] & 0xFFFFFF) != BackPixel(px, py);
     EXPECT_EQ(differing, 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ChatPanel, RightToLeftWordsOnALineReadInTheirOwnOrder) {
+    rows.push_back(Message(0, u"n", u"שלום עולם"));
+    panel->SetChatRows(&rows);
+    list->SetCurrentRow(0);
+    MyStreamChatListBoxRow* row = Row(0);
+    ASSERT_EQ(row->tokenCount(), 4);
+    const std::u16string prefix = u"[0:00:00] <n> ";
+    const std::int32_t prefixWidth = row->tokenWidth(0) + row->tokenWidth(1);
+    MySurface reference;
+    ASSERT_TRUE(reference.ResizeSurface(nullptr, kRowWidth, 16));
+    FillRect(reference.dc, RECT{0, 0, kRowWidth, 16}, CreateSolidBrush(0));
+    SelectObject(reference.dc, row->font);
+    SetTextColor(reference.dc, row->textColour);
+    SetBkColor(reference.dc, 0);
+    RECT left{3, 0, kRowWidth, 16};
+    DrawTextW(reference.dc, prefix, &left, DT_NOPREFIX | DT_SINGLELINE);
+    RECT right{3 + prefixWidth, 0, kRowWidth, 16};
+    DrawTextW(reference.dc, u"שלום עולם", &right, DT_NOPREFIX | DT_SINGLELINE);
+    int differing = 0;
+    for (int py = 0; py < 16; ++py)
+        for (int px = 0; px < kRowWidth; ++px)
+            differing += (reference.bitmap->row(py)[px] & 0xFFFFFF) != BackPixel(px, py);
+    EXPECT_EQ(differing, 0) << "the two Hebrew words are drawn as one right-to-left piece";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ChatPanel, NarrowingKeepsTheTopRowOfAViewThatNoLongerFollows) {
+    for (int i = 0; i < 60; ++i)
+        rows.push_back(
+            Message(i, u"talker", u"a sentence of several words that wraps once the list is narrow"));
+    panel->SetChatRows(&rows);
+    list->SetCurrentRow(40);
+    list->ScrollTo(Row(30)->top + 5); // row 30, 5 pixels in; the current row lies below the view
+    ASSERT_FALSE(list->follow);
+    const std::int32_t wideEnd = list->visibleEnd;
+    panel->SetBounds(RECT{0, 0, 250, 160});
+    root->Redraw();
+    ASSERT_GT(Row(30)->top + 5, wideEnd + 1 - 160) << "the row's new place lies past the old end";
+    MyListBoxV2ItemBase* top = list->FindRowAt(list->scrollOffset);
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->index, 30);
+    EXPECT_EQ(list->scrollOffset - top->top, 5);
 }
 
 } // namespace

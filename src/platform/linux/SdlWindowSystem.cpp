@@ -2,6 +2,7 @@
 // posts from other threads wake SDL's event wait, and painting transfers only the invalid rectangle of
 // the window surface.
 
+#include "platform/UiThreadMessageBoxes.h"
 #include "platform/Utf.h"
 #include "platform/WindowCore.h"
 #include "platform/linux/X11Capture.h"
@@ -139,8 +140,11 @@ public:
     SDL_Window* native() const { return window_; }
     void BringToFront() override {
         // Raising maps nothing: a window hidden in the notification area stays hidden.
-        if (window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN))
+        if (window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN)) {
             SDL_RaiseWindow(window_);
+            if (!(SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED))
+                SDL_SetWindowInputFocus(window_);
+        }
     }
     void SetMinimumSize(std::int32_t width, std::int32_t height) override {
         if (window_)
