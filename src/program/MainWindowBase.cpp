@@ -122,6 +122,10 @@ void MainWindowBase::DiscardPostedMessage(const WindowMessage& message) {
     MyOwnerWindowBase::DiscardPostedMessage(message);
 }
 
+static_assert(MediaControlsBridge::kCommandMessage != MainWindowBase::kInstanceMessage &&
+                  MediaControlsBridge::kCommandMessage != MyTrayIcon::kCallbackMessage,
+              "each posted message of the main window has a number of its own");
+
 std::intptr_t MainWindowBase::HandleMediaControls(std::uintptr_t wParam, std::intptr_t lParam, bool&) {
     if (mainWindow && mainWindow->mediaControls)
         mainWindow->mediaControls->HandleCommand(wParam, lParam);

@@ -13,8 +13,8 @@ class MainWindow;
 
 class MediaControlsBridge {
 public:
-    // The window message the controls post their commands as (WM_USER + 2).
-    static constexpr std::uint32_t kCommandMessage = 1026;
+    // The window message the controls post their commands as (WM_USER + 3).
+    static constexpr std::uint32_t kCommandMessage = 1027;
 
     // `controls` null: the desktop's own, posting to the main window's native window.
     MediaControlsBridge(MainWindow& window, std::unique_ptr<platform::MediaControls> controls = nullptr);

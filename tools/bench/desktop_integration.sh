@@ -91,11 +91,15 @@ xdotool windowmap "$window"
 # next stream request reaches the server.
 stream_requests() { grep -c getstreamdata "$work/server.log" || true; }
 time_link() {
-  local link=$1 lines start stamp
+  local link=$1 opener=${2:-xdg-open} lines start stamp
   lines=$(stream_requests)
   start=$(now_ms)
   # Without a desktop environment xdg-open runs the program in the foreground; it is not waited for.
-  xdg-open "$link" >>"$work/xdg-open.log" 2>&1 &
+  if [ "$opener" = direct ]; then
+    "$build/vantri" "$link" kpwx318 >>"$work/xdg-open.log" 2>&1 &
+  else
+    xdg-open "$link" >>"$work/xdg-open.log" 2>&1 &
+  fi
   for _ in $(seq 500); do
     [ "$(stream_requests)" -gt "$lines" ] && break
     sleep 0.01
@@ -121,6 +125,15 @@ for round in $(seq "$rounds"); do
   ms=$(time_link "vantri:track-1-1-$round") && warm+=("$ms")
 done
 report "xdg-open to stream request, program running" "${warm[@]}"
+# The same without xdg-open: the command the desktop entry names, started directly.
+direct=()
+for round in $(seq "$rounds"); do
+  ms=$(time_link "vantri:track-1-3-$round" direct) && direct+=("$ms")
+done
+report "second instance started directly to stream request" "${direct[@]}"
+start=$(now_ms)
+for _ in $(seq 10); do xdg-mime query default x-scheme-handler/vantri >/dev/null; done
+echo "xdg-mime query default alone: $(( ($(now_ms) - start) / 10 )) ms"
 
 # The program does not run: xdg-open starts it with the link, which it plays once the directory and the
 # station have answered.
