@@ -224,16 +224,21 @@ protected:
 };
 
 TEST_F(UpdateDownloadTest, ASignedInstallerRunsFromAPrivateFolderWithTheSilentArguments) {
-    const std::string body = DownloadHeader(static_cast<std::int32_t>(installer.size())) +
-                             DataRecords(installer, 7) + SignatureRecord(Sign(installer, "makers"));
+    const std::string data =
+        DownloadHeader(static_cast<std::int32_t>(installer.size())) + DataRecords(installer, 7);
+    const std::string signature = SignatureRecord(Sign(installer, "makers"));
     auto exchange = Exchange();
     EXPECT_EQ(exchange->RequestText().rfind(
                   "GET /getvantriupdatedownload/version19 HTTP/1.1\r\nHOST: upd.example", 0),
               0u);
     std::vector<std::size_t> cuts;
-    for (std::size_t at = 3; at < body.size(); at += 5)
+    for (std::size_t at = 3; at < data.size(); at += 5)
         cuts.push_back(at);
-    EXPECT_FALSE(FeedBody(*exchange, body, cuts));
+    EXPECT_TRUE(FeedBody(*exchange, data, cuts));
+    // Whole but not yet verified: on the disk, and nobody may run it.
+    EXPECT_EQ(fs::status(fs::path(exchange->filePath())).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(FeedBody(*exchange, signature, {1, 2, 3}));
     EXPECT_TRUE(exchange->installerStarted());
     EXPECT_EQ(exchange->received(), installer.size());
     ASSERT_TRUE(WaitFor([&] { return fs::exists(ran()); }));
