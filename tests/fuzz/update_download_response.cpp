@@ -21,6 +21,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzzing::InstallSilentBoxes();
     Folder() = std::filesystem::temp_directory_path() / ("vantri-fuzz-update-" + std::to_string(std::rand()));
     std::filesystem::create_directories(Folder());
+    std::atexit([] {
+        std::error_code error;
+        std::filesystem::remove_all(Folder(), error);
+    });
     return 0;
 }
 
