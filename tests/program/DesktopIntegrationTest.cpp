@@ -1,5 +1,6 @@
 // The whole program on a private session bus, headless, with its desktop files in a scratch home: at
-// start it registers the vantri: scheme and appears in the notification area and as an MPRIS player;
+// start it registers the vantri: scheme and appears in the notification area and as an MPRIS player; closing
+// hides it behind the icon with the balloon and a click on the icon shows it;
 // the desktop's volume reaches the settings file, and the desktop's Quit ends the program.
 
 #include "app/MyAppContext.h"
@@ -7,6 +8,7 @@
 #include "platform/DesktopBusProbe.h"
 #include "platform/HeadlessWindowSystem.h"
 #include "platform/LinkSchemeRegistry.h"
+#include "platform/WindowMessages.h"
 #include "program/MainWindowBase.h"
 #include "program/Program.h"
 #include "support/Deadline.h"
@@ -47,13 +49,18 @@ TEST(DesktopIntegration, TheProgramRegistersItsSchemeShowsItsIconAndObeysTheDesk
     auto probe = platform::CreateDesktopBusProbe();
     ASSERT_TRUE(probe);
     ASSERT_TRUE(probe->ServeStatusNotifierWatcher());
+    ASSERT_TRUE(probe->ServeNotifications());
 
     std::atomic<bool> started{false};
+    std::atomic<platform::Window*> window{nullptr};
     std::atomic<int> exitCode{-1};
     ProgramOptions options;
     options.instanceName = "vantri-desktop-test";
     options.openWindowSystem = [] { return std::make_unique<platform::HeadlessWindowSystem>(); };
-    options.started = [&](MainWindowBase&, MyAppContext&) { started = true; };
+    options.started = [&](MainWindowBase& owner, MyAppContext&) {
+        window = owner.window.get();
+        started = true;
+    };
     std::thread program([&] { exitCode = RunProgram("", options); });
 
     EXPECT_TRUE(WaitFor([&] { return started.load(); }, std::chrono::seconds(20)));
@@ -62,8 +69,18 @@ TEST(DesktopIntegration, TheProgramRegistersItsSchemeShowsItsIconAndObeysTheDesk
     ASSERT_TRUE(registered);
     EXPECT_NE(registered->find(u"kpwx318"), std::u16string::npos);
     EXPECT_TRUE(fs::exists(scratch.path() / "data" / "applications" / "vantri.desktop"));
-    // The notification area knows the item.
-    EXPECT_TRUE(WaitFor([&] { return probe->RegisteredItems().size() == 1; }));
+    // The notification area knows the item. Closing hides the window there with the balloon; a click on
+    // the item shows it again. (The window's visibility is polled from this thread.)
+    ASSERT_TRUE(WaitFor([&] { return probe->RegisteredItems().size() == 1; }));
+    const std::string item = probe->RegisteredItems()[0];
+    ASSERT_TRUE(window.load()->Post({platform::WM_CLOSE, 0, 0}));
+    EXPECT_TRUE(WaitFor([&] { return !window.load()->visible(); }));
+    ASSERT_TRUE(WaitFor([&] { return probe->Notifications().size() == 1; }));
+    EXPECT_EQ(probe->Notifications()[0].summary, "Vantri is still here!");
+    EXPECT_EQ(probe->Notifications()[0].body, "To quit please right click and choose exit.");
+    EXPECT_EQ(probe->Notifications()[0].timeoutMilliseconds, 5000);
+    ASSERT_TRUE(probe->Call(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Activate", true));
+    EXPECT_TRUE(WaitFor([&] { return window.load()->visible(); }));
 
     // The desktop's volume goes the volume slider's way, into the settings file.
     EXPECT_EQ(RunTool({"playerctl", "--player=vantri", "volume", "0.3"}, &code), "");
