@@ -4,10 +4,10 @@
 
 #include "platform/PostTarget.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <optional>
-#include <utility>
 
 class MyMediaHandler;
 class MyNetworkHandler;
@@ -32,33 +32,47 @@ class MyLink {
 public:
     void Set(std::int32_t station, std::int32_t stream, std::int32_t at) {
         std::lock_guard guard(lock_);
-        value_ = {station, stream, at};
+        Store({station, stream, at});
     }
     void Clear() { Set(0, 0, 0); }
     MyLinkValue Get() const {
         std::lock_guard guard(lock_);
-        return value_;
+        return Load();
     }
     bool empty() const { return Get().empty(); }
     // When the link names station `stationId` (not 0): answers it and clears it, in one step.
     std::optional<MyLinkValue> TakeForStation(std::int32_t stationId) {
         std::lock_guard guard(lock_);
-        if (stationId == 0 || value_.stationId != stationId)
+        const MyLinkValue value = Load();
+        if (stationId == 0 || value.stationId != stationId)
             return std::nullopt;
-        return std::exchange(value_, MyLinkValue{});
+        Store({});
+        return value;
     }
     // Sets the link only when it names no station; answers whether it did.
     bool SetIfNoStation(const MyLinkValue& value) {
         std::lock_guard guard(lock_);
-        if (value_.stationId != 0)
+        if (stationId != 0)
             return false;
-        value_ = value;
+        Store(value);
         return true;
     }
 
+    // The fields one by one, for code on the one thread that writes a link (the copy-menu link). A link
+    // another thread may write is read whole with Get.
+    std::atomic<std::int32_t> stationId{0};
+    std::atomic<std::int32_t> streamId{0};
+    std::atomic<std::int32_t> seconds{0};
+
 private:
+    MyLinkValue Load() const { return {stationId, streamId, seconds}; }
+    void Store(const MyLinkValue& value) {
+        stationId = value.stationId;
+        streamId = value.streamId;
+        seconds = value.seconds;
+    }
+
     mutable std::mutex lock_;
-    MyLinkValue value_;
 };
 
 // The main window's handle as the worker threads see it. Posting holds a lock that clearing takes too,

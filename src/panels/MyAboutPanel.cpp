@@ -1,6 +1,5 @@
 #include "panels/MyAboutPanel.h"
 
-#include "platform/Utf.h"
 #include "net/ServerAddresses.h"
 #include "panels/MySettingsPanel.h"
 #include "platform/Utf.h"

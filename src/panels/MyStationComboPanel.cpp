@@ -1,6 +1,5 @@
 #include "panels/MyStationComboPanel.h"
 
-#include "app/Links.h"
 #include "app/MyAppContext.h"
 #include "media/MyMediaHandler.h"
 #include "media/MyMediaHandlerMessages.h"

@@ -16,8 +16,11 @@ using namespace platform;
 MainWindowBase::~MainWindowBase() {
     // No worker may post to the window from here on; a callback posted now finds no window and is
     // released by its sender.
-    if (appContext)
+    if (appContext) {
         appContext->mainWindowHandle = nullptr;
+        if (appContext->accelerators == &accelerators)
+            appContext->accelerators = nullptr;
+    }
 }
 
 RECT MainWindowBase::StartRectangle(const MySettings& settings) {
@@ -62,6 +65,8 @@ bool MainWindowBase::StartApplication(WindowSystem* system, MyAppContext* contex
     handlers[WM_COMMAND] = &MainWindowBase::HandleCommand;
     handlers[kInstanceMessage] = &MainWindowBase::HandleInstance;
     handlers[MediaControlsBridge::kCommandMessage] = &MainWindowBase::HandleMediaControls;
+    accelerators = LoadAcceleratorResource(115);
+    context->accelerators = &accelerators;
     return true;
 }
 

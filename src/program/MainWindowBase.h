@@ -7,6 +7,7 @@
 
 #include "program/MainWindow.h"
 #include "ui/MyOwnerWindowBase.h"
+#include "ui/MyResourceTables.h"
 
 #include <memory>
 #include <string>
@@ -63,6 +64,8 @@ public:
 
     MyAppContext* appContext = nullptr;
     MainWindow* mainWindow = nullptr;
+    // Table 115; the context points to it.
+    std::vector<MyAccelerator> accelerators;
 
 private:
     std::intptr_t HandleTrayIcon(std::uintptr_t wParam, std::intptr_t lParam, bool& handled);

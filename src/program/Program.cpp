@@ -17,6 +17,8 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <thread>
+#include <utility>
 
 using namespace platform;
 
@@ -62,7 +64,8 @@ HandOver HandToFirstInstance(const std::string& name, std::string_view commandLi
             return HandOver::BecameFirst;
         if (claim == InstanceChannel::Claim::Unavailable || std::chrono::steady_clock::now() >= deadline)
             return HandOver::Failed;
-        std::this_thread::yield();
+        // The first instance is between taking the lock and listening, or is ending: try again shortly.
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 }
 
@@ -78,24 +81,32 @@ std::string JoinCommandLine(const std::vector<std::string_view>& arguments) {
     return line;
 }
 
-void RunMessageLoop(WindowSystem& system, MainWindowBase& owner) {
+void DispatchWithAccelerators(WindowSystem& system, MainWindowBase& owner, const Message& message) {
     const auto* table = static_cast<const std::vector<MyAccelerator>*>(owner.appContext->accelerators);
+    if (table && message.message == WM_KEYDOWN && owner.window && message.window == owner.window.get()) {
+        const std::uint16_t command =
+            FindAccelerator(*table, static_cast<int>(message.wParam), system.IsKeyDown(VK_CONTROL),
+                            system.IsKeyDown(VK_SHIFT), system.IsKeyDown(VK_MENU));
+        if (command != 0)
+            owner.window->Send(WM_COMMAND, command, 0);
+    }
+    system.DispatchMessage(message);
+}
+
+void RunMessageLoop(WindowSystem& system, MainWindowBase& owner,
+                    const std::function<void(MainWindowBase&, const Message&)>& dispatched) {
     Message message;
     while (system.GetMessage(message)) {
-        // The accelerator table turns a key into its command; the key then goes on as usual.
-        if (table && message.message == WM_KEYDOWN && owner.window && message.window == owner.window.get()) {
-            const std::uint16_t command =
-                FindAccelerator(*table, static_cast<int>(message.wParam), system.IsKeyDown(VK_CONTROL),
-                                system.IsKeyDown(VK_SHIFT), system.IsKeyDown(VK_MENU));
-            if (command != 0)
-                owner.window->Send(WM_COMMAND, command, 0);
-        }
-        system.DispatchMessage(message);
+        DispatchWithAccelerators(system, owner, message);
+        if (dispatched)
+            dispatched(owner, message);
         // Repaints overtake other queued messages.
         if (system.PeekPaintMessage(message)) {
             if (message.message == WM_QUIT)
                 break;
             system.DispatchMessage(message);
+            if (dispatched)
+                dispatched(owner, message);
         }
     }
 }
@@ -170,19 +181,17 @@ int RunProgram(std::string_view commandLine, const ProgramOptions& options) {
     context.mediaHandler = media.get();
     media->Start();
 
-    const std::vector<MyAccelerator> accelerators = LoadAcceleratorResource(115);
     auto owner = std::make_unique<MainWindowBase>();
     const bool created = owner->StartApplication(system.get(), &context);
     int exitCode = 0;
     if (created) {
-        context.accelerators = &accelerators;
         if (options.started)
             options.started(*owner, context);
         for (const std::string& message : early.TakeMessages())
             owner->HandleInstanceMessage(message);
         if (early.exitRequested())
             owner->window->Send(WM_COMMAND, kCommand_Exit, 0);
-        RunMessageLoop(*system, *owner);
+        RunMessageLoop(*system, *owner, options.dispatched);
     } else {
         std::fputs("vantri: the main window could not be created\n", stderr);
         exitCode = 1;

@@ -21,8 +21,10 @@ struct ProgramOptions {
     std::string instanceName = "vantri";
     // The window system (null: the desktop's).
     std::function<std::unique_ptr<platform::WindowSystem>()> openWindowSystem;
-    // Called on the user-interface thread once the main window exists (tests and benchmarks watch it).
+    // Called on the user-interface thread once the main window exists, and after each message the loop
+    // dispatched (tests and benchmarks watch the program through these).
     std::function<void(MainWindowBase&, MyAppContext&)> started;
+    std::function<void(MainWindowBase&, const platform::Message&)> dispatched;
 };
 
 // Runs the program for `commandLine`; answers the process's exit code: 0, or 1 when no window could be
@@ -30,4 +32,11 @@ struct ProgramOptions {
 int RunProgram(std::string_view commandLine, const ProgramOptions& options = {});
 
 // The message loop of the user-interface thread, with the accelerator table of `owner`'s context.
-void RunMessageLoop(platform::WindowSystem& system, MainWindowBase& owner);
+void RunMessageLoop(
+    platform::WindowSystem& system, MainWindowBase& owner,
+    const std::function<void(MainWindowBase&, const platform::Message&)>& dispatched = nullptr);
+
+// One message of the loop: a key of the accelerator table first becomes its command (sent to the main
+// window), then the message is dispatched as it is.
+void DispatchWithAccelerators(platform::WindowSystem& system, MainWindowBase& owner,
+                              const platform::Message& message);

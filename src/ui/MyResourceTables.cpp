@@ -1,6 +1,5 @@
 #include "ui/MyResourceTables.h"
 
-#include "platform/Utf.h"
 #include "platform/Resources.h"
 #include "platform/Utf.h"
 #include "platform/WindowMessages.h"

@@ -3,7 +3,6 @@
 
 #include "InfoPagesFixture.h"
 
-#include "platform/Utf.h"
 #include "panels/MyChatPanel.h"
 #include "platform/Utf.h"
 #include "ui/MySurface.h"

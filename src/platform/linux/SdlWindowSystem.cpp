@@ -2,7 +2,6 @@
 // posts from other threads wake SDL's event wait, and painting transfers only the invalid rectangle of
 // the window surface.
 
-#include "platform/UiThreadMessageBoxes.h"
 #include "platform/Utf.h"
 #include "platform/WindowCore.h"
 #include "platform/linux/X11Capture.h"
@@ -90,6 +89,9 @@ struct SurfaceDeleter {
 };
 
 class SdlWindowSystem;
+
+// The largest shift of a new window's client area that is taken for the window manager's frame, pixels.
+constexpr std::int32_t kMaxFrameShift = 64;
 
 class SdlWindow : public WindowCore {
 public:
@@ -199,6 +201,14 @@ public:
     }
 
     void HandleWindowEvent(const SDL_WindowEvent& e);
+    // The position given at creation is the client area's, as every position reported later is. A window
+    // manager that put its frame there instead moves the client area by the frame's size when it
+    // reparents the window; that first move is put right once (not reported), so that a saved position
+    // does not creep from one start to the next.
+    void ExpectPosition(Point position) {
+        expected_ = position;
+        expecting_ = true;
+    }
     void HandleMouse(const SDL_Event& e);
 
 protected:
@@ -213,6 +223,8 @@ private:
     SDL_Window* window_;
     Uint32 id_;
     Point lastSize_;
+    Point expected_;
+    bool expecting_ = false;
     float wheelRest_ = 0; // wheel units not yet delivered
 };
 
@@ -270,15 +282,8 @@ public:
             if (surface)
                 SDL_SetWindowIcon(native, surface.get());
         }
-        // The position given is the client area's, as the position reported later is. A window manager
-        // that placed its frame there instead has moved the client area by the frame's size; moving the
-        // window once, now that the frame is known, puts the client area where it was asked to be, so a
-        // saved position does not creep from one start to the next.
-        int x = 0, y = 0;
-        SDL_GetWindowPosition(native, &x, &y);
-        if (x != params.x || y != params.y)
-            SDL_SetWindowPosition(native, params.x, params.y);
         auto window = std::make_unique<SdlWindow>(*this, native);
+        window->ExpectPosition(Point{params.x, params.y});
         windows_.push_back(window.get());
         return window;
     }
@@ -486,6 +491,15 @@ void SdlWindow::HandleWindowEvent(const SDL_WindowEvent& e) {
         break;
     }
     case SDL_WINDOWEVENT_MOVED: {
+        if (expecting_) {
+            expecting_ = false;
+            // A shift right and down by at most a frame's size is the window manager's frame.
+            const std::int32_t dx = e.data1 - expected_.x, dy = e.data2 - expected_.y;
+            if ((dx != 0 || dy != 0) && dx >= 0 && dy >= 0 && dx <= kMaxFrameShift && dy <= kMaxFrameShift) {
+                SDL_SetWindowPosition(window_, expected_.x, expected_.y);
+                break;
+            }
+        }
         Rect proposed = WindowRect();
         Send(WM_MOVING, 0, reinterpret_cast<std::intptr_t>(&proposed));
         QueueInput(WM_MOVE, 0, MakePointLParam(proposed.left, proposed.top));
