@@ -25,6 +25,8 @@ public:
 
     // Takes org.kde.StatusNotifierWatcher and records the items that register.
     virtual bool ServeStatusNotifierWatcher() = 0;
+    // Gives the watcher's name up and forgets its items, as a panel that ends.
+    virtual void StopServingStatusNotifierWatcher() = 0;
     virtual std::vector<std::string> RegisteredItems() = 0;
     // Takes org.freedesktop.Notifications and records every Notify call.
     virtual bool ServeNotifications() = 0;

@@ -97,3 +97,22 @@ TEST_F(TrayIconTest, TheBalloonIsADesktopNotificationWithItsTextsAndTime) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TrayIconTest, AWatcherThatRestartsGetsTheItemAgainAndNoneMeansNoNotificationArea) {
+    ASSERT_TRUE(probe->ServeStatusNotifierWatcher());
+    auto tray = platform::CreateTrayIcon();
+    ASSERT_TRUE(tray->Add(Icon(), u"Vantri", &window, kTrayMessage));
+    ASSERT_TRUE(WaitFor([&] { return probe->RegisteredItems().size() == 1; }));
+    probe->StopServingStatusNotifierWatcher();
+    EXPECT_TRUE(WaitFor([&] { return !tray->available(); }));
+    ASSERT_TRUE(probe->ServeStatusNotifierWatcher());
+    EXPECT_TRUE(WaitFor([&] { return probe->RegisteredItems().size() == 1; }));
+    EXPECT_TRUE(tray->available());
+    const std::string item = probe->RegisteredItems()[0];
+    ASSERT_TRUE(probe->Call(item, kItemPath, kItemInterface, "Activate", true));
+    EXPECT_EQ(NextClick(), 513);
+}
+
+} // namespace

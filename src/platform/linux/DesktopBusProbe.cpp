@@ -58,6 +58,15 @@ public:
         return ok;
     }
 
+    void StopServingStatusNotifierWatcher() override {
+        bus_->Run([this] {
+            watcher_.reset();
+            bus_->connection().releaseName(kWatcher);
+        });
+        std::lock_guard guard(lock_);
+        items_.clear();
+    }
+
     std::vector<std::string> RegisteredItems() override {
         std::lock_guard guard(lock_);
         return items_;

@@ -46,16 +46,23 @@ public:
         bus_ = DesktopBus::Connect(name_);
         if (bus_ && !WatcherWithHost())
             bus_.reset();
-        if (bus_)
+        if (bus_ && !FollowWatcher())
+            bus_.reset();
+        if (bus_) {
+            watcherPresent_ = true;
             bus_->Start();
+        }
     }
 
     ~StatusNotifierTrayIcon() override {
         Remove();
+        if (bus_)
+            bus_->Run([this] { busDaemon_.reset(); });
         bus_.reset();
     }
 
-    bool available() const override { return bus_ != nullptr; }
+    // The watcher can go and come back (a panel that restarts); without it nothing is shown.
+    bool available() const override { return bus_ != nullptr && watcherPresent_; }
 
     bool Add(const IconImage& icon, const std::u16string& tip, PostTarget* window,
              std::uint32_t callbackMessage) override {
@@ -118,6 +125,33 @@ public:
     }
 
 private:
+    // Follows the watcher's name: when a new watcher takes it, the item registers again; while nobody
+    // holds it, there is no notification area.
+    bool FollowWatcher() {
+        try {
+            busDaemon_ =
+                sdbus::createProxy(bus_->connection(), "org.freedesktop.DBus", "/org/freedesktop/DBus");
+            busDaemon_->uponSignal("NameOwnerChanged")
+                .onInterface("org.freedesktop.DBus")
+                .call([this](const std::string& name, const std::string&, const std::string& owner) {
+                    if (name != kWatcherName)
+                        return;
+                    watcherPresent_ = !owner.empty();
+                    if (!owner.empty() && added_) {
+                        auto watcher = sdbus::createProxy(bus_->connection(), kWatcherName, kWatcherPath);
+                        watcher->callMethod("RegisterStatusNotifierItem")
+                            .onInterface(kWatcherName)
+                            .withArguments(name_)
+                            .dontExpectReply();
+                    }
+                });
+            busDaemon_->finishRegistration();
+            return true;
+        } catch (const sdbus::Error&) {
+            return false;
+        }
+    }
+
     // Whether a notification area is there: a watcher on the bus with a host that shows the items.
     bool WatcherWithHost() {
         try {
@@ -193,11 +227,13 @@ private:
     std::string name_;
     std::unique_ptr<DesktopBus> bus_;
     std::unique_ptr<sdbus::IObject> object_;
+    std::unique_ptr<sdbus::IProxy> busDaemon_;
+    std::atomic<bool> watcherPresent_{false};
     PostTarget* window_ = nullptr;
     std::uint32_t callbackMessage_ = 0;
     std::vector<Pixmap> pixmaps_;
     std::string tip_;
-    bool added_ = false;
+    std::atomic<bool> added_{false};
     bool nameHeld_ = true;
 };
 
