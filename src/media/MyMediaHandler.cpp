@@ -163,7 +163,52 @@ void MyMediaHandler::SendStreamDataRequest(std::uint64_t startOffset) {
 void MyMediaHandler::ApplyStreamDataRequestRule() {
     if (requestStatus != RequestStatus_None || mp3Queue.size() >= maxQueuedBlocks || !currentStream)
         return;
+    if (retryWaiting)
+        return; // the retry pause after an early end decides when to ask again
     SendStreamDataRequest(receivedBytes);
+}
+
+std::uint32_t MyMediaHandler::QueueThresholdFor(const StreamInfoData& stream) {
+    if (stream.duration == 0)
+        return kMaxQueuedBlocks;
+    const double bytesPerSecond = static_cast<double>(stream.size) / stream.duration;
+    const double blocks = bytesPerSecond * kQueuedSeconds / Mp3DataBlock::kCapacity;
+    // A request brings up to 128 blocks more, so a huge threshold would queue without end: keep it sane.
+    const double bounded = std::min(blocks + 1.0, 4096.0);
+    return std::max(kMaxQueuedBlocks, static_cast<std::uint32_t>(bounded));
+}
+
+bool MyMediaHandler::WantsStreamData() const {
+    return currentStream && requestStatus == RequestStatus_None && mp3Queue.size() < maxQueuedBlocks &&
+           receivedBytes < currentStream->size;
+}
+
+void MyMediaHandler::ScheduleRetry() {
+    if (!WantsStreamData())
+        return;
+    retryWaiting = true;
+    retryTimer.Arm(retryPause);
+    retryPause = std::min(retryPause * 2, kLongestRetryPause);
+}
+
+void MyMediaHandler::RetryStreamDataRequest() {
+    if (!retryWaiting)
+        return;
+    retryWaiting = false;
+    if (playState != PlayState_Playing) {
+        retryOnContinue = true; // paused: Continue asks again
+        return;
+    }
+    if (!WantsStreamData())
+        return;
+    ++retriesMade_;
+    SendStreamDataRequest(receivedBytes);
+}
+
+bool MyMediaHandler::HandleWaitHandle(platform::Event* handle) {
+    if (handle == &retryTimer.event())
+        RetryStreamDataRequest();
+    return true;
 }
 
 // Catalogue side.
@@ -183,7 +228,9 @@ void MyMediaHandler::HandleAddMp3Data(MyMediaHandlerMessage_AddMp3Data& message)
         message.block.reset();
         return;
     }
+    const bool earlyEnd = message.requestFinished && !message.block;
     if (message.block && message.block->fill > 0) {
+        retryPause = kFirstRetryPause; // data flows again
         receivedBytes += message.block->fill;
         mp3Queue.push_back(std::move(message.block));
         if (needDecodeStart) {
@@ -201,6 +248,11 @@ void MyMediaHandler::HandleAddMp3Data(MyMediaHandlerMessage_AddMp3Data& message)
             requestStatus = RequestStatus_None;
         else if (message.block)
             ShowPlainErrorBox(u"RequestStatus != RequestStatus_Mp3RequestPending!");
+        // Without a request nothing would ask again once the device has handed back every buffer.
+        if (earlyEnd)
+            ScheduleRetry();
+        else if (headersInFlight == 0 && playState == PlayState_Playing)
+            ApplyStreamDataRequestRule();
     }
     message.block.reset();
 }

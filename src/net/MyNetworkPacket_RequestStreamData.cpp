@@ -17,8 +17,8 @@ MyNetworkPacket_RequestStreamData::MyNetworkPacket_RequestStreamData(
     MyAppContext* context, std::shared_ptr<const StationConnectionData> station, std::int32_t stationId,
     std::int32_t streamId, std::uint64_t startOffset, std::int32_t length, std::int32_t requestNumber)
     : MyNetworkPacketBase(context, NetworkPacketType_RequestStreamData), stationId(stationId),
-      streamId(streamId), startOffset(startOffset), length(static_cast<std::uint32_t>(length)),
-      requestNumber(requestNumber) {
+      streamId(streamId), requestNumber(requestNumber), startOffset(startOffset),
+      length(static_cast<std::uint32_t>(length)) {
     connectionData = std::move(station);
 }
 

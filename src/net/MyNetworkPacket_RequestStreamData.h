@@ -26,15 +26,17 @@ public:
     void Disconnect(NetworkError error) override;
     std::string RequestText() const;
 
+    // Which series of which stream the exchange serves (read by the network thread to cancel old ones).
+    const std::int32_t stationId; // not sent: each station has its own server
+    const std::int32_t streamId;
+    const std::int32_t requestNumber; // returned with every block
+
 private:
     std::string PathAndQuery() const;
     void Deliver(bool requestFinished);
 
-    [[maybe_unused]] std::int32_t stationId; // not sent: each station has its own server
-    std::int32_t streamId;
-    std::uint64_t startOffset;  // bytes
-    std::uint32_t length;       // bytes asked for
-    std::int32_t requestNumber; // returned with every block
+    std::uint64_t startOffset; // bytes
+    std::uint32_t length;      // bytes asked for
     std::unique_ptr<Mp3DataBlock> currentBlock;
     std::uint32_t received = 0; // body bytes taken so far
 };

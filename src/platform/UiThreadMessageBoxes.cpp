@@ -16,18 +16,42 @@ UiThreadMessageBoxes::~UiThreadMessageBoxes() {
         std::fprintf(stderr, "%s: %s\n", Utf16ToUtf8(box.caption).c_str(), Utf16ToUtf8(box.text).c_str());
 }
 
+namespace {
+
+std::u16string KeyOf(const std::u16string& text, const std::u16string& caption) {
+    return caption + u'\n' + text;
+}
+
+} // namespace
+
 MessageBoxResult UiThreadMessageBoxes::Show(const std::u16string& text, const std::u16string& caption,
                                             MessageBoxButtons buttons) {
-    if (Thread::CurrentId() == uiThread_)
-        return showModal_(text, caption, buttons);
+    const MessageBoxResult answer =
+        buttons == MessageBoxButtons::Ok ? MessageBoxResult::Ok : MessageBoxResult::No;
+    const std::u16string key = KeyOf(text, caption);
+    if (Thread::CurrentId() == uiThread_) {
+        {
+            std::lock_guard guard(lock_);
+            if (buttons == MessageBoxButtons::Ok && open_.contains(key))
+                return answer;
+            open_.insert(key);
+        }
+        const MessageBoxResult result = showModal_(text, caption, buttons);
+        std::lock_guard guard(lock_);
+        open_.erase(open_.find(key));
+        return result;
+    }
     {
         std::lock_guard guard(lock_);
+        if (open_.contains(key))
+            return answer;
+        open_.insert(key);
         // A worker cannot wait for the answer, so its question is shown as a plain notice.
         queued_.push_back({text, caption, MessageBoxButtons::Ok});
     }
     if (wakeUp_)
         wakeUp_();
-    return buttons == MessageBoxButtons::Ok ? MessageBoxResult::Ok : MessageBoxResult::No;
+    return answer;
 }
 
 void UiThreadMessageBoxes::ShowPending() {
@@ -36,8 +60,11 @@ void UiThreadMessageBoxes::ShowPending() {
         std::lock_guard guard(lock_);
         boxes.swap(queued_);
     }
-    for (const Box& box : boxes)
+    for (const Box& box : boxes) {
         showModal_(box.text, box.caption, box.buttons);
+        std::lock_guard guard(lock_);
+        open_.erase(open_.find(KeyOf(box.text, box.caption)));
+    }
 }
 
 std::size_t UiThreadMessageBoxes::pending() const {

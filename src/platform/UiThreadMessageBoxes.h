@@ -2,13 +2,16 @@
 // The program's message-box sink. Boxes asked for on the user-interface thread are shown there at once,
 // modally. Boxes asked for on any other thread are queued for the user-interface thread, which shows
 // them from its message loop (ShowPending); the asking thread gets the default answer (OK, or No for
-// a Yes/No box) immediately and does not wait, so one open box never stalls a worker thread.
+// a Yes/No box) immediately and does not wait, so one open box never stalls a worker thread. A box asked
+// for while one with the same caption and text is still queued or open is not shown again, so that a
+// failure repeating many times a second cannot bury the user in boxes.
 
 #include "platform/MessageBox.h"
 
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 
 namespace platform {
@@ -46,6 +49,7 @@ private:
     unsigned long uiThread_;
     mutable std::mutex lock_;
     std::deque<Box> queued_;
+    std::multiset<std::u16string> open_; // caption and text of every box queued or showing
 };
 
 } // namespace platform

@@ -170,13 +170,57 @@ TEST_F(MediaStreamDataTest, ReturnedHeadersAskForTheNextWindowOnlyBelowSixtyQueu
     EXPECT_TRUE(StreamRequests().empty());
 }
 
-TEST_F(MediaStreamDataTest, EarlyEndIsFollowedByARequestFromTheUnchangedCount) {
+TEST_F(MediaStreamDataTest, EarlyEndIsFollowedAfterAPauseByARequestFromTheUnchangedCount) {
+    media.playState = PlayState_Playing;
     Data(Block(4096), 1, false);
     Data(nullptr, 1, true);
+    // A returned header does not ask before the pause is over.
     ReturnHeader();
+    EXPECT_TRUE(StreamRequests().empty());
+    ASSERT_TRUE(media.RunOutRetryPause());
     auto requests = StreamRequests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].startOffset, 1000u + 4096);
+    EXPECT_EQ(requests[0].requestNumber, 1);
+    EXPECT_EQ(media.retriesMade(), 1u);
+}
+
+// Every buffer has come back while the network stalled; the exchange then ends early. Nothing else
+// will ever return a header, so only the retry keeps the show going.
+TEST_F(MediaStreamDataTest, AnEarlyEndWithTheDeviceEmptyIsRetriedUntilDataFlows) {
+    media.playState = PlayState_Playing;
+    ASSERT_EQ(media.headersInFlight, 0);
+    Data(nullptr, 1, true);
+    EXPECT_TRUE(StreamRequests().empty());
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ASSERT_TRUE(media.RunOutRetryPause()) << attempt;
+        auto requests = StreamRequests();
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_EQ(requests[0].startOffset, 1000u);
+        EXPECT_EQ(media.requestStatus, MyMediaHandler::RequestStatus_Mp3RequestPending);
+        Data(nullptr, 1, true); // fails again
+    }
+    EXPECT_EQ(media.retriesMade(), 3u);
+}
+
+TEST_F(MediaStreamDataTest, NoRetryWhilePausedUntilContinueNorForAnOldSeries) {
+    media.playState = PlayState_Paused;
+    Data(nullptr, 1, true);
+    ASSERT_TRUE(media.RunOutRetryPause());
+    EXPECT_TRUE(StreamRequests().empty());
+    // An old series' early end starts nothing.
+    media.playState = PlayState_Playing;
+    media.requestStatus = MyMediaHandler::RequestStatus_Mp3RequestPending;
+    Data(nullptr, 0, true);
+    EXPECT_FALSE(media.retryWaiting);
+    EXPECT_FALSE(platform::WaitForEvent(media.retryTimer.event(), 0));
+}
+
+TEST_F(MediaStreamDataTest, NoRetryOnceTheWholeStreamIsIn) {
+    media.playState = PlayState_Playing;
+    media.receivedBytes = 10'000'000;
+    Data(nullptr, 1, true);
+    EXPECT_FALSE(media.retryWaiting);
 }
 
 TEST_F(MediaStreamDataTest, NothingIsRequestedWithoutACurrentStream) {
