@@ -34,6 +34,7 @@ public:
     using MyMediaHandler::mp3Queue;
     using MyMediaHandler::needDecodeStart;
     using MyMediaHandler::playState;
+    using MyMediaHandler::QueueThresholdFor;
     using MyMediaHandler::receivedBytes;
     using MyMediaHandler::requestStatus;
     using MyMediaHandler::requestTag;

@@ -242,4 +242,28 @@ TEST_F(MediaStreamDataTest, QueuedBlocksAndUnknownMessagesAreReleasedWithTheThre
     EXPECT_EQ(media.mp3Queue.size(), 1u);
 }
 
+TEST_F(MediaStreamDataTest, TheQueueHoldsFifteenSecondsOfAudioAndNeverFewerThanSixtyBlocks) {
+    StreamInfoData fast;
+    fast.size = 40'000ull * 3600; // 320 kbit/s
+    fast.duration = 3600;
+    EXPECT_EQ(MediaHandlerProbe::QueueThresholdFor(fast), 147u); // 600,000 bytes and a block
+    StreamInfoData slow;
+    slow.duration = 3600;
+    slow.size = 16'000ull * 3600; // 128 kbit/s: 15 s are 59 blocks, the floor holds
+    EXPECT_EQ(MediaHandlerProbe::QueueThresholdFor(slow), 60u);
+    slow.duration = 0;
+    EXPECT_EQ(MediaHandlerProbe::QueueThresholdFor(slow), 60u);
+
+    // At 320 kbit/s, 100 queued blocks (10 s) are too few: a returned header asks for more.
+    media.maxQueuedBlocks = MediaHandlerProbe::QueueThresholdFor(fast);
+    media.decodeStartAnswer = 0;
+    for (int i = 0; i < 100; ++i)
+        Data(Block(4096), 1, i == 99);
+    ASSERT_EQ(media.mp3Queue.size(), 100u);
+    ReturnHeader();
+    auto requests = StreamRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].startOffset, 1000u + 100 * 4096);
+}
+
 } // namespace

@@ -114,8 +114,16 @@ TEST_F(StationDirectoryTest, VersionTwoIsInvalidDataAndSendsNothing) {
     EXPECT_TRUE(StartsWith(boxes.utf8()[0], kInvalidData));
 }
 
-TEST_F(StationDirectoryTest, HostOrPathWithAZeroByteIsRefusedAndEndsTheDirectory) {
-    for (std::string_view bad : {std::string_view("ab\0cd", 5), std::string_view("\0", 1)}) {
+TEST_F(StationDirectoryTest, HostOrPathWithAZeroOrControlByteOrBlankIsRefusedAndEndsTheDirectory) {
+    // CR LF or a blank would add header lines or another target to every request for the station.
+    const std::string_view bads[] = {std::string_view("ab\0cd", 5),
+                                     std::string_view("\0", 1),
+                                     "two.example\r\nX-Evil: 1",
+                                     "/a\nb/",
+                                     "/a b/",
+                                     "two\texample",
+                                     "two\x7f"};
+    for (std::string_view bad : bads) {
         for (bool inHost : {true, false}) {
             auto exchange = Exchange();
             std::string station = inHost ? DirectoryStation(12, 80, "Two", bad, "/")
@@ -129,7 +137,7 @@ TEST_F(StationDirectoryTest, HostOrPathWithAZeroByteIsRefusedAndEndsTheDirectory
             EXPECT_EQ(entries[0].station->stationId, 11);
         }
     }
-    EXPECT_EQ(boxes.count(), 4u);
+    EXPECT_EQ(boxes.count(), 2 * std::size(bads));
     for (const auto& text : boxes.utf8())
         EXPECT_TRUE(StartsWith(text, kInvalidData));
 }
