@@ -1,19 +1,26 @@
 #include "HttpServer.h"
 
+#include "BeneathOpen.h"
 #include "RequestTarget.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <map>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 namespace station {
 namespace {
@@ -28,6 +35,7 @@ public:
     }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
     FileDescriptor& operator=(FileDescriptor&& other) noexcept {
         if (this != &other) {
             if (fd_ >= 0)
@@ -53,10 +61,32 @@ struct ResponseDeleter {
 using ResponsePtr = std::unique_ptr<MHD_Response, ResponseDeleter>;
 
 // Per-connection state: the raw request target of the request being handled, kept because
-// libmicrohttpd hands the access handler an unescaped path with the query split off.
+// libmicrohttpd hands the access handler an unescaped path with the query split off; and what the
+// request-head deadline needs.
 struct ConnectionState {
     std::string target;
+    int fd = -1;
+    std::chrono::steady_clock::time_point waitingSince; // for a complete request head
+    bool headComplete = false;
+    bool cutOff = false;
 };
+
+// Log lines show the target as sent, but with control bytes, backslashes and bytes above 0x7E written
+// as \xHH, so that a request cannot forge or hide log lines.
+std::string Escaped(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F || c == '\\') {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+            out += hex;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
 
 // A body served from memory in chunks of a fixed size.
 struct ChunkedBuffer {
@@ -127,9 +157,27 @@ std::string HostOnly(const char* header) {
 } // namespace
 
 struct HttpServer::State {
+    ~State();
+
     std::shared_ptr<const Catalogue> catalogue;
     ServerOptions options;
     std::uint16_t port = 0;
+    FileDescriptor rootFd; // the archive's folder; recordings are opened beneath it at every request
+
+    // Connections still waiting for a complete request head, watched by the watchman thread; and
+    // sockets being closed gently (their pipelined input read away, so that no reset cuts the answer).
+    std::mutex watchLock;
+    std::condition_variable watchWake;
+    bool stopping = false;
+    std::map<ConnectionState*, ConnectionState*> connections;
+    struct Lingering {
+        FileDescriptor fd;
+        std::chrono::steady_clock::time_point until;
+    };
+    std::vector<Lingering> lingering;
+    std::thread watchman;
+    void Watch();
+
     std::unique_ptr<MHD_Daemon, DaemonDeleter> daemon;
 
     MHD_Result Handle(MHD_Connection* connection, const char* url, const char* method, const char* version,
@@ -148,8 +196,51 @@ struct HttpServer::State {
 void HttpServer::State::Log(std::string_view target, int status, std::uint64_t bytes) const {
     if (!options.logRequests)
         return;
-    std::fprintf(stderr, "GET %.*s -> %d (%llu bytes)\n", static_cast<int>(target.size()), target.data(),
-                 status, static_cast<unsigned long long>(bytes));
+    const std::string shown = Escaped(target);
+    std::fprintf(stderr, "GET %s -> %d (%llu bytes)\n", shown.c_str(), status,
+                 static_cast<unsigned long long>(bytes));
+}
+
+HttpServer::State::~State() {
+    daemon.reset(); // first: no callback runs after this
+    {
+        std::lock_guard guard(watchLock);
+        stopping = true;
+    }
+    watchWake.notify_all();
+    if (watchman.joinable())
+        watchman.join();
+}
+
+void HttpServer::State::Watch() {
+    using Clock = std::chrono::steady_clock;
+    const auto headTime = std::chrono::seconds(options.headSeconds);
+    std::unique_lock guard(watchLock);
+    while (!stopping) {
+        watchWake.wait_for(guard, std::chrono::milliseconds(200));
+        const auto now = Clock::now();
+        for (auto& [key, connection] : connections) {
+            // Shutting the socket down makes libmicrohttpd see the end and close the connection itself.
+            // The entry leaves the map before the descriptor is closed, under this lock.
+            if (!connection->headComplete && !connection->cutOff && options.headSeconds != 0 &&
+                now - connection->waitingSince >= headTime) {
+                connection->cutOff = true;
+                ::shutdown(connection->fd, SHUT_RDWR);
+            }
+        }
+        for (auto it = lingering.begin(); it != lingering.end();) {
+            char sink[4096];
+            ssize_t got;
+            do
+                got = ::recv(it->fd.get(), sink, sizeof sink, MSG_DONTWAIT);
+            while (got > 0);
+            const bool ended = got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+            if (ended || now >= it->until)
+                it = lingering.erase(it);
+            else
+                ++it;
+        }
+    }
 }
 
 MHD_Result HttpServer::State::Queue(MHD_Connection* connection, int status, ResponsePtr response,
@@ -200,9 +291,13 @@ MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, std::string_v
 
 MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Stream& stream,
                                          std::uint64_t start, std::uint32_t length, std::string_view target) {
-    FileDescriptor fd(::open(stream.recording.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opened beneath the archive's folder at every request: a recording replaced by a link that leads out
+    // of the archive since it was loaded is refused.
+    const std::filesystem::path relative =
+        stream.recording.lexically_normal().lexically_relative(catalogue->archive().root.lexically_normal());
+    FileDescriptor fd(OpenBeneath(rootFd.get(), relative));
     struct stat facts {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &facts) != 0)
+    if (fd.get() < 0 || ::fstat(fd.get(), &facts) != 0 || !S_ISREG(facts.st_mode))
         return Refuse(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "the recording cannot be read", target);
     // The recording is served as loaded; should the file have shrunk since, only what is left.
     const std::uint64_t size =
@@ -235,6 +330,10 @@ MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Strea
 MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url, const char* method,
                                      const char* version, void** requestContext) {
     auto* state = static_cast<ConnectionState*>(*requestContext);
+    if (state) {
+        std::lock_guard guard(watchLock);
+        state->headComplete = true;
+    }
     const std::string_view target = state ? std::string_view(state->target) : std::string_view(url);
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 && std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0)
         return Refuse(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "Method Not Allowed: only GET is served",
@@ -325,14 +424,51 @@ void* KeepTarget(void* /*cls*/, const char* uri, MHD_Connection* connection) {
     return state;
 }
 
-void NotifyConnection(void* /*cls*/, MHD_Connection* /*connection*/, void** socketContext,
+void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContext,
                       MHD_ConnectionNotificationCode code) {
-    if (code == MHD_CONNECTION_NOTIFY_STARTED)
-        *socketContext =
-            std::make_unique<ConnectionState>().release(); // freed at MHD_CONNECTION_NOTIFY_CLOSED
-    else if (code == MHD_CONNECTION_NOTIFY_CLOSED)
-        std::unique_ptr<ConnectionState>(
+    auto* server = static_cast<HttpServer::State*>(cls);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        auto state = std::make_unique<ConnectionState>(); // freed at MHD_CONNECTION_NOTIFY_CLOSED
+        const MHD_ConnectionInfo* info =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        state->fd = info ? info->connect_fd : -1;
+        state->waitingSince = std::chrono::steady_clock::now();
+        std::lock_guard guard(server->watchLock);
+        if (state->fd >= 0)
+            server->connections.emplace(state.get(), state.get());
+        *socketContext = state.release();
+    } else if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
+        std::unique_ptr<ConnectionState> state(
             static_cast<ConnectionState*>(std::exchange(*socketContext, nullptr)));
+        if (!state)
+            return;
+        std::lock_guard guard(server->watchLock);
+        server->connections.erase(state.get());
+        // A client that sent more than the request (pipelined input) would otherwise see a reset that
+        // can cut off the end of its answer: keep a second handle on the socket, send the end, and read
+        // the rest away for a moment before it closes.
+        if (state->fd >= 0 && !state->cutOff) {
+            FileDescriptor copy(::fcntl(state->fd, F_DUPFD_CLOEXEC, 0));
+            if (copy.get() >= 0) {
+                ::shutdown(copy.get(), SHUT_WR);
+                server->lingering.push_back(
+                    {std::move(copy), std::chrono::steady_clock::now() + std::chrono::seconds(2)});
+                server->watchWake.notify_all();
+            }
+        }
+    }
+}
+
+// A connection kept alive waits for its next request head under the same deadline.
+void RequestCompleted(void* cls, MHD_Connection* /*connection*/, void** requestContext,
+                      MHD_RequestTerminationCode /*code*/) {
+    auto* state = requestContext ? static_cast<ConnectionState*>(*requestContext) : nullptr;
+    if (!state)
+        return;
+    auto* server = static_cast<HttpServer::State*>(cls);
+    std::lock_guard guard(server->watchLock);
+    state->headComplete = false;
+    state->waitingSince = std::chrono::steady_clock::now();
 }
 
 } // namespace
@@ -373,13 +509,19 @@ Result<std::unique_ptr<HttpServer>> HttpServer::Start(std::shared_ptr<const Cata
     if (o.logRequests)
         flags |= MHD_USE_ERROR_LOG;
     const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
+    // No address reuse beyond the usual: a second server on a port in use must fail, not share it.
+    if (!state->catalogue->archive().root.empty())
+        state->rootFd = FileDescriptor(
+            ::open(state->catalogue->archive().root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    state->watchman = std::thread([s = state.get()] { s->Watch(); });
 
     MHD_Daemon* daemon = MHD_start_daemon(
         flags, o.port, nullptr, nullptr, &AccessHandler, state.get(), MHD_OPTION_SOCK_ADDR, address,
         MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_TIMEOUT, o.timeoutSeconds,
         MHD_OPTION_CONNECTION_LIMIT, o.connectionLimit, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
         static_cast<std::size_t>(16384), MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u,
-        MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_NOTIFY_CONNECTION, &NotifyConnection, nullptr,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, o.perAddressLimit, MHD_OPTION_NOTIFY_COMPLETED, &RequestCompleted,
+        state.get(), MHD_OPTION_NOTIFY_CONNECTION, &NotifyConnection, state.get(),
         MHD_OPTION_URI_LOG_CALLBACK, &KeepTarget, nullptr, MHD_OPTION_END);
     if (!daemon)
         return Failure{"", 0,
