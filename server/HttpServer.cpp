@@ -2,6 +2,7 @@
 
 #include "BeneathOpen.h"
 #include "RequestTarget.h"
+#include "Text.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -65,28 +66,12 @@ using ResponsePtr = std::unique_ptr<MHD_Response, ResponseDeleter>;
 // request-head deadline needs.
 struct ConnectionState {
     std::string target;
+    const char* rawTarget = nullptr; // where libmicrohttpd holds the target, while the request is read
     int fd = -1;
     std::chrono::steady_clock::time_point waitingSince; // for a complete request head
     bool headComplete = false;
     bool cutOff = false;
 };
-
-// Log lines show the target as sent, but with control bytes, backslashes and bytes above 0x7E written
-// as \xHH, so that a request cannot forge or hide log lines.
-std::string Escaped(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte >= 0x7F || c == '\\') {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-            out += hex;
-        } else {
-            out += c;
-        }
-    }
-    return out;
-}
 
 // A body served from memory in chunks of a fixed size.
 struct ChunkedBuffer {
@@ -156,6 +141,23 @@ std::string HostOnly(const char* header) {
 
 } // namespace
 
+// libmicrohttpd reads the request line in place and ends the target with a zero byte where the blank
+// before the version was, so a zero byte sent inside the target would silently cut it there. Between the
+// end of the target as seen and the version, only that ending (and blanks) may lie; anything else
+// followed a zero byte inside the target.
+bool TargetHasZeroByte(const ConnectionState& state, const char* version) {
+    const char* raw = state.rawTarget;
+    if (!raw || !version)
+        return false;
+    const char* end = raw + state.target.size();
+    if (version <= end || version - end > 8192)
+        return false; // not the in-place layout this check knows
+    for (const char* p = end; p < version; ++p)
+        if (*p != '\0' && *p != ' ')
+            return true;
+    return false;
+}
+
 struct HttpServer::State {
     ~State();
 
@@ -196,7 +198,7 @@ struct HttpServer::State {
 void HttpServer::State::Log(std::string_view target, int status, std::uint64_t bytes) const {
     if (!options.logRequests)
         return;
-    const std::string shown = Escaped(target);
+    const std::string shown = EscapedForLog(target);
     std::fprintf(stderr, "GET %s -> %d (%llu bytes)\n", shown.c_str(), status,
                  static_cast<unsigned long long>(bytes));
 }
@@ -335,6 +337,8 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         state->headComplete = true;
     }
     const std::string_view target = state ? std::string_view(state->target) : std::string_view(url);
+    if (state && TargetHasZeroByte(*state, version))
+        return Refuse(connection, MHD_HTTP_BAD_REQUEST, "Bad Request: a zero byte in the target", target);
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 && std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0)
         return Refuse(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "Method Not Allowed: only GET is served",
                       target);
@@ -421,6 +425,7 @@ void* KeepTarget(void* /*cls*/, const char* uri, MHD_Connection* connection) {
         return nullptr;
     auto* state = static_cast<ConnectionState*>(info->socket_context);
     state->target = uri ? uri : "";
+    state->rawTarget = uri;
     return state;
 }
 
