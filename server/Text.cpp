@@ -1,5 +1,7 @@
 #include "Text.h"
 
+#include "platform/Utf.h"
+
 #include <array>
 #include <charconv>
 
@@ -12,65 +14,7 @@ constexpr std::array<char16_t, 32> kCp1252High = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
-// Length in bytes of the well-formed UTF-8 sequence at `i`, or 0 when it is ill-formed.
-std::size_t SequenceLength(std::string_view text, std::size_t i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if (b < 0x80)
-        return 1;
-    std::size_t length;
-    char32_t c;
-    char32_t minimum;
-    if ((b & 0xE0) == 0xC0) {
-        length = 2, c = b & 0x1F, minimum = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-        length = 3, c = b & 0x0F, minimum = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-        length = 4, c = b & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size())
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80)
-            return 0;
-        c = (c << 6) | (next & 0x3F);
-    }
-    if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        return 0;
-    return length;
-}
-
 } // namespace
-
-bool IsValidUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = SequenceLength(text, i);
-        if (length == 0)
-            return false;
-        i += length;
-    }
-    return true;
-}
 
 std::string Cp1252ToUtf8(std::string_view text) {
     std::string out;

@@ -2,6 +2,8 @@
 // Byte and text helpers for files that people write: UTF-8 checks and repair, number parsing that never
 // throws, splitting and trimming, and cutting UTF-8 texts to a byte or UTF-16 unit budget.
 
+#include "platform/Utf.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,7 +12,6 @@
 
 namespace station {
 
-bool IsValidUtf8(std::string_view text);
 // Windows-1252 (the usual fallback of IRC clients on Windows) to UTF-8; undefined bytes become U+FFFD.
 std::string Cp1252ToUtf8(std::string_view text);
 // `text` itself when it is valid UTF-8, else its Windows-1252 reading.

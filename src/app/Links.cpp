@@ -1,6 +1,6 @@
 #include "app/Links.h"
 
-#include "app/Utf.h"
+#include "platform/Utf.h"
 #include "platform/LocalTime.h"
 
 #include <array>

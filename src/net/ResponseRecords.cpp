@@ -1,6 +1,6 @@
 #include "net/ResponseRecords.h"
 
-#include "app/Utf.h"
+#include "platform/Utf.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "platform/MessageBox.h"
 
-#include "app/Utf.h"
+#include "platform/Utf.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "platform/UiThreadMessageBoxes.h"
 
-#include "app/Utf.h"
+#include "platform/Utf.h"
 #include "platform/Thread.h"
 
 #include <cstdio>

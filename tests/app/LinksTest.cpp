@@ -1,5 +1,5 @@
 #include "app/Links.h"
-#include "app/Utf.h"
+#include "platform/Utf.h"
 #include "support/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>

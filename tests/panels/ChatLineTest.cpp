@@ -1,5 +1,5 @@
 #include "panels/ChatLine.h"
-#include "app/Utf.h"
+#include "platform/Utf.h"
 #include "net/CatalogueRecords.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "support/RecordingMessageBoxes.h"
 
-#include "app/Utf.h"
+#include "platform/Utf.h"
 
 namespace testsupport {
 

@@ -6,7 +6,7 @@
 //   bench_playback [path of vantri-console]
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
-#include "app/Utf.h"
+#include "platform/Utf.h"
 #include "media/MyMediaHandler.h"
 #include "media/PlayPosition.h"
 #include "net/MyNetworkHandler.h"

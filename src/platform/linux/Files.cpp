@@ -1,6 +1,6 @@
 #include "platform/Files.h"
 
-#include "app/Utf.h"
+#include "platform/Utf.h"
 
 #include <cerrno>
 #include <fcntl.h>

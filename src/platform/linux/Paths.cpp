@@ -1,6 +1,6 @@
 #include "platform/Paths.h"
 
-#include "app/Utf.h"
+#include "platform/Utf.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // posts from other threads wake SDL's event wait, and painting transfers only the invalid rectangle of
 // the window surface.
 
-#include "app/Utf.h"
+#include "platform/Utf.h"
 #include "platform/UiThreadMessageBoxes.h"
 #include "platform/WindowCore.h"
 #include "platform/linux/X11Capture.h"

@@ -3,7 +3,7 @@
 
 #include "platform/Text.h"
 
-#include "app/Utf.h"
+#include "platform/Utf.h"
 
 #include <cairo.h>
 #include <pango/pangocairo.h>

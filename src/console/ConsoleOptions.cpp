@@ -1,4 +1,4 @@
-#include "app/ConsoleOptions.h"
+#include "console/ConsoleOptions.h"
 
 #include <charconv>
 #include <cmath>

@@ -8,7 +8,7 @@
 //
 // User-interface thread only, except ErrorBox, which any thread may call.
 
-#include "app/ConsoleOptions.h"
+#include "console/ConsoleOptions.h"
 #include "app/MyMessageBase.h"
 #include "net/CatalogueRecords.h"
 #include "panels/PlayPositionTracker.h"

@@ -3,10 +3,10 @@
 // the program starts them, the directory asked for, and a MyConsole that handles their callbacks.
 // vantri-console runs one with standard output and the keyboard; tests run one with their own writer.
 
-#include "app/ConsoleOptions.h"
+#include "console/ConsoleOptions.h"
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
-#include "app/MyConsole.h"
+#include "console/MyConsole.h"
 #include "platform/Audio.h"
 #include "platform/MessageBox.h"
 #include "platform/PostTarget.h"

@@ -1,8 +1,8 @@
 // The console front end: its command line, and how it turns callbacks into lines and keys into requests.
-#include "app/ConsoleOptions.h"
+#include "console/ConsoleOptions.h"
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
-#include "app/MyConsole.h"
+#include "console/MyConsole.h"
 #include "platform/Terminal.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
-#include "app/MyConsole.h"
+#include "console/MyConsole.h"
 
 #include "app/Links.h"
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
-#include "app/Utf.h"
+#include "platform/Utf.h"
 #include "panels/ChatLine.h"
 #include "platform/Terminal.h"
 

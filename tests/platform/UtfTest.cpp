@@ -1,4 +1,4 @@
-#include "app/Utf.h"
+#include "platform/Utf.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // network and media threads fetch and decode it, and SDL's disk driver writes the PCM played to a file.
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
-#include "app/MyConsoleSession.h"
+#include "console/MyConsoleSession.h"
 #include "media/PlayPosition.h"
 #include "platform/Terminal.h"
 #include "support/LoopbackStation.h"

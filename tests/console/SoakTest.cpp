@@ -2,7 +2,7 @@
 // every few seconds (resets, early closes, stalls, late first bytes, trickles) and fails name lookups,
 // with two seeks on the way. What the device played must be the recording's decode, section by section:
 // nothing lost, nothing played twice, nothing of the old position after a seek, and the run ends.
-#include "app/MyConsoleSession.h"
+#include "console/MyConsoleSession.h"
 #include "media/MyMediaHandler.h"
 #include "media/PlayPosition.h"
 #include "net/MyNetworkHandler.h"

@@ -1,4 +1,4 @@
-#include "app/MyConsoleSession.h"
+#include "console/MyConsoleSession.h"
 
 #include <string_view>
 #include <vector>

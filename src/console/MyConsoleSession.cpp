@@ -1,4 +1,4 @@
-#include "app/MyConsoleSession.h"
+#include "console/MyConsoleSession.h"
 
 #include "media/MyMediaHandler.h"
 #include "net/MyNetworkHandler.h"
