@@ -1,6 +1,7 @@
 #include "HttpServer.h"
 
 #include "BeneathOpen.h"
+#include "HttpCaching.h"
 #include "RequestTarget.h"
 #include "Text.h"
 
@@ -20,6 +21,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -187,7 +189,12 @@ struct HttpServer::State {
     MHD_Result Refuse(MHD_Connection* connection, int status, const std::string& reason,
                       std::string_view target);
     MHD_Result SendBody(MHD_Connection* connection, std::string_view body, std::string owned,
-                        std::string_view target);
+                        std::string_view target, const char* cacheControl);
+    // Answers 304 when the request's conditions say the client's copy is current; null otherwise.
+    std::optional<MHD_Result> AnswerNotModified(MHD_Connection* connection, const Validators& validators,
+                                                const char* cacheControl, std::string_view target);
+    static void AddValidators(MHD_Response* response, const Validators& validators, const char* cacheControl);
+    std::time_t loadedAt = 0; // when the catalogue's bodies were made: their modification time
     MHD_Result SendWindow(MHD_Connection* connection, const Stream& stream, std::uint64_t start,
                           std::uint32_t length, std::string_view target);
     MHD_Result Queue(MHD_Connection* connection, int status, ResponsePtr response, std::string_view target,
@@ -262,12 +269,40 @@ MHD_Result HttpServer::State::Refuse(MHD_Connection* connection, int status, con
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONNECTION, "close");
         if (status == MHD_HTTP_METHOD_NOT_ALLOWED)
             MHD_add_response_header(response.get(), MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CACHE_CONTROL, kCacheNever);
     }
     return Queue(connection, status, std::move(response), target, text.size());
 }
 
+void HttpServer::State::AddValidators(MHD_Response* response, const Validators& validators,
+                                      const char* cacheControl) {
+    MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, validators.etag.c_str());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_LAST_MODIFIED,
+                            HttpDate(validators.lastModified).c_str());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, cacheControl);
+}
+
+std::optional<MHD_Result> HttpServer::State::AnswerNotModified(MHD_Connection* connection,
+                                                               const Validators& validators,
+                                                               const char* cacheControl,
+                                                               std::string_view target) {
+    const char* ifNoneMatch =
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH);
+    const char* ifModifiedSince =
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_MODIFIED_SINCE);
+    if (!NotModified(validators, ifNoneMatch, ifModifiedSince))
+        return std::nullopt;
+    ResponsePtr response(MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT));
+    if (response)
+        AddValidators(response.get(), validators, cacheControl);
+    return Queue(connection, MHD_HTTP_NOT_MODIFIED, std::move(response), target, 0);
+}
+
 MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, std::string_view body, std::string owned,
-                                       std::string_view target) {
+                                       std::string_view target, const char* cacheControl) {
+    const Validators validators{ContentTag(owned.empty() ? body : std::string_view(owned)), loadedAt};
+    if (auto answered = AnswerNotModified(connection, validators, cacheControl, target))
+        return *answered;
     ResponsePtr response;
     const std::size_t bytes = owned.empty() ? body.size() : owned.size();
     if (options.chunked) {
@@ -286,8 +321,12 @@ MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, std::string_v
         response.reset(MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()),
                                                        MHD_RESPMEM_PERSISTENT));
     }
-    if (response)
+    if (response) {
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "application/octet-stream");
+        AddValidators(response.get(), validators, cacheControl);
+        // The directory names the host it was asked for.
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_VARY, "Host");
+    }
     return Queue(connection, MHD_HTTP_OK, std::move(response), target, bytes);
 }
 
@@ -305,6 +344,15 @@ MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Strea
     const std::uint64_t size =
         std::min<std::uint64_t>(stream.size, static_cast<std::uint64_t>(facts.st_size));
     const std::uint64_t count = start >= size ? 0 : std::min<std::uint64_t>(length, size - start);
+    // The same window of the same file is the same bytes: caches may keep it for good.
+    const Validators validators{
+        WindowTag(static_cast<std::uint64_t>(facts.st_dev), static_cast<std::uint64_t>(facts.st_ino),
+                  static_cast<std::uint64_t>(facts.st_size),
+                  static_cast<std::int64_t>(facts.st_mtim.tv_sec) * 1000000000 + facts.st_mtim.tv_nsec, start,
+                  count),
+        facts.st_mtim.tv_sec};
+    if (auto answered = AnswerNotModified(connection, validators, kCacheImmutable, target))
+        return *answered;
     ResponsePtr response;
     if (options.chunked) {
         auto chunked = std::make_unique<ChunkedFile>();
@@ -324,8 +372,10 @@ MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Strea
         if (response)
             fd.release();
     }
-    if (response)
+    if (response) {
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "audio/mpeg");
+        AddValidators(response.get(), validators, kCacheImmutable);
+    }
     return Queue(connection, MHD_HTTP_OK, std::move(response), target, count);
 }
 
@@ -365,7 +415,7 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         if (host.empty())
             host = options.address;
         const std::uint16_t port = options.publicPort != 0 ? options.publicPort : this->port;
-        return SendBody(connection, {}, catalogue->DirectoryBody(host, port), target);
+        return SendBody(connection, {}, catalogue->DirectoryBody(host, port), target, kCacheDirectory);
     }
     case Endpoint::UpdateInfo:
     case Endpoint::UpdateDownload: {
@@ -373,7 +423,7 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
                                                                            : catalogue->UpdateDownloadBody();
         if (!options.serveUpdate || request.prefix != "/" || !body)
             return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no update is offered here", target);
-        return SendBody(connection, *body, {}, target);
+        return SendBody(connection, *body, {}, target, kCacheStationInfo);
     }
     default:
         break;
@@ -384,7 +434,7 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no station is served under this path",
                       target);
     if (request.endpoint == Endpoint::StationInfo)
-        return SendBody(connection, station->infoBody, {}, target);
+        return SendBody(connection, station->infoBody, {}, target, kCacheStationInfo);
 
     const auto found =
         request.streamId <= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())
@@ -397,11 +447,11 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
     case Endpoint::StreamData:
         return SendWindow(connection, *stream.stream, request.start, request.length, target);
     case Endpoint::TrackList:
-        return SendBody(connection, stream.trackListBody, {}, target);
+        return SendBody(connection, stream.trackListBody, {}, target, kCacheCatalogue);
     case Endpoint::Chat:
         if (!stream.stream->hasChat)
             return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: the stream has no chat log", target);
-        return SendBody(connection, stream.chatBody, {}, target);
+        return SendBody(connection, stream.chatBody, {}, target, kCacheCatalogue);
     default:
         return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found", target);
     }
@@ -518,6 +568,7 @@ Result<std::unique_ptr<HttpServer>> HttpServer::Start(std::shared_ptr<const Cata
     if (!state->catalogue->archive().root.empty())
         state->rootFd = FileDescriptor(
             ::open(state->catalogue->archive().root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    state->loadedAt = std::time(nullptr);
     state->watchman = std::thread([s = state.get()] { s->Watch(); });
 
     MHD_Daemon* daemon = MHD_start_daemon(
