@@ -23,6 +23,7 @@ constexpr const char* kUsage =
     "usage:\n"
     "  vantri-station serve ARCHIVE [--listen ADDRESS] [--port N] [--chunked] [--chunk-size BYTES]\n"
     "                 [--threads N] [--timeout SECONDS] [--public-host HOST] [--public-port N]\n"
+    "                 [--address-limit N] [--head-seconds SECONDS]\n"
     "                 [--no-directory] [--no-stations] [--no-update] [--port-file FILE] [--log]\n"
     "  vantri-station import ARCHIVE --station ID --stream ID --mp3 FILE --start 'YYYY-MM-DD "
     "HH:MM:SS[Z|+HH:MM]'\n"
@@ -76,6 +77,12 @@ int Serve(CommandLine& line) {
     Number(line, "threads", 0, 256, threads, range);
     Number(line, "timeout", 0, 86400, timeout, range);
     Number(line, "chunk-size", 1, 1u << 20, chunk, range);
+    std::uint64_t addressLimit = options.perAddressLimit;
+    std::uint64_t headSeconds = options.headSeconds;
+    Number(line, "address-limit", 0, 100000, addressLimit, range);
+    Number(line, "head-seconds", 0, 3600, headSeconds, range);
+    options.perAddressLimit = static_cast<unsigned>(addressLimit);
+    options.headSeconds = static_cast<unsigned>(headSeconds);
     if (!range.empty())
         return Fail(range);
     options.port = static_cast<std::uint16_t>(port);
