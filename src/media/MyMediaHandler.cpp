@@ -105,6 +105,19 @@ void MyMediaHandler::AddMp3Data(std::unique_ptr<Mp3DataBlock> block, std::int32_
         std::make_unique<MyMediaHandlerMessage_AddMp3Data>(std::move(block), tag, requestFinished, false));
 }
 
+void MyMediaHandler::AddMp3Data(std::vector<std::unique_ptr<Mp3DataBlock>> blocks, std::int32_t tag,
+                                bool requestFinished) {
+    std::unique_ptr<Mp3DataBlock> last;
+    if (!blocks.empty()) {
+        last = std::move(blocks.back());
+        blocks.pop_back();
+    }
+    auto message =
+        std::make_unique<MyMediaHandlerMessage_AddMp3Data>(std::move(last), tag, requestFinished, false);
+    message->earlierBlocks = std::move(blocks);
+    QueueMessage(std::move(message));
+}
+
 void MyMediaHandler::AddTrackInfoList(std::int32_t stationId, std::int32_t streamId,
                                       std::unique_ptr<TrackInfoList> list) {
     QueueMessage(
@@ -224,25 +237,18 @@ void MyMediaHandler::HandleRequestStationInfo(MyMediaHandlerMessage_RequestStati
 
 void MyMediaHandler::HandleAddMp3Data(MyMediaHandlerMessage_AddMp3Data& message) {
     if (message.tag != requestTag) {
-        // A block of an abandoned series; its request state belongs to the current series.
+        // Blocks of an abandoned series; its request state belongs to the current series.
         message.block.reset();
+        message.earlierBlocks.clear();
         return;
     }
-    const bool earlyEnd = message.requestFinished && !message.block;
-    if (message.block && message.block->fill > 0) {
-        retryPause = kFirstRetryPause; // data flows again
-        receivedBytes += message.block->fill;
-        mp3Queue.push_back(std::move(message.block));
-        if (needDecodeStart) {
-            int started = Mp3DecodeStart();
-            if (started == -1)
-                ShowPlainErrorBox(u"Mp3DecodeStart FAILED!");
-            else if (started == 1)
-                needDecodeStart = false;
-        }
-        if (!needDecodeStart && headersInFlight < kMaxHeadersInFlight)
-            DecodeAndSubmit();
-    }
+    const bool earlyEnd = message.requestFinished && !message.block && message.earlierBlocks.empty();
+    for (std::unique_ptr<Mp3DataBlock>& earlier : message.earlierBlocks)
+        if (earlier && earlier->fill > 0)
+            TakeMp3Block(std::move(earlier));
+    message.earlierBlocks.clear();
+    if (message.block && message.block->fill > 0)
+        TakeMp3Block(std::move(message.block));
     if (message.requestFinished) {
         if (requestStatus == RequestStatus_Mp3RequestPending)
             requestStatus = RequestStatus_None;
@@ -255,6 +261,21 @@ void MyMediaHandler::HandleAddMp3Data(MyMediaHandlerMessage_AddMp3Data& message)
             ApplyStreamDataRequestRule();
     }
     message.block.reset();
+}
+
+void MyMediaHandler::TakeMp3Block(std::unique_ptr<Mp3DataBlock> block) {
+    retryPause = kFirstRetryPause; // data flows again
+    receivedBytes += block->fill;
+    mp3Queue.push_back(std::move(block));
+    if (needDecodeStart) {
+        int started = Mp3DecodeStart();
+        if (started == -1)
+            ShowPlainErrorBox(u"Mp3DecodeStart FAILED!");
+        else if (started == 1)
+            needDecodeStart = false;
+    }
+    if (!needDecodeStart && headersInFlight < kMaxHeadersInFlight)
+        DecodeAndSubmit();
 }
 
 void MyMediaHandler::HandleAddTrackInfoList(MyMediaHandlerMessage_AddTrackInfoList& message) {

@@ -76,6 +76,9 @@ public:
     void SetMute(bool muted);
     void ReturnUsedWaveHeader(platform::WaveHeader* waveHeader);
     void AddMp3Data(std::unique_ptr<Mp3DataBlock> block, std::int32_t tag, bool requestFinished);
+    // Several blocks of one request in one message, oldest first; the last one carries requestFinished.
+    void AddMp3Data(std::vector<std::unique_ptr<Mp3DataBlock>> blocks, std::int32_t tag,
+                    bool requestFinished);
     void AddTrackInfoList(std::int32_t stationId, std::int32_t streamId, std::unique_ptr<TrackInfoList> list);
     void AddStreamChatRowList(std::int32_t stationId, std::int32_t streamId,
                               std::unique_ptr<StreamChatRowList> list);
@@ -142,6 +145,8 @@ protected:
     // Catalogue side.
     void HandleRequestStationInfo(MyMediaHandlerMessage_RequestStationInfo& message);
     void HandleAddMp3Data(MyMediaHandlerMessage_AddMp3Data& message);
+    // A block of the current series with data: counted, queued, and decoding started or continued.
+    void TakeMp3Block(std::unique_ptr<Mp3DataBlock> block);
     void HandleAddTrackInfoList(MyMediaHandlerMessage_AddTrackInfoList& message);
     void HandleAddStreamChatRowList(MyMediaHandlerMessage_AddStreamChatRowList& message);
     void HandleAddStationInfo(MyMediaHandlerMessage_AddStationInfo& message);

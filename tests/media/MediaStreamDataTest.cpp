@@ -266,4 +266,22 @@ TEST_F(MediaStreamDataTest, TheQueueHoldsFifteenSecondsOfAudioAndNeverFewerThanS
     EXPECT_EQ(requests[0].startOffset, 1000u + 100 * 4096);
 }
 
+TEST_F(MediaStreamDataTest, BlocksHandedOnTogetherAreTakenInOrderAndAnOldSeriesDropsThemAll) {
+    media.decodeStartAnswer = 0; // keep every block queued
+    auto message = std::make_unique<MyMediaHandlerMessage_AddMp3Data>(Block(100), 1, true);
+    for (std::uint16_t fill : {4096, 4096, 4096})
+        message->earlierBlocks.push_back(Block(fill));
+    media.Handle(std::move(message));
+    ASSERT_EQ(media.mp3Queue.size(), 4u);
+    EXPECT_EQ(media.mp3Queue.back()->fill, 100);
+    EXPECT_EQ(media.receivedBytes, 1000u + 3 * 4096 + 100);
+    EXPECT_EQ(media.requestStatus, MyMediaHandler::RequestStatus_None);
+    EXPECT_FALSE(media.retryWaiting) << "a finishing message with data is no early end";
+
+    auto old = std::make_unique<MyMediaHandlerMessage_AddMp3Data>(Block(4096), 0, false);
+    old->earlierBlocks.push_back(Block(4096));
+    media.Handle(std::move(old));
+    EXPECT_EQ(media.mp3Queue.size(), 4u);
+}
+
 } // namespace

@@ -66,9 +66,12 @@ public:
             auto& data = static_cast<MyMediaHandlerMessage_AddMp3Data&>(*message);
             if (delivered_->finished[data.tag])
                 ++delivered_->messagesAfterFinish;
-            if (data.block) {
-                delivered_->windowBytes[data.tag].append(reinterpret_cast<const char*>(data.block->data),
-                                                         data.block->fill);
+            data.earlierBlocks.push_back(std::move(data.block));
+            for (const auto& block : data.earlierBlocks) {
+                if (!block)
+                    continue;
+                delivered_->windowBytes[data.tag].append(reinterpret_cast<const char*>(block->data),
+                                                         block->fill);
                 ++delivered_->blocks[data.tag];
             }
             delivered_->finished[data.tag] = data.requestFinished;
