@@ -30,11 +30,18 @@ public:
                 return failed;
             }
             if (host == "slow.example") {
-                std::unique_lock guard(lock_);
-                ++waiting_;
+                {
+                    std::unique_lock guard(lock_);
+                    ++waiting_;
+                    ++active_;
+                    changed_.notify_all();
+                    changed_.wait(guard, [&] { return released_; });
+                }
+                platform::ResolveResult result = platform::Resolve("127.0.0.1", port);
+                std::lock_guard guard(lock_);
+                --active_;
                 changed_.notify_all();
-                changed_.wait(guard, [&] { return released_; });
-                return platform::Resolve("127.0.0.1", port);
+                return result;
             }
             return platform::Resolve(host, port);
         };
@@ -48,12 +55,18 @@ public:
         released_ = true;
         changed_.notify_all();
     }
-    ~HeldResolver() { Release(); }
+    // Lets held lookups go and waits until none is inside this object any more.
+    ~HeldResolver() {
+        Release();
+        std::unique_lock guard(lock_);
+        changed_.wait(guard, [&] { return active_ == 0; });
+    }
 
 private:
     std::mutex lock_;
     std::condition_variable changed_;
     int waiting_ = 0;
+    int active_ = 0;
     bool released_ = false;
 };
 
