@@ -8,6 +8,8 @@
 #include "platform/WindowCore.h"
 
 #include <condition_variable>
+#include <deque>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -27,7 +29,11 @@ public:
     void Show(bool show) override { visible_ = show; }
     bool visible() const override { return visible_; }
     void Minimize() override;
-    void BringToFront() override { ++raised_; }
+    bool maximized() const override { return maximized_; }
+    void BringToFront() override {
+        if (visible_)
+            ++raised_;
+    }
     void SetMinimumSize(std::int32_t width, std::int32_t height) override;
     void Present(const PixelView& source, const Rect& rect) override;
     bool ReadScreen(std::vector<std::uint32_t>& pixels, std::int32_t& width, std::int32_t& height) override;
@@ -42,13 +48,18 @@ public:
     // size the handler left (held at the minimum size).
     void InjectResize(std::int32_t width, std::int32_t height);
     void InjectRestore();
+    // The window manager maximises the window to `width` by `height`.
+    void InjectMaximize(std::int32_t width, std::int32_t height);
     void InjectMoveTo(std::int32_t left, std::int32_t top);
     void InjectClose();
+    // The user turned to another window: WM_KILLFOCUS.
+    void InjectFocusLost();
 
     const std::vector<Rect>& presented() const { return presented_; }
     const std::u16string& title() const { return title_; }
     int raised() const { return raised_; }
     bool minimized() const { return minimized_; }
+    bool popup() const { return popup_; }
     std::uint32_t ScreenPixel(std::int32_t x, std::int32_t y) const;
 
 protected:
@@ -66,7 +77,9 @@ private:
     std::int32_t minHeight_ = 0;
     std::u16string title_;
     bool visible_ = true;
+    bool popup_ = false;
     bool minimized_ = false;
+    bool maximized_ = false;
     int raised_ = 0;
     bool leftHeld_ = false;
     bool rightHeld_ = false;
@@ -98,19 +111,32 @@ public:
         openedLinks.push_back(address);
         return true;
     }
-    MessageBoxResult ShowModalMessageBox(const std::u16string& text, const std::u16string& caption,
-                                         MessageBoxButtons buttons) override;
-    bool InstallMessageBoxSink() override { return false; }
     void Wake() override;
+
+    Rect WorkArea(Point) const override { return workArea_; }
+    void SetWorkArea(const Rect& area) { workArea_ = area; }
+
+    // The newest popup window that is still open, or null.
+    HeadlessWindow* OpenPopup() const;
+    void Track(HeadlessWindow* window, bool add);
 
     void SetCursorPosition(Point screen) { cursor_ = screen; }
     void SetKeyDown(int virtualKey, bool down);
 
     std::vector<std::u16string> openedLinks;
-    std::vector<std::u16string> shownBoxes;
+
+    // Message boxes. Unless boxes are held, each is answered at once: OK, or No for a Yes/No box (a test
+    // never agrees to anything it did not ask for). Held boxes stay open until AnswerBox. Any thread.
+    void HoldBoxes(bool hold);
+    // Answers the oldest open held box; false when none is open.
+    bool AnswerBox(MessageBoxResult result);
+    std::vector<std::u16string> shownBoxes() const;
+    std::size_t heldBoxes() const;
 
 protected:
     void PumpNative(bool wait) override;
+    BoxRunner PrepareMessageBox(const std::u16string& text, const std::u16string& caption,
+                                MessageBoxButtons buttons, Window* owner) override;
 
 private:
     std::mutex wakeLock_;
@@ -120,6 +146,18 @@ private:
     bool hasClipboard_ = false;
     Point cursor_;
     std::vector<int> keysDown_;
+
+    struct HeldBox {
+        bool answered = false;
+        MessageBoxResult result = MessageBoxResult::Ok;
+    };
+    mutable std::mutex boxLock_;
+    std::condition_variable boxAnswered_;
+    bool holdBoxes_ = false;
+    std::vector<std::u16string> shownBoxes_;
+    std::deque<std::shared_ptr<HeldBox>> held_;
+    Rect workArea_{0, 0, 1280, 1024};
+    std::vector<HeadlessWindow*> headlessWindows_;
 };
 
 } // namespace platform

@@ -1,20 +1,15 @@
 #include "platform/UiThreadMessageBoxes.h"
 
-#include "platform/Utf.h"
 #include "platform/Thread.h"
+#include "platform/Utf.h"
 
 #include <cstdio>
 
 namespace platform {
 
-UiThreadMessageBoxes::UiThreadMessageBoxes(ShowModal showModal, std::function<void()> wakeUp)
-    : showModal_(std::move(showModal)), wakeUp_(std::move(wakeUp)), uiThread_(Thread::CurrentId()) {}
-
-UiThreadMessageBoxes::~UiThreadMessageBoxes() {
-    std::lock_guard guard(lock_);
-    for (const Box& box : queued_)
-        std::fprintf(stderr, "%s: %s\n", Utf16ToUtf8(box.caption).c_str(), Utf16ToUtf8(box.text).c_str());
-}
+UiThreadMessageBoxes::UiThreadMessageBoxes(ShowModal showModal, std::function<void()> wakeUp, ShowModal open)
+    : showModal_(std::move(showModal)), wakeUp_(std::move(wakeUp)),
+      open_(open ? std::move(open) : showModal_), uiThread_(Thread::CurrentId()), openWaits_(!open) {}
 
 namespace {
 
@@ -24,6 +19,12 @@ std::u16string KeyOf(const std::u16string& text, const std::u16string& caption) 
 
 } // namespace
 
+UiThreadMessageBoxes::~UiThreadMessageBoxes() {
+    std::lock_guard guard(lock_);
+    for (const Box& box : queued_)
+        std::fprintf(stderr, "%s: %s\n", Utf16ToUtf8(box.caption).c_str(), Utf16ToUtf8(box.text).c_str());
+}
+
 MessageBoxResult UiThreadMessageBoxes::Show(const std::u16string& text, const std::u16string& caption,
                                             MessageBoxButtons buttons) {
     const MessageBoxResult answer =
@@ -32,20 +33,20 @@ MessageBoxResult UiThreadMessageBoxes::Show(const std::u16string& text, const st
     if (Thread::CurrentId() == uiThread_) {
         {
             std::lock_guard guard(lock_);
-            if (buttons == MessageBoxButtons::Ok && open_.contains(key))
+            if (buttons == MessageBoxButtons::Ok && openBoxes_.contains(key))
                 return answer;
-            open_.insert(key);
+            openBoxes_.insert(key);
         }
         const MessageBoxResult result = showModal_(text, caption, buttons);
         std::lock_guard guard(lock_);
-        open_.erase(open_.find(key));
+        openBoxes_.erase(openBoxes_.find(key));
         return result;
     }
     {
         std::lock_guard guard(lock_);
-        if (open_.contains(key))
+        if (openBoxes_.contains(key))
             return answer;
-        open_.insert(key);
+        openBoxes_.insert(key);
         // A worker cannot wait for the answer, so its question is shown as a plain notice.
         queued_.push_back({text, caption, MessageBoxButtons::Ok});
     }
@@ -61,10 +62,16 @@ void UiThreadMessageBoxes::ShowPending() {
         boxes.swap(queued_);
     }
     for (const Box& box : boxes) {
-        showModal_(box.text, box.caption, box.buttons);
-        std::lock_guard guard(lock_);
-        open_.erase(open_.find(KeyOf(box.text, box.caption)));
+        open_(box.text, box.caption, box.buttons);
+        if (openWaits_)
+            Closed(box.text, box.caption);
     }
+}
+
+void UiThreadMessageBoxes::Closed(const std::u16string& text, const std::u16string& caption) {
+    std::lock_guard guard(lock_);
+    if (auto found = openBoxes_.find(KeyOf(text, caption)); found != openBoxes_.end())
+        openBoxes_.erase(found);
 }
 
 std::size_t UiThreadMessageBoxes::pending() const {

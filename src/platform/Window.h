@@ -60,6 +60,9 @@ struct WindowParams {
     std::int32_t y = 0;
     std::int32_t width = 0;
     std::int32_t height = 0;
+    // A popup (a menu): borderless, above other windows, without a task-bar entry and not resizable. It
+    // takes the keyboard focus when shown and receives WM_KILLFOCUS when the user turns elsewhere.
+    bool popup = false;
 };
 
 class Window : public PostTarget {
@@ -93,7 +96,12 @@ public:
     virtual void Show(bool show) = 0; // SW_SHOW / SW_HIDE
     virtual bool visible() const = 0;
     virtual void Minimize() = 0;
-    virtual void BringToFront() = 0; // SetForegroundWindow
+    // Whether the window manager has made the window fill the screen or its work area (maximised or full
+    // screen): a size the user did not give it.
+    virtual bool maximized() const = 0;
+    // SetForegroundWindow: raises the window and gives it the focus if it is shown; a hidden window stays
+    // hidden.
+    virtual void BringToFront() = 0;
     // The smallest client size the user can drag the window to.
     virtual void SetMinimumSize(std::int32_t width, std::int32_t height) = 0;
 
@@ -142,6 +150,10 @@ public:
     virtual bool SetClipboardText(const std::u16string& text) = 0;
     virtual bool GetClipboardText(std::u16string& text) = 0;
 
+    // The part of the display holding `screenPoint` that windows may cover, task bars and panels left out
+    // (the monitor's work area), in screen coordinates. The nearest display's when no display holds it.
+    virtual Rect WorkArea(Point screenPoint) const = 0;
+
     // The pointer position in screen coordinates (GetCursorPos).
     virtual Point CursorPosition() const = 0;
     // Whether a key is held now (GetKeyState's high bit); VK_CONTROL, VK_SHIFT and VK_MENU at least.
@@ -150,14 +162,19 @@ public:
     // Opens an address in the user's web browser (ShellExecuteW "open"); false when that failed.
     virtual bool OpenWebLink(const std::u16string& address) = 0;
 
-    // Shows a message box modally on the calling (user-interface) thread.
+    // Shows a message box owned by the program's first window and returns the user's answer. Like a
+    // Win32 modal box it keeps the program alive meanwhile: the calling (user-interface) thread goes on
+    // dispatching posted messages, painting, moves and resizes; only mouse, keyboard and close input to
+    // the windows is dropped until the box is answered. A Yes/No box answers Yes to Enter (its first
+    // button is the default) and No to Escape; an OK box answers OK to either.
     virtual MessageBoxResult ShowModalMessageBox(const std::u16string& text, const std::u16string& caption,
                                                  MessageBoxButtons buttons) = 0;
 
     // Makes every message box of the process go through this system: boxes asked for on the
     // user-interface thread are shown there modally; boxes asked for on another thread are handed to
-    // the user-interface thread, shown by its message loop, and the asking thread does not wait. The
-    // installation ends with the system. False when the system cannot show boxes (no display).
+    // the user-interface thread, which opens them without waiting for their answer, and the asking
+    // thread does not wait either. The installation ends with the system. False when the system cannot
+    // show boxes.
     virtual bool InstallMessageBoxSink() = 0;
 };
 

@@ -255,4 +255,28 @@ TEST(UiThreadMessageBoxes, ABoxAlreadyQueuedOrOpenIsNotShownAgain) {
     EXPECT_EQ(boxes.pending(), 2u);
 }
 
+// Boxes opened without waiting (modeless) stay open for this purpose until the window layer says closed.
+TEST(UiThreadMessageBoxes, ABoxOpenedWithoutWaitingCountsAsOpenUntilClosed) {
+    int opened = 0;
+    UiThreadMessageBoxes boxes(
+        [](const std::u16string&, const std::u16string&, MessageBoxButtons) { return MessageBoxResult::Ok; },
+        nullptr,
+        [&](const std::u16string&, const std::u16string&, MessageBoxButtons) {
+            ++opened;
+            return MessageBoxResult::Ok;
+        });
+    auto fromWorker = [&] {
+        std::thread([&] { boxes.Show(u"mpg123_read2 FAILED!", u"Error!", MessageBoxButtons::Ok); }).join();
+    };
+    fromWorker();
+    boxes.ShowPending();
+    fromWorker(); // still open on the screen
+    boxes.ShowPending();
+    EXPECT_EQ(opened, 1);
+    boxes.Closed(u"mpg123_read2 FAILED!", u"Error!");
+    fromWorker();
+    boxes.ShowPending();
+    EXPECT_EQ(opened, 2);
+}
+
 } // namespace
