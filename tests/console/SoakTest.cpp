@@ -34,10 +34,29 @@ constexpr std::size_t Frames(double seconds) {
 // Done on whole frames, since hundreds of megabytes go through here, also in unoptimised sanitizer builds.
 std::vector<std::uint32_t> AudibleFrames(const std::vector<std::uint8_t>& pcm) {
     std::vector<std::uint32_t> frames(pcm.size() / 4);
-    if (!frames.empty())
-        std::memcpy(frames.data(), pcm.data(), frames.size() * 4);
-    std::erase(frames, 0u);
+    if (frames.empty())
+        return frames;
+    std::memcpy(frames.data(), pcm.data(), frames.size() * 4);
+    std::uint32_t* const first = frames.data();
+    std::uint32_t* kept = first;
+    for (const std::uint32_t *p = first, *end = first + frames.size(); p != end; ++p)
+        if (*p != 0)
+            *kept++ = *p;
+    frames.resize(static_cast<std::size_t>(kept - first));
     return frames;
+}
+
+// Where `needle` (its first `count` frames) first occurs in `frames` from `from` on; frames.size() if
+// nowhere.
+std::size_t Find(const std::vector<std::uint32_t>& frames, std::size_t from,
+                 const std::vector<std::uint32_t>& needle, std::size_t count) {
+    if (needle.size() < count || frames.size() < count)
+        return frames.size();
+    const std::uint32_t* data = frames.data();
+    for (std::size_t i = from; i + count <= frames.size(); ++i)
+        if (data[i] == needle[0] && std::memcmp(data + i, needle.data(), count * 4) == 0)
+            return i;
+    return frames.size();
 }
 
 TEST(SoakTest, ATwentyMinuteShowPlaysExactlyThroughFaultsEveryFewSeconds) {
@@ -120,16 +139,16 @@ TEST(SoakTest, ATwentyMinuteShowPlaysExactlyThroughFaultsEveryFewSeconds) {
 
     // Each section begins where its seek's first bytes decode to and follows the decode exactly.
     bool equal = true;
-    auto at = played.begin();
+    std::size_t at = 0;
     for (std::size_t i = 0; i < sections.size(); ++i) {
-        auto end = played.end();
+        std::size_t end = played.size();
         if (i + 1 < sections.size()) {
-            end = std::search(at, played.end(), sections[i + 1].begin(), sections[i + 1].begin() + 1024);
-            ASSERT_NE(end, played.end()) << "section " << i + 1 << " was played";
+            end = Find(played, at, sections[i + 1], 1024);
+            ASSERT_NE(end, played.size()) << "section " << i + 1 << " was played";
         }
-        const std::size_t length = static_cast<std::size_t>(end - at);
+        const std::size_t length = end - at;
         ASSERT_LE(length, sections[i].size()) << i;
-        const bool same = std::equal(at, end, sections[i].begin());
+        const bool same = length == 0 || std::memcmp(played.data() + at, sections[i].data(), length * 4) == 0;
         EXPECT_TRUE(same) << "section " << i;
         equal = equal && same;
         if (i + 1 == sections.size()) // played to the end, but for the device's last buffers
