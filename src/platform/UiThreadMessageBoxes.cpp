@@ -8,8 +8,8 @@
 namespace platform {
 
 UiThreadMessageBoxes::UiThreadMessageBoxes(ShowModal showModal, std::function<void()> wakeUp, ShowModal open)
-    : showModal_(std::move(showModal)), wakeUp_(std::move(wakeUp)),
-      open_(open ? std::move(open) : showModal_), uiThread_(Thread::CurrentId()), openWaits_(!open) {}
+    : showModal_(std::move(showModal)), wakeUp_(std::move(wakeUp)), open_(open ? open : showModal_),
+      uiThread_(Thread::CurrentId()), openWaits_(!open) {}
 
 namespace {
 
