@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -499,10 +500,11 @@ void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContex
             return;
         std::lock_guard guard(server->watchLock);
         server->connections.erase(state.get());
-        // A client that sent more than the request (pipelined input) would otherwise see a reset that
-        // can cut off the end of its answer: keep a second handle on the socket, send the end, and read
-        // the rest away for a moment before it closes.
-        if (state->fd >= 0 && !state->cutOff) {
+        // A client that sent more than the request (pipelined input, still unread) would otherwise see a
+        // reset that can cut off the end of its answer: keep a second handle on the socket, send the end,
+        // and read the rest away for a moment before it closes.
+        int unread = 0;
+        if (state->fd >= 0 && !state->cutOff && ::ioctl(state->fd, FIONREAD, &unread) == 0 && unread > 0) {
             FileDescriptor copy(::fcntl(state->fd, F_DUPFD_CLOEXEC, 0));
             if (copy.get() >= 0) {
                 ::shutdown(copy.get(), SHUT_WR);
