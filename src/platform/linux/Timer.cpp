@@ -23,18 +23,18 @@ void Timer::Arm(std::chrono::milliseconds delay) {
         return;
     // A zero value would disarm the timer: the earliest expiry is one nanosecond away.
     const long long ns = delay.count() > 0 ? delay.count() * 1000000LL : 1;
-    itimerspec spec{};
-    spec.it_value.tv_sec = static_cast<time_t>(ns / 1000000000LL);
-    spec.it_value.tv_nsec = static_cast<long>(ns % 1000000000LL);
-    timerfd_settime(event_.state()->timerFd, 0, &spec, nullptr);
+    itimerspec when{};
+    when.it_value.tv_sec = static_cast<time_t>(ns / 1000000000LL);
+    when.it_value.tv_nsec = static_cast<long>(ns % 1000000000LL);
+    timerfd_settime(event_.state()->timerFd, 0, &when, nullptr);
 }
 
 void Timer::Disarm() {
     if (!valid())
         return;
-    itimerspec spec{};
+    itimerspec when{};
     // Re-arming clears expiries not yet read, so a run-out that the wait has not seen is forgotten too.
-    timerfd_settime(event_.state()->timerFd, 0, &spec, nullptr);
+    timerfd_settime(event_.state()->timerFd, 0, &when, nullptr);
 }
 
 } // namespace platform
