@@ -1,0 +1,36 @@
+#pragma once
+// Shared by the Windows backends: the kernel objects behind Event and Socket, and the conversions
+// between the program's UTF-16 texts and the wide strings of the Win32 API (the same 16-bit units).
+
+#include "platform/Event.h"
+#include "platform/Socket.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+struct Event::State {
+    HANDLE handle = nullptr; // an auto-reset event; WSAEventSelect signals it for a bound socket
+};
+
+struct Socket::State {
+    SOCKET socket = INVALID_SOCKET;
+};
+
+inline const wchar_t* Wide(const std::u16string& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+inline std::wstring WideString(std::u16string_view text) {
+    return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
+}
+
+inline std::u16string FromWide(std::wstring_view text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
+}
+
+} // namespace platform
