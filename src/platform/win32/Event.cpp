@@ -10,6 +10,8 @@ Event::Event() : state_(std::make_unique<State>()) {
 }
 
 Event::~Event() {
+    if (state_ && state_->socket)
+        state_->socket->Unbind();
     if (state_ && state_->handle)
         CloseHandle(state_->handle);
 }
@@ -26,8 +28,10 @@ Event& Event::operator=(Event&& other) noexcept {
 bool Event::valid() const { return state_ && state_->handle; }
 
 void Event::Set() {
-    if (valid())
-        SetEvent(state_->handle);
+    if (!valid())
+        return;
+    state_->set = true;
+    SetEvent(state_->handle);
 }
 
 int WaitForAny(std::span<Event* const> events) {
@@ -46,9 +50,15 @@ int WaitForAny(std::span<Event* const> events) {
                                                 INFINITE, TRUE);
         if (result == WAIT_IO_COMPLETION)
             continue;
-        if (result < WAIT_OBJECT_0 + handles.size())
-            return static_cast<int>(result - WAIT_OBJECT_0);
-        return -1;
+        if (result >= WAIT_OBJECT_0 + handles.size())
+            return -1;
+        const int index = static_cast<int>(result - WAIT_OBJECT_0);
+        Event::State* state = events[static_cast<std::size_t>(index)]->state();
+        const bool set = state->set.exchange(false);
+        const bool network = state->socket && state->socket->Collect();
+        if (set || network || !state->socket)
+            return index;
+        // The socket's event was signalled with nothing new to report: wait again.
     }
 }
 
@@ -56,7 +66,12 @@ bool WaitForEvent(Event& event, int milliseconds) {
     if (!event.valid())
         return false;
     DWORD timeout = milliseconds < 0 ? INFINITE : static_cast<DWORD>(milliseconds);
-    return WaitForSingleObject(event.state()->handle, timeout) == WAIT_OBJECT_0;
+    if (WaitForSingleObject(event.state()->handle, timeout) != WAIT_OBJECT_0)
+        return false;
+    event.state()->set = false;
+    if (event.state()->socket)
+        event.state()->socket->Collect();
+    return true;
 }
 
 } // namespace platform

@@ -92,6 +92,9 @@ bool Socket::Create(int family) {
     u_long nonBlocking = 1;
     ioctlsocket(s, FIONBIO, &nonBlocking);
     state_->socket = s;
+    state_->mask = 0;
+    state_->collected = NetworkEvents{};
+    state_->writeAnticipated = false;
     return true;
 }
 
@@ -100,7 +103,15 @@ bool Socket::valid() const { return state_ && state_->socket != INVALID_SOCKET; 
 bool Socket::EventSelect(Event& event, unsigned mask) {
     if (!valid() || !event.valid())
         return false;
-    return WSAEventSelect(state_->socket, event.state()->handle, static_cast<long>(mask)) == 0;
+    if (WSAEventSelect(state_->socket, event.state()->handle, static_cast<long>(mask)) != 0)
+        return false;
+    state_->Unbind();
+    if (event.state()->socket)
+        event.state()->socket->Unbind();
+    state_->event = event.state();
+    state_->mask = mask;
+    event.state()->socket = state_.get();
+    return true;
 }
 
 int Socket::Connect(const ResolvedAddress& address) {
@@ -120,6 +131,8 @@ long Socket::Send(const void* data, std::size_t length, int* error) {
     int sent = send(state_->socket, static_cast<const char*>(data), chunk, 0);
     if (sent == SOCKET_ERROR) {
         *error = MapError(WSAGetLastError());
+        if (*error == kWouldBlock)
+            state_->writeAnticipated = false; // the system's FD_WRITE is the one wanted now
         return -1;
     }
     *error = kSocketOk;
@@ -141,26 +154,61 @@ long Socket::Recv(void* data, std::size_t length, int* error) {
     return got;
 }
 
+bool Socket::State::Collect() {
+    if (socket == INVALID_SOCKET)
+        return false;
+    WSANETWORKEVENTS events{};
+    if (WSAEnumNetworkEvents(socket, nullptr, &events) != 0)
+        return false;
+    unsigned bits = static_cast<unsigned>(events.lNetworkEvents) & (kRead | kWrite | kConnect | kClose);
+    if ((bits & kConnect) && events.iErrorCode[FD_CONNECT_BIT] == 0 && (mask & kWrite) && !(bits & kWrite)) {
+        // A connected socket can be written to: Winsock records FD_WRITE with FD_CONNECT, and the
+        // program relies on finding both together.
+        bits |= kWrite;
+        writeAnticipated = true;
+    } else if ((bits & kWrite) && writeAnticipated) {
+        bits &= ~static_cast<unsigned>(kWrite);
+        writeAnticipated = false;
+    }
+    if (bits & kConnect)
+        collected.connectError = MapError(events.iErrorCode[FD_CONNECT_BIT]);
+    if (bits & kClose) {
+        collected.closeError = MapError(events.iErrorCode[FD_CLOSE_BIT]);
+        if (collected.closeError == kSocketOk) {
+            // An aborted connection may be recorded as a graceful close; the socket itself may still
+            // know: a pending error, or a read that fails where an orderly end reads 0 bytes.
+            char byte;
+            int pending = 0;
+            int length = sizeof pending;
+            if (getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &length) == 0 &&
+                pending != 0) {
+                collected.closeError = MapError(pending);
+            } else if (recv(socket, &byte, 1, MSG_PEEK) == SOCKET_ERROR) {
+                const int error = MapError(WSAGetLastError());
+                if (error != kWouldBlock)
+                    collected.closeError = error;
+            }
+        }
+    }
+    const unsigned before = collected.events;
+    collected.events |= bits;
+    return collected.events != before;
+}
+
 bool Socket::EnumNetworkEvents(NetworkEvents& out) {
     if (!valid())
         return false;
-    WSANETWORKEVENTS events{};
-    // No event handle: the wait that reported the event has already reset it.
-    if (WSAEnumNetworkEvents(state_->socket, nullptr, &events) != 0)
-        return false;
-    out = NetworkEvents{};
-    out.events = static_cast<unsigned>(events.lNetworkEvents) & (kRead | kWrite | kConnect | kClose);
-    if (events.lNetworkEvents & FD_CONNECT)
-        out.connectError = MapError(events.iErrorCode[FD_CONNECT_BIT]);
-    if (events.lNetworkEvents & FD_CLOSE)
-        out.closeError = MapError(events.iErrorCode[FD_CLOSE_BIT]);
+    state_->Collect(); // anything recorded since the wait
+    out = state_->collected;
+    state_->collected = NetworkEvents{};
     return true;
 }
 
 void Socket::Close() {
     if (!state_ || state_->socket == INVALID_SOCKET)
         return;
-    closesocket(state_->socket); // also ends the event binding
+    state_->Unbind();
+    closesocket(state_->socket); // also ends the system's event binding
     state_->socket = INVALID_SOCKET;
     WSACleanup();
 }

@@ -8,6 +8,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <string_view>
 
@@ -15,10 +16,27 @@ namespace platform {
 
 struct Event::State {
     HANDLE handle = nullptr; // an auto-reset event; WSAEventSelect signals it for a bound socket
+    std::atomic<bool> set{false}; // Set() was called since the wait last reported this event
+    Socket::State* socket = nullptr; // the socket bound by EventSelect, if any
 };
 
+// A socket's network events are collected by the wait that its event wakes, so that a wake-up with
+// nothing new (the system may signal twice for one event) waits again instead of reporting nothing.
 struct Socket::State {
     SOCKET socket = INVALID_SOCKET;
+    Event::State* event = nullptr;
+    unsigned mask = 0;
+    NetworkEvents collected;
+    // kWrite was reported with kConnect before the system recorded it; its own FD_WRITE is then dropped.
+    bool writeAnticipated = false;
+
+    // Takes the system's recorded events into `collected`; answers whether anything new came.
+    bool Collect();
+    void Unbind() {
+        if (event)
+            event->socket = nullptr;
+        event = nullptr;
+    }
 };
 
 inline const wchar_t* Wide(const std::u16string& text) {
