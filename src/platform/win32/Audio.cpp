@@ -1,7 +1,7 @@
 #include "platform/Audio.h"
 
-#include <windows.h>
 #include <mmsystem.h>
+#include <windows.h>
 
 #include <condition_variable>
 #include <map>
@@ -35,7 +35,8 @@ public:
     }
 
     bool Prepare(WaveHeader* header) override {
-        if (!header || (header->flags & WaveHeaderFlag_Prepared) || header->bufferLength % kWaveBytesPerFrame != 0)
+        if (!header || (header->flags & WaveHeaderFlag_Prepared) ||
+            header->bufferLength % kWaveBytesPerFrame != 0)
             return false;
         std::lock_guard guard(lock_);
         auto native = std::make_unique<WAVEHDR>();

@@ -69,8 +69,8 @@ ChildProcessResult RunChildProcess(const std::vector<std::string>& arguments,
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE output = nullptr;
     if (!outputPath.empty()) {
-        output = CreateFileW(Wide(Utf8ToUtf16(outputPath)), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        output = CreateFileW(Wide(Utf8ToUtf16(outputPath)), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (output == INVALID_HANDLE_VALUE)
             return result;
     }
@@ -92,8 +92,9 @@ ChildProcessResult RunChildProcess(const std::vector<std::string>& arguments,
     startup.hStdError = output ? output : GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
     std::wstring line = WideString(commandLine);
-    result.started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
-                                    block.empty() ? nullptr : block.data(), nullptr, &startup, &process) != FALSE;
+    result.started =
+        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                       block.empty() ? nullptr : block.data(), nullptr, &startup, &process) != FALSE;
     CloseHandle(readEnd);
     if (output)
         CloseHandle(output);

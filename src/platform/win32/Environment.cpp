@@ -26,6 +26,8 @@ bool UnsetEnv(const std::string& name) {
     return _putenv_s(name.c_str(), "") == 0;
 }
 
-void ReloadTimeZone() { _tzset(); }
+void ReloadTimeZone() {
+    _tzset();
+}
 
 } // namespace platform

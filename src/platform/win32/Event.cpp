@@ -25,7 +25,9 @@ Event& Event::operator=(Event&& other) noexcept {
     return *this;
 }
 
-bool Event::valid() const { return state_ && state_->handle; }
+bool Event::valid() const {
+    return state_ && state_->handle;
+}
 
 void Event::Set() {
     if (!valid())

@@ -7,7 +7,9 @@ namespace platform {
 
 namespace {
 
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+bool IsSeparator(char16_t c) {
+    return c == u'\\' || c == u'/';
+}
 
 std::u16string WithoutTrailingSeparator(std::u16string path) {
     // "C:\" keeps its separator: without it the path would name the drive's current folder.
@@ -49,7 +51,9 @@ std::u16string OwnExecutablePath() {
     }
 }
 
-char16_t PathSeparator() { return u'\\'; }
+char16_t PathSeparator() {
+    return u'\\';
+}
 
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
     std::u16string joined(folder);

@@ -66,7 +66,9 @@ ResolveResult Resolve(const std::string& host, const std::string& port) {
 }
 
 Socket::Socket() : state_(std::make_unique<State>()) {}
-Socket::~Socket() { Close(); }
+Socket::~Socket() {
+    Close();
+}
 Socket::Socket(Socket&&) noexcept = default;
 Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
@@ -98,7 +100,9 @@ bool Socket::Create(int family) {
     return true;
 }
 
-bool Socket::valid() const { return state_ && state_->socket != INVALID_SOCKET; }
+bool Socket::valid() const {
+    return state_ && state_->socket != INVALID_SOCKET;
+}
 
 bool Socket::EventSelect(Event& event, unsigned mask) {
     if (!valid() || !event.valid())

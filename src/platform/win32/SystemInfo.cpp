@@ -2,6 +2,8 @@
 
 namespace platform {
 
-const char* OperatingSystemName() { return "Windows"; }
+const char* OperatingSystemName() {
+    return "Windows";
+}
 
 } // namespace platform

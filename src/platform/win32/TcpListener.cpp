@@ -55,7 +55,9 @@ TcpConnection::TcpConnection(int fd) : fd_(fd) {
     setsockopt(AsSocket(fd_), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
 }
 
-TcpConnection::~TcpConnection() { Close(); }
+TcpConnection::~TcpConnection() {
+    Close();
+}
 
 long TcpConnection::Recv(void* data, std::size_t length, int milliseconds, const Event* interrupt) {
     if (fd_ < 0)
@@ -117,7 +119,9 @@ void TcpConnection::Close() {
 }
 
 TcpListener::TcpListener() = default;
-TcpListener::~TcpListener() { Close(); }
+TcpListener::~TcpListener() {
+    Close();
+}
 
 bool TcpListener::Listen(bool ipv6) {
     Close();

@@ -56,10 +56,11 @@ struct KeyboardInput::State {
 
 KeyboardInput::KeyboardInput() : state_(std::make_unique<State>()) {
     state_->input = GetStdHandle(STD_INPUT_HANDLE);
-    if (state_->input && state_->input != INVALID_HANDLE_VALUE && GetConsoleMode(state_->input, &state_->savedMode)) {
+    if (state_->input && state_->input != INVALID_HANDLE_VALUE &&
+        GetConsoleMode(state_->input, &state_->savedMode)) {
         // Each key at once, no echo, Ctrl+C as the key 3, arrow keys as escape sequences.
-        DWORD raw = (state_->savedMode & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT |
-                                                              ENABLE_PROCESSED_INPUT)) |
+        DWORD raw = (state_->savedMode &
+                     ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT)) |
                     ENABLE_VIRTUAL_TERMINAL_INPUT;
         state_->console = SetConsoleMode(state_->input, raw) != FALSE;
     }
@@ -69,7 +70,8 @@ KeyboardInput::KeyboardInput() : state_(std::make_unique<State>()) {
         for (;;) {
             unsigned char buffer[64];
             DWORD got = 0;
-            bool ok = input && input != INVALID_HANDLE_VALUE && ReadFile(input, buffer, sizeof buffer, &got, nullptr);
+            bool ok = input && input != INVALID_HANDLE_VALUE &&
+                      ReadFile(input, buffer, sizeof buffer, &got, nullptr);
             std::lock_guard guard(queue->lock);
             if (!ok || got == 0) {
                 queue->bytes.push_back(-2);
@@ -90,7 +92,9 @@ KeyboardInput::~KeyboardInput() {
     state_->reader.detach();
 }
 
-bool KeyboardInput::ended() const { return state_->ended; }
+bool KeyboardInput::ended() const {
+    return state_->ended;
+}
 
 int KeyboardInput::ReadKey(int milliseconds) {
     if (state_->ended)

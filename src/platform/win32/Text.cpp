@@ -29,7 +29,8 @@ private:
 
 class GdiFont final : public Font {
 public:
-    GdiFont(HFONT font, std::int32_t ascent, std::int32_t descent) : font_(font), ascent_(ascent), descent_(descent) {
+    GdiFont(HFONT font, std::int32_t ascent, std::int32_t descent)
+        : font_(font), ascent_(ascent), descent_(descent) {
         SelectObject(dc_.get(), font_);
     }
     ~GdiFont() override {
@@ -44,7 +45,8 @@ public:
     std::int32_t Layout(std::u16string_view line, std::int32_t maxWidth, std::int32_t underlined,
                         bool* ellipsized) override {
         text_ = WideString(line);
-        underlined_ = underlined >= 0 && static_cast<std::size_t>(underlined) < text_.size() ? underlined : -1;
+        underlined_ =
+            underlined >= 0 && static_cast<std::size_t>(underlined) < text_.size() ? underlined : -1;
         bool cut = false;
         std::int32_t width = Measure(text_);
         if (maxWidth >= 0 && width > maxWidth) {
@@ -95,8 +97,8 @@ public:
         auto* pixels = static_cast<std::uint32_t*>(bits);
         const std::size_t rowBytes = static_cast<std::size_t>(area.width()) * 4;
         for (std::int32_t y = 0; y < area.height(); ++y)
-            std::memcpy(pixels + static_cast<std::size_t>(y) * area.width(), target.row(area.top + y) + area.left,
-                        rowBytes);
+            std::memcpy(pixels + static_cast<std::size_t>(y) * area.width(),
+                        target.row(area.top + y) + area.left, rowBytes);
         HGDIOBJ previous = SelectObject(dc_.get(), bitmap);
         SetBkMode(dc_.get(), TRANSPARENT);
         const COLORREF textColour = RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
@@ -129,7 +131,8 @@ public:
 private:
     std::int32_t Measure(const std::wstring& text) {
         SIZE size{};
-        if (text.empty() || !GetTextExtentPoint32W(dc_.get(), text.c_str(), static_cast<int>(text.size()), &size))
+        if (text.empty() ||
+            !GetTextExtentPoint32W(dc_.get(), text.c_str(), static_cast<int>(text.size()), &size))
             return 0;
         return size.cx;
     }

@@ -54,22 +54,29 @@ bool Thread::Start(std::function<void()> body) {
     return true;
 }
 
-bool Thread::started() const { return state_->thread.joinable(); }
+bool Thread::started() const {
+    return state_->thread.joinable();
+}
 
 bool Thread::Join(int milliseconds) {
     std::unique_lock lock(state_->lock);
     if (!state_->thread.joinable())
         return state_->ended;
-    if (!state_->endedSignal.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return state_->ended; }))
+    if (!state_->endedSignal.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                      [&] { return state_->ended; }))
         return false;
     lock.unlock();
     state_->thread.join();
     return true;
 }
 
-void Thread::SetTimeCriticalPriority() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL); }
+void Thread::SetTimeCriticalPriority() {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
+}
 
-unsigned long Thread::CurrentId() { return static_cast<unsigned long>(GetCurrentThreadId()); }
+unsigned long Thread::CurrentId() {
+    return static_cast<unsigned long>(GetCurrentThreadId());
+}
 
 unsigned long Thread::id() const {
     std::lock_guard guard(state_->lock);

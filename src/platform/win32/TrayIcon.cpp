@@ -99,8 +99,9 @@ private:
             // The low word is the mouse message; only the two clicks the program acts on go on.
             const auto mouse = static_cast<std::intptr_t>(LOWORD(lParam));
             if (mouse == WM_LBUTTONDOWN || mouse == WM_RBUTTONDOWN || mouse == WM_CONTEXTMENU)
-                self->target_->Post({self->callbackMessage_, 0,
-                                     mouse == WM_CONTEXTMENU ? static_cast<std::intptr_t>(WM_RBUTTONDOWN) : mouse});
+                self->target_->Post(
+                    {self->callbackMessage_, 0,
+                     mouse == WM_CONTEXTMENU ? static_cast<std::intptr_t>(WM_RBUTTONDOWN) : mouse});
             return 0;
         }
         return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -115,6 +116,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<TrayIcon> CreateTrayIcon() { return std::make_unique<ShellTrayIcon>(); }
+std::unique_ptr<TrayIcon> CreateTrayIcon() {
+    return std::make_unique<ShellTrayIcon>();
+}
 
 } // namespace platform

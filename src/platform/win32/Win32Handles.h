@@ -5,8 +5,8 @@
 #include "platform/Event.h"
 #include "platform/Socket.h"
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <atomic>
 #include <string>
@@ -15,8 +15,8 @@
 namespace platform {
 
 struct Event::State {
-    HANDLE handle = nullptr; // an auto-reset event; WSAEventSelect signals it for a bound socket
-    std::atomic<bool> set{false}; // Set() was called since the wait last reported this event
+    HANDLE handle = nullptr;         // an auto-reset event; WSAEventSelect signals it for a bound socket
+    std::atomic<bool> set{false};    // Set() was called since the wait last reported this event
     Socket::State* socket = nullptr; // the socket bound by EventSelect, if any
 };
 

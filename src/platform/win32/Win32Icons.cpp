@@ -21,8 +21,8 @@ HICON CreateIconFromImage(const IconImage& image) {
     header.bV5AlphaMask = 0xFF000000;
     HDC screen = GetDC(nullptr);
     void* bits = nullptr;
-    HBITMAP colour = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits,
-                                      nullptr, 0);
+    HBITMAP colour =
+        CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
     ReleaseDC(nullptr, screen);
     if (!colour)
         return nullptr;

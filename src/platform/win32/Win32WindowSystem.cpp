@@ -95,8 +95,8 @@ public:
         // The rectangle's rows, top-down, as one DIB.
         rows_.resize(static_cast<std::size_t>(area.width()) * static_cast<std::size_t>(area.height()));
         for (std::int32_t y = 0; y < area.height(); ++y)
-            std::memcpy(rows_.data() + static_cast<std::size_t>(y) * area.width(), source.row(area.top + y) + area.left,
-                        static_cast<std::size_t>(area.width()) * 4);
+            std::memcpy(rows_.data() + static_cast<std::size_t>(y) * area.width(),
+                        source.row(area.top + y) + area.left, static_cast<std::size_t>(area.width()) * 4);
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
         info.bmiHeader.biWidth = area.width();
@@ -105,8 +105,9 @@ public:
         info.bmiHeader.biBitCount = 32;
         info.bmiHeader.biCompression = BI_RGB;
         HDC dc = GetDC(hwnd_);
-        SetDIBitsToDevice(dc, area.left, area.top, static_cast<DWORD>(area.width()), static_cast<DWORD>(area.height()),
-                          0, 0, 0, static_cast<UINT>(area.height()), rows_.data(), &info, DIB_RGB_COLORS);
+        SetDIBitsToDevice(dc, area.left, area.top, static_cast<DWORD>(area.width()),
+                          static_cast<DWORD>(area.height()), 0, 0, 0, static_cast<UINT>(area.height()),
+                          rows_.data(), &info, DIB_RGB_COLORS);
         ReleaseDC(hwnd_, dc);
     }
 
@@ -136,7 +137,7 @@ public:
                 pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
                 const auto* from = static_cast<const std::uint32_t*>(bits);
                 for (std::size_t i = 0; i < pixels.size(); ++i)
-                    pixels[i] = from[i] | 0xFF000000u;
+                    pixels[i] = from[i] & 0x00FFFFFFu;
             }
             SelectObject(memory, previous);
             DeleteObject(bitmap);
@@ -218,9 +219,10 @@ public:
             return nullptr;
         RECT frame{0, 0, std::max(params.width, 1), std::max(params.height, 1)};
         AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
-        HWND hwnd = CreateWindowExW(0, Wide(params.className), Wide(params.title), kStyle, params.x + frame.left,
-                                    params.y + frame.top, frame.right - frame.left, frame.bottom - frame.top,
-                                    nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        HWND hwnd =
+            CreateWindowExW(0, Wide(params.className), Wide(params.title), kStyle, params.x + frame.left,
+                            params.y + frame.top, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                            nullptr, GetModuleHandleW(nullptr), nullptr);
         if (!hwnd)
             return nullptr;
         if (params.icon) {
@@ -324,7 +326,8 @@ protected:
     void PumpNative(bool wait) override {
         if (wait) {
             // MWMO_INPUTAVAILABLE: messages already seen by an earlier peek still count.
-            MsgWaitForMultipleObjectsEx(1, &wake_, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE | MWMO_ALERTABLE);
+            MsgWaitForMultipleObjectsEx(1, &wake_, INFINITE, QS_ALLINPUT,
+                                        MWMO_INPUTAVAILABLE | MWMO_ALERTABLE);
         }
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
