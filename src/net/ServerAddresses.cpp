@@ -75,3 +75,19 @@ StationConnectionData DirectoryServerConnectionData() {
 StationConnectionData UpdateServerConnectionData() {
     return FromEnvironment("VANTRI_UPDATE_SERVER", kDefaultUpdateServer);
 }
+
+std::string WebLinkBase() {
+    if (std::optional<std::string> value = platform::GetEnv("VANTRI_WEB_LINK_BASE");
+        value && !value->empty()) {
+        std::string base = *value;
+        if (base.back() != '/')
+            base += '/';
+        return base;
+    }
+    const StationConnectionData directory = DirectoryServerConnectionData();
+    const bool bareIpv6 = directory.host.find(':') != std::string::npos;
+    std::string base = "http://" + (bareIpv6 ? "[" + directory.host + "]" : directory.host);
+    if (directory.port != 80)
+        base += ":" + std::to_string(directory.port);
+    return base + "/";
+}

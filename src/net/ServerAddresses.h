@@ -6,6 +6,7 @@
 #include "net/StationConnectionData.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 // Defaults: the station server of a local demo archive.
@@ -20,3 +21,8 @@ std::optional<StationConnectionData> ParseServerAddress(std::string_view text);
 StationConnectionData DirectoryServerConnectionData();
 // The update server: VANTRI_UPDATE_SERVER, else the default.
 StationConnectionData UpdateServerConnectionData();
+
+// The web link base: the address, ending in "/", to which web links and the program's web pages are
+// appended. VANTRI_WEB_LINK_BASE when set (a "/" is added when it lacks one), else the directory
+// server's own address over http.
+std::string WebLinkBase();

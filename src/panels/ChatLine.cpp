@@ -92,3 +92,60 @@ ChatLine ComposeChatLine(const StreamChatRow& row) {
     line.text += event;
     return line;
 }
+
+namespace {
+
+bool IsDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// Skips up to two digits at `i`; answers the new position.
+std::size_t SkipDigits(const std::u16string& text, std::size_t i) {
+    for (int n = 0; n < 2 && i < text.size() && IsDigit(text[i]); ++n)
+        ++i;
+    return i;
+}
+
+} // namespace
+
+std::u16string CleanChatText(std::u16string text, std::size_t maxLength) {
+    constexpr char16_t kIrcColour = 0x03;
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const char16_t c = text[i];
+        if (c == kIrcColour) {
+            // "\x03" then an optional foreground of one or two digits and ",background".
+            std::size_t j = SkipDigits(text, i + 1);
+            if (j > i + 1 && j + 1 < text.size() && text[j] == u',' && IsDigit(text[j + 1]))
+                j = SkipDigits(text, j + 1);
+            i = j;
+            continue;
+        }
+        if (c == u'\t') {
+            text[out++] = u' ';
+            ++i;
+            continue;
+        }
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            ++i;
+            continue;
+        }
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
+            text[out++] = c;
+            text[out++] = text[i + 1];
+            i += 2;
+            continue;
+        }
+        text[out++] = (c >= 0xD800 && c < 0xE000) ? char16_t{0xFFFD} : c;
+        ++i;
+    }
+    text.resize(out);
+    if (text.size() > maxLength) {
+        std::size_t cut = maxLength;
+        if (cut > 0 && text[cut - 1] >= 0xD800 && text[cut - 1] < 0xDC00)
+            --cut;
+        text.resize(cut);
+    }
+    return text;
+}

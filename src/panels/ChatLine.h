@@ -27,3 +27,8 @@ struct ChatLine {
 
 // A row whose kind and argument count match no event reads "[UNKNOWN TYPE]" in magenta.
 ChatLine ComposeChatLine(const StreamChatRow& row);
+
+// Chat text made safe to lay out: tabs become blanks; IRC formatting codes (colour with its numbers,
+// bold, italic, underline, reverse, reset) and every other control character are dropped; a lone
+// surrogate becomes U+FFFD; the text is cut to at most `maxLength` UTF-16 units, never inside a pair.
+std::u16string CleanChatText(std::u16string text, std::size_t maxLength);

@@ -7,10 +7,14 @@ namespace platform {
 
 HeadlessWindow::HeadlessWindow(HeadlessWindowSystem& system, const WindowParams& params)
     : WindowCore(system), left_(params.x), top_(params.y), width_(std::max(params.width, 0)),
-      height_(std::max(params.height, 0)), title_(params.title),
-      screen_(static_cast<std::size_t>(width_) * height_, 0) {}
+      height_(std::max(params.height, 0)), title_(params.title), popup_(params.popup),
+      screen_(static_cast<std::size_t>(width_) * height_, 0) {
+    system.Track(this, true);
+}
 
-HeadlessWindow::~HeadlessWindow() = default;
+HeadlessWindow::~HeadlessWindow() {
+    static_cast<HeadlessWindowSystem&>(system_).Track(this, false);
+}
 
 void HeadlessWindow::SetMinimumSize(std::int32_t width, std::int32_t height) {
     minWidth_ = width;
@@ -108,6 +112,25 @@ void HeadlessWindow::InjectMoveTo(std::int32_t left, std::int32_t top) {
 
 void HeadlessWindow::InjectClose() {
     QueueInput(WM_CLOSE, 0, 0);
+}
+
+void HeadlessWindow::InjectFocusLost() {
+    QueueInput(WM_KILLFOCUS, 0, 0);
+}
+
+void HeadlessWindowSystem::Track(HeadlessWindow* window, bool add) {
+    headlessWindows_.erase(std::remove(headlessWindows_.begin(), headlessWindows_.end(), window),
+                           headlessWindows_.end());
+    if (add)
+        headlessWindows_.push_back(window);
+}
+
+HeadlessWindow* HeadlessWindowSystem::OpenPopup() const {
+    for (auto it = headlessWindows_.rbegin(); it != headlessWindows_.rend(); ++it) {
+        if ((*it)->popup() && !(*it)->destroyed())
+            return *it;
+    }
+    return nullptr;
 }
 
 std::unique_ptr<Window> HeadlessWindowSystem::CreateNativeWindow(const WindowParams& params) {

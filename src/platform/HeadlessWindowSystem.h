@@ -27,7 +27,10 @@ public:
     void Show(bool show) override { visible_ = show; }
     bool visible() const override { return visible_; }
     void Minimize() override;
-    void BringToFront() override { ++raised_; }
+    void BringToFront() override {
+        if (visible_)
+            ++raised_;
+    }
     void SetMinimumSize(std::int32_t width, std::int32_t height) override;
     void Present(const PixelView& source, const Rect& rect) override;
     bool ReadScreen(std::vector<std::uint32_t>& pixels, std::int32_t& width, std::int32_t& height) override;
@@ -44,11 +47,14 @@ public:
     void InjectRestore();
     void InjectMoveTo(std::int32_t left, std::int32_t top);
     void InjectClose();
+    // The user turned to another window: WM_KILLFOCUS.
+    void InjectFocusLost();
 
     const std::vector<Rect>& presented() const { return presented_; }
     const std::u16string& title() const { return title_; }
     int raised() const { return raised_; }
     bool minimized() const { return minimized_; }
+    bool popup() const { return popup_; }
     std::uint32_t ScreenPixel(std::int32_t x, std::int32_t y) const;
 
 protected:
@@ -66,6 +72,7 @@ private:
     std::int32_t minHeight_ = 0;
     std::u16string title_;
     bool visible_ = true;
+    bool popup_ = false;
     bool minimized_ = false;
     int raised_ = 0;
     bool leftHeld_ = false;
@@ -103,6 +110,13 @@ public:
     bool InstallMessageBoxSink() override { return false; }
     void Wake() override;
 
+    Rect WorkArea(Point) const override { return workArea_; }
+    void SetWorkArea(const Rect& area) { workArea_ = area; }
+
+    // The newest popup window that is still open, or null.
+    HeadlessWindow* OpenPopup() const;
+    void Track(HeadlessWindow* window, bool add);
+
     void SetCursorPosition(Point screen) { cursor_ = screen; }
     void SetKeyDown(int virtualKey, bool down);
 
@@ -120,6 +134,8 @@ private:
     bool hasClipboard_ = false;
     Point cursor_;
     std::vector<int> keysDown_;
+    Rect workArea_{0, 0, 1280, 1024};
+    std::vector<HeadlessWindow*> headlessWindows_;
 };
 
 } // namespace platform

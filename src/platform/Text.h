@@ -53,6 +53,13 @@ public:
     // ellipsis was needed. The last layout is kept, so Draw of the same line right after costs little.
     virtual std::int32_t Layout(std::u16string_view line, std::int32_t maxWidth, std::int32_t underlined,
                                 bool* ellipsized) = 0;
+    // Answers exactly what Layout(text, -1, -1, nullptr) answers, but fast for text made of characters
+    // whose widths simply add up (the face's own Latin, Greek and Cyrillic letters, digits and
+    // punctuation): their advances are measured once per font and summed. Other text is laid out in
+    // full. `additive`, when given, tells whether the text was of that kind: such text drawn in one
+    // piece puts every character exactly where drawing it piece by piece would. May replace the last
+    // layout, so lay out again before drawing.
+    virtual std::int32_t MeasureWidth(std::u16string_view text, bool* additive) = 0;
     // Draws the line last laid out with its cell's top-left corner at (x, top) in `colour` (0x00RRGGBB),
     // touching only pixels inside `clip` and `target`.
     virtual void DrawLastLayout(const PixelView& target, const Rect& clip, std::int32_t x, std::int32_t top,

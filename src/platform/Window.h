@@ -60,6 +60,9 @@ struct WindowParams {
     std::int32_t y = 0;
     std::int32_t width = 0;
     std::int32_t height = 0;
+    // A popup (a menu): borderless, above other windows, without a task-bar entry and not resizable. It
+    // takes the keyboard focus when shown and receives WM_KILLFOCUS when the user turns elsewhere.
+    bool popup = false;
 };
 
 class Window : public PostTarget {
@@ -93,7 +96,9 @@ public:
     virtual void Show(bool show) = 0; // SW_SHOW / SW_HIDE
     virtual bool visible() const = 0;
     virtual void Minimize() = 0;
-    virtual void BringToFront() = 0; // SetForegroundWindow
+    // SetForegroundWindow: raises the window and gives it the focus if it is shown; a hidden window stays
+    // hidden.
+    virtual void BringToFront() = 0;
     // The smallest client size the user can drag the window to.
     virtual void SetMinimumSize(std::int32_t width, std::int32_t height) = 0;
 
@@ -141,6 +146,10 @@ public:
     // The clipboard as UTF-16 text.
     virtual bool SetClipboardText(const std::u16string& text) = 0;
     virtual bool GetClipboardText(std::u16string& text) = 0;
+
+    // The part of the display holding `screenPoint` that windows may cover, task bars and panels left out
+    // (the monitor's work area), in screen coordinates. The nearest display's when no display holds it.
+    virtual Rect WorkArea(Point screenPoint) const = 0;
 
     // The pointer position in screen coordinates (GetCursorPos).
     virtual Point CursorPosition() const = 0;

@@ -59,6 +59,7 @@ enum : std::uint32_t {
     WM_DESTROY = 0x0002,
     WM_MOVE = 0x0003,
     WM_SIZE = 0x0005,
+    WM_KILLFOCUS = 0x0008, // the window lost the keyboard focus (a popup: the user went elsewhere)
     WM_PAINT = 0x000F,
     WM_CLOSE = 0x0010,
     WM_QUIT = 0x0012,

@@ -2,12 +2,16 @@
 
 #include "platform/Window.h"
 
+#include <algorithm>
+
 MyControlBase::~MyControlBase() {
     if (context) {
         if (context->leftCapture == this)
             context->leftCapture = nullptr;
         if (context->rightCapture == this)
             context->rightCapture = nullptr;
+        auto& waiting = context->deferredRedraws;
+        waiting.erase(std::remove(waiting.begin(), waiting.end(), this), waiting.end());
     }
     for (auto& child : children)
         child.reset();
@@ -145,4 +149,14 @@ void MyControlBase::Offset(std::int32_t dx, std::int32_t dy, bool absolute) {
     y += dy;
     for (auto& child : children)
         child->Offset(dx, dy, false);
+}
+
+void MyControlBase::RedrawBeforePaint() {
+    if (!context)
+        return;
+    auto& waiting = context->deferredRedraws;
+    if (std::find(waiting.begin(), waiting.end(), this) == waiting.end())
+        waiting.push_back(this);
+    if (window)
+        window->Invalidate(bounds);
 }

@@ -17,6 +17,7 @@ class WindowSystem;
 } // namespace platform
 
 class MyControlBase;
+class MyPopupMenu;
 
 // Any object that receives control callbacks derives from this (every control does).
 class MyCallbackTarget {
@@ -58,6 +59,11 @@ struct MyWindowContext {
     // points to it when it is destroyed.
     MyControlBase* leftCapture = nullptr;
     MyControlBase* rightCapture = nullptr;
+    // Controls waiting for their one Redraw before the window next reaches the screen
+    // (MyControlBase::RedrawBeforePaint). A control leaves the list when it is destroyed.
+    std::vector<MyControlBase*> deferredRedraws;
+    // The popup menu opened over this window, open or already closed (MyPopupMenu.h).
+    std::shared_ptr<MyPopupMenu> popupMenu;
 };
 
 class MyControlBase : public MyCallbackTarget {
@@ -98,6 +104,10 @@ public:
     void Offset(std::int32_t dx, std::int32_t dy, bool absolute);
     // True when this control and every ancestor is visible.
     bool IsShown() const;
+    // Asks for one Redraw just before the window's next paint reaches the screen, however often it is
+    // asked until then, and invalidates the control so that the paint comes. For controls whose contents
+    // change many times between two paints (a list filled item by item).
+    void RedrawBeforePaint();
 
     MyWindowContext* context = nullptr;
     platform::WindowSystem* instance = nullptr;

@@ -101,6 +101,7 @@ void MyListBoxV2::Relayout() {
     auto last = rowsByTop.end();
     for (auto& row : rows) {
         const std::uint16_t h = row->MeasureHeight(rowWidth);
+        row->height = h;
         row->top = contentHeight;
         // Tops only grow, so each row goes at the end; a row at the same top as the one before replaces it
         // (the one before took no space).
@@ -150,8 +151,9 @@ void MyListBoxV2::RenderRows() {
     else
         it = rowsByTop.end();
     std::int32_t rowY = it != rowsByTop.end() ? it->first - scrollOffset : 0;
+    const std::int32_t end = ContentEnd();
     while (rowY < height) {
-        if (it == rowsByTop.end() || rowY + scrollOffset >= contentHeight) {
+        if (it == rowsByTop.end() || rowY + scrollOffset >= end) {
             FillRect(surface->dc, RECT{0, rowY, rowWidth, height}, brush);
             break;
         }
@@ -160,6 +162,7 @@ void MyListBoxV2::RenderRows() {
         row->surface = surface.get();
         if (!(rect == row->bounds))
             row->PlaceInView(rect);
+        BeforeRowPaint(*row);
         row->Redraw();
         ++it;
         const std::int32_t bottom = rowY + row->height;
@@ -185,8 +188,9 @@ void MyListBoxV2::Paint() {
 void MyListBoxV2::OnBoundsChanged(const RECT& oldRect) {
     if (oldRect == bounds)
         return;
-    if (contentHeight - scrollOffset < height)
-        scrollOffset = std::max(0, contentHeight - height);
+    const std::int32_t end = ContentEnd();
+    if (end - scrollOffset < height)
+        scrollOffset = std::max(0, end - height);
     surface.reset();
     if (scrollbar) {
         scrollbar->pageSize = height;

@@ -17,8 +17,8 @@ public:
     // Paints the row and its own children into the list's surface when visible and not empty; rows
     // invalidate nothing, since the list copies its surface as a whole.
     void Redraw() override;
-    // Answers the row's height for the list width `width` and stores it in `height`. A height of 0 hides
-    // the row: it takes no space, is never painted and never hit.
+    // Answers the row's height for the list width `width`; Relayout stores it in `height`. A height of
+    // 0 hides the row: it takes no space, is never painted and never hit.
     virtual std::uint16_t MeasureHeight(std::int32_t width) = 0;
 
     // Places the row in the list's surface: `bounds` and the geometry fields, an empty rectangle stored
@@ -29,8 +29,8 @@ public:
     MySurface* surface = nullptr;
     std::int32_t index = 0;
     std::int32_t top = 0;
-    // The row's height in pixels for the current width, as MeasureHeight last answered. It hides the
-    // inherited geometry field of the same name, which follows `bounds`.
+    // The row's height in pixels for the current width, as MeasureHeight last answered (stored by the
+    // list's Relayout). It hides the inherited geometry field of the same name, which follows `bounds`.
     std::uint16_t height = 0;
 };
 
@@ -83,6 +83,11 @@ public:
     std::int32_t scrollOffset = 0;
 
 protected:
+    // The content y below which nothing is drawn or scrolled to: the end of the content here; a list
+    // that shows only part of its rows answers less.
+    virtual std::int32_t ContentEnd() const { return contentHeight; }
+    // Runs right before `row` is painted into the surface.
+    virtual void BeforeRowPaint(MyListBoxV2ItemBase& row) { (void)row; }
     // Renders the rows in view into `surface` (the dirty part of Paint).
     void RenderRows();
     void PressRow(POINT point, bool left);

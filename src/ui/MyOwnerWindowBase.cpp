@@ -1,5 +1,7 @@
 #include "ui/MyOwnerWindowBase.h"
 
+#include "ui/MyPopupMenu.h"
+
 #include "app/MyCallbacks.h"
 
 using namespace platform;
@@ -77,6 +79,17 @@ bool MyOwnerWindowBase::Create(WindowSystem* instance, const std::u16string& cla
 
 std::intptr_t MyOwnerWindowBase::WindowProc(Window& native, std::uint32_t message, std::uintptr_t wParam,
                                             std::intptr_t lParam) {
+    // While a popup menu is open it takes the keys, and a press in this window only closes it.
+    if (context.popupMenu && context.popupMenu->IsOpen()) {
+        if (message == WM_KEYDOWN) {
+            context.popupMenu->HandleKey(static_cast<int>(wParam));
+            return 0;
+        }
+        if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN) {
+            context.popupMenu->Close();
+            return 0;
+        }
+    }
     auto found = handlers.find(message);
     if (found == handlers.end())
         return native.DefWindowProc(message, wParam, lParam);
@@ -165,6 +178,13 @@ std::intptr_t MyOwnerWindowBase::HandleDestroy(std::uintptr_t, std::intptr_t, bo
 std::intptr_t MyOwnerWindowBase::HandlePaint(std::uintptr_t, std::intptr_t, bool&) {
     if (!window)
         return 0;
+    // Controls that asked for a redraw before this paint get it now; one may destroy another, which then
+    // leaves the list, so the list is read afresh each time.
+    while (!context.deferredRedraws.empty()) {
+        MyControlBase* control = context.deferredRedraws.front();
+        context.deferredRedraws.erase(context.deferredRedraws.begin());
+        control->Redraw();
+    }
     const Rect paint = window->BeginPaint();
     if (backBuffer.bitmap && !paint.empty())
         window->Present(backBuffer.bitmap->view(), paint);

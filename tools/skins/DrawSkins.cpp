@@ -5,6 +5,7 @@
 //   skins_draw <folder>
 
 #include "Canvas.h"
+#include "panels/PlayControlSkin.h"
 #include "ui/BitmapFile.h"
 
 #include <algorithm>
@@ -91,9 +92,10 @@ void DrawPlayIcon(Canvas& c, int kind, double cx, double cy, Colour colour) {
 }
 
 Canvas Draw104() {
+    using namespace playskin;
     Canvas c(157, 176, kUnused);
     // Corner image behind the buttons: the strip's rows all the way across.
-    RowBackground(c, 0, 0, 157, 48, StripColour, 0);
+    RowBackground(c, 0, 0, kCornerWidth, kCornerHeight, StripColour, 0);
 
     // Volume slider: a field with a rounded groove; the right end is the left end mirrored.
     {
@@ -101,22 +103,22 @@ Canvas Draw104() {
         RowBackground(t, 0, 0, 40, 24, FieldColour, 0);
         t.RoundRect(3, 9.5, 37, 14.5, 2.5, 0xA9A9A9);
         t.RoundRect(4, 10.5, 36, 13.5, 1.5, 0xD8D8D8);
-        c.Copy(t, 0, 0, 8, 24, 8, 8);
-        c.Copy(t, 20, 0, 1, 24, 16, 8);
+        c.Copy(t, 0, 0, kVolumeEndWidth, kVolumeHeight, kVolumeEndX, kVolumeTop);
+        c.Copy(t, 20, 0, 1, kVolumeHeight, kVolumeMiddleColumn, kVolumeTop);
         // The knob, with the field behind its corners.
         Canvas k(6, 18, 0);
         k.Copy(t, 20, 3, 1, 18, 0, 0);
         for (int x = 1; x < 6; ++x)
             k.Copy(k, 0, 0, 1, 18, x, 0);
         k.Button(0, 0, 6, 18, 3, kAccentDark, 0x5A9BE6, kAccent);
-        c.Copy(k, 0, 0, 6, 18, 17, 11);
+        c.Copy(k, 0, 0, kVolumeKnobWidth, kVolumeKnobHeight, kVolumeKnobX, kVolumeKnobY);
     }
     // Mute button, not muted and muted.
     for (int muted = 0; muted < 2; ++muted) {
         Canvas t(14, 24, 0);
         RowBackground(t, 0, 0, 14, 24, FieldColour, 0);
         DrawSpeaker(t, 0, 0, muted != 0);
-        c.Copy(t, 0, 0, 14, 24, 23 + 14 * muted, 8);
+        c.Copy(t, 0, 0, kMuteWidth, kMuteHeight, muted ? kMutedX : kMuteX, kMuteY);
     }
     // Position bar, styles 0 and 1: fixed left end, left zone, middle, right zone, right end (25 columns).
     for (int s = 0; s < 2; ++s) {
@@ -132,8 +134,10 @@ Canvas Draw104() {
                 3, y, 22, y + 1,
                 [](double x, double yy) { return InRoundRect(x, yy, 3, 11.5, 22, 20.5, 4.5); }, face);
         }
-        const int first = s == 0 ? 51 : 76;
-        c.Copy(t, s == 0 ? 0 : 6, 0, s == 0 ? 25 : 19, 32, s == 0 ? first : first + 6, 8);
+        // Style 0 starts with the fixed left end at column 51; style 1 follows 25 columns on, without one.
+        const int first = kBarPlainLeftX + kBarStyleStep * s;
+        c.Copy(t, s == 0 ? 0 : kBarFixedLeftWidth, 0, s == 0 ? 25 : 19, kBarHeight,
+               s == 0 ? first : first + kBarFixedLeftWidth, kBarTop);
     }
     // Position knob: image (black outside) and mask (black inside, white outside) for SRCAND + SRCPAINT.
     for (int y = 0; y < 32; ++y)
@@ -145,8 +149,8 @@ Canvas Draw104() {
                                                                  return InRoundRect(px, py, 1, 4, 7, 28, 2);
                                                              }) < 0.5);
             const Colour face = Mix(0x6AA6EA, kAccent, y / 31.0);
-            c.Set(141 + x, 48 + y, inside ? (edge ? kAccentDark : face) : 0x000000);
-            c.Set(149 + x, 48 + y, inside ? 0x000000 : 0xFFFFFF);
+            c.Set(kKnobImageX + x, kKnobY + y, inside ? (edge ? kAccentDark : face) : 0x000000);
+            c.Set(kKnobMaskX + x, kKnobY + y, inside ? 0x000000 : 0xFFFFFF);
         }
     // Play buttons, a segmented group of four: normal and pressed, plain and lit.
     for (int lit = 0; lit < 2; ++lit)
@@ -170,14 +174,15 @@ Canvas Draw104() {
                 DrawPlayIcon(t, k, x0 + w / 2 + (k == 0 ? 0.5 : 0.5), 16 + (pressed ? 0.5 : 0),
                              lit ? kAccent : kIcon);
             }
-            c.Copy(t, 0, 0, 141, 32, 0, 48 + 32 * pressed + 64 * lit);
+            c.Copy(t, 0, 0, 141, kButtonHeight, 0,
+                   (pressed ? kButtonPressedY : kButtonNormalY) + kButtonLitStep * lit);
         }
     // 48-row frame of the lower strip and 24-row frame of the fields (columns left, middle, right).
-    RowBackground(c, 141, 80, 144, 48, StripColour, 0);
-    RowBackground(c, 141, 128, 144, 24, FieldColour, 0);
+    RowBackground(c, kFrameLeftColumn, kFrame48Top, kFrameRightColumn + 1, 48, StripColour, 0);
+    RowBackground(c, kFrameLeftColumn, kFrame24Top, kFrameRightColumn + 1, 24, FieldColour, 0);
     for (int r = 1; r < 23; ++r) {
-        c.Set(141, 128 + r, 0xC8C8C8);
-        c.Set(143, 128 + r, 0xD4D4D4);
+        c.Set(kFrameLeftColumn, kFrame24Top + r, 0xC8C8C8);
+        c.Set(kFrameRightColumn, kFrame24Top + r, 0xD4D4D4);
     }
     return c;
 }

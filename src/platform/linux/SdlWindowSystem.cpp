@@ -2,8 +2,8 @@
 // posts from other threads wake SDL's event wait, and painting transfers only the invalid rectangle of
 // the window surface.
 
-#include "platform/Utf.h"
 #include "platform/UiThreadMessageBoxes.h"
+#include "platform/Utf.h"
 #include "platform/WindowCore.h"
 #include "platform/linux/X11Capture.h"
 
@@ -134,9 +134,11 @@ public:
             SDL_MinimizeWindow(window_);
     }
     void BringToFront() override {
-        if (window_) {
-            SDL_ShowWindow(window_);
+        // Raising maps nothing: a window hidden in the notification area stays hidden.
+        if (window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN)) {
             SDL_RaiseWindow(window_);
+            if (!(SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED))
+                SDL_SetWindowInputFocus(window_);
         }
     }
     void SetMinimumSize(std::int32_t width, std::int32_t height) override {
@@ -237,11 +239,22 @@ public:
     std::unique_ptr<Window> CreateNativeWindow(const WindowParams& params) override {
         if (!IsClassRegistered(params.className))
             return nullptr;
-        SDL_Window* native =
-            SDL_CreateWindow(Utf16ToUtf8(params.title).c_str(), params.x, params.y, std::max(params.width, 1),
-                             std::max(params.height, 1), SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
+        const Uint32 flags = params.popup
+                                 ? SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP |
+                                       SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_POPUP_MENU
+                                 : SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE;
+        SDL_Window* native = SDL_CreateWindow(Utf16ToUtf8(params.title).c_str(), params.x, params.y,
+                                              std::max(params.width, 1), std::max(params.height, 1), flags);
         if (!native)
             return nullptr;
+        if (params.popup) {
+            // A menu takes the keys at once, so that a click elsewhere takes the focus away and closes it.
+            SDL_RaiseWindow(native);
+            SDL_SetWindowInputFocus(native);
+            auto window = std::make_unique<SdlWindow>(*this, native);
+            windows_.push_back(window.get());
+            return window;
+        }
         const IconImage* icon = params.icon ? params.icon : ClassIcon(params.className);
         if (icon && icon->width > 0 && icon->height > 0 &&
             icon->pixels.size() == static_cast<std::size_t>(icon->width) * icon->height) {
@@ -272,6 +285,30 @@ public:
         text = Utf8ToUtf16(utf8);
         SDL_free(utf8);
         return true;
+    }
+    Rect WorkArea(Point screenPoint) const override {
+        const int count = SDL_GetNumVideoDisplays();
+        int chosen = 0;
+        long long best = -1;
+        for (int i = 0; i < count; ++i) {
+            SDL_Rect r;
+            if (SDL_GetDisplayBounds(i, &r) != 0)
+                continue;
+            // Distance from the point to the display's bounds; 0 when inside.
+            const long long dx =
+                screenPoint.x < r.x ? r.x - screenPoint.x : std::max(0, screenPoint.x - (r.x + r.w - 1));
+            const long long dy =
+                screenPoint.y < r.y ? r.y - screenPoint.y : std::max(0, screenPoint.y - (r.y + r.h - 1));
+            const long long distance = dx * dx + dy * dy;
+            if (best < 0 || distance < best) {
+                best = distance;
+                chosen = i;
+            }
+        }
+        SDL_Rect area;
+        if (SDL_GetDisplayUsableBounds(chosen, &area) != 0 && SDL_GetDisplayBounds(chosen, &area) != 0)
+            return {0, 0, 1024, 768};
+        return {area.x, area.y, area.x + area.w, area.y + area.h};
     }
     Point CursorPosition() const override {
         int x = 0, y = 0;
@@ -467,6 +504,9 @@ void SdlWindow::HandleWindowEvent(const SDL_WindowEvent& e) {
     }
     case SDL_WINDOWEVENT_CLOSE:
         QueueInput(WM_CLOSE, 0, 0);
+        break;
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+        QueueInput(WM_KILLFOCUS, 0, 0);
         break;
     default:
         break;

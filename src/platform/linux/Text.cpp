@@ -8,8 +8,10 @@
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
+#include <array>
 #include <cmath>
 #include <string>
+#include <unordered_map>
 
 namespace platform {
 
@@ -34,6 +36,35 @@ using AttrListPtr = std::unique_ptr<PangoAttrList, Deleter<PangoAttrList, pango_
 
 constexpr std::int32_t kDefaultCellHeight = 16; // pixels, for a requested height of 0
 
+// Characters whose advances add up when the face has them: no shaping, no combining, no direction
+// of their own beyond left to right. Everything else (marks, CJK, emoji, right-to-left scripts,
+// controls, invisible formatting) is laid out in full.
+bool MayAddUp(char16_t c) {
+    if (c >= 0x20 && c <= 0x7E)
+        return true;
+    if (c >= 0xA0 && c <= 0x24F)
+        return c != 0xAD; // the soft hyphen shows only at a break
+    if (c >= 0x370 && c <= 0x3FF)
+        return c != 0x37A && !(c >= 0x384 && c <= 0x385); // Greek without its combining forms
+    if (c >= 0x400 && c <= 0x52F)
+        return !(c >= 0x483 && c <= 0x489); // Cyrillic without its combining marks
+    if (c >= 0x2010 && c <= 0x2027)
+        return true;
+    if (c >= 0x2030 && c <= 0x205E)
+        return true;
+    if (c >= 0x20A0 && c <= 0x20BF)
+        return true; // currency signs
+    return false;
+}
+
+// Kerning and optional ligatures off, as GDI's DrawTextW draws: widths of pieces add up to the width
+// of the whole.
+constexpr const char* kFontFeatures = "kern 0, liga 0";
+
+// Full layouts of non-additive pieces kept per font; chat repeats its emoji and words.
+constexpr std::size_t kMaxCachedPieces = 8192;
+constexpr std::size_t kMaxCachedPieceLength = 64; // UTF-16 units
+
 // Pango's ascent and descent of `description` at its current size, in Pango units.
 bool ReadMetrics(PangoContext* context, const PangoFontDescription* description, int& ascent, int& descent) {
     MetricsPtr metrics(pango_context_get_metrics(context, description, nullptr));
@@ -47,9 +78,43 @@ bool ReadMetrics(PangoContext* context, const PangoFontDescription* description,
 class PangoFont : public Font {
 public:
     PangoFont(ContextPtr context, LayoutPtr layout, std::int32_t ascent, std::int32_t descent, bool underline,
-              bool strikeOut)
+              bool strikeOut, ::PangoFont* primary)
         : context_(std::move(context)), layout_(std::move(layout)), ascent_(ascent), descent_(descent),
-          underline_(underline), strikeOut_(strikeOut) {}
+          underline_(underline), strikeOut_(strikeOut), primary_(primary) {}
+    ~PangoFont() override {
+        if (primary_)
+            g_object_unref(primary_);
+    }
+    PangoFont(const PangoFont&) = delete;
+    PangoFont& operator=(const PangoFont&) = delete;
+
+    std::int32_t MeasureWidth(std::u16string_view text, bool* additive) override {
+        std::int32_t sum = 0;
+        bool adds = true;
+        for (char16_t c : text) {
+            const std::int16_t advance = Advance(c);
+            if (advance < 0) {
+                adds = false;
+                break;
+            }
+            sum += advance;
+        }
+        if (additive)
+            *additive = adds;
+        if (adds)
+            return sum;
+        if (text.size() <= kMaxCachedPieceLength) {
+            std::u16string key(text);
+            if (auto found = pieces_.find(key); found != pieces_.end())
+                return found->second;
+            const std::int32_t width = Layout(text, -1, -1, nullptr);
+            if (pieces_.size() >= kMaxCachedPieces)
+                pieces_.clear();
+            pieces_.emplace(std::move(key), width);
+            return width;
+        }
+        return Layout(text, -1, -1, nullptr);
+    }
 
     std::int32_t ascent() const override { return ascent_; }
     std::int32_t descent() const override { return descent_; }
@@ -93,6 +158,25 @@ public:
     }
 
 private:
+    // The advance of `c` in pixels when it adds up, else -1; measured once per character.
+    std::int16_t Advance(char16_t c) {
+        auto& page = advances_[c >> 8];
+        if (!page) {
+            page = std::make_unique<std::array<std::int16_t, 256>>();
+            page->fill(kUnknown);
+        }
+        std::int16_t& slot = (*page)[c & 0xFF];
+        if (slot == kUnknown) {
+            slot = -1;
+            if (MayAddUp(c) && primary_ && pango_font_has_char(primary_, c)) {
+                const std::int32_t width = Layout(std::u16string_view(&c, 1), -1, -1, nullptr);
+                if (width >= 0 && width < 0x7FFF)
+                    slot = static_cast<std::int16_t>(width);
+            }
+        }
+        return slot;
+    }
+
     void Apply(std::u16string_view line, std::int32_t maxWidth, std::int32_t underlined) {
         // Line breaks are not this function's business; they would start new Pango lines.
         std::u16string flat(line);
@@ -115,6 +199,7 @@ private:
         pango_layout_set_text(layout_.get(), utf8.data(), static_cast<int>(utf8.size()));
 
         AttrListPtr attributes(pango_attr_list_new());
+        pango_attr_list_insert(attributes.get(), pango_attr_font_features_new(kFontFeatures));
         if (underline_)
             pango_attr_list_insert(attributes.get(), pango_attr_underline_new(PANGO_UNDERLINE_SINGLE));
         if (strikeOut_)
@@ -157,6 +242,12 @@ private:
     std::int32_t lastUnderlined_ = -1;
     std::int32_t lastWidth_ = 0;
     bool lastEllipsized_ = false;
+
+    static constexpr std::int16_t kUnknown = -2;
+    // The face chosen for the font's description; characters it lacks come from fallbacks.
+    ::PangoFont* primary_;
+    std::array<std::unique_ptr<std::array<std::int16_t, 256>>, 256> advances_;
+    std::unordered_map<std::u16string, std::int32_t> pieces_;
 };
 
 } // namespace
@@ -216,8 +307,9 @@ std::unique_ptr<Font> Font::Create(const FontRequest& request) {
         return nullptr;
     pango_layout_set_font_description(layout.get(), description.get());
     pango_layout_set_single_paragraph_mode(layout.get(), TRUE);
+    ::PangoFont* primary = pango_context_load_font(context.get(), description.get());
     return std::make_unique<PangoFont>(std::move(context), std::move(layout), ascent, cell - ascent,
-                                       request.underline, request.strikeOut);
+                                       request.underline, request.strikeOut, primary);
 }
 
 } // namespace platform

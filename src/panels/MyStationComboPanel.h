@@ -1,0 +1,107 @@
+#pragma once
+// The station chooser: a header with two view buttons over a list. The stations view lists the stations
+// by name; pressing one expands it to its streams, newest first, or collapses it again. The streams view
+// lists every station's streams in one list, newest first, each headed by its station's name. Clicking a
+// stream plays it from the start; right-clicking one in the stations view opens the copy-link menu.
+//
+// The panel reads the station records the main window hands it and never owns or changes them.
+
+#include "net/CatalogueRecords.h"
+#include "panels/MyStationComboRows.h"
+#include "ui/MyControlBase.h"
+#include "ui/MyListBoxV2.h"
+
+#include <map>
+#include <memory>
+#include <set>
+#include <unordered_map>
+#include <vector>
+
+struct MyAppContext;
+class MySurface;
+
+// One of the header's two view buttons: 0 shows the stations view, 1 the streams view.
+class MyStationComboPanelButton : public MyControlBase {
+public:
+    MyStationComboPanelButton(MySurface* skin, std::int32_t kind) : skin(skin), kind(kind) {}
+
+    void OnLButtonDown(POINT point) override;
+    void OnLButtonUp(POINT point) override;
+    void Paint() override;
+
+    MySurface* skin;
+    std::int32_t kind;
+    bool pressed = false;
+    bool active = false; // the button's view is shown
+};
+
+class MyStationComboPanel : public MyControlBase {
+public:
+    static constexpr COLORREF kRowBackground = 0xE5E5E5;
+    static constexpr int kStreamMenu = 114;
+
+    MyStationComboPanel(MyAppContext* appContext, MySurface* skin) : appContext(appContext), skin(skin) {}
+    ~MyStationComboPanel() override;
+
+    void OnCreate() override;
+    void Paint() override;
+    void OnBoundsChanged(const RECT& oldRect) override;
+
+    // Takes a station the panel does not know yet into the sorted list. The list shows it, in order, from
+    // the next paint of the window on: stations that arrive one after another between two paints cost one
+    // rebuild, not one each.
+    void AddStation(const StationInfoData* station);
+    // Refills the list for the current view at once and repaints the panel.
+    void RebuildList();
+
+    // The view buttons' clicks.
+    void ShowStationsView(std::int32_t id);
+    void ShowStreamsView(std::int32_t id);
+    // A station row's press: expands or collapses the station, keeping the scroll offset.
+    void ToggleStation(POINT point, std::int32_t id);
+    // A stream row's click: plays the stream from its start.
+    void PlayStream(std::int32_t id);
+    // A stream row's right click in the stations view: the copy-link menu.
+    void StreamMenu(std::int32_t id);
+
+    MyAppContext* appContext;
+    MySurface* skin;
+    std::map<std::int32_t, const StationInfoData*> stationsById;
+    std::vector<const StationInfoData*> sortedStations;
+    MyStationComboPanelButton* stationsViewButton = nullptr;
+    MyStationComboPanelButton* streamsViewButton = nullptr;
+    MyListBoxV2* listBox = nullptr;
+    std::set<std::int32_t> expandedStations;
+    std::int32_t viewMode = 0; // 0 stations, 1 streams
+
+    // Told the station and stream a click starts (station id, stream id), before the media thread is asked
+    // to play it: the main window records them as its current stream. Invoked on `callbackTarget`.
+    MyCallback<std::int32_t, std::int32_t> PlayStreamCallback;
+
+    // Case-insensitive order of two names, as the station list sorts them.
+    static bool NameLess(const std::u16string& a, const std::u16string& b);
+
+    // How many times the list has been refilled.
+    std::uint32_t rebuilds = 0;
+
+    // Rows of the last rebuild by record, for the next rebuild to take back.
+    using RowPool = std::unordered_map<std::uint64_t, std::unique_ptr<MyListBoxV2ItemBase>>;
+
+private:
+    void FillList();
+    // Adds the stream's row, taken from `pool` when the last rebuild made one; `headline` null means the
+    // stream's own first text.
+    void AddStreamRow(RowPool& pool, const StreamInfoData& stream, const std::u16string* headline,
+                      bool withMenu, std::int32_t& n);
+
+    // The rows' fonts; rows keep plain pointers into it and use them only to paint.
+    MyStationComboFonts fonts_;
+    // A rebuild asked for by AddStation and not yet done.
+    bool rebuildPending_ = false;
+    // Rows a rebuild took out of the list while one of their own callbacks was running. They stay alive
+    // until the next rebuild outside any row callback, so no row is deleted under its own handler.
+    std::vector<std::unique_ptr<MyListBoxV2ItemBase>> retiredRows_;
+    int rowCallbackDepth_ = 0;
+    // The view the rows in the list were made for.
+    std::int32_t builtViewMode_ = 0;
+};

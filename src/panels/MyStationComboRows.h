@@ -1,0 +1,77 @@
+#pragma once
+// The rows of the station chooser's list: a station (its name on a bar; pressing it expands or collapses
+// its streams) and a stream (date, headline and details on a plate; clicking it plays the stream). Both
+// draw from the info panel skin (bitmap 106), which they point to and do not own, and are 32 pixels high.
+
+#include "ui/MyListBoxV2.h"
+
+#include <memory>
+#include <string>
+
+class MySurface;
+
+// The rows' fonts, made on the first paint that needs each and shared by every row of one panel: a
+// rebuilt list does not make its fonts again.
+struct MyStationComboFonts {
+    Font* Station(); // Arial 17, bold: station names
+    Font* Bold();    // Arial 14, bold: a stream's first line
+    Font* Normal();  // Arial 14, normal: a stream's second line
+
+    std::unique_ptr<Font> station;
+    std::unique_ptr<Font> bold;
+    std::unique_ptr<Font> normal;
+};
+
+class MyStationComboStationListBoxRow : public MyListBoxV2ItemBase {
+public:
+    static constexpr std::uint16_t kHeight = 32; // pixels
+
+    MyStationComboStationListBoxRow(MySurface* skin, MyStationComboFonts* fonts, std::u16string stationName,
+                                    std::int32_t stationId)
+        : skin(skin), fonts(fonts), stationName(std::move(stationName)), stationId(stationId) {}
+
+    std::uint16_t MeasureHeight(std::int32_t width) override;
+    void Paint() override;
+
+    MySurface* skin;
+    MyStationComboFonts* fonts;
+    std::u16string stationName;
+    Font* font = nullptr; // from `fonts`, on the first paint
+    std::int32_t stationId;
+};
+
+class MyStationComboStreamListBoxRow : public MyListBoxV2ItemBase {
+public:
+    static constexpr std::uint16_t kHeight = 32; // pixels
+
+    MyStationComboStreamListBoxRow(MySurface* skin, MyStationComboFonts* fonts, std::int32_t stationId,
+                                   std::int32_t streamId, std::int32_t startTime)
+        : skin(skin), fonts(fonts), stationId(stationId), streamId(streamId), startTime(startTime) {}
+
+    std::uint16_t MeasureHeight(std::int32_t width) override;
+    void Paint() override;
+    void OnLButtonDown(POINT point) override;
+    void OnLButtonUp(POINT point) override;
+    void OnRButtonDown(POINT point) override;
+    void OnRButtonUp(POINT point) override;
+    // The stream's start in local time, "YYYY-MM-DD HH:MM" (empty when it cannot be converted). Written
+    // on first use: a list of many streams formats only the dates it shows.
+    const std::u16string& DateText();
+
+    MySurface* skin;
+    MyStationComboFonts* fonts;
+    // An absent text is empty; the " - " between two texts is drawn either way.
+    std::u16string dateText;
+    std::u16string headline;
+    std::u16string detailLeft;
+    std::u16string detailRight;
+    Font* boldFont = nullptr;   // from `fonts`, on the first paint
+    Font* normalFont = nullptr; // from `fonts`, on the first paint
+    bool pressed = false;
+    std::int32_t stationId;
+    std::int32_t streamId;
+    std::int32_t startTime;
+
+private:
+    bool dateTextMade_ = false;
+};
