@@ -1,7 +1,8 @@
 #include "platform/Audio.h"
 
-#include <mmsystem.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <mmsystem.h>
 
 #include <condition_variable>
 #include <map>

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -76,6 +77,23 @@ public:
         return width;
     }
 
+    std::int32_t MeasureWidth(std::u16string_view text, bool* additive) override {
+        std::int32_t sum = 0;
+        bool adds = true;
+        for (char16_t c : text) {
+            const std::int32_t advance = Advance(c);
+            if (advance < 0) {
+                adds = false;
+                break;
+            }
+            sum += advance;
+        }
+        if (additive)
+            *additive = adds;
+        // GDI lays a line out without kerning, so the face's own simple letters add up exactly.
+        return adds ? sum : Measure(WideString(text));
+    }
+
     void DrawLastLayout(const PixelView& target, const Rect& clip, std::int32_t x, std::int32_t top,
                         std::uint32_t colour) override {
         const Rect area = IntersectRect(IntersectRect(clip, Rect{0, 0, target.width, target.height}),
@@ -129,6 +147,24 @@ public:
     }
 
 private:
+    // The advance of a character of a simple script that the face itself has, measured once; -1 for
+    // any other character (another script, a combining mark, or one drawn from a linked font).
+    std::int32_t Advance(char16_t c) {
+        const bool simple = (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0x250) || (c >= 0x370 && c < 0x3E2) ||
+                            (c >= 0x400 && c < 0x482) || (c >= 0x48A && c < 0x530) || (c >= 0x2010 && c < 0x2028) || (c >= 0x20A0 && c < 0x20C0);
+        if (!simple)
+            return -1;
+        if (auto found = advances_.find(c); found != advances_.end())
+            return found->second;
+        const wchar_t character = static_cast<wchar_t>(c);
+        WORD glyph = 0xFFFF;
+        std::int32_t advance = -1;
+        if (GetGlyphIndicesW(dc_.get(), &character, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) == 1 && glyph != 0xFFFF)
+            advance = Measure(std::wstring(1, character));
+        advances_.emplace(c, advance);
+        return advance;
+    }
+
     std::int32_t Measure(const std::wstring& text) {
         SIZE size{};
         if (text.empty() ||
@@ -141,6 +177,7 @@ private:
     HFONT font_;
     std::int32_t ascent_;
     std::int32_t descent_;
+    std::unordered_map<char16_t, std::int32_t> advances_;
     std::wstring text_;
     std::int32_t underlined_ = -1;
     std::int32_t width_ = 0;

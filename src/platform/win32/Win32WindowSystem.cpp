@@ -18,7 +18,9 @@ namespace platform {
 namespace {
 
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
-constexpr int kAcceleratorTable = 115;
+// A menu: borderless, above the others, no task-bar button.
+constexpr DWORD kPopupStyle = WS_POPUP;
+constexpr DWORD kPopupExStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
 
 class Win32WindowSystem;
 
@@ -62,11 +64,11 @@ public:
             ShowWindow(hwnd_, SW_MINIMIZE);
     }
     void BringToFront() override {
-        if (!hwnd_)
+        // A hidden window stays hidden.
+        if (!hwnd_ || !IsWindowVisible(hwnd_))
             return;
         if (IsIconic(hwnd_))
             ShowWindow(hwnd_, SW_RESTORE);
-        ShowWindow(hwnd_, SW_SHOW);
         SetForegroundWindow(hwnd_);
     }
     void SetMinimumSize(std::int32_t width, std::int32_t height) override {
@@ -192,7 +194,6 @@ public:
 
     bool Open() {
         wake_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        accelerators_ = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kAcceleratorTable));
         return wake_ != nullptr;
     }
 
@@ -235,8 +236,10 @@ public:
         auto window = std::make_unique<Win32Window>(*this, hwnd);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window.get()));
         ShowWindow(hwnd, SW_SHOW);
+        if (params.popup)
+            SetForegroundWindow(hwnd); // a menu takes the keys while it is open
         UpdateWindow(hwnd);
-        if (!mainWindow_)
+        if (!mainWindow_ && !params.popup)
             mainWindow_ = hwnd;
         return window;
     }
@@ -282,6 +285,15 @@ public:
         }
         CloseClipboard();
         return ok;
+    }
+
+    Rect WorkArea(Point screenPoint) const override {
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        HMONITOR monitor = MonitorFromPoint(POINT{screenPoint.x, screenPoint.y}, MONITOR_DEFAULTTONEAREST);
+        if (!monitor || !GetMonitorInfoW(monitor, &info))
+            return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+        return {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom};
     }
 
     Point CursorPosition() const override {
@@ -333,9 +345,7 @@ protected:
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT)
                 continue; // the loop's own PostQuitMessage decides when it ends
-            HWND top = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-            if (accelerators_ && top && TranslateAcceleratorW(top, accelerators_, &msg))
-                continue;
+            // No TranslateAcceleratorW: the program looks its accelerator table up itself on WM_KEYDOWN.
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
@@ -358,7 +368,6 @@ private:
     }
 
     HANDLE wake_ = nullptr;
-    HACCEL accelerators_ = nullptr;
     HWND mainWindow_ = nullptr;
     std::map<std::u16string, HICON> icons_;
     std::unique_ptr<UiThreadMessageBoxes> boxes_;
@@ -416,6 +425,9 @@ bool Win32Window::HandleNative(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         result = 0;
         return true;
     }
+    case WM_KILLFOCUS:
+        QueueInput(WM_KILLFOCUS, 0, 0);
+        return false;
     case WM_CLOSE:
         QueueInput(WM_CLOSE, 0, 0);
         result = 0;
