@@ -96,8 +96,12 @@ public:
 
     void DrawLastLayout(const PixelView& target, const Rect& clip, std::int32_t x, std::int32_t top,
                         std::uint32_t colour) override {
-        const Rect area = IntersectRect(IntersectRect(clip, Rect{0, 0, target.width, target.height}),
-                                        Rect{x, top, x + width_, top + ascent_ + descent_ + 1});
+        // Glyphs may reach past their advance box (an italic's or an "f"'s overhang): the area drawn
+        // is wider than the line by a margin, and only `clip` and the target limit it.
+        const std::int32_t margin = ascent_ + descent_;
+        const Rect area =
+            IntersectRect(IntersectRect(clip, Rect{0, 0, target.width, target.height}),
+                          Rect{x - margin, top, x + width_ + margin, top + ascent_ + descent_ + 1});
         if (area.empty() || text_.empty())
             return;
         // A top-down 32-bit DIB the size of the area, holding the target's pixels, drawn on, copied back.
@@ -123,8 +127,17 @@ public:
         SetTextColor(dc_.get(), textColour);
         SetTextAlign(dc_.get(), TA_TOP | TA_LEFT | TA_NOUPDATECP);
         GdiFlush();
+        // Each character is placed at the integer advance the measuring reported, so a line drawn whole
+        // puts every glyph exactly where drawing it piece by piece would.
+        std::vector<INT> partial(text_.size());
+        std::vector<INT> advances(text_.size());
+        SIZE whole{};
+        const bool placed = GetTextExtentExPointW(dc_.get(), text_.c_str(), static_cast<int>(text_.size()), 0,
+                                                  nullptr, partial.data(), &whole) != FALSE;
+        for (std::size_t i = 0; placed && i < text_.size(); ++i)
+            advances[i] = partial[i] - (i > 0 ? partial[i - 1] : 0);
         ExtTextOutW(dc_.get(), x - area.left, top - area.top, 0, nullptr, text_.c_str(),
-                    static_cast<UINT>(text_.size()), nullptr);
+                    static_cast<UINT>(text_.size()), placed ? advances.data() : nullptr);
         if (underlined_ >= 0) {
             const std::int32_t before = Measure(text_.substr(0, static_cast<std::size_t>(underlined_)));
             const std::int32_t through = Measure(text_.substr(0, static_cast<std::size_t>(underlined_) + 1));
@@ -150,8 +163,10 @@ private:
     // The advance of a character of a simple script that the face itself has, measured once; -1 for
     // any other character (another script, a combining mark, or one drawn from a linked font).
     std::int32_t Advance(char16_t c) {
-        const bool simple = (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0x250) || (c >= 0x370 && c < 0x3E2) ||
-                            (c >= 0x400 && c < 0x482) || (c >= 0x48A && c < 0x530) || (c >= 0x2010 && c < 0x2028) || (c >= 0x20A0 && c < 0x20C0);
+        const bool simple = (c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c < 0x250) ||
+                            (c >= 0x370 && c < 0x3E2) || (c >= 0x400 && c < 0x482) ||
+                            (c >= 0x48A && c < 0x530) || (c >= 0x2010 && c < 0x2028) ||
+                            (c >= 0x20A0 && c < 0x20C0);
         if (!simple)
             return -1;
         if (auto found = advances_.find(c); found != advances_.end())
@@ -159,7 +174,8 @@ private:
         const wchar_t character = static_cast<wchar_t>(c);
         WORD glyph = 0xFFFF;
         std::int32_t advance = -1;
-        if (GetGlyphIndicesW(dc_.get(), &character, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) == 1 && glyph != 0xFFFF)
+        if (GetGlyphIndicesW(dc_.get(), &character, 1, &glyph, GGI_MARK_NONEXISTING_GLYPHS) == 1 &&
+            glyph != 0xFFFF)
             advance = Measure(std::wstring(1, character));
         advances_.emplace(c, advance);
         return advance;
