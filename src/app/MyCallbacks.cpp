@@ -6,11 +6,8 @@
 void MyCallbacks::Post(std::unique_ptr<MyMainWindowMessageBase> message) {
     // The window handle is read at the moment of posting. A message that cannot be posted (no window
     // yet) is released here instead of being lost.
-    platform::PostTarget* target = context->mainWindowHandle.load();
-    if (!target)
-        return;
     auto* raw = message.release();
-    if (!target->Post({WM_USER_MESSAGE, reinterpret_cast<std::uintptr_t>(raw), 0}))
+    if (!context->mainWindowHandle.Post({WM_USER_MESSAGE, reinterpret_cast<std::uintptr_t>(raw), 0}))
         delete raw;
 }
 
@@ -22,7 +19,9 @@ void MyCallbacks::PlayEvent(std::int32_t event) {
     Post(std::make_unique<MyMainWindowMessage_PlayEventCallback>(event));
 }
 
-void MyCallbacks::PlayPos(float position) { Post(std::make_unique<MyMainWindowMessage_PlayPosCallback>(position)); }
+void MyCallbacks::PlayPos(float position) {
+    Post(std::make_unique<MyMainWindowMessage_PlayPosCallback>(position));
+}
 
 void MyCallbacks::StreamInfo(const StationInfoData* station, const StreamInfoData* stream,
                              const std::vector<TrackInfo>* trackList) {

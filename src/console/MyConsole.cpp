@@ -3,9 +3,9 @@
 #include "app/Links.h"
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
-#include "platform/Utf.h"
 #include "panels/ChatLine.h"
 #include "platform/Terminal.h"
+#include "platform/Utf.h"
 
 #include <algorithm>
 #include <cmath>
@@ -196,11 +196,9 @@ void MyConsole::OnStationInfo(const StationInfoData* station, Clock::time_point 
         Write("StationInfo " + std::to_string(station->stationId) + " " + Utf8(station->name));
     stations_[station->stationId] = station;
     lastStationArrival_ = now;
-    MyLink& link = context_->startLink;
-    if (link.stationId != 0 && link.stationId == station->stationId) {
-        const std::int32_t streamId = link.streamId;
-        const std::int32_t seconds = link.seconds;
-        link.Clear();
+    if (const auto link = context_->startLink.TakeForStation(station->stationId)) {
+        const std::int32_t streamId = link->streamId;
+        const std::int32_t seconds = link->seconds;
         if (streamId == 0) {
             PlayNewest(station); // a station link: its newest stream
         } else {

@@ -8,8 +8,8 @@
 //
 // User-interface thread only, except ErrorBox, which any thread may call.
 
-#include "console/ConsoleOptions.h"
 #include "app/MyMessageBase.h"
+#include "console/ConsoleOptions.h"
 #include "net/CatalogueRecords.h"
 #include "panels/PlayPositionTracker.h"
 

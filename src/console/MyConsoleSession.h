@@ -3,9 +3,9 @@
 // the program starts them, the directory asked for, and a MyConsole that handles their callbacks.
 // vantri-console runs one with standard output and the keyboard; tests run one with their own writer.
 
-#include "console/ConsoleOptions.h"
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
+#include "console/ConsoleOptions.h"
 #include "console/MyConsole.h"
 #include "platform/Audio.h"
 #include "platform/MessageBox.h"

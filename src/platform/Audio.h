@@ -78,4 +78,20 @@ using WaveOutOpener = std::function<std::unique_ptr<WaveOutDevice>(WaveOutCallba
 // PCM played to SDL_DISKAUDIOFILE, paced by SDL_DISKAUDIODELAY milliseconds per period, 0 unthrottled).
 std::unique_ptr<WaveOutDevice> OpenSystemWaveOut(WaveOutCallback callback);
 
+// Starts the system's audio on the calling thread and keeps it started while the object lives. The
+// toolkit behind the system's device (SDL) must have its parts started on one thread: a program with a
+// window creates this on its user-interface thread, after opening its window system and before any
+// worker thread, so that opening a device from the media thread only uses what is already started.
+class AudioSystem {
+public:
+    AudioSystem();
+    ~AudioSystem();
+    AudioSystem(const AudioSystem&) = delete;
+    AudioSystem& operator=(const AudioSystem&) = delete;
+    bool started() const { return started_; }
+
+private:
+    bool started_ = false;
+};
+
 } // namespace platform

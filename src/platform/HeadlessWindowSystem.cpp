@@ -96,8 +96,20 @@ void HeadlessWindow::Minimize() {
     QueueInput(WM_SIZE, SIZE_MINIMIZED, 0);
 }
 
+void HeadlessWindow::InjectMaximize(std::int32_t width, std::int32_t height) {
+    maximized_ = true;
+    Rect proposed{left_, top_, left_ + width, top_ + height};
+    Send(WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<std::intptr_t>(&proposed));
+    width_ = width;
+    height_ = height;
+    screen_.assign(static_cast<std::size_t>(width_) * height_, 0);
+    QueueInput(WM_SIZE, SIZE_MAXIMIZED, MakeSizeLParam(width_, height_));
+    Invalidate(ClientRect());
+}
+
 void HeadlessWindow::InjectRestore() {
     minimized_ = false;
+    maximized_ = false;
     QueueInput(WM_SIZE, SIZE_RESTORED, MakeSizeLParam(width_, height_));
     Invalidate(ClientRect());
 }
@@ -153,10 +165,50 @@ void HeadlessWindowSystem::SetKeyDown(int virtualKey, bool down) {
         keysDown_.push_back(virtualKey);
 }
 
-MessageBoxResult HeadlessWindowSystem::ShowModalMessageBox(const std::u16string& text, const std::u16string&,
-                                                           MessageBoxButtons buttons) {
-    shownBoxes.push_back(text);
-    return buttons == MessageBoxButtons::Ok ? MessageBoxResult::Ok : MessageBoxResult::No;
+WindowSystemCore::BoxRunner HeadlessWindowSystem::PrepareMessageBox(const std::u16string& text,
+                                                                    const std::u16string&,
+                                                                    MessageBoxButtons buttons, Window*) {
+    std::lock_guard guard(boxLock_);
+    shownBoxes_.push_back(text);
+    const MessageBoxResult initial =
+        buttons == MessageBoxButtons::Ok ? MessageBoxResult::Ok : MessageBoxResult::No;
+    if (!holdBoxes_)
+        return [initial] { return initial; };
+    auto box = std::make_shared<HeldBox>();
+    held_.push_back(box);
+    return [this, box] {
+        std::unique_lock lock(boxLock_);
+        boxAnswered_.wait(lock, [&] { return box->answered; });
+        return box->result;
+    };
+}
+
+void HeadlessWindowSystem::HoldBoxes(bool hold) {
+    std::lock_guard guard(boxLock_);
+    holdBoxes_ = hold;
+}
+
+bool HeadlessWindowSystem::AnswerBox(MessageBoxResult result) {
+    {
+        std::lock_guard guard(boxLock_);
+        if (held_.empty())
+            return false;
+        held_.front()->result = result;
+        held_.front()->answered = true;
+        held_.pop_front();
+    }
+    boxAnswered_.notify_all();
+    return true;
+}
+
+std::vector<std::u16string> HeadlessWindowSystem::shownBoxes() const {
+    std::lock_guard guard(boxLock_);
+    return shownBoxes_;
+}
+
+std::size_t HeadlessWindowSystem::heldBoxes() const {
+    std::lock_guard guard(boxLock_);
+    return held_.size();
 }
 
 void HeadlessWindowSystem::Wake() {

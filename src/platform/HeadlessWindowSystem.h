@@ -8,6 +8,8 @@
 #include "platform/WindowCore.h"
 
 #include <condition_variable>
+#include <deque>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -27,6 +29,7 @@ public:
     void Show(bool show) override { visible_ = show; }
     bool visible() const override { return visible_; }
     void Minimize() override;
+    bool maximized() const override { return maximized_; }
     void BringToFront() override {
         if (visible_)
             ++raised_;
@@ -45,6 +48,8 @@ public:
     // size the handler left (held at the minimum size).
     void InjectResize(std::int32_t width, std::int32_t height);
     void InjectRestore();
+    // The window manager maximises the window to `width` by `height`.
+    void InjectMaximize(std::int32_t width, std::int32_t height);
     void InjectMoveTo(std::int32_t left, std::int32_t top);
     void InjectClose();
     // The user turned to another window: WM_KILLFOCUS.
@@ -74,6 +79,7 @@ private:
     bool visible_ = true;
     bool popup_ = false;
     bool minimized_ = false;
+    bool maximized_ = false;
     int raised_ = 0;
     bool leftHeld_ = false;
     bool rightHeld_ = false;
@@ -105,9 +111,6 @@ public:
         openedLinks.push_back(address);
         return true;
     }
-    MessageBoxResult ShowModalMessageBox(const std::u16string& text, const std::u16string& caption,
-                                         MessageBoxButtons buttons) override;
-    bool InstallMessageBoxSink() override { return false; }
     void Wake() override;
 
     Rect WorkArea(Point) const override { return workArea_; }
@@ -121,10 +124,19 @@ public:
     void SetKeyDown(int virtualKey, bool down);
 
     std::vector<std::u16string> openedLinks;
-    std::vector<std::u16string> shownBoxes;
+
+    // Message boxes. Unless boxes are held, each is answered at once: OK, or No for a Yes/No box (a test
+    // never agrees to anything it did not ask for). Held boxes stay open until AnswerBox. Any thread.
+    void HoldBoxes(bool hold);
+    // Answers the oldest open held box; false when none is open.
+    bool AnswerBox(MessageBoxResult result);
+    std::vector<std::u16string> shownBoxes() const;
+    std::size_t heldBoxes() const;
 
 protected:
     void PumpNative(bool wait) override;
+    BoxRunner PrepareMessageBox(const std::u16string& text, const std::u16string& caption,
+                                MessageBoxButtons buttons, Window* owner) override;
 
 private:
     std::mutex wakeLock_;
@@ -134,6 +146,16 @@ private:
     bool hasClipboard_ = false;
     Point cursor_;
     std::vector<int> keysDown_;
+
+    struct HeldBox {
+        bool answered = false;
+        MessageBoxResult result = MessageBoxResult::Ok;
+    };
+    mutable std::mutex boxLock_;
+    std::condition_variable boxAnswered_;
+    bool holdBoxes_ = false;
+    std::vector<std::u16string> shownBoxes_;
+    std::deque<std::shared_ptr<HeldBox>> held_;
     Rect workArea_{0, 0, 1280, 1024};
     std::vector<HeadlessWindow*> headlessWindows_;
 };

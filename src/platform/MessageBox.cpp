@@ -32,6 +32,8 @@ MessageBoxResult ShowMessageBox(const std::u16string& text, const std::u16string
     return (sink ? sink : &standardErrorSink)->Show(text, caption, buttons);
 }
 
-MessageBoxSink* SetMessageBoxSink(MessageBoxSink* sink) { return installedSink.exchange(sink); }
+MessageBoxSink* SetMessageBoxSink(MessageBoxSink* sink) {
+    return installedSink.exchange(sink);
+}
 
 } // namespace platform

@@ -24,11 +24,11 @@ class Event;
 // Socket error codes, as the program tests them (the values of their Winsock names).
 enum SocketError : int {
     kSocketOk = 0,
-    kWouldBlock = 10035,       // WSAEWOULDBLOCK
+    kWouldBlock = 10035,        // WSAEWOULDBLOCK
     kConnectionRefused = 10061, // WSAECONNREFUSED
-    kConnectionReset = 10054,  // WSAECONNRESET
-    kHostNotFound = 11001,     // WSAHOST_NOT_FOUND
-    kSocketFailed = 10004,     // any other failure (WSAEINTR's slot is never otherwise used here)
+    kConnectionReset = 10054,   // WSAECONNRESET
+    kHostNotFound = 11001,      // WSAHOST_NOT_FOUND
+    kSocketFailed = 10004,      // any other failure (WSAEINTR's slot is never otherwise used here)
 };
 
 // Network event bits (FD_READ, FD_WRITE, FD_CONNECT, FD_CLOSE).
@@ -47,7 +47,7 @@ struct NetworkEvents {
 
 // One address from name resolution.
 struct ResolvedAddress {
-    int family = 0; // the platform's address family value
+    int family = 0;                     // the platform's address family value
     std::vector<unsigned char> address; // the socket address, exactly as long as its family needs
 };
 

@@ -1,14 +1,15 @@
 #include "platform/UiThreadMessageBoxes.h"
 
-#include "platform/Utf.h"
 #include "platform/Thread.h"
+#include "platform/Utf.h"
 
 #include <cstdio>
 
 namespace platform {
 
-UiThreadMessageBoxes::UiThreadMessageBoxes(ShowModal showModal, std::function<void()> wakeUp)
-    : showModal_(std::move(showModal)), wakeUp_(std::move(wakeUp)), uiThread_(Thread::CurrentId()) {}
+UiThreadMessageBoxes::UiThreadMessageBoxes(ShowModal showModal, std::function<void()> wakeUp, ShowModal open)
+    : showModal_(std::move(showModal)), wakeUp_(std::move(wakeUp)),
+      open_(open ? std::move(open) : showModal_), uiThread_(Thread::CurrentId()) {}
 
 UiThreadMessageBoxes::~UiThreadMessageBoxes() {
     std::lock_guard guard(lock_);
@@ -37,7 +38,7 @@ void UiThreadMessageBoxes::ShowPending() {
         boxes.swap(queued_);
     }
     for (const Box& box : boxes)
-        showModal_(box.text, box.caption, box.buttons);
+        open_(box.text, box.caption, box.buttons);
 }
 
 std::size_t UiThreadMessageBoxes::pending() const {

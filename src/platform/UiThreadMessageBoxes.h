@@ -1,8 +1,9 @@
 #pragma once
 // The program's message-box sink. Boxes asked for on the user-interface thread are shown there at once,
-// modally. Boxes asked for on any other thread are queued for the user-interface thread, which shows
-// them from its message loop (ShowPending); the asking thread gets the default answer (OK, or No for
-// a Yes/No box) immediately and does not wait, so one open box never stalls a worker thread.
+// modally. Boxes asked for on any other thread are queued for the user-interface thread, which opens
+// them from its message loop (ShowPending) without waiting for their answer; the asking thread gets the
+// default answer (OK, or No for a Yes/No box) immediately and does not wait, so one open box never
+// stalls a worker thread.
 
 #include "platform/MessageBox.h"
 
@@ -19,8 +20,8 @@ public:
         const std::u16string& text, const std::u16string& caption, MessageBoxButtons buttons)>;
 
     // Constructed on the user-interface thread. `wakeUp` is called on the asking thread after a box was
-    // queued, to make the message loop call ShowPending.
-    UiThreadMessageBoxes(ShowModal showModal, std::function<void()> wakeUp);
+    // queued, to make the message loop call ShowPending, which opens each with `open` (null: `showModal`).
+    UiThreadMessageBoxes(ShowModal showModal, std::function<void()> wakeUp, ShowModal open = nullptr);
     // Boxes never shown are written to standard error, so none is lost.
     ~UiThreadMessageBoxes() override;
     UiThreadMessageBoxes(const UiThreadMessageBoxes&) = delete;
@@ -29,8 +30,8 @@ public:
     MessageBoxResult Show(const std::u16string& text, const std::u16string& caption,
                           MessageBoxButtons buttons) override;
 
-    // User-interface thread: shows every queued box, oldest first. A box queued while one is showing
-    // waits for the next call.
+    // User-interface thread: opens every queued box, oldest first. A box queued meanwhile waits for the
+    // next call.
     void ShowPending();
     std::size_t pending() const;
 
@@ -43,6 +44,7 @@ private:
 
     ShowModal showModal_;
     std::function<void()> wakeUp_;
+    ShowModal open_;
     unsigned long uiThread_;
     mutable std::mutex lock_;
     std::deque<Box> queued_;

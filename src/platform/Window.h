@@ -96,6 +96,9 @@ public:
     virtual void Show(bool show) = 0; // SW_SHOW / SW_HIDE
     virtual bool visible() const = 0;
     virtual void Minimize() = 0;
+    // Whether the window manager has made the window fill the screen or its work area (maximised or full
+    // screen): a size the user did not give it.
+    virtual bool maximized() const = 0;
     // SetForegroundWindow: raises the window and gives it the focus if it is shown; a hidden window stays
     // hidden.
     virtual void BringToFront() = 0;
@@ -159,14 +162,19 @@ public:
     // Opens an address in the user's web browser (ShellExecuteW "open"); false when that failed.
     virtual bool OpenWebLink(const std::u16string& address) = 0;
 
-    // Shows a message box modally on the calling (user-interface) thread.
+    // Shows a message box owned by the program's first window and returns the user's answer. Like a
+    // Win32 modal box it keeps the program alive meanwhile: the calling (user-interface) thread goes on
+    // dispatching posted messages, painting, moves and resizes; only mouse, keyboard and close input to
+    // the windows is dropped until the box is answered. A Yes/No box answers Yes to Enter (its first
+    // button is the default) and No to Escape; an OK box answers OK to either.
     virtual MessageBoxResult ShowModalMessageBox(const std::u16string& text, const std::u16string& caption,
                                                  MessageBoxButtons buttons) = 0;
 
     // Makes every message box of the process go through this system: boxes asked for on the
     // user-interface thread are shown there modally; boxes asked for on another thread are handed to
-    // the user-interface thread, shown by its message loop, and the asking thread does not wait. The
-    // installation ends with the system. False when the system cannot show boxes (no display).
+    // the user-interface thread, which opens them without waiting for their answer, and the asking
+    // thread does not wait either. The installation ends with the system. False when the system cannot
+    // show boxes.
     virtual bool InstallMessageBoxSink() = 0;
 };
 

@@ -98,7 +98,145 @@ void WindowCore::QueueInput(std::uint32_t message, std::uintptr_t wParam, std::i
         system_.QueueInput({this, message, wParam, lParam});
 }
 
-WindowSystemCore::~WindowSystemCore() = default;
+WindowSystemCore::~WindowSystemCore() {
+    UninstallMessageBoxSink();
+    // A box still open when the program ends stays with its helper thread, which is told not to report.
+    for (OpenBox& box : boxes_) {
+        {
+            std::lock_guard guard(box.state->lock);
+            box.state->orphaned = true;
+        }
+        if (box.thread.joinable())
+            box.thread.detach();
+    }
+}
+
+void WindowSystemCore::UninstallMessageBoxSink() {
+    if (!sink_)
+        return;
+    SetMessageBoxSink(previousSink_);
+    sink_.reset();
+}
+
+bool WindowSystemCore::InstallMessageBoxSink() {
+    if (sink_)
+        return true;
+    sink_ = std::make_unique<UiThreadMessageBoxes>(
+        [this](const std::u16string& text, const std::u16string& caption, MessageBoxButtons buttons) {
+            return ShowModalMessageBox(text, caption, buttons);
+        },
+        [this] { Wake(); },
+        [this](const std::u16string& text, const std::u16string& caption, MessageBoxButtons buttons) {
+            OpenMessageBox(text, caption, buttons);
+            return MessageBoxResult::Ok;
+        });
+    previousSink_ = SetMessageBoxSink(sink_.get());
+    return true;
+}
+
+void WindowSystemCore::DoPendingWork() {
+    if (sink_ && sink_->pending() > 0)
+        sink_->ShowPending();
+    CollectFinishedBoxes();
+}
+
+std::shared_ptr<WindowSystemCore::BoxState> WindowSystemCore::StartBox(const std::u16string& text,
+                                                                       const std::u16string& caption,
+                                                                       MessageBoxButtons buttons) {
+    Window* owner = nullptr;
+    for (WindowCore* window : windows_) {
+        if (!window->destroyed()) {
+            owner = window;
+            break;
+        }
+    }
+    auto state = std::make_shared<BoxState>();
+    BoxRunner run = PrepareMessageBox(text, caption, buttons, owner);
+    OpenBox box;
+    box.state = state;
+    box.thread = std::thread([this, state, run = std::move(run)] {
+        const MessageBoxResult result = run();
+        std::lock_guard guard(state->lock);
+        state->result = result;
+        state->done = true;
+        if (!state->orphaned)
+            Wake();
+    });
+    boxes_.push_back(std::move(box));
+    return state;
+}
+
+void WindowSystemCore::OpenMessageBox(const std::u16string& text, const std::u16string& caption,
+                                      MessageBoxButtons buttons) {
+    StartBox(text, caption, buttons);
+}
+
+std::size_t WindowSystemCore::openMessageBoxes() const {
+    std::size_t open = 0;
+    for (const OpenBox& box : boxes_) {
+        std::lock_guard guard(box.state->lock);
+        open += box.state->done ? 0 : 1;
+    }
+    return open;
+}
+
+void WindowSystemCore::CollectFinishedBoxes() {
+    for (auto it = boxes_.begin(); it != boxes_.end();) {
+        bool done;
+        {
+            std::lock_guard guard(it->state->lock);
+            done = it->state->done;
+        }
+        if (!done) {
+            ++it;
+            continue;
+        }
+        it->thread.join();
+        it = boxes_.erase(it);
+    }
+}
+
+bool WindowSystemCore::IsUserInput(std::uint32_t message) {
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MOUSEWHEEL:
+    case WM_CLOSE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+MessageBoxResult WindowSystemCore::ShowModalMessageBox(const std::u16string& text,
+                                                       const std::u16string& caption,
+                                                       MessageBoxButtons buttons) {
+    const std::shared_ptr<BoxState> state = StartBox(text, caption, buttons);
+    for (;;) {
+        {
+            std::lock_guard guard(state->lock);
+            if (state->done)
+                break;
+        }
+        // The loop goes on as the outer one would, except that the user's input waits for the answer (it
+        // is dropped, as for a disabled owner) and a quit is left for the outer loop to see.
+        Message message;
+        if (!quit_ && TakeReady(message)) {
+            if (!IsUserInput(message.message))
+                DispatchMessage(message);
+            continue;
+        }
+        PumpNative(true);
+    }
+    CollectFinishedBoxes();
+    std::lock_guard guard(state->lock);
+    return state->result;
+}
 
 bool WindowSystemCore::IsClassRegistered(const std::u16string& className) const {
     return classes_.count(className) != 0;

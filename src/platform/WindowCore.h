@@ -6,10 +6,16 @@
 
 #include "platform/Window.h"
 
+#include "platform/UiThreadMessageBoxes.h"
+
 #include <atomic>
 #include <deque>
+#include <functional>
+#include <list>
+#include <memory>
 #include <mutex>
 #include <set>
+#include <thread>
 
 namespace platform {
 
@@ -82,6 +88,15 @@ public:
     // Any thread: makes a waiting GetMessage look again.
     virtual void Wake() = 0;
 
+    // A box is shown on a helper thread of its own while this thread goes on with its messages.
+    MessageBoxResult ShowModalMessageBox(const std::u16string& text, const std::u16string& caption,
+                                         MessageBoxButtons buttons) override;
+    bool InstallMessageBoxSink() override;
+    // Opens a box and returns at once; its answer is dropped (worker threads' reports).
+    void OpenMessageBox(const std::u16string& text, const std::u16string& caption, MessageBoxButtons buttons);
+    // Boxes open now.
+    std::size_t openMessageBoxes() const;
+
     void Register(WindowCore* window);
     void Unregister(WindowCore* window);
     void QueueInput(const Message& message) { input_.push_back(message); }
@@ -91,12 +106,39 @@ protected:
     // Turns pending native events into input messages; with `wait`, first waits until a native event or
     // a Wake arrives.
     virtual void PumpNative(bool wait) = 0;
-    // Work the loop does before handing out messages (showing queued message boxes).
-    virtual void DoPendingWork() {}
+    // Work the loop does before handing out messages; the base opens boxes queued by other threads.
+    virtual void DoPendingWork();
     const IconImage* ClassIcon(const std::u16string& className) const;
 
+    // Prepares a box on the user-interface thread (the owner is read here) and answers the call that
+    // shows it and waits for the user, which then runs on a helper thread. The owner may be null.
+    using BoxRunner = std::function<MessageBoxResult()>;
+    virtual BoxRunner PrepareMessageBox(const std::u16string& text, const std::u16string& caption,
+                                        MessageBoxButtons buttons, Window* owner) = 0;
+    // Removes the installed sink; a backend's destructor calls it before it closes its display.
+    void UninstallMessageBoxSink();
+
 private:
+    struct BoxState {
+        std::mutex lock;
+        bool done = false;
+        bool orphaned = false; // the system is gone: nobody is to be woken
+        MessageBoxResult result = MessageBoxResult::Ok;
+    };
+    struct OpenBox {
+        std::shared_ptr<BoxState> state;
+        std::thread thread;
+    };
+
     bool TakeReady(Message& out);
+    std::shared_ptr<BoxState> StartBox(const std::u16string& text, const std::u16string& caption,
+                                       MessageBoxButtons buttons);
+    void CollectFinishedBoxes();
+    static bool IsUserInput(std::uint32_t message);
+
+    std::list<OpenBox> boxes_;
+    std::unique_ptr<UiThreadMessageBoxes> sink_;
+    MessageBoxSink* previousSink_ = nullptr;
 
     std::set<std::u16string> classes_;
     std::vector<std::pair<std::u16string, IconImage>> classIcons_;

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (event.kind > 9 || event.args.size() > 20 || event.args.empty())
             std::abort();
         for (const auto& arg : event.args)
-            if (!station::IsValidUtf8(arg))
+            if (!IsValidUtf8(arg))
                 std::abort();
     }
     return 0;

@@ -31,10 +31,14 @@ public:
     bool Open() {
         // The audio subsystem brings SDL's event subsystem along, which would otherwise turn SIGINT and
         // SIGTERM into quit events that a console program never reads.
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-            return false;
-        subsystemStarted_ = true;
+        // Where the program started audio on its user-interface thread (AudioSystem), it is only used
+        // here; otherwise (the console, tests) this thread starts it.
+        if (SDL_WasInit(SDL_INIT_AUDIO) == 0) {
+            SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+            if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+                return false;
+            subsystemStarted_ = true;
+        }
         const char* driver = SDL_GetCurrentAudioDriver();
         // The disk and dummy drivers have no clock of their own: their callback waits a little for data
         // instead of writing silence at once, so a capture holds the played PCM without gaps and an
@@ -244,6 +248,16 @@ std::unique_ptr<WaveOutDevice> OpenSystemWaveOut(WaveOutCallback callback) {
     if (!device->Open())
         return nullptr;
     return device;
+}
+
+AudioSystem::AudioSystem() {
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    started_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+}
+
+AudioSystem::~AudioSystem() {
+    if (started_)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 } // namespace platform

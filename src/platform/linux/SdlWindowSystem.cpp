@@ -2,7 +2,6 @@
 // posts from other threads wake SDL's event wait, and painting transfers only the invalid rectangle of
 // the window surface.
 
-#include "platform/UiThreadMessageBoxes.h"
 #include "platform/Utf.h"
 #include "platform/WindowCore.h"
 #include "platform/linux/X11Capture.h"
@@ -91,6 +90,9 @@ struct SurfaceDeleter {
 
 class SdlWindowSystem;
 
+// The largest shift of a new window's client area that is taken for the window manager's frame, pixels.
+constexpr std::int32_t kMaxFrameShift = 64;
+
 class SdlWindow : public WindowCore {
 public:
     SdlWindow(SdlWindowSystem& system, SDL_Window* window);
@@ -133,6 +135,11 @@ public:
         if (window_)
             SDL_MinimizeWindow(window_);
     }
+    bool maximized() const override {
+        return window_ && (SDL_GetWindowFlags(window_) & (SDL_WINDOW_MAXIMIZED | SDL_WINDOW_FULLSCREEN |
+                                                          SDL_WINDOW_FULLSCREEN_DESKTOP)) != 0;
+    }
+    SDL_Window* native() const { return window_; }
     void BringToFront() override {
         // Raising maps nothing: a window hidden in the notification area stays hidden.
         if (window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN)) {
@@ -194,6 +201,14 @@ public:
     }
 
     void HandleWindowEvent(const SDL_WindowEvent& e);
+    // The position given at creation is the client area's, as every position reported later is. A window
+    // manager that put its frame there instead moves the client area by the frame's size when it
+    // reparents the window; that first move is put right once (not reported), so that a saved position
+    // does not creep from one start to the next.
+    void ExpectPosition(Point position) {
+        expected_ = position;
+        expecting_ = true;
+    }
     void HandleMouse(const SDL_Event& e);
 
 protected:
@@ -208,6 +223,8 @@ private:
     SDL_Window* window_;
     Uint32 id_;
     Point lastSize_;
+    Point expected_;
+    bool expecting_ = false;
     float wheelRest_ = 0; // wheel units not yet delivered
 };
 
@@ -215,10 +232,7 @@ class SdlWindowSystem : public WindowSystemCore {
 public:
     SdlWindowSystem() = default;
     ~SdlWindowSystem() override {
-        if (boxes_) {
-            SetMessageBoxSink(previousSink_);
-            boxes_.reset();
-        }
+        UninstallMessageBoxSink();
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
@@ -230,6 +244,10 @@ public:
         SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
         // The window surface is the X server's own image, not a texture: no OpenGL is loaded for it.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        // SIGINT and SIGTERM belong to the program (platform/TerminationSignals.h), and closing the last
+        // window is the program's decision, so SDL makes no quit events of its own.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
         wakeEvent_ = SDL_RegisterEvents(1);
@@ -265,6 +283,7 @@ public:
                 SDL_SetWindowIcon(native, surface.get());
         }
         auto window = std::make_unique<SdlWindow>(*this, native);
+        window->ExpectPosition(Point{params.x, params.y});
         windows_.push_back(window.get());
         return window;
     }
@@ -339,46 +358,6 @@ public:
     bool OpenWebLink(const std::u16string& address) override {
         return SDL_OpenURL(Utf16ToUtf8(address).c_str()) == 0;
     }
-    MessageBoxResult ShowModalMessageBox(const std::u16string& text, const std::u16string& caption,
-                                         MessageBoxButtons buttons) override {
-        const std::string message = Utf16ToUtf8(text);
-        const std::string title = Utf16ToUtf8(caption);
-        SDL_MessageBoxButtonData choices[2];
-        int count = 0;
-        if (buttons == MessageBoxButtons::YesNo) {
-            choices[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"};
-            choices[count++] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"};
-        } else {
-            choices[count++] = {
-                SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1, "OK"};
-        }
-        const SDL_MessageBoxData data{buttons == MessageBoxButtons::YesNo ? SDL_MESSAGEBOX_INFORMATION
-                                                                          : SDL_MESSAGEBOX_ERROR,
-                                      nullptr,
-                                      title.c_str(),
-                                      message.c_str(),
-                                      count,
-                                      choices,
-                                      nullptr};
-        int chosen = 0;
-        if (SDL_ShowMessageBox(&data, &chosen) != 0)
-            return buttons == MessageBoxButtons::YesNo ? MessageBoxResult::No : MessageBoxResult::Ok;
-        if (buttons == MessageBoxButtons::YesNo)
-            return chosen == 1 ? MessageBoxResult::Yes : MessageBoxResult::No;
-        return MessageBoxResult::Ok;
-    }
-    bool InstallMessageBoxSink() override {
-        if (boxes_)
-            return true;
-        boxes_ = std::make_unique<UiThreadMessageBoxes>(
-            [this](const std::u16string& text, const std::u16string& caption, MessageBoxButtons buttons) {
-                return ShowModalMessageBox(text, caption, buttons);
-            },
-            [this] { Wake(); });
-        previousSink_ = SetMessageBoxSink(boxes_.get());
-        return true;
-    }
-
     void Wake() override {
         SDL_Event e{};
         e.type = wakeEvent_;
@@ -396,9 +375,38 @@ protected:
         while (SDL_PollEvent(&e))
             Handle(e);
     }
-    void DoPendingWork() override {
-        if (boxes_ && boxes_->pending() > 0)
-            boxes_->ShowPending();
+    BoxRunner PrepareMessageBox(const std::u16string& text, const std::u16string& caption,
+                                MessageBoxButtons buttons, Window* owner) override {
+        SDL_Window* parent = owner ? static_cast<SdlWindow*>(owner)->native() : nullptr;
+        // SDL shows the box from a process of its own with its own display connection, so the helper
+        // thread touches none of this thread's SDL state.
+        return [message = Utf16ToUtf8(text), title = Utf16ToUtf8(caption), buttons, parent] {
+            SDL_MessageBoxButtonData choices[2];
+            int count = 0;
+            if (buttons == MessageBoxButtons::YesNo) {
+                choices[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"};
+                choices[count++] = {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"};
+            } else {
+                choices[count++] = {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT |
+                                        SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT,
+                                    1, "OK"};
+            }
+            const Uint32 kind =
+                buttons == MessageBoxButtons::YesNo ? SDL_MESSAGEBOX_INFORMATION : SDL_MESSAGEBOX_ERROR;
+            const SDL_MessageBoxData data{kind | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT,
+                                          parent,
+                                          title.c_str(),
+                                          message.c_str(),
+                                          count,
+                                          choices,
+                                          nullptr};
+            int chosen = -1;
+            if (SDL_ShowMessageBox(&data, &chosen) != 0)
+                return buttons == MessageBoxButtons::YesNo ? MessageBoxResult::No : MessageBoxResult::Ok;
+            if (buttons == MessageBoxButtons::YesNo)
+                return chosen == 1 ? MessageBoxResult::Yes : MessageBoxResult::No;
+            return MessageBoxResult::Ok;
+        };
     }
 
 private:
@@ -450,8 +458,6 @@ private:
 
     Uint32 wakeEvent_ = 0;
     std::vector<SdlWindow*> windows_;
-    std::unique_ptr<UiThreadMessageBoxes> boxes_;
-    MessageBoxSink* previousSink_ = nullptr;
 };
 
 SdlWindow::~SdlWindow() {
@@ -485,6 +491,15 @@ void SdlWindow::HandleWindowEvent(const SDL_WindowEvent& e) {
         break;
     }
     case SDL_WINDOWEVENT_MOVED: {
+        if (expecting_) {
+            expecting_ = false;
+            // A shift right and down by at most a frame's size is the window manager's frame.
+            const std::int32_t dx = e.data1 - expected_.x, dy = e.data2 - expected_.y;
+            if ((dx != 0 || dy != 0) && dx >= 0 && dy >= 0 && dx <= kMaxFrameShift && dy <= kMaxFrameShift) {
+                SDL_SetWindowPosition(window_, expected_.x, expected_.y);
+                break;
+            }
+        }
         Rect proposed = WindowRect();
         Send(WM_MOVING, 0, reinterpret_cast<std::intptr_t>(&proposed));
         QueueInput(WM_MOVE, 0, MakePointLParam(proposed.left, proposed.top));

@@ -215,3 +215,15 @@ std::unique_ptr<WaveOutDevice> OpenSystemWaveOut(WaveOutCallback callback) {
 }
 
 } // namespace platform
+return device;
+}
+
+} // namespace platform
+
+namespace platform {
+
+// waveOut needs nothing started beforehand.
+AudioSystem::AudioSystem() : started_(true) {}
+AudioSystem::~AudioSystem() = default;
+
+} // namespace platform

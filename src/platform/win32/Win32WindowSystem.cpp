@@ -2,7 +2,6 @@
 // finds them), whose native messages already carry the numbers and packing the program speaks; they are
 // queued as input behind the posted messages of the shared loop. Posts from other threads set an event
 // that the loop's MsgWaitForMultipleObjectsEx also waits on.
-#include "platform/UiThreadMessageBoxes.h"
 #include "platform/WindowCore.h"
 #include "platform/win32/Win32Handles.h"
 #include "platform/win32/Win32Icons.h"
@@ -59,6 +58,7 @@ public:
             ShowWindow(hwnd_, show ? SW_SHOW : SW_HIDE);
     }
     bool visible() const override { return hwnd_ && IsWindowVisible(hwnd_); }
+    bool maximized() const override { return hwnd_ && IsZoomed(hwnd_); }
     void Minimize() override {
         if (hwnd_)
             ShowWindow(hwnd_, SW_MINIMIZE);
@@ -182,10 +182,7 @@ class Win32WindowSystem : public WindowSystemCore {
 public:
     Win32WindowSystem() = default;
     ~Win32WindowSystem() override {
-        if (boxes_) {
-            SetMessageBoxSink(previousSink_);
-            boxes_.reset();
-        }
+        UninstallMessageBoxSink();
         for (auto& [name, icon] : icons_)
             DestroyIcon(icon);
         if (wake_)
@@ -310,28 +307,6 @@ public:
         return result > 32;
     }
 
-    MessageBoxResult ShowModalMessageBox(const std::u16string& text, const std::u16string& caption,
-                                         MessageBoxButtons buttons) override {
-        const bool yesNo = buttons == MessageBoxButtons::YesNo;
-        int chosen = MessageBoxW(mainWindow_, Wide(text), Wide(caption),
-                                 yesNo ? (MB_YESNO | MB_ICONQUESTION) : (MB_OK | MB_ICONERROR));
-        if (yesNo)
-            return chosen == IDYES ? MessageBoxResult::Yes : MessageBoxResult::No;
-        return MessageBoxResult::Ok;
-    }
-
-    bool InstallMessageBoxSink() override {
-        if (boxes_)
-            return true;
-        boxes_ = std::make_unique<UiThreadMessageBoxes>(
-            [this](const std::u16string& text, const std::u16string& caption, MessageBoxButtons buttons) {
-                return ShowModalMessageBox(text, caption, buttons);
-            },
-            [this] { Wake(); });
-        previousSink_ = SetMessageBoxSink(boxes_.get());
-        return true;
-    }
-
     void Wake() override { SetEvent(wake_); }
 
 protected:
@@ -351,9 +326,19 @@ protected:
         }
     }
 
-    void DoPendingWork() override {
-        if (boxes_ && boxes_->pending() > 0)
-            boxes_->ShowPending();
+    // The box runs on a helper thread while this thread goes on with its messages; MessageBoxW with an
+    // owner of another thread still keeps the box above its owner.
+    BoxRunner PrepareMessageBox(const std::u16string& text, const std::u16string& caption,
+                                MessageBoxButtons buttons, Window* owner) override {
+        HWND ownerWindow = owner ? static_cast<Win32Window*>(owner)->hwnd() : mainWindow_;
+        return [ownerWindow, text, caption, buttons] {
+            const bool yesNo = buttons == MessageBoxButtons::YesNo;
+            const int chosen = MessageBoxW(ownerWindow, Wide(text), Wide(caption),
+                                           yesNo ? (MB_YESNO | MB_ICONQUESTION) : (MB_OK | MB_ICONERROR));
+            if (yesNo)
+                return chosen == IDYES ? MessageBoxResult::Yes : MessageBoxResult::No;
+            return MessageBoxResult::Ok;
+        };
     }
 
 private:
@@ -370,8 +355,6 @@ private:
     HANDLE wake_ = nullptr;
     HWND mainWindow_ = nullptr;
     std::map<std::u16string, HICON> icons_;
-    std::unique_ptr<UiThreadMessageBoxes> boxes_;
-    MessageBoxSink* previousSink_ = nullptr;
 };
 
 Win32Window::Win32Window(Win32WindowSystem& system, HWND hwnd) : WindowCore(system), hwnd_(hwnd) {}

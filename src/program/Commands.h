@@ -1,0 +1,26 @@
+#pragma once
+// The command numbers of the tray menu (109), the copy-link menus (113, 114) and the accelerator table
+// (115), as WM_COMMAND carries them in the low word of wParam.
+
+#include <cstdint>
+
+enum Command : std::uint32_t {
+    kCommand_ShowWindow = 40001,
+    kCommand_Exit = 40002,
+    kCommand_CopyTrackUri = 40003,
+    kCommand_CopyTrackWebLink = 40004,
+    kCommand_CopyStreamWebLink = 40006,
+    kCommand_CopyStreamUri2 = 40007,
+    kCommand_CopyStreamWebLink2 = 40008,
+    kCommand_CopyStreamUri = 40009,
+    kCommand_PlayClipboard = 40013,
+    kCommand_MediaPlayPause = 40014,
+    kCommand_MediaNext = 40015,
+    kCommand_MediaPrevious = 40016,
+    kCommand_MediaStop = 40017,
+    kCommand_ToggleStations = 40018,
+    kCommand_ToggleTracks = 40019,
+    kCommand_ToggleSettings = 40020,
+    kCommand_CopyPosition = 40022,
+    kCommand_CopyPosition2 = 40023,
+};

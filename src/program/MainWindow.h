@@ -1,0 +1,132 @@
+#pragma once
+// The root control of the program's window: it lays out the play control panel along the bottom and the
+// info tab panel above it, keeps the notification-area icon, and is the user-interface side of what is
+// playing: the current station and stream, a filtered copy of the stream's track list, its chat rows, and
+// the track and chat row the play position is in. It handles the worker threads' callback messages, the
+// controls' callbacks, the accelerator keys, the copy-link menus and the clipboard. User-interface
+// thread only.
+
+#include "app/MyCallbacks.h"
+#include "net/CatalogueRecords.h"
+#include "program/MyTrayIcon.h"
+#include "ui/MyWindowBase.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+struct MyAppContext;
+class MyPlayControlPanel;
+class MyInfoTabPanel;
+
+class MainWindow : public MyWindowBase {
+public:
+    // Height of the play control panel, pixels.
+    static constexpr std::int32_t kPlayControlHeight = 72;
+
+    enum InfoView : std::int32_t {
+        InfoView_Chat = 0,
+        InfoView_Stations = 1,
+        InfoView_Settings = 2,
+        InfoView_About = 3,
+        InfoView_Tracks = 4,
+    };
+
+    // Stores itself in the context's `mainWindow`. `trayIcon` stands for the desktop's notification area
+    // (null: the system's).
+    explicit MainWindow(MyAppContext* appContext, std::unique_ptr<platform::TrayIcon> trayBackend = nullptr);
+    ~MainWindow() override;
+
+    void OnCreate() override;
+    void Paint() override {}
+    void OnBoundsChanged(const RECT& oldRect) override;
+
+    // One callback message of a worker thread; the caller deletes it.
+    void HandleCallbackMessage(const MyOwnerWindowMessageBase& message);
+    // Accelerator and menu commands routed here by the owner window; false when not one of this window's.
+    bool HandleCommand(std::uint32_t command);
+
+    void OnPlayEvent(std::int32_t event);
+    void OnPlayPos(float position);
+    void OnStreamInfo(const StationInfoData* station, const StreamInfoData* stream,
+                      const TrackInfoList* tracks);
+    void OnStreamChat(const StreamInfoData* stream, const StreamChatRowList* rows);
+    void OnStationInfo(const StationInfoData* station);
+    void OnNewApplicationVersion(std::uint32_t version);
+
+    void ToggleInfoView(std::int32_t view);
+    void PreviousTrack();
+    void NextTrack();
+    void PlayLink(std::int32_t station, std::int32_t stream, std::int32_t seconds);
+    void PlayClipboardLink();
+    void CopyCurrentPositionLink();
+    // Copy-link menu commands 40003, 40004, 40006 to 40009 for the context's `menuLink`.
+    void CopyMenuLink(std::uint32_t command);
+    void CopyToClipboard(const std::u16string& text);
+    // Closing with minimise-on-close: hides the window behind the notification icon with the balloon, or,
+    // without a notification area, minimises it to the task bar so that it can always be found again.
+    void MinimizeOnClose();
+
+    // A track or chat row found at a second: its index, its start and the next one's start (unbounded
+    // for the last).
+    struct Found {
+        std::int32_t index;
+        std::int32_t start;
+        std::int64_t next;
+    };
+    std::optional<Found> FindTrackAt(std::int32_t second) const;
+    std::optional<Found> FindChatRowAt(std::int32_t second) const;
+    // `seconds` in the format of `timeMode` for the current stream.
+    std::u16string FormatTime(std::int32_t seconds) const;
+
+    // Control callbacks.
+    void OnTimeTextClicked(std::int32_t id);
+    void OnStatusTextClicked(std::int32_t id);
+    void OnVolumeChanged(float value);
+    void OnMuteChanged(bool muted);
+    void OnPositionReleased(float fraction);
+    void OnPositionChanged(float fraction);
+    void OnPreviousClicked(std::int32_t id);
+    void OnPauseClicked(std::int32_t id);
+    void OnPlayClicked(std::int32_t id);
+    void OnNextClicked(std::int32_t id);
+    void OnStationsTabClicked(std::int32_t id);
+    void OnSettingsTabClicked(std::int32_t id);
+    void OnAboutTabClicked(std::int32_t id);
+    void OnSettingsBoxClicked(std::int32_t id);
+    void OnStreamChosen(std::int32_t station, std::int32_t stream);
+
+    MyAppContext* appContext;
+    std::unique_ptr<MyTrayIcon> trayIcon;
+    std::int32_t playState = 0;
+    float playPosition = 0;
+    std::int32_t playSecond = -1;
+    std::int32_t trackIndex = -1;
+    std::int32_t trackStart = -1;
+    std::int64_t trackEnd = -1;
+    std::int32_t chatIndex = -1;
+    std::int32_t chatTime = -1;
+    std::int64_t chatNextTime = -1;
+    std::int32_t stationId = 0;
+    std::int32_t streamId = 0;
+    const StreamInfoData* currentStream = nullptr;
+    std::unique_ptr<TrackInfoList> trackList;
+    const StationInfoData* currentStation = nullptr;
+    const StreamChatRowList* chatRows = nullptr;
+    std::int32_t infoView = InfoView_Chat;
+    std::int32_t timeMode = 0;
+    MyPlayControlPanel* playControlPanel = nullptr;
+    MyInfoTabPanel* infoTabPanel = nullptr;
+
+private:
+    void SendSetPlayPos(float fraction);
+    void SetTimeText(const std::u16string& text);
+    void SetStatusText(const std::u16string& text);
+    void SaveSettings();
+
+    std::unique_ptr<platform::TrayIcon> trayBackend_;
+};
+
+// The window title while nothing plays: "Vantri v0.19".
+std::u16string ProgramTitle();

@@ -1,0 +1,312 @@
+// The program as a user meets it, on the virtual display: a real window, the station server on loopback,
+// SDL's dummy audio playing in real time. The test watches the program from its user-interface thread
+// (through the loop's hook), reads the window title as the window system shows it, compares screen
+// pixels with the skin, clicks with posted mouse messages, and hands links over the single-instance
+// channel as a second start would.
+#include "app/Links.h"
+#include "app/MyAppContext.h"
+#include "app/MySettings.h"
+#include "panels/MyInfoTabPanel.h"
+#include "panels/MyPlayControlPanel.h"
+#include "panels/MyStationComboRows.h"
+#include "platform/ChildProcess.h"
+#include "platform/InstanceChannel.h"
+#include "platform/Resources.h"
+#include "program/MainWindowBase.h"
+#include "program/Program.h"
+#include "support/Deadline.h"
+#include "support/LoopbackStation.h"
+#include "support/Mp3Fixtures.h"
+#include "support/ScopedEnvironment.h"
+#include "support/ScratchFolder.h"
+#include "ui/BitmapFile.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <sstream>
+#include <thread>
+#include <utility>
+
+namespace {
+
+using namespace std::chrono_literals;
+using platform::WindowMessage;
+
+// What the test reads of the program, copied on its user-interface thread after each message.
+struct Snapshot {
+    std::int32_t streamId = 0;
+    const void* currentStream = nullptr;
+    std::int32_t currentStreamId = 0;
+    std::int32_t playSecond = -1;
+    std::int32_t playState = 0;
+    std::int32_t trackIndex = -1;
+    std::int32_t chatIndex = -1;
+    std::int32_t stations = 0;
+};
+
+class EndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!platform::GetEnv("DISPLAY"))
+            GTEST_SKIP() << "no display";
+        const std::string fixtures = std::string(VANTRI_BINARY_DIR) + "/fixtures";
+        const std::string mp3 = testsupport::MakeToneMp3(fixtures, {44100, 2, 30.0, 128});
+        ASSERT_FALSE(mp3.empty());
+        testsupport::LoopbackShow show;
+        show.recording = mp3;
+        show.duration = 30;
+        show.streams = 2; // streams 7 and 8
+        station = std::make_unique<testsupport::LoopbackStation>(show);
+        ASSERT_TRUE(station->running());
+        std::filesystem::permissions(runtime.path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
+        environment.push_back(
+            std::make_unique<testsupport::ScopedEnvironment>("VANTRI_DIRECTORY", station->address()));
+        environment.push_back(
+            std::make_unique<testsupport::ScopedEnvironment>("VANTRI_UPDATE_SERVER", station->address()));
+        environment.push_back(std::make_unique<testsupport::ScopedEnvironment>("SDL_AUDIODRIVER", "dummy"));
+        environment.push_back(
+            std::make_unique<testsupport::ScopedEnvironment>("XDG_CONFIG_HOME", config.path().string()));
+        environment.push_back(
+            std::make_unique<testsupport::ScopedEnvironment>("XDG_RUNTIME_DIR", runtime.path().string()));
+        // Resume on: the settings are written while playing.
+        MySettings settings(config.path().u16string());
+        settings.SetFlag(SettingsFlag_ResumePlaying, true);
+        ASSERT_TRUE(settings.Save());
+    }
+
+    void TearDown() override {
+        if (program.joinable()) {
+            platform::InstanceChannel::Send(name, "kill");
+            program.join();
+        }
+    }
+
+    void Start(const std::string& commandLine) {
+        ProgramOptions options;
+        options.instanceName = name;
+        options.started = [this](MainWindowBase& owner, MyAppContext&) { window = owner.window.get(); };
+        options.dispatched = [this](MainWindowBase& owner, const platform::Message&) { Watch(owner); };
+        program = std::thread([this, options, commandLine] {
+            exitCode = RunProgram(commandLine, options);
+            ended = true;
+        });
+    }
+
+    // The hook: runs the test's pending job, then copies what the test reads.
+    void Watch(MainWindowBase& owner) {
+        std::function<void(MainWindowBase&)> job;
+        {
+            std::lock_guard guard(lock);
+            job = std::exchange(pending, nullptr);
+        }
+        if (job)
+            job(owner);
+        if (!owner.mainWindow)
+            return;
+        const MainWindow& m = *owner.mainWindow;
+        Snapshot s;
+        s.streamId = m.streamId;
+        s.currentStream = m.currentStream;
+        s.currentStreamId = m.currentStream ? m.currentStream->streamId : 0;
+        s.playSecond = m.playSecond;
+        s.playState = m.playState;
+        s.trackIndex = m.trackIndex;
+        s.chatIndex = m.chatIndex;
+        s.stations = m.infoTabPanel && m.infoTabPanel->stationPage
+                         ? static_cast<std::int32_t>(m.infoTabPanel->stationPage->stationsById.size())
+                         : 0;
+        std::lock_guard guard(lock);
+        snapshot = s;
+    }
+
+    Snapshot Now() {
+        std::lock_guard guard(lock);
+        return snapshot;
+    }
+    bool WaitUntil(const std::function<bool(const Snapshot&)>& condition,
+                   std::chrono::milliseconds timeout = 20s) {
+        return testsupport::WaitFor([&] { return condition(Now()); }, timeout);
+    }
+    // Runs `job` on the program's user-interface thread and waits until it ran.
+    void OnUiThread(std::function<void(MainWindowBase&)> job) {
+        std::atomic<bool> done{false};
+        {
+            std::lock_guard guard(lock);
+            pending = [&, job](MainWindowBase& owner) {
+                job(owner);
+                done = true;
+            };
+        }
+        ASSERT_TRUE(testsupport::WaitFor([&] { return done.load(); }, 10s));
+    }
+    // The names of the top-level windows as the X server has them.
+    std::string WindowNames() {
+        const std::string out = (scratch.path() / "xwininfo.txt").string();
+        platform::RunChildProcess({"xwininfo", "-root", "-tree"}, {}, out);
+        std::ifstream in(out);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    void Click(const RECT& r) {
+        const std::int32_t x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+        window.load()->Post(
+            WindowMessage{platform::WM_LBUTTONDOWN, platform::MK_LBUTTON, platform::MakePointLParam(x, y)});
+        window.load()->Post(WindowMessage{platform::WM_LBUTTONUP, 0, platform::MakePointLParam(x, y)});
+    }
+    void Key(int virtualKey) {
+        window.load()->Post(WindowMessage{platform::WM_KEYDOWN, static_cast<std::uintptr_t>(virtualKey), 1});
+    }
+
+    std::string name = "vantri-e2e";
+    std::unique_ptr<testsupport::LoopbackStation> station;
+    testsupport::ScratchFolder config;
+    testsupport::ScratchFolder runtime;
+    testsupport::ScratchFolder scratch;
+    std::vector<std::unique_ptr<testsupport::ScopedEnvironment>> environment;
+    std::thread program;
+    std::atomic<platform::Window*> window{nullptr};
+    std::atomic<bool> ended{false};
+    std::atomic<int> exitCode{-1};
+    std::mutex lock;
+    Snapshot snapshot;
+    std::function<void(MainWindowBase&)> pending;
+};
+
+TEST_F(EndToEndTest, PlaysALinkFollowsTheShowSwitchesStreamsAndEndsCleanly) {
+    Start("vantri:track-1-7-" + std::string("B")); // second 11, in the second track
+    ASSERT_TRUE(testsupport::WaitFor([&] { return window.load() != nullptr; }, 20s));
+
+    // The show plays: stream 7, the position moves on from second 11, the track and the chat follow.
+    ASSERT_TRUE(WaitUntil([](const Snapshot& s) { return s.currentStreamId == 7 && s.playSecond >= 13; }))
+        << Now().playSecond;
+    EXPECT_EQ(Now().trackIndex, 1);
+    EXPECT_EQ(Now().chatIndex, 1); // the rows at seconds 2 and 12
+    EXPECT_EQ(Now().playState, 1);
+    EXPECT_NE(WindowNames().find("Loopback FM - 2023-11-14 22:13 - Tone show - Vantri v0.19"),
+              std::string::npos);
+
+    // The track list (F8) shows the current track in the skin's highlight shade.
+    DecodedImage skin;
+    ASSERT_TRUE(DecodeBmp(platform::FindResource(106), skin));
+    const std::uint32_t highlight = skin.pixels[static_cast<std::size_t>(2) * skin.width + 51] & 0xFFFFFF;
+    Key(platform::VK_F1 + 7);
+    std::uint32_t rowPixel = 0;
+    bool chatHasText = false;
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+            OnUiThread([&](MainWindowBase& owner) {
+                const MyStreamInfoPanel* tracks = owner.mainWindow->infoTabPanel->tracksPage;
+                if (!tracks->visible || !tracks->listBox)
+                    return;
+                const MyListBoxV2* list = tracks->listBox;
+                const MyControlBase* row = list->RowAt(1);
+                std::vector<std::uint32_t> pixels;
+                std::int32_t w = 0, h = 0;
+                if (!row || !owner.window->ReadScreen(pixels, w, h))
+                    return;
+                const std::int32_t x = list->bounds.left + row->bounds.right - 4;
+                const std::int32_t y = list->bounds.top + row->bounds.top + 2;
+                if (x >= 0 && y >= 0 && x < w && y < h)
+                    rowPixel = pixels[static_cast<std::size_t>(y) * w + x] & 0xFFFFFF;
+            });
+            return rowPixel == highlight;
+        },
+        10s))
+        << std::hex << rowPixel << " " << highlight;
+
+    // Back to the chat (F8 again): its first row is drawn, dark text on the light page.
+    Key(platform::VK_F1 + 7);
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+            OnUiThread([&](MainWindowBase& owner) {
+                const MyChatPanel* chat = owner.mainWindow->infoTabPanel->chatPage;
+                std::vector<std::uint32_t> pixels;
+                std::int32_t w = 0, h = 0;
+                if (owner.mainWindow->infoView != 0 || !owner.window->ReadScreen(pixels, w, h))
+                    return;
+                int dark = 0;
+                for (std::int32_t y = chat->bounds.top; y < std::min(chat->bounds.top + 40, h); ++y)
+                    for (std::int32_t x = chat->bounds.left; x < std::min(chat->bounds.right, w); ++x) {
+                        const std::uint32_t p = pixels[static_cast<std::size_t>(y) * w + x];
+                        dark += ((p >> 16 & 0xFF) < 100 && (p >> 8 & 0xFF) < 100 && (p & 0xFF) < 100) ? 1 : 0;
+                    }
+                chatHasText = dark > 20;
+            });
+            return chatHasText;
+        },
+        10s));
+
+    // The station chooser (F7), its streams view, a click on stream 8: the new stream is asked for and plays.
+    Key(platform::VK_F1 + 6);
+    RECT button{};
+    OnUiThread([&](MainWindowBase& owner) {
+        button = owner.mainWindow->infoTabPanel->stationPage->streamsViewButton->bounds;
+    });
+    Click(button);
+    RECT rowRect{};
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+            OnUiThread([&](MainWindowBase& owner) {
+                const MyStationComboPanel* page = owner.mainWindow->infoTabPanel->stationPage;
+                for (std::int32_t i = 0; page->listBox && page->listBox->RowAt(i); ++i) {
+                    auto* row = dynamic_cast<const MyStationComboStreamListBoxRow*>(page->listBox->RowAt(i));
+                    if (row && row->streamId == 8 && row->bounds.bottom > row->bounds.top)
+                        rowRect = RECT{page->listBox->bounds.left + row->bounds.left,
+                                       page->listBox->bounds.top + row->bounds.top,
+                                       page->listBox->bounds.left + row->bounds.right,
+                                       page->listBox->bounds.top + row->bounds.bottom};
+                }
+            });
+            return rowRect.bottom > rowRect.top;
+        },
+        10s));
+    Click(rowRect);
+    ASSERT_TRUE(WaitUntil([](const Snapshot& s) {
+        return s.currentStreamId == 8 && s.playSecond >= 1 && s.playSecond < 10;
+    })) << Now().currentStreamId
+        << " " << Now().playSecond;
+
+    // A second start with a link switches the stream of the first.
+    ASSERT_TRUE(platform::InstanceChannel::Send(name, "vantri:track-1-7-5"));
+    ASSERT_TRUE(WaitUntil(
+        [](const Snapshot& s) { return s.currentStreamId == 7 && s.playSecond >= 5 && s.playSecond < 10; }));
+
+    // "kill" from a later start: a clean exit, the settings file whole with the last position.
+    ASSERT_TRUE(platform::InstanceChannel::Send(name, "kill"));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return ended.load(); }, 15s));
+    program.join();
+    EXPECT_EQ(exitCode, 0);
+    const auto file = config.path() / "Vantri" / "settings.vts";
+    EXPECT_EQ(std::filesystem::file_size(file), MySettings::kFileSize);
+    const MySettings saved(config.path().u16string());
+    EXPECT_EQ(saved.lastStationId, 1);
+    EXPECT_EQ(saved.lastStreamId, 7);
+    EXPECT_GE(saved.lastSecond, 5);
+}
+
+// SIGTERM (as from `kill` or the session) ends the program through its normal shutdown: exit code 0, and
+// the single-instance channel removed as the shutdown does, where a killed process would leave it.
+TEST_F(EndToEndTest, TerminationSignalEndsTheProgramThroughTheNormalShutdown) {
+    const std::string program = std::string(VANTRI_BINARY_DIR) + "/vantri";
+    const std::string socket = (runtime.path() / "vantri.socket").string();
+    // The shell waits (with a bound) until the window is on the screen, then sends the signal.
+    const std::string script = "\"" + program +
+                               "\" & p=$!; n=0; "
+                               "until xwininfo -root -tree | grep -q 'Vantri v0.19'; do "
+                               "n=$((n+1)); [ $n -gt 2000 ] && break; done; "
+                               "kill -TERM $p; wait $p";
+    const auto result =
+        platform::RunChildProcess({"sh", "-c", script}, {}, (scratch.path() / "out.txt").string());
+    ASSERT_TRUE(result.started);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_FALSE(std::filesystem::exists(socket));
+}
+
+} // namespace
