@@ -214,14 +214,6 @@ std::unique_ptr<WaveOutDevice> OpenSystemWaveOut(WaveOutCallback callback) {
     return device;
 }
 
-} // namespace platform
-return device;
-}
-
-} // namespace platform
-
-namespace platform {
-
 // waveOut needs nothing started beforehand.
 AudioSystem::AudioSystem() : started_(true) {}
 AudioSystem::~AudioSystem() = default;
