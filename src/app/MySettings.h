@@ -17,9 +17,11 @@ enum SettingsFlag : std::uint32_t {
     SettingsFlag_Muted = 0x04,                      // output is muted
     SettingsFlag_MinimizeToTrayOnClose = 0x08,      // closing the window hides it in the notification area
     SettingsFlag_HideConversations = 0x10,          // track-list entries of kind 4 are left out
-    SettingsFlag_CheckLinkScheme = 0x20, // at start, ask to register the link scheme if another owns it
-    SettingsFlag_ResumePlaying = 0x40,   // record the play position and resume it at the next start
-    SettingsFlag_NoUpdateCheck = 0x80,   // do not ask the update server for a new version at start
+    SettingsFlag_CheckLinkScheme = 0x20,   // at start, ask to register the link scheme if another owns it
+    SettingsFlag_ResumePlaying = 0x40,     // record the play position and resume it at the next start
+    SettingsFlag_NoUpdateCheck = 0x80,     // do not ask the update server for a new version at start
+    SettingsFlag_HideQuietJoins = 0x100,   // chat joins and parts of people who say nothing are not shown
+    SettingsFlag_ShowChatActivity = 0x200, // the position bar shades where the chat was busy
 };
 
 class MySettings {

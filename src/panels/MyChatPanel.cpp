@@ -76,6 +76,11 @@ void MyChatListBox::SetScrollOffset(std::int32_t offset) {
     dirty = true;
 }
 
+void MyChatListBox::OnRButtonUp(POINT point) {
+    MyListBoxV2::OnRButtonUp(point);
+    MyControlBase::OnRButtonUp(point);
+}
+
 void MyChatListBox::BeforeRowPaint(MyListBoxV2ItemBase& row) {
     static_cast<MyStreamChatListBoxRow&>(row).reached = currentIndex >= row.index;
 }
@@ -139,12 +144,13 @@ void MyChatPanel::OnCreate() {
     auto list = std::make_unique<MyChatListBox>();
     list->Create(context, 0, 0, width, height);
     listBox = AddChild(std::move(list));
+    CreateOverlays();
 }
 
 void MyChatPanel::OnBoundsChanged(const RECT& oldRect) {
     // The list moves with the panel as well as growing with it.
     if (listBox && !(oldRect == bounds))
-        listBox->SetBounds(bounds);
+        LayOutChildren();
 }
 
 void MyChatPanel::SetChatRows(const StreamChatRowList* list) {
@@ -167,5 +173,6 @@ void MyChatPanel::SetChatRows(const StreamChatRowList* list) {
     listBox->dirty = true;
     listBox->relayoutNeeded = true;
     listBox->visibleEnd = listBox->contentHeight;
+    OnChatRowsReplaced();
     Redraw();
 }

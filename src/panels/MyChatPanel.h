@@ -4,12 +4,15 @@
 // following until it is scrolled back. With "show beyond" on, lines not yet reached show in dark grey.
 
 #include "net/CatalogueRecords.h"
+#include "panels/ChatChannelState.h"
 #include "panels/MyStreamChatListBoxRow.h"
 #include "ui/MyListBoxV2.h"
 
 #include <memory>
 
 struct MyAppContext;
+class MyChatStateLine;
+class MyChatOffsetBadge;
 
 class MyChatListBox : public MyListBoxV2 {
 public:
@@ -19,6 +22,8 @@ public:
     void Relayout() override;
     void ScrollTo(std::int32_t offset) override;
     void SetScrollOffset(std::int32_t offset) override;
+    // Rows take the press as any list's rows do; the list then reports a right click of its own.
+    void OnRButtonUp(POINT point) override;
 
     // The row the play position has reached; -1 or any index outside the rows means none.
     void SetCurrentRow(std::int32_t index);
@@ -59,8 +64,48 @@ public:
     // Replaces every row with the lines of `list` (null: none). The current row stays as it was.
     void SetChatRows(const StreamChatRowList* list);
 
+    // The right-click menu of the chat: the chat sync offset steps.
+    static constexpr int kChatMenu = 116;
+    // A jump of the chat position by more than this many seconds (or back) is a start or a seek.
+    static constexpr std::int32_t kJumpSeconds = 5;
+
+    // The chat sync offset of the show, shown as a badge in the top-right corner while not 0.
+    void SetOffsetBadge(std::int32_t seconds);
+    // The chat second the play position has reached and the index of the last row at or before it (-1:
+    // none), every second, with or without rows. After a start or seek past the first rows, the top of
+    // the chat pins the channel's state as of that row, and keeps it current from there; back before the
+    // first row it goes. Playing on from the start never pins it, even when the rows arrive late.
+    void SetChatPosition(std::int32_t second, std::int32_t index);
+    // Another show starts: its first position is a start, not a jump from the last show's.
+    void ForgetChatPosition();
+    // The chat's offset changed: the chat second moves to `second` without that being a seek.
+    void MoveChatPosition(std::int32_t second);
+    // Leaves joins, parts and quits of people who do not speak within 10 minutes out of the view.
+    void SetHideQuietJoins(bool on);
+    // Opens the chat's menu at the cursor.
+    void OpenChatMenu(std::int32_t id);
+
     MyAppContext* appContext;
     const StreamChatRowList* chatRows = nullptr;
     MyChatListBox* listBox = nullptr;
     std::unique_ptr<Font> font;
+    MyChatStateLine* stateLine = nullptr;
+    MyChatOffsetBadge* offsetBadge = nullptr;
+    bool hideQuietJoins = false;
+    // The channel state index of the current rows.
+    ChatChannelIndex channelIndex;
+
+private:
+    void CreateOverlays();
+    void LayOutChildren();
+    void PlaceBadge();
+    void ShowStateLine(const std::u16string& text);
+    void ApplyQuietJoins();
+    // The rows were replaced: the state line and the filter start over.
+    void OnChatRowsReplaced();
+
+    bool channelIndexBuilt_ = false;
+    bool pinWanted_ = false;
+    std::int32_t lastChatSecond_ = -1;
+    std::int32_t pinnedIndex_ = -2;
 };

@@ -1,5 +1,6 @@
 #include "panels/MyPlayControls.h"
 
+#include "panels/ChatActivityStrip.h"
 #include "panels/PlayControlSkin.h"
 
 #include <algorithm>
@@ -294,8 +295,12 @@ void MyPlayPosBar::RenderBar() {
 void MyPlayPosBar::Paint() {
     if (!backBuffer)
         return;
-    if (!bar)
+    if (!bar) {
         RenderBar();
+        if (bar && showChatActivity && activityRows && markStream)
+            DrawChatActivityStrip(*bar, CountChatMessages(*activityRows, markStream->duration, width - 12),
+                                  6);
+    }
     if (bar)
         BitBlt(*backBuffer, x, y, width, height, bar->dc, 0, 0, SRCCOPY);
     if (enabled && skin) {

@@ -92,6 +92,10 @@ public:
     std::int32_t knobOffset = 0;
     const TrackInfoList* marks = nullptr;
     const StreamInfoData* markStream = nullptr;
+    // The chat whose activity the bar shades along its lower edge while `showChatActivity` is on (the
+    // duration comes from `markStream`); drop the cache after changing either.
+    const StreamChatRowList* activityRows = nullptr;
+    bool showChatActivity = false;
     MyCallback<float> PosReleasedCallback;
     MyCallback<float> PosChangedCallback;
 

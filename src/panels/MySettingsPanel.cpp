@@ -14,6 +14,8 @@ const char16_t* const kBoxTexts[MySettingsPanel::kBoxCount] = {
     u"Check if Vantri is default application for open vantri: links at start",
     u"Resume playing from last position on application start",
     u"Check for updates on application start",
+    u"Hide joins and parts of people who do not speak within 10 minutes",
+    u"Show chat activity on the position bar",
 };
 
 } // namespace

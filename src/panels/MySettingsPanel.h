@@ -32,7 +32,7 @@ public:
 class MySettingsPanel : public MyControlBase {
 public:
     static constexpr COLORREF kBackground = 0xDDDDDD;
-    static constexpr std::int32_t kBoxCount = 6;
+    static constexpr std::int32_t kBoxCount = 8;
 
     MySettingsPanel(MyAppContext* appContext, MySurface* skin) : appContext(appContext), skin(skin) {}
 
@@ -41,7 +41,8 @@ public:
     void OnBoundsChanged(const RECT& oldRect) override;
 
     // In order: show chat beyond the play position, minimise to the notification area, hide
-    // conversations, check the link handler, resume playing, check for updates.
+    // conversations, check the link handler, resume playing, check for updates; then hide quiet joins
+    // and parts, show chat activity on the position bar.
     std::array<MySettingsPanelButton*, kBoxCount> buttons{};
     MyAppContext* appContext;
     MySurface* skin;

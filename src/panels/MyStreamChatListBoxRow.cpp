@@ -71,6 +71,8 @@ void MyStreamChatListBoxRow::BuildTokens() {
 }
 
 std::uint16_t MyStreamChatListBoxRow::MeasureHeight(std::int32_t width) {
+    if (hidden)
+        return 0;
     if (!tokensBuilt_ && font)
         BuildTokens();
     std::int32_t lines = 1;

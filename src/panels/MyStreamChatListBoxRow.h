@@ -39,6 +39,8 @@ public:
     std::int32_t tokenWidth(std::uint16_t i) const { return tokens_[3 * i + 2] & kWidthMask; }
 
     bool reached = true;
+    // Left out of the view (a quiet join or part): the row takes no space until shown again.
+    bool hidden = false;
     std::int32_t time;
     std::u16string text;
     Font* font; // the panel's, shared by every row

@@ -117,6 +117,9 @@ enum : int {
     VK_MEDIA_PREV_TRACK = 0xB1,
     VK_MEDIA_STOP = 0xB2,
     VK_MEDIA_PLAY_PAUSE = 0xB3,
+    VK_OEM_4 = 0xDB, // the "[{" key
+    VK_OEM_5 = 0xDC, // the "\|" key
+    VK_OEM_6 = 0xDD, // the "]}" key
     // Letters and digits are their upper-case ASCII codes ('A' is 0x41, '0' is 0x30).
 };
 

@@ -1,5 +1,6 @@
 #pragma once
-// The command numbers of the tray menu (109), the copy-link menus (113, 114) and the accelerator table
+// The command numbers of the tray menu (109), the copy-link menus (113, 114), the chat menu (116) and the
+// accelerator table
 // (115), as WM_COMMAND carries them in the low word of wParam.
 
 #include <cstdint>
@@ -23,4 +24,10 @@ enum Command : std::uint32_t {
     kCommand_ToggleSettings = 40020,
     kCommand_CopyPosition = 40022,
     kCommand_CopyPosition2 = 40023,
+    // The chat sync offset of the show playing (menu 116 and the keys [, ], Shift+[, Shift+], \).
+    kCommand_ChatEarlier = 40101,
+    kCommand_ChatLater = 40102,
+    kCommand_ChatMuchEarlier = 40103,
+    kCommand_ChatMuchLater = 40104,
+    kCommand_ChatSyncReset = 40105,
 };

@@ -12,6 +12,7 @@
 #include "platform/Utf.h"
 #include "program/Commands.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -19,14 +20,16 @@ namespace {
 
 constexpr std::int64_t kUnbounded = std::numeric_limits<std::int64_t>::max();
 
-// Option bit of each settings box, 1 to 6; box 6 shows the inverse of its bit.
-constexpr std::uint32_t kBoxFlags[6] = {
+// Option bit of each settings box, 1 to 8; box 6 shows the inverse of its bit.
+constexpr std::uint32_t kBoxFlags[MySettingsPanel::kBoxCount] = {
     SettingsFlag_ShowChatBeyondPlayPosition,
     SettingsFlag_MinimizeToTrayOnClose,
     SettingsFlag_HideConversations,
     SettingsFlag_CheckLinkScheme,
     SettingsFlag_ResumePlaying,
     SettingsFlag_NoUpdateCheck,
+    SettingsFlag_HideQuietJoins,
+    SettingsFlag_ShowChatActivity,
 };
 
 // The integer part of a non-negative single-precision value, held within 32 bits (a position times a
@@ -116,7 +119,7 @@ void MainWindow::OnCreate() {
     // The settings boxes show the options.
     MySettings* settings = appContext->settings;
     if (t.settingsPage) {
-        for (int n = 0; n < 6; ++n) {
+        for (int n = 0; n < MySettingsPanel::kBoxCount; ++n) {
             MySettingsPanelButton* box = t.settingsPage->buttons[n];
             if (!wire(box))
                 continue;
@@ -133,6 +136,12 @@ void MainWindow::OnCreate() {
     if (t.chatPage && t.chatPage->listBox)
         t.chatPage->listBox->SetShowBeyond(settings &&
                                            settings->HasFlag(SettingsFlag_ShowChatBeyondPlayPosition));
+    if (t.chatPage)
+        t.chatPage->SetHideQuietJoins(settings && settings->HasFlag(SettingsFlag_HideQuietJoins));
+    if (p.posBar)
+        p.posBar->showChatActivity = settings && settings->HasFlag(SettingsFlag_ShowChatActivity);
+    if (settings)
+        chatOffsets = MyChatOffsets(settings->path);
 
     // Resume: the saved position is used only when no link was given.
     if (settings && settings->HasFlag(SettingsFlag_ResumePlaying))
@@ -242,19 +251,7 @@ void MainWindow::OnPlayPos(float position) {
                 }
             }
         }
-        if (second < chatTime || second >= chatNextTime) {
-            if (const auto found = FindChatRowAt(second)) {
-                chatIndex = found->index;
-                chatTime = found->start;
-                chatNextTime = found->next;
-            } else {
-                chatIndex = chatTime = -1;
-                chatNextTime = -1;
-            }
-            MyChatPanel* chat = infoTabPanel ? infoTabPanel->chatPage : nullptr;
-            if (chat && chat->listBox)
-                chat->listBox->SetCurrentRow(chatIndex);
-        }
+        UpdateChat(second);
         if (!playControlPanel || !playControlPanel->posBar || !playControlPanel->posBar->dragging)
             SetTimeText(FormatTime(second));
     }
@@ -295,14 +292,17 @@ void MainWindow::OnStreamInfo(const StationInfoData* station, const StreamInfoDa
     chatNextTime = -1;
     if (infoTabPanel && infoTabPanel->tracksPage)
         infoTabPanel->tracksPage->SetTracks(trackList.get(), stream);
+    ShowChatExtras();
 }
 
 void MainWindow::OnStreamChat(const StreamInfoData* stream, const StreamChatRowList* rows) {
     if (!stream || stream->stationId != stationId || stream->streamId != streamId)
         return;
     chatRows = rows;
+    chatRowsStream_ = stream;
     if (infoTabPanel && infoTabPanel->chatPage)
         infoTabPanel->chatPage->SetChatRows(rows);
+    ShowChatExtras();
 }
 
 void MainWindow::OnStationInfo(const StationInfoData* station) {
@@ -502,7 +502,7 @@ void MainWindow::OnStreamChosen(std::int32_t station, std::int32_t stream) {
 }
 
 void MainWindow::OnSettingsBoxClicked(std::int32_t id) {
-    if (id < 1 || id > 6 || !infoTabPanel || !infoTabPanel->settingsPage)
+    if (id < 1 || id > MySettingsPanel::kBoxCount || !infoTabPanel || !infoTabPanel->settingsPage)
         return;
     MySettingsPanelButton* box = infoTabPanel->settingsPage->buttons[static_cast<std::size_t>(id - 1)];
     if (!box)
@@ -516,6 +516,16 @@ void MainWindow::OnSettingsBoxClicked(std::int32_t id) {
     }
     if (id == 1 && infoTabPanel->chatPage && infoTabPanel->chatPage->listBox)
         infoTabPanel->chatPage->listBox->SetShowBeyond(box->ticked);
+    // The chat's join filter and the activity strip take effect at once.
+    if (id == 7 && infoTabPanel->chatPage)
+        infoTabPanel->chatPage->SetHideQuietJoins(box->ticked);
+    if (id == 8 && playControlPanel && playControlPanel->posBar) {
+        MyPlayPosBar* bar = playControlPanel->posBar;
+        bar->showChatActivity = box->ticked;
+        bar->activityRows = CurrentShowChat();
+        bar->DropCache();
+        bar->Redraw();
+    }
 }
 
 void MainWindow::ToggleInfoView(std::int32_t view) {
@@ -660,6 +670,21 @@ bool MainWindow::HandleCommand(std::uint32_t command) {
     case kCommand_CopyStreamWebLink:
     case kCommand_CopyStreamWebLink2:
         CopyMenuLink(command);
+        return true;
+    case kCommand_ChatEarlier:
+        ChangeChatOffset(-1, false);
+        return true;
+    case kCommand_ChatLater:
+        ChangeChatOffset(1, false);
+        return true;
+    case kCommand_ChatMuchEarlier:
+        ChangeChatOffset(-10, false);
+        return true;
+    case kCommand_ChatMuchLater:
+        ChangeChatOffset(10, false);
+        return true;
+    case kCommand_ChatSyncReset:
+        ChangeChatOffset(0, true);
         return true;
     default:
         return false;

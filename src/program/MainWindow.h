@@ -6,6 +6,7 @@
 // controls' callbacks, the accelerator keys, the copy-link menus and the clipboard. User-interface
 // thread only.
 
+#include "app/ChatOffsets.h"
 #include "app/MyCallbacks.h"
 #include "net/CatalogueRecords.h"
 #include "program/MyTrayIcon.h"
@@ -97,6 +98,12 @@ public:
     void OnSettingsBoxClicked(std::int32_t id);
     void OnStreamChosen(std::int32_t station, std::int32_t stream);
 
+    // The chat sync offset of the current show, seconds the chat is shown later than the recording.
+    std::int32_t ChatOffset() const { return chatOffsets.Get(stationId, streamId); }
+    // Moves the current show's chat offset by `delta` seconds (or back to 0 when `reset`), saves it, and
+    // shows the chat of the new chat second at once.
+    void ChangeChatOffset(std::int32_t delta, bool reset);
+
     MyAppContext* appContext;
     std::unique_ptr<MyTrayIcon> trayIcon;
     std::int32_t playState = 0;
@@ -118,14 +125,26 @@ public:
     std::int32_t timeMode = 0;
     MyPlayControlPanel* playControlPanel = nullptr;
     MyInfoTabPanel* infoTabPanel = nullptr;
+    MyChatOffsets chatOffsets;
 
 private:
+    // Finds the chat row of play second `second` less the chat offset and shows it.
+    void UpdateChat(std::int32_t second);
+    // The chat's offset badge and the position bar's activity strip for the current show.
+    void ShowChatExtras();
     void SendSetPlayPos(float fraction);
     void SetTimeText(const std::u16string& text);
     void SetStatusText(const std::u16string& text);
     void SaveSettings();
 
     std::unique_ptr<platform::TrayIcon> trayBackend_;
+    // The chat rows of the current show, null until they arrived (chatRows may still be the last show's).
+    const StreamChatRowList* CurrentShowChat() const;
+
+    // The stream whose chat `chatRows` is.
+    const StreamInfoData* chatRowsStream_ = nullptr;
+    // The show whose positions the chat was last given, to tell it when another show starts.
+    std::pair<std::int32_t, std::int32_t> chatPositionShow_{0, 0};
 };
 
 // The window title while nothing plays: "Vantri v0.19".

@@ -54,6 +54,12 @@ int KeyFromName(std::string_view name) {
             return c - 'a' + 'A';
         if (c >= '0' && c <= '9')
             return c;
+        if (c == '[')
+            return VK_OEM_4;
+        if (c == '\\')
+            return VK_OEM_5;
+        if (c == ']')
+            return VK_OEM_6;
         return 0;
     }
     if (name == "MediaPlayPause")

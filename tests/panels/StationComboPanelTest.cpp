@@ -277,9 +277,9 @@ TEST_F(StationComboPanelTest, RightClickingAStreamOpensTheCopyMenuWithItsLink) {
     Click(0, 50, RowY(0));
     system.SetCursorPosition({100 + 70, 50 + RowY(1)});
     Click(1, 70, RowY(1));
-    EXPECT_EQ(app.menuLink.stationId, 7);
-    EXPECT_EQ(app.menuLink.streamId, 701);
-    EXPECT_EQ(app.menuLink.seconds, 0);
+    EXPECT_EQ(app.menuLink.Get().stationId, 7);
+    EXPECT_EQ(app.menuLink.Get().streamId, 701);
+    EXPECT_EQ(app.menuLink.Get().seconds, 0);
     platform::HeadlessWindow* popup = system.OpenPopup();
     ASSERT_NE(popup, nullptr);
     EXPECT_EQ(popup->WindowRect().left, 100 + 70);

@@ -129,9 +129,9 @@ TEST_F(TrackList, ARightClickStoresTheTrackLinkAndRaisesTheWindowForTheMenu) {
     panel->SetTracks(&tracks, &stream);
     const int raised = native->raised();
     Click(200, RowY(2) + 8, 1);
-    EXPECT_EQ(app.menuLink.stationId, 7);
-    EXPECT_EQ(app.menuLink.streamId, 9);
-    EXPECT_EQ(app.menuLink.seconds, 65);
+    EXPECT_EQ(app.menuLink.Get().stationId, 7);
+    EXPECT_EQ(app.menuLink.Get().streamId, 9);
+    EXPECT_EQ(app.menuLink.Get().seconds, 65);
     EXPECT_EQ(native->raised(), raised + 1);
     EXPECT_TRUE(media->SeeksAfterFence().empty()) << "a right click does not seek";
 }

@@ -296,11 +296,14 @@ TEST_F(EndToEndTest, PlaysALinkFollowsTheShowSwitchesStreamsAndEndsCleanly) {
 TEST_F(EndToEndTest, TerminationSignalEndsTheProgramThroughTheNormalShutdown) {
     const std::string program = std::string(VANTRI_BINARY_DIR) + "/vantri";
     const std::string socket = (runtime.path() / "vantri.socket").string();
-    // The shell waits (with a bound) until the window is on the screen, then sends the signal.
+    // The shell waits (with a bound) until this instance's channel exists, then sends the signal. Other
+    // tests' windows share the display, so the window title would not tell this program's start.
     const std::string script = "\"" + program +
                                "\" & p=$!; n=0; "
-                               "until xwininfo -root -tree | grep -q 'Vantri v0.19'; do "
-                               "n=$((n+1)); [ $n -gt 2000 ] && break; done; "
+                               "until [ -S '" +
+                               socket +
+                               "' ]; do "
+                               "n=$((n+1)); [ $n -gt 1500 ] && break; sleep 0.02; done; "
                                "kill -TERM $p; wait $p";
     const auto result =
         platform::RunChildProcess({"sh", "-c", script}, {}, (scratch.path() / "out.txt").string());

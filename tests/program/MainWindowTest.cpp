@@ -343,7 +343,7 @@ TEST_F(MainWindowTest, SettingsBoxesShowAndFlipTheirOptions) {
     std::vector<bool> ticked;
     for (auto* box : page.buttons)
         ticked.push_back(box->ticked);
-    EXPECT_EQ(ticked, (std::vector<bool>{false, true, false, true, false, true}));
+    EXPECT_EQ(ticked, (std::vector<bool>{false, true, false, true, false, true, false, false}));
     main().OnSettingsBoxClicked(6);
     main().OnSettingsBoxClicked(1);
     EXPECT_TRUE(Saved().HasFlag(SettingsFlag_NoUpdateCheck));

@@ -43,13 +43,20 @@ TEST(MenuResources, EveryMenuHoldsItsItemsInOrder) {
     EXPECT_EQ(stream[1].command, 40008);
     EXPECT_EQ(stream[1].text, u"Copy streamlink (http:) to clipboard");
 
+    const auto chat = LoadMenuResource(116);
+    ASSERT_EQ(chat.size(), 6u);
+    EXPECT_EQ(chat[0].command, 40101);
+    EXPECT_TRUE(chat[4].separator());
+    EXPECT_EQ(chat[5].command, 40105);
+    EXPECT_EQ(chat[5].text, u"Reset chat sync    \\");
+
     EXPECT_TRUE(LoadMenuResource(110).empty());
 }
 
 TEST(MenuResources, TheAcceleratorTableMapsEachKeyToItsCommand) {
     using namespace platform;
     const auto table = LoadAcceleratorResource(115);
-    EXPECT_EQ(table.size(), 10u);
+    EXPECT_EQ(table.size(), 15u);
     EXPECT_EQ(FindAccelerator(table, 'V', true, false, false), 40013);
     EXPECT_EQ(FindAccelerator(table, 'C', true, false, false), 40022);
     EXPECT_EQ(FindAccelerator(table, 'X', true, false, false), 40023);
@@ -60,6 +67,13 @@ TEST(MenuResources, TheAcceleratorTableMapsEachKeyToItsCommand) {
     EXPECT_EQ(FindAccelerator(table, VK_F1 + 6, false, false, false), 40018);
     EXPECT_EQ(FindAccelerator(table, VK_F1 + 7, false, false, false), 40019);
     EXPECT_EQ(FindAccelerator(table, VK_F1 + 8, false, false, false), 40020);
+    // The chat sync offset keys: [ and ] by a second, with Shift by ten, \ back to none.
+    EXPECT_EQ(FindAccelerator(table, VK_OEM_4, false, false, false), 40101);
+    EXPECT_EQ(FindAccelerator(table, VK_OEM_6, false, false, false), 40102);
+    EXPECT_EQ(FindAccelerator(table, VK_OEM_4, false, true, false), 40103);
+    EXPECT_EQ(FindAccelerator(table, VK_OEM_6, false, true, false), 40104);
+    EXPECT_EQ(FindAccelerator(table, VK_OEM_5, false, false, false), 40105);
+    EXPECT_EQ(FindAccelerator(table, VK_OEM_5, true, false, false), 0);
     // A plain V, or Ctrl+Shift+V, is no accelerator.
     EXPECT_EQ(FindAccelerator(table, 'V', false, false, false), 0);
     EXPECT_EQ(FindAccelerator(table, 'V', true, true, false), 0);

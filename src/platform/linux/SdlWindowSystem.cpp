@@ -61,6 +61,12 @@ int VirtualKey(SDL_Keycode key) {
     case SDLK_LALT:
     case SDLK_RALT:
         return VK_MENU;
+    case SDLK_LEFTBRACKET:
+        return VK_OEM_4;
+    case SDLK_BACKSLASH:
+        return VK_OEM_5;
+    case SDLK_RIGHTBRACKET:
+        return VK_OEM_6;
     case SDLK_AUDIOPLAY:
         return VK_MEDIA_PLAY_PAUSE;
     case SDLK_AUDIOSTOP:

@@ -1,0 +1,108 @@
+#include "app/ChatOffsets.h"
+
+#include "platform/Files.h"
+
+#include <algorithm>
+#include <charconv>
+
+namespace {
+
+// Parses a signed decimal number at the start of `text` after blanks; advances `text` past it.
+bool TakeNumber(std::string_view& text, std::int64_t& value) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    const char* begin = text.data();
+    const char* end = text.data() + text.size();
+    if (begin != end && *begin == '+')
+        ++begin;
+    const auto [next, error] = std::from_chars(begin, end, value);
+    if (error != std::errc() || next == begin)
+        return false;
+    // A number must end at a blank or the line's end ("12x" is not 12).
+    if (next != end && *next != ' ' && *next != '\t')
+        return false;
+    text.remove_prefix(static_cast<std::size_t>(next - text.data()));
+    return true;
+}
+
+bool FitsInt32(std::int64_t v) {
+    return v >= INT32_MIN && v <= INT32_MAX;
+}
+
+} // namespace
+
+MyChatOffsets::MyChatOffsets(std::u16string_view settingsPath) {
+    if (settingsPath.empty())
+        return;
+    const std::size_t slash = settingsPath.find_last_of(u"/\\");
+    path = slash == std::u16string_view::npos ? std::u16string()
+                                              : std::u16string(settingsPath.substr(0, slash + 1));
+    path += kFileName;
+    std::vector<std::uint8_t> bytes;
+    if (platform::ReadFileStart(path, kMaxFileSize, bytes))
+        offsets = Parse(bytes);
+}
+
+std::int32_t MyChatOffsets::Get(std::int32_t stationId, std::int32_t streamId) const {
+    const auto it = offsets.find({stationId, streamId});
+    return it == offsets.end() ? 0 : it->second;
+}
+
+std::int32_t MyChatOffsets::Set(std::int32_t stationId, std::int32_t streamId, std::int32_t seconds) {
+    seconds = std::clamp(seconds, -kMaxOffset, kMaxOffset);
+    if (seconds == Get(stationId, streamId))
+        return seconds;
+    if (seconds == 0)
+        offsets.erase({stationId, streamId});
+    else if (offsets.size() < kMaxShows || offsets.count({stationId, streamId}))
+        offsets[{stationId, streamId}] = seconds;
+    else
+        return 0; // full: the show is not kept
+    Save();
+    return seconds;
+}
+
+bool MyChatOffsets::Save() const {
+    if (path.empty())
+        return false;
+    const std::string text = Format(offsets);
+    return platform::WriteFileAtomically(
+        path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+std::map<std::pair<std::int32_t, std::int32_t>, std::int32_t>
+MyChatOffsets::Parse(std::span<const std::uint8_t> bytes) {
+    std::map<std::pair<std::int32_t, std::int32_t>, std::int32_t> result;
+    std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        std::int64_t station = 0;
+        std::int64_t stream = 0;
+        std::int64_t seconds = 0;
+        if (!TakeNumber(line, station) || !TakeNumber(line, stream) || !TakeNumber(line, seconds))
+            continue;
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        if (!line.empty() || !FitsInt32(station) || !FitsInt32(stream) || seconds == 0 ||
+            seconds < -kMaxOffset || seconds > kMaxOffset)
+            continue;
+        const std::pair key{static_cast<std::int32_t>(station), static_cast<std::int32_t>(stream)};
+        if (result.size() >= kMaxShows && !result.count(key))
+            break;
+        result[key] = static_cast<std::int32_t>(seconds);
+    }
+    return result;
+}
+
+std::string
+MyChatOffsets::Format(const std::map<std::pair<std::int32_t, std::int32_t>, std::int32_t>& offsets) {
+    std::string text = "# Chat sync offsets: station id, stream id, seconds the chat is shown later\n";
+    for (const auto& [key, seconds] : offsets)
+        text += std::to_string(key.first) + ' ' + std::to_string(key.second) + ' ' + std::to_string(seconds) +
+                '\n';
+    return text;
+}

@@ -1,0 +1,75 @@
+// The main window's side of the chat extras: the chat sync offset of the show playing, which chat row
+// the play position reaches with it, and the offset badge and activity strip of the current show.
+
+#include "panels/MyInfoTabPanel.h"
+#include "panels/MyPlayControlPanel.h"
+#include "program/MainWindow.h"
+
+#include <algorithm>
+#include <limits>
+
+void MainWindow::UpdateChat(std::int32_t second) {
+    // The chat runs `offset` seconds behind the recording: at play second s it is at s - offset.
+    const std::int64_t shifted = static_cast<std::int64_t>(second) - ChatOffset();
+    const auto chatSecond = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        shifted, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+    MyChatPanel* chat = infoTabPanel ? infoTabPanel->chatPage : nullptr;
+    if (chatSecond < chatTime || chatSecond >= chatNextTime) {
+        if (const auto found = FindChatRowAt(chatSecond)) {
+            chatIndex = found->index;
+            chatTime = found->start;
+            chatNextTime = found->next;
+        } else {
+            chatIndex = chatTime = -1;
+            chatNextTime = -1;
+        }
+        if (chat && chat->listBox)
+            chat->listBox->SetCurrentRow(chatIndex);
+    }
+    if (chat) {
+        if (chatPositionShow_ != std::pair{stationId, streamId}) {
+            chatPositionShow_ = {stationId, streamId};
+            chat->ForgetChatPosition();
+        }
+        chat->SetChatPosition(chatSecond, chatIndex);
+    }
+}
+
+void MainWindow::ChangeChatOffset(std::int32_t delta, bool reset) {
+    // Before any show was chosen there is no show to keep an offset for.
+    if (stationId == 0 && streamId == 0)
+        return;
+    const std::int32_t old = ChatOffset();
+    const std::int64_t wanted = reset ? 0 : static_cast<std::int64_t>(old) + delta;
+    chatOffsets.Set(stationId, streamId,
+                    static_cast<std::int32_t>(std::clamp<std::int64_t>(wanted, -MyChatOffsets::kMaxOffset,
+                                                                       MyChatOffsets::kMaxOffset)));
+    if (ChatOffset() == old)
+        return;
+    ShowChatExtras();
+    if (currentStream && playSecond >= 0) {
+        // A nudge of the sync is not a seek: the channel line does not pin for it.
+        if (infoTabPanel && infoTabPanel->chatPage)
+            infoTabPanel->chatPage->MoveChatPosition(playSecond - ChatOffset());
+        UpdateChat(playSecond);
+    }
+}
+
+void MainWindow::ShowChatExtras() {
+    if (infoTabPanel && infoTabPanel->chatPage)
+        infoTabPanel->chatPage->SetOffsetBadge(ChatOffset());
+    if (playControlPanel && playControlPanel->posBar) {
+        MyPlayPosBar* bar = playControlPanel->posBar;
+        if (bar->activityRows != CurrentShowChat()) {
+            bar->activityRows = CurrentShowChat();
+            if (bar->showChatActivity) {
+                bar->DropCache();
+                bar->Redraw();
+            }
+        }
+    }
+}
+
+const StreamChatRowList* MainWindow::CurrentShowChat() const {
+    return currentStream && chatRowsStream_ == currentStream ? chatRows : nullptr;
+}
