@@ -3,6 +3,10 @@
 #include "Files.h"
 #include "Responses.h"
 
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
 namespace station {
 
 Result<std::shared_ptr<const Catalogue>> Catalogue::Build(Archive archive) {
@@ -23,7 +27,19 @@ Result<std::shared_ptr<const Catalogue>> Catalogue::Build(Archive archive) {
             auto bytes = ReadWholeFile(update->installer, 256u << 20);
             if (!bytes)
                 return bytes.failure();
-            auto body = station::UpdateDownloadBody(*bytes);
+            // The makers' signature lies beside the installer, named as minisign names it.
+            fs::path signaturePath = update->installer;
+            signaturePath += ".minisig";
+            std::optional<std::string> signature;
+            std::error_code error;
+            if (fs::is_regular_file(signaturePath, error)) {
+                auto text = ReadWholeFile(signaturePath, 1u << 16);
+                if (!text)
+                    return text.failure();
+                signature = std::move(*text);
+            }
+            auto body = station::UpdateDownloadBody(
+                *bytes, signature ? std::optional<std::string_view>(*signature) : std::nullopt);
             if (!body)
                 return Failure{update->installer.string(), 0, body.failure().message};
             catalogue->updateDownload_ = std::move(*body);

@@ -1,6 +1,7 @@
 #include "HttpServer.h"
 
 #include "RequestTarget.h"
+#include "WebLinkPage.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -140,6 +141,7 @@ struct HttpServer::State {
                         std::string_view target);
     MHD_Result SendWindow(MHD_Connection* connection, const Stream& stream, std::uint64_t start,
                           std::uint32_t length, std::string_view target);
+    MHD_Result SendWebLinkPage(MHD_Connection* connection, const WebLink& link, std::string_view target);
     MHD_Result Queue(MHD_Connection* connection, int status, ResponsePtr response, std::string_view target,
                      std::uint64_t bytes);
     void Log(std::string_view target, int status, std::uint64_t bytes) const;
@@ -232,6 +234,18 @@ MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Strea
     return Queue(connection, MHD_HTTP_OK, std::move(response), target, count);
 }
 
+MHD_Result HttpServer::State::SendWebLinkPage(MHD_Connection* connection, const WebLink& link,
+                                              std::string_view target) {
+    const std::optional<std::string> page = WebLinkPage(catalogue->archive(), link);
+    if (!page)
+        return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no such station or stream", target);
+    ResponsePtr response(MHD_create_response_from_buffer(page->size(), const_cast<char*>(page->data()),
+                                                         MHD_RESPMEM_MUST_COPY));
+    if (response)
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "text/html; charset=utf-8");
+    return Queue(connection, MHD_HTTP_OK, std::move(response), target, page->size());
+}
+
 MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url, const char* method,
                                      const char* version, void** requestContext) {
     auto* state = static_cast<ConnectionState*>(*requestContext);
@@ -244,6 +258,8 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         return Refuse(connection, MHD_HTTP_BAD_REQUEST, "Bad Request: HTTP/1.1 requests need a Host header",
                       target);
 
+    if (const auto link = ParseWebLinkTarget(target))
+        return SendWebLinkPage(connection, *link, target);
     const RequestParse parse = ParseRequestTarget(target);
     if (!parse.ok)
         return Refuse(connection, parse.status, parse.reason, target);

@@ -123,7 +123,8 @@ std::string UpdateInfoBody(std::int32_t newestVersion) {
     return writer.Take();
 }
 
-Result<std::string> UpdateDownloadBody(std::string_view installer) {
+Result<std::string> UpdateDownloadBody(std::string_view installer,
+                                       std::optional<std::string_view> signature) {
     if (installer.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         return Failure{"", 0, "the installer is larger than 2 GiB"};
     RecordWriter writer;
@@ -136,6 +137,14 @@ Result<std::string> UpdateDownloadBody(std::string_view installer) {
         writer.Begin(RecordType_UpdateData);
         writer.U16(static_cast<std::uint16_t>(piece.size()));
         writer.Bytes(piece);
+        writer.End();
+    }
+    if (signature) {
+        if (signature->size() > kMaxUpdateDataBytes)
+            return Failure{"", 0, "the installer's signature file is larger than one record holds"};
+        writer.Begin(RecordType_UpdateSignature);
+        writer.U16(static_cast<std::uint16_t>(signature->size()));
+        writer.Bytes(*signature);
         writer.End();
     }
     return writer.Take();

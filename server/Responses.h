@@ -5,6 +5,7 @@
 #include "Result.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,7 +23,10 @@ std::string TrackListBody(const Stream& stream);
 std::string ChatBody(const Stream& stream);
 // Update information: the newest version number.
 std::string UpdateInfoBody(std::int32_t newestVersion);
-// Update download: header with the total size, then the installer's bytes in data records.
-Result<std::string> UpdateDownloadBody(std::string_view installer);
+// Update download: header with the total size, then the installer's bytes in data records, then, when
+// there is one, the installer's signature (the text of its minisign signature file) in one record after
+// them, where a client that stops at the announced size never reads it.
+Result<std::string> UpdateDownloadBody(std::string_view installer,
+                                       std::optional<std::string_view> signature = {});
 
 } // namespace station

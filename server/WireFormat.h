@@ -19,6 +19,7 @@ enum RecordType : std::uint8_t {
     RecordType_ChatRow = 6,
     RecordType_DirectoryHeader = 7,
     RecordType_DirectoryStation = 8,
+    RecordType_UpdateSignature = 252,
     RecordType_UpdateData = 253,
     RecordType_UpdateHeader = 254,
     RecordType_UpdateInfo = 255,

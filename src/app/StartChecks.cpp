@@ -1,11 +1,10 @@
 #include "app/StartChecks.h"
 
-// The desktop integration fills these in: the link-scheme check (with its Yes/No question) and the update
-// question with the download it starts.
-void CheckLinkSchemeAtStart(MyAppContext* context) {
-    (void)context;
-}
+#include "app/LinkScheme.h"
+#include "app/MyAppContext.h"
+#include "app/MySettings.h"
 
-void AskForApplicationUpdate(MyAppContext* context, std::uint32_t version) {
-    (void)context, (void)version;
+void CheckLinkSchemeAtStart(MyAppContext* context) {
+    if (context && context->settings)
+        CheckLinkScheme(*context->settings);
 }

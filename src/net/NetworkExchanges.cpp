@@ -1,6 +1,8 @@
 #include "net/NetworkExchanges.h"
 
 #include "net/MyNetworkHandlerMessages.h"
+#include "net/MyNetworkPacket_RequestApplicationUpdateDownload.h"
+#include "net/MyNetworkPacket_RequestApplicationUpdateInfo.h"
 #include "net/MyNetworkPacket_RequestStationInfo.h"
 #include "net/MyNetworkPacket_RequestStationsConnectionData.h"
 #include "net/MyNetworkPacket_RequestStreamChatRowList.h"
@@ -40,8 +42,11 @@ MakeNetworkExchange(MyAppContext* context, const MyNetworkHandlerMessage& messag
     }
     case NetworkHandlerMessageType_GetStationsConnectionData:
         return std::make_unique<MyNetworkPacket_RequestStationsConnectionData>(context);
+    case NetworkHandlerMessageType_GetApplicationUpdateInfo:
+        return std::make_unique<MyNetworkPacket_RequestApplicationUpdateInfo>(context);
+    case NetworkHandlerMessageType_GetApplicationUpdateDownload:
+        return std::make_unique<MyNetworkPacket_RequestApplicationUpdateDownload>(context);
     default:
-        // The update exchanges (types 6 and 7) are not built yet.
         return nullptr;
     }
 }

@@ -26,4 +26,8 @@ ChildProcessResult RunChildProcess(const std::vector<std::string>& arguments,
 // CPU seconds this process has used so far, all threads, user and kernel.
 double ProcessCpuSeconds();
 
+// Asks the process `processId` (started by this program, e.g. a daemon a test runs) to end (SIGTERM on
+// Linux). False when there is no such process.
+bool TerminateProcess(long processId);
+
 } // namespace platform

@@ -7,6 +7,7 @@
 #include "media/MyMediaHandler.h"
 #include "net/MyNetworkHandler.h"
 #include "net/ServerAddresses.h"
+#include "net/UpdatePrompt.h"
 #include "panels/MyInfoTabPanel.h"
 #include "panels/MyPlayControlPanel.h"
 #include "platform/Utf.h"
@@ -159,6 +160,7 @@ void MainWindow::OnCreate() {
         if (!settings || !settings->HasFlag(SettingsFlag_NoUpdateCheck))
             network->GetApplicationUpdateInfo();
     }
+    mediaControls = std::make_unique<MediaControlsBridge>(*this);
     CheckLinkSchemeAtStart(appContext);
 }
 
@@ -198,6 +200,8 @@ void MainWindow::HandleCallbackMessage(const MyOwnerWindowMessageBase& message) 
     default:
         break;
     }
+    if (mediaControls)
+        mediaControls->Update();
 }
 
 void MainWindow::OnPlayEvent(std::int32_t event) {
@@ -320,7 +324,7 @@ void MainWindow::OnStationInfo(const StationInfoData* station) {
 }
 
 void MainWindow::OnNewApplicationVersion(std::uint32_t version) {
-    AskForApplicationUpdate(appContext, version);
+    AskForUpdate(appContext, version);
 }
 
 std::optional<MainWindow::Found> MainWindow::FindTrackAt(std::int32_t second) const {
@@ -404,6 +408,8 @@ void MainWindow::OnVolumeChanged(float value) {
     }
     if (appContext->mediaHandler)
         appContext->mediaHandler->SetVolume(value, 0.0f);
+    if (mediaControls)
+        mediaControls->Update();
 }
 
 void MainWindow::OnMuteChanged(bool muted) {

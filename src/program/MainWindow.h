@@ -9,6 +9,7 @@
 #include "app/ChatOffsets.h"
 #include "app/MyCallbacks.h"
 #include "net/CatalogueRecords.h"
+#include "program/MediaControlsBridge.h"
 #include "program/MyTrayIcon.h"
 #include "ui/MyWindowBase.h"
 
@@ -106,6 +107,8 @@ public:
 
     MyAppContext* appContext;
     std::unique_ptr<MyTrayIcon> trayIcon;
+    // The desktop's media controls; created in OnCreate.
+    std::unique_ptr<MediaControlsBridge> mediaControls;
     std::int32_t playState = 0;
     float playPosition = 0;
     std::int32_t playSecond = -1;

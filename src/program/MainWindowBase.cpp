@@ -64,6 +64,7 @@ bool MainWindowBase::StartApplication(WindowSystem* system, MyAppContext* contex
     handlers[WM_CLOSE] = &MainWindowBase::HandleClose;
     handlers[WM_COMMAND] = &MainWindowBase::HandleCommand;
     handlers[kInstanceMessage] = &MainWindowBase::HandleInstance;
+    handlers[MediaControlsBridge::kCommandMessage] = &MainWindowBase::HandleMediaControls;
     accelerators = LoadAcceleratorResource(115);
     context->accelerators = &accelerators;
     return true;
@@ -124,6 +125,16 @@ void MainWindowBase::DiscardPostedMessage(const WindowMessage& message) {
         return;
     }
     MyOwnerWindowBase::DiscardPostedMessage(message);
+}
+
+static_assert(MediaControlsBridge::kCommandMessage != MainWindowBase::kInstanceMessage &&
+                  MediaControlsBridge::kCommandMessage != MyTrayIcon::kCallbackMessage,
+              "each posted message of the main window has a number of its own");
+
+std::intptr_t MainWindowBase::HandleMediaControls(std::uintptr_t wParam, std::intptr_t lParam, bool&) {
+    if (mainWindow && mainWindow->mediaControls)
+        mainWindow->mediaControls->HandleCommand(wParam, lParam);
+    return 0;
 }
 
 std::intptr_t MainWindowBase::HandleTrayIcon(std::uintptr_t, std::intptr_t lParam, bool&) {

@@ -73,6 +73,7 @@ private:
     std::intptr_t HandleClose(std::uintptr_t wParam, std::intptr_t lParam, bool& handled);
     std::intptr_t HandleCommand(std::uintptr_t wParam, std::intptr_t lParam, bool& handled);
     std::intptr_t HandleInstance(std::uintptr_t wParam, std::intptr_t lParam, bool& handled);
+    std::intptr_t HandleMediaControls(std::uintptr_t wParam, std::intptr_t lParam, bool& handled);
     // Copies the window's rectangle into the settings and saves them, unless the window manager chose
     // its size (maximised, full screen).
     void SaveRectangle(const RECT& rect);

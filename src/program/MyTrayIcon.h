@@ -30,7 +30,7 @@ public:
     void Remove();
 
     // Whether the icon is in the notification area now.
-    bool shown() const { return added_; }
+    bool shown() const { return added_ && backend_->available(); }
     platform::TrayIcon& backend() { return *backend_; }
 
     void* instance;

@@ -207,11 +207,13 @@ TEST(MyNetworkHandler, ARequestWithoutAnExchangeIsDroppedQuietly) {
     EXPECT_EQ(boxes.count(), 0u);
 }
 
-TEST(MyNetworkHandler, TheDefaultFactoryBuildsTheDirectoryExchangeButNoUpdateExchangeYet) {
+TEST(MyNetworkHandler, TheDefaultFactoryBuildsTheDirectoryAndBothUpdateExchanges) {
     testsupport::RecordingMessageBoxes boxes;
     ScriptedServer server(Script().AwaitRequest().Close());
     testsupport::ScopedEnvironment directory("VANTRI_DIRECTORY",
                                              "127.0.0.1:" + std::to_string(server.port()));
+    testsupport::ScopedEnvironment updateServer("VANTRI_UPDATE_SERVER",
+                                                "127.0.0.1:" + std::to_string(server.port()));
     MyAppContext context;
     MyNetworkHandler handler(&context);
     // Handled on this thread: the directory exchange connects and waits for its events.
@@ -222,7 +224,7 @@ TEST(MyNetworkHandler, TheDefaultFactoryBuildsTheDirectoryExchangeButNoUpdateExc
     handler.HandleMessage(&update);
     MyNetworkHandlerMessage_GetApplicationUpdateDownload download;
     handler.HandleMessage(&download);
-    EXPECT_EQ(handler.exchangesInFlight(), 1u);
+    EXPECT_EQ(handler.exchangesInFlight(), 3u);
     EXPECT_EQ(boxes.count(), 0u);
 }
 

@@ -151,6 +151,19 @@ TEST(Responses, TrackListAndChatCarryEveryFieldInOrder) {
     EXPECT_TRUE(mode.atEnd());
 }
 
+TEST(Responses, TheInstallersSignatureFollowsTheDataInOneRecord) {
+    auto body = UpdateDownloadBody("abc", std::string_view("untrusted comment: x\nsig\n"));
+    ASSERT_TRUE(body.ok());
+    std::vector<Record> records;
+    ASSERT_TRUE(SplitRecords(*body, records));
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[2].type, 252);
+    FieldReader signature(records[2].fields);
+    EXPECT_EQ(signature.U16(), 25);
+    EXPECT_EQ(records[2].fields.substr(2), "untrusted comment: x\nsig\n");
+    EXPECT_FALSE(UpdateDownloadBody("abc", std::string(2046, 's')).ok());
+}
+
 TEST(Responses, UpdateRecordsCarryVersionAndInstallerInPieces) {
     EXPECT_EQ(UpdateInfoBody(20), std::string("\x06\x00\xFF\x01\x14\x00\x00\x00", 8));
 

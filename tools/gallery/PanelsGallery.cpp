@@ -146,8 +146,9 @@ public:
         }
     }
     void Command(std::int32_t command) {
-        play->statusTextBar->SetTextBarText(
-            u"Menu command " + Number(command) + u" for stream " + Number(app->menuLink.streamId), false);
+        play->statusTextBar->SetTextBarText(u"Menu command " + Number(command) + u" for stream " +
+                                                Number(app->menuLink.Get().streamId),
+                                            false);
     }
 
     MyAppContext* app;

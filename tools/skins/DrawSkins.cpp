@@ -5,6 +5,7 @@
 //   skins_draw <folder>
 
 #include "Canvas.h"
+#include "Png.h"
 #include "panels/PlayControlSkin.h"
 #include "ui/BitmapFile.h"
 
@@ -379,6 +380,11 @@ int main(int argc, char** argv) {
     for (int size : {16, 24, 32, 48, 64, 128})
         icons.push_back(DrawIcon(size));
     ok = Save(folder + "/108-vantri.ico", EncodeIco(icons)) && ok;
+    // The same icon for the desktop's icon theme, at the sizes menus and software centres ask for.
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        const std::string name = std::to_string(size) + "x" + std::to_string(size);
+        ok = Save(folder + "/icons/vantri-" + name + ".png", EncodePng(DrawIcon(size))) && ok;
+    }
     if (!ok)
         std::fprintf(stderr, "could not write the skins into %s\n", folder.c_str());
     return ok ? 0 : 1;

@@ -1,6 +1,7 @@
 #include "platform/ChildProcess.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -90,6 +91,10 @@ double ProcessCpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+}
+
+bool TerminateProcess(long processId) {
+    return processId > 0 && kill(static_cast<pid_t>(processId), SIGTERM) == 0;
 }
 
 } // namespace platform

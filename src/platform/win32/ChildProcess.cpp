@@ -127,3 +127,17 @@ double ProcessCpuSeconds() {
 }
 
 } // namespace platform
+} // namespace platform
+
+namespace platform {
+
+bool TerminateProcess(long processId) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(processId));
+    if (!process)
+        return false;
+    const bool ended = ::TerminateProcess(process, 1) != FALSE;
+    CloseHandle(process);
+    return ended;
+}
+
+} // namespace platform

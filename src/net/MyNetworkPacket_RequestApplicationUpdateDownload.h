@@ -1,0 +1,74 @@
+#pragma once
+// Downloads the new program from the update server ("getvantriupdatedownload/version19") and starts it
+// silently with "/S" and "/D=" followed by this program's folder (with its trailing separator); the
+// program keeps running.
+//
+// Response records: a header (type 254: format version byte 1, total size int32); data records (type
+// 253: byte count n int16, n bytes) in file order until their counts add up to the total; then the
+// signature record (type 252: byte count n uint16, n bytes of a minisign signature file). The installer is
+// written to a new private folder, and is made executable and started only when the signature verifies
+// against the makers' key. A download that ends any other way leaves no file, and one that arrived whole
+// without a valid signature is reported to the user.
+//
+// Like the update information, a bad length, an unknown record type or a header of another version only
+// stops parsing, without an error box; a file that cannot be written shows
+// NETWORKERROR_FILEACCESSERROR, and data beyond the announced size NETWORKERROR_INVALIDDATA.
+
+#include "net/MyNetworkPacketBase.h"
+#include "platform/PrivateDownload.h"
+
+#include <memory>
+#include <string>
+
+class MyNetworkPacket_RequestApplicationUpdateDownload : public MyNetworkPacketBase {
+public:
+    static constexpr std::uint8_t kFormatVersion = 1;
+    static constexpr std::uint8_t kSignatureType = 252;
+    static constexpr std::uint8_t kDataType = 253;
+    static constexpr std::uint8_t kHeaderType = 254;
+    static constexpr std::u16string_view kFileName = u"VantriUpdate";
+
+    // Where the download goes and what it must be signed with.
+    struct Options {
+        std::u16string downloadFolder; // the folder the private folder is made in (the temporary folder)
+        std::u16string programFolder;  // given to the installer after "/D=", with its trailing separator
+        std::string publicKey;         // minisign public key
+    };
+    // The temporary folder, this program's folder and the makers' key.
+    static Options DefaultOptions();
+
+    // Asks the configured update server.
+    explicit MyNetworkPacket_RequestApplicationUpdateDownload(MyAppContext* context);
+    MyNetworkPacket_RequestApplicationUpdateDownload(MyAppContext* context,
+                                                     StationConnectionData updateServer, Options options);
+    ~MyNetworkPacket_RequestApplicationUpdateDownload() override;
+
+    bool SendRequest() override;
+    int HandleData(const char* data, int length) override;
+    void Disconnect(NetworkError error) override;
+    // The exact request text SendRequest sends.
+    std::string RequestText() const;
+
+    std::int32_t totalSize() const { return totalSize_; }
+    std::uint32_t received() const { return received_; }
+    // The installer's path while it is being written or once it was started; empty otherwise.
+    std::u16string filePath() const { return file_ ? file_->path() : std::u16string(); }
+    bool installerStarted() const { return started_; }
+
+private:
+    // Answers -1 to stop parsing or 1 to go on with the next record.
+    int HandleHeader(const char* fields, int length);
+    int HandleDataRecord(const char* fields, int length);
+    int HandleSignature(const char* fields, int length);
+    // Deletes the file and its folder.
+    void DropFile();
+
+    Options options_;
+    std::int32_t totalSize_ = 0;
+    std::uint32_t received_ = 0;
+    std::unique_ptr<platform::PrivateDownload> file_;
+    bool headerSeen_ = false;
+    bool complete_ = false; // every announced byte is written and the file is closed
+    bool started_ = false;
+    bool userToldWhy_ = false; // an error box or message already said why nothing runs
+};
