@@ -126,11 +126,6 @@ double ProcessCpuSeconds() {
     return Seconds(user) + Seconds(kernel);
 }
 
-} // namespace platform
-} // namespace platform
-
-namespace platform {
-
 bool TerminateProcess(long processId) {
     HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(processId));
     if (!process)
