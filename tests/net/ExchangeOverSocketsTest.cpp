@@ -1,6 +1,7 @@
 // Exchanges over real loopback sockets against the scripted server.
 
 #include "app/MyAppContext.h"
+#include "platform/SystemInfo.h"
 #include "platform/TcpListener.h"
 #include "support/ExchangeDriver.h"
 #include "support/RecordingExchange.h"
@@ -50,11 +51,14 @@ std::string ChunkedResponse(const std::string& chunks) {
     return HttpResponse(chunks, {"Transfer-Encoding: chunked"});
 }
 
-constexpr const char* kExpectedRequest = "GET /test/path?x=1 HTTP/1.1\r\n"
-                                         "HOST: 127.0.0.1\r\n"
-                                         "User-Agent: Vantri/6 (Linux) Vantri/0.19\r\n"
-                                         "Connection: Close\r\n"
-                                         "\r\n";
+// The User-Agent names the operating system the program runs on ("Linux" or "Windows").
+const std::string kExpectedRequest = std::string("GET /test/path?x=1 HTTP/1.1\r\n"
+                                                 "HOST: 127.0.0.1\r\n"
+                                                 "User-Agent: Vantri/6 (") +
+                                     platform::OperatingSystemName() +
+                                     ") Vantri/0.19\r\n"
+                                     "Connection: Close\r\n"
+                                     "\r\n";
 
 TEST(ExchangeRequest, SendsTheRequestLineAndHeadersByteForByte) {
     testsupport::RecordingMessageBoxes boxes;

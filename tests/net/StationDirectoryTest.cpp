@@ -5,6 +5,7 @@
 #include "net/MyNetworkPacket_RequestStationsConnectionData.h"
 #include "support/CatalogueResponses.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/UserAgent.h"
 
 #include <gtest/gtest.h>
 
@@ -209,16 +210,16 @@ TEST_F(StationDirectoryTest, TextNeedingTwoThousandUnitsIsStoredEmpty) {
 TEST_F(StationDirectoryTest, RequestAsksTheDirectoryServerForItsStations) {
     auto exchange = Exchange();
     EXPECT_EQ(exchange->RequestText(), "GET /getstations/ HTTP/1.1\r\n"
-                                       "HOST: dir.example\r\n"
-                                       "User-Agent: Vantri/6 (Linux) Vantri/0.19\r\n"
-                                       "Connection: Close\r\n"
-                                       "\r\n");
+                                       "HOST: dir.example\r\n" +
+                                           testsupport::UserAgentLine() +
+                                           "Connection: Close\r\n"
+                                           "\r\n");
     harness.context.debug = 1;
     EXPECT_EQ(exchange->RequestText(), "GET /getstations/?debug HTTP/1.1\r\n"
-                                       "HOST: dir.example\r\n"
-                                       "User-Agent: Vantri/6 (Linux) Vantri/0.19\r\n"
-                                       "Connection: Close\r\n"
-                                       "\r\n");
+                                       "HOST: dir.example\r\n" +
+                                           testsupport::UserAgentLine() +
+                                           "Connection: Close\r\n"
+                                           "\r\n");
     EXPECT_EQ(exchange->type(), NetworkPacketType_RequestStationsConnectionData);
 }
 
