@@ -14,8 +14,9 @@ CommandLine::CommandLine(const std::vector<std::string>& arguments, const std::v
         Option option;
         option.name = argument.substr(2);
         if (std::find(flags.begin(), flags.end(), option.name) == flags.end()) {
-            if (i + 1 >= arguments.size()) {
-                error_ = "option --" + option.name + " needs a value";
+            if (i + 1 >= arguments.size() || arguments[i + 1].starts_with("--")) {
+                // Without a value it may as well be a name nobody knows; say both.
+                error_ = "option --" + option.name + " needs a value (or is an unknown option)";
                 return;
             }
             option.value = arguments[++i];

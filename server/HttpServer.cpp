@@ -1,20 +1,31 @@
 #include "HttpServer.h"
 
+#include "BeneathOpen.h"
+#include "HttpCaching.h"
 #include "RequestTarget.h"
+#include "Text.h"
 #include "WebLinkPage.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <map>
+#include <mutex>
+#include <optional>
 #include <thread>
+#include <vector>
 
 namespace station {
 namespace {
@@ -29,6 +40,7 @@ public:
     }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
     FileDescriptor& operator=(FileDescriptor&& other) noexcept {
         if (this != &other) {
             if (fd_ >= 0)
@@ -54,9 +66,15 @@ struct ResponseDeleter {
 using ResponsePtr = std::unique_ptr<MHD_Response, ResponseDeleter>;
 
 // Per-connection state: the raw request target of the request being handled, kept because
-// libmicrohttpd hands the access handler an unescaped path with the query split off.
+// libmicrohttpd hands the access handler an unescaped path with the query split off; and what the
+// request-head deadline needs.
 struct ConnectionState {
     std::string target;
+    const char* rawTarget = nullptr; // where libmicrohttpd holds the target, while the request is read
+    int fd = -1;
+    std::chrono::steady_clock::time_point waitingSince; // for a complete request head
+    bool headComplete = false;
+    bool cutOff = false;
 };
 
 // A body served from memory in chunks of a fixed size.
@@ -127,10 +145,45 @@ std::string HostOnly(const char* header) {
 
 } // namespace
 
+// libmicrohttpd reads the request line in place and ends the target with a zero byte where the blank
+// before the version was, so a zero byte sent inside the target would silently cut it there. Between the
+// end of the target as seen and the version, only that ending (and blanks) may lie; anything else
+// followed a zero byte inside the target.
+bool TargetHasZeroByte(const ConnectionState& state, const char* version) {
+    const char* raw = state.rawTarget;
+    if (!raw || !version)
+        return false;
+    const char* end = raw + state.target.size();
+    if (version <= end || version - end > 8192)
+        return false; // not the in-place layout this check knows
+    for (const char* p = end; p < version; ++p)
+        if (*p != '\0' && *p != ' ')
+            return true;
+    return false;
+}
+
 struct HttpServer::State {
+    ~State();
+
     std::shared_ptr<const Catalogue> catalogue;
     ServerOptions options;
     std::uint16_t port = 0;
+    FileDescriptor rootFd; // the archive's folder; recordings are opened beneath it at every request
+
+    // Connections still waiting for a complete request head, watched by the watchman thread; and
+    // sockets being closed gently (their pipelined input read away, so that no reset cuts the answer).
+    std::mutex watchLock;
+    std::condition_variable watchWake;
+    bool stopping = false;
+    std::map<ConnectionState*, ConnectionState*> connections;
+    struct Lingering {
+        FileDescriptor fd;
+        std::chrono::steady_clock::time_point until;
+    };
+    std::vector<Lingering> lingering;
+    std::thread watchman;
+    void Watch();
+
     std::unique_ptr<MHD_Daemon, DaemonDeleter> daemon;
 
     MHD_Result Handle(MHD_Connection* connection, const char* url, const char* method, const char* version,
@@ -138,7 +191,12 @@ struct HttpServer::State {
     MHD_Result Refuse(MHD_Connection* connection, int status, const std::string& reason,
                       std::string_view target);
     MHD_Result SendBody(MHD_Connection* connection, std::string_view body, std::string owned,
-                        std::string_view target);
+                        std::string_view target, const char* cacheControl);
+    // Answers 304 when the request's conditions say the client's copy is current; null otherwise.
+    std::optional<MHD_Result> AnswerNotModified(MHD_Connection* connection, const Validators& validators,
+                                                const char* cacheControl, std::string_view target);
+    static void AddValidators(MHD_Response* response, const Validators& validators, const char* cacheControl);
+    std::time_t loadedAt = 0; // when the catalogue's bodies were made: their modification time
     MHD_Result SendWindow(MHD_Connection* connection, const Stream& stream, std::uint64_t start,
                           std::uint32_t length, std::string_view target);
     MHD_Result SendWebLinkPage(MHD_Connection* connection, const WebLink& link, std::string_view target);
@@ -150,8 +208,51 @@ struct HttpServer::State {
 void HttpServer::State::Log(std::string_view target, int status, std::uint64_t bytes) const {
     if (!options.logRequests)
         return;
-    std::fprintf(stderr, "GET %.*s -> %d (%llu bytes)\n", static_cast<int>(target.size()), target.data(),
-                 status, static_cast<unsigned long long>(bytes));
+    const std::string shown = EscapedForLog(target);
+    std::fprintf(stderr, "GET %s -> %d (%llu bytes)\n", shown.c_str(), status,
+                 static_cast<unsigned long long>(bytes));
+}
+
+HttpServer::State::~State() {
+    daemon.reset(); // first: no callback runs after this
+    {
+        std::lock_guard guard(watchLock);
+        stopping = true;
+    }
+    watchWake.notify_all();
+    if (watchman.joinable())
+        watchman.join();
+}
+
+void HttpServer::State::Watch() {
+    using Clock = std::chrono::steady_clock;
+    const auto headTime = std::chrono::seconds(options.headSeconds);
+    std::unique_lock guard(watchLock);
+    while (!stopping) {
+        watchWake.wait_for(guard, std::chrono::milliseconds(200));
+        const auto now = Clock::now();
+        for (auto& [key, connection] : connections) {
+            // Shutting the socket down makes libmicrohttpd see the end and close the connection itself.
+            // The entry leaves the map before the descriptor is closed, under this lock.
+            if (!connection->headComplete && !connection->cutOff && options.headSeconds != 0 &&
+                now - connection->waitingSince >= headTime) {
+                connection->cutOff = true;
+                ::shutdown(connection->fd, SHUT_RDWR);
+            }
+        }
+        for (auto it = lingering.begin(); it != lingering.end();) {
+            char sink[4096];
+            ssize_t got;
+            do
+                got = ::recv(it->fd.get(), sink, sizeof sink, MSG_DONTWAIT);
+            while (got > 0);
+            const bool ended = got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+            if (ended || now >= it->until)
+                it = lingering.erase(it);
+            else
+                ++it;
+        }
+    }
 }
 
 MHD_Result HttpServer::State::Queue(MHD_Connection* connection, int status, ResponsePtr response,
@@ -171,12 +272,40 @@ MHD_Result HttpServer::State::Refuse(MHD_Connection* connection, int status, con
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONNECTION, "close");
         if (status == MHD_HTTP_METHOD_NOT_ALLOWED)
             MHD_add_response_header(response.get(), MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CACHE_CONTROL, kCacheNever);
     }
     return Queue(connection, status, std::move(response), target, text.size());
 }
 
+void HttpServer::State::AddValidators(MHD_Response* response, const Validators& validators,
+                                      const char* cacheControl) {
+    MHD_add_response_header(response, MHD_HTTP_HEADER_ETAG, validators.etag.c_str());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_LAST_MODIFIED,
+                            HttpDate(validators.lastModified).c_str());
+    MHD_add_response_header(response, MHD_HTTP_HEADER_CACHE_CONTROL, cacheControl);
+}
+
+std::optional<MHD_Result> HttpServer::State::AnswerNotModified(MHD_Connection* connection,
+                                                               const Validators& validators,
+                                                               const char* cacheControl,
+                                                               std::string_view target) {
+    const char* ifNoneMatch =
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_NONE_MATCH);
+    const char* ifModifiedSince =
+        MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_IF_MODIFIED_SINCE);
+    if (!NotModified(validators, ifNoneMatch, ifModifiedSince))
+        return std::nullopt;
+    ResponsePtr response(MHD_create_response_from_buffer(0, nullptr, MHD_RESPMEM_PERSISTENT));
+    if (response)
+        AddValidators(response.get(), validators, cacheControl);
+    return Queue(connection, MHD_HTTP_NOT_MODIFIED, std::move(response), target, 0);
+}
+
 MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, std::string_view body, std::string owned,
-                                       std::string_view target) {
+                                       std::string_view target, const char* cacheControl) {
+    const Validators validators{ContentTag(owned.empty() ? body : std::string_view(owned)), loadedAt};
+    if (auto answered = AnswerNotModified(connection, validators, cacheControl, target))
+        return *answered;
     ResponsePtr response;
     const std::size_t bytes = owned.empty() ? body.size() : owned.size();
     if (options.chunked) {
@@ -195,21 +324,38 @@ MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, std::string_v
         response.reset(MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()),
                                                        MHD_RESPMEM_PERSISTENT));
     }
-    if (response)
+    if (response) {
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "application/octet-stream");
+        AddValidators(response.get(), validators, cacheControl);
+        // The directory names the host it was asked for.
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_VARY, "Host");
+    }
     return Queue(connection, MHD_HTTP_OK, std::move(response), target, bytes);
 }
 
 MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Stream& stream,
                                          std::uint64_t start, std::uint32_t length, std::string_view target) {
-    FileDescriptor fd(::open(stream.recording.c_str(), O_RDONLY | O_CLOEXEC));
+    // Opened beneath the archive's folder at every request: a recording replaced by a link that leads out
+    // of the archive since it was loaded is refused.
+    const std::filesystem::path relative =
+        stream.recording.lexically_normal().lexically_relative(catalogue->archive().root.lexically_normal());
+    FileDescriptor fd(OpenBeneath(rootFd.get(), relative));
     struct stat facts {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &facts) != 0)
+    if (fd.get() < 0 || ::fstat(fd.get(), &facts) != 0 || !S_ISREG(facts.st_mode))
         return Refuse(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "the recording cannot be read", target);
     // The recording is served as loaded; should the file have shrunk since, only what is left.
     const std::uint64_t size =
         std::min<std::uint64_t>(stream.size, static_cast<std::uint64_t>(facts.st_size));
     const std::uint64_t count = start >= size ? 0 : std::min<std::uint64_t>(length, size - start);
+    // The same window of the same file is the same bytes: caches may keep it for good.
+    const Validators validators{
+        WindowTag(static_cast<std::uint64_t>(facts.st_dev), static_cast<std::uint64_t>(facts.st_ino),
+                  static_cast<std::uint64_t>(facts.st_size),
+                  static_cast<std::int64_t>(facts.st_mtim.tv_sec) * 1000000000 + facts.st_mtim.tv_nsec, start,
+                  count),
+        facts.st_mtim.tv_sec};
+    if (auto answered = AnswerNotModified(connection, validators, kCacheImmutable, target))
+        return *answered;
     ResponsePtr response;
     if (options.chunked) {
         auto chunked = std::make_unique<ChunkedFile>();
@@ -229,8 +375,10 @@ MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Strea
         if (response)
             fd.release();
     }
-    if (response)
+    if (response) {
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "audio/mpeg");
+        AddValidators(response.get(), validators, kCacheImmutable);
+    }
     return Queue(connection, MHD_HTTP_OK, std::move(response), target, count);
 }
 
@@ -249,7 +397,13 @@ MHD_Result HttpServer::State::SendWebLinkPage(MHD_Connection* connection, const 
 MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url, const char* method,
                                      const char* version, void** requestContext) {
     auto* state = static_cast<ConnectionState*>(*requestContext);
+    if (state) {
+        std::lock_guard guard(watchLock);
+        state->headComplete = true;
+    }
     const std::string_view target = state ? std::string_view(state->target) : std::string_view(url);
+    if (state && TargetHasZeroByte(*state, version))
+        return Refuse(connection, MHD_HTTP_BAD_REQUEST, "Bad Request: a zero byte in the target", target);
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 && std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0)
         return Refuse(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "Method Not Allowed: only GET is served",
                       target);
@@ -278,7 +432,7 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         if (host.empty())
             host = options.address;
         const std::uint16_t port = options.publicPort != 0 ? options.publicPort : this->port;
-        return SendBody(connection, {}, catalogue->DirectoryBody(host, port), target);
+        return SendBody(connection, {}, catalogue->DirectoryBody(host, port), target, kCacheDirectory);
     }
     case Endpoint::UpdateInfo:
     case Endpoint::UpdateDownload: {
@@ -286,7 +440,7 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
                                                                            : catalogue->UpdateDownloadBody();
         if (!options.serveUpdate || request.prefix != "/" || !body)
             return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no update is offered here", target);
-        return SendBody(connection, *body, {}, target);
+        return SendBody(connection, *body, {}, target, kCacheStationInfo);
     }
     default:
         break;
@@ -297,7 +451,7 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no station is served under this path",
                       target);
     if (request.endpoint == Endpoint::StationInfo)
-        return SendBody(connection, station->infoBody, {}, target);
+        return SendBody(connection, station->infoBody, {}, target, kCacheStationInfo);
 
     const auto found =
         request.streamId <= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())
@@ -310,11 +464,11 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
     case Endpoint::StreamData:
         return SendWindow(connection, *stream.stream, request.start, request.length, target);
     case Endpoint::TrackList:
-        return SendBody(connection, stream.trackListBody, {}, target);
+        return SendBody(connection, stream.trackListBody, {}, target, kCacheCatalogue);
     case Endpoint::Chat:
         if (!stream.stream->hasChat)
             return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: the stream has no chat log", target);
-        return SendBody(connection, stream.chatBody, {}, target);
+        return SendBody(connection, stream.chatBody, {}, target, kCacheCatalogue);
     default:
         return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found", target);
     }
@@ -338,17 +492,56 @@ void* KeepTarget(void* /*cls*/, const char* uri, MHD_Connection* connection) {
         return nullptr;
     auto* state = static_cast<ConnectionState*>(info->socket_context);
     state->target = uri ? uri : "";
+    state->rawTarget = uri;
     return state;
 }
 
-void NotifyConnection(void* /*cls*/, MHD_Connection* /*connection*/, void** socketContext,
+void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContext,
                       MHD_ConnectionNotificationCode code) {
-    if (code == MHD_CONNECTION_NOTIFY_STARTED)
-        *socketContext =
-            std::make_unique<ConnectionState>().release(); // freed at MHD_CONNECTION_NOTIFY_CLOSED
-    else if (code == MHD_CONNECTION_NOTIFY_CLOSED)
-        std::unique_ptr<ConnectionState>(
+    auto* server = static_cast<HttpServer::State*>(cls);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        auto state = std::make_unique<ConnectionState>(); // freed at MHD_CONNECTION_NOTIFY_CLOSED
+        const MHD_ConnectionInfo* info =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        state->fd = info ? info->connect_fd : -1;
+        state->waitingSince = std::chrono::steady_clock::now();
+        std::lock_guard guard(server->watchLock);
+        if (state->fd >= 0)
+            server->connections.emplace(state.get(), state.get());
+        *socketContext = state.release();
+    } else if (code == MHD_CONNECTION_NOTIFY_CLOSED) {
+        std::unique_ptr<ConnectionState> state(
             static_cast<ConnectionState*>(std::exchange(*socketContext, nullptr)));
+        if (!state)
+            return;
+        std::lock_guard guard(server->watchLock);
+        server->connections.erase(state.get());
+        // A client that sent more than the request (pipelined input, still unread) would otherwise see a
+        // reset that can cut off the end of its answer: keep a second handle on the socket, send the end,
+        // and read the rest away for a moment before it closes.
+        int unread = 0;
+        if (state->fd >= 0 && !state->cutOff && ::ioctl(state->fd, FIONREAD, &unread) == 0 && unread > 0) {
+            FileDescriptor copy(::fcntl(state->fd, F_DUPFD_CLOEXEC, 0));
+            if (copy.get() >= 0) {
+                ::shutdown(copy.get(), SHUT_WR);
+                server->lingering.push_back(
+                    {std::move(copy), std::chrono::steady_clock::now() + std::chrono::seconds(2)});
+                server->watchWake.notify_all();
+            }
+        }
+    }
+}
+
+// A connection kept alive waits for its next request head under the same deadline.
+void RequestCompleted(void* cls, MHD_Connection* /*connection*/, void** requestContext,
+                      MHD_RequestTerminationCode /*code*/) {
+    auto* state = requestContext ? static_cast<ConnectionState*>(*requestContext) : nullptr;
+    if (!state)
+        return;
+    auto* server = static_cast<HttpServer::State*>(cls);
+    std::lock_guard guard(server->watchLock);
+    state->headComplete = false;
+    state->waitingSince = std::chrono::steady_clock::now();
 }
 
 } // namespace
@@ -389,13 +582,20 @@ Result<std::unique_ptr<HttpServer>> HttpServer::Start(std::shared_ptr<const Cata
     if (o.logRequests)
         flags |= MHD_USE_ERROR_LOG;
     const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
+    // No address reuse beyond the usual: a second server on a port in use must fail, not share it.
+    if (!state->catalogue->archive().root.empty())
+        state->rootFd = FileDescriptor(
+            ::open(state->catalogue->archive().root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    state->loadedAt = std::time(nullptr);
+    state->watchman = std::thread([s = state.get()] { s->Watch(); });
 
     MHD_Daemon* daemon = MHD_start_daemon(
         flags, o.port, nullptr, nullptr, &AccessHandler, state.get(), MHD_OPTION_SOCK_ADDR, address,
         MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_TIMEOUT, o.timeoutSeconds,
         MHD_OPTION_CONNECTION_LIMIT, o.connectionLimit, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
         static_cast<std::size_t>(16384), MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u,
-        MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_NOTIFY_CONNECTION, &NotifyConnection, nullptr,
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, o.perAddressLimit, MHD_OPTION_NOTIFY_COMPLETED, &RequestCompleted,
+        state.get(), MHD_OPTION_NOTIFY_CONNECTION, &NotifyConnection, state.get(),
         MHD_OPTION_URI_LOG_CALLBACK, &KeepTarget, nullptr, MHD_OPTION_END);
     if (!daemon)
         return Failure{"", 0,

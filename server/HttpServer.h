@@ -20,6 +20,11 @@ struct ServerOptions {
     unsigned threads = 0;              // 0: one per processor
     unsigned timeoutSeconds = 30;      // idle connections (slow clients) are closed after this
     unsigned connectionLimit = 4000;
+    // Connections one client address may hold at once (0: no limit), so that one client cannot take
+    // every connection.
+    unsigned perAddressLimit = 64;
+    // Seconds a connection has to send a complete request head, however it trickles it in.
+    unsigned headSeconds = 10;
     // What the directory tells players to connect to; by default the host the player asked for and the
     // port this server listens on.
     std::string publicHost;

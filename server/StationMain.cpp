@@ -23,6 +23,7 @@ constexpr const char* kUsage =
     "usage:\n"
     "  vantri-station serve ARCHIVE [--listen ADDRESS] [--port N] [--chunked] [--chunk-size BYTES]\n"
     "                 [--threads N] [--timeout SECONDS] [--public-host HOST] [--public-port N]\n"
+    "                 [--address-limit N] [--head-seconds SECONDS]\n"
     "                 [--no-directory] [--no-stations] [--no-update] [--port-file FILE] [--log]\n"
     "  vantri-station import ARCHIVE --station ID --stream ID --mp3 FILE --start 'YYYY-MM-DD "
     "HH:MM:SS[Z|+HH:MM]'\n"
@@ -37,8 +38,17 @@ int Fail(const std::string& message) {
     return 1;
 }
 
-bool Number(const std::optional<std::string>& text, std::uint64_t max, std::uint64_t& value) {
-    return !text || ParseUnsigned(*text, max, value);
+// Reads --name as a number up to `max`; an empty `error` means it was absent or fine. The error names
+// the option and its range.
+bool Number(CommandLine& line, const char* name, std::uint64_t min, std::uint64_t max, std::uint64_t& value,
+            std::string& error) {
+    const std::optional<std::string> text = line.Value(name);
+    if (!text || (ParseUnsigned(*text, max, value) && value >= min))
+        return true;
+    if (error.empty())
+        error = "--" + std::string(name) + " must be a number from " + std::to_string(min) + " to " +
+                std::to_string(max) + ", not '" + *text + "'";
+    return false;
 }
 
 Result<Archive> Load(const std::string& root, bool& clean) {
@@ -61,10 +71,20 @@ int Serve(CommandLine& line) {
     std::uint64_t threads = 0;
     std::uint64_t timeout = options.timeoutSeconds;
     std::uint64_t chunk = options.chunkBytes;
-    if (!Number(line.Value("port"), 65535, port) || !Number(line.Value("public-port"), 65535, publicPort) ||
-        !Number(line.Value("threads"), 256, threads) || !Number(line.Value("timeout"), 86400, timeout) ||
-        !Number(line.Value("chunk-size"), 1u << 20, chunk) || chunk == 0)
-        return Fail("a numeric option is out of range\n" + std::string(kUsage));
+    std::string range;
+    Number(line, "port", 0, 65535, port, range);
+    Number(line, "public-port", 0, 65535, publicPort, range);
+    Number(line, "threads", 0, 256, threads, range);
+    Number(line, "timeout", 0, 86400, timeout, range);
+    Number(line, "chunk-size", 1, 1u << 20, chunk, range);
+    std::uint64_t addressLimit = options.perAddressLimit;
+    std::uint64_t headSeconds = options.headSeconds;
+    Number(line, "address-limit", 0, 100000, addressLimit, range);
+    Number(line, "head-seconds", 0, 3600, headSeconds, range);
+    options.perAddressLimit = static_cast<unsigned>(addressLimit);
+    options.headSeconds = static_cast<unsigned>(headSeconds);
+    if (!range.empty())
+        return Fail(range);
     options.port = static_cast<std::uint16_t>(port);
     options.publicPort = static_cast<std::uint16_t>(publicPort);
     options.threads = static_cast<unsigned>(threads);
@@ -127,6 +147,11 @@ int Check(CommandLine& line) {
     auto catalogue = Catalogue::Build(std::move(*archive));
     if (!catalogue)
         return Fail(catalogue.failure().Text());
+    // An update offered without an installer leaves every player that accepts it with nothing to run.
+    if (const auto& update = (*catalogue)->archive().update; update && update->installer.empty()) {
+        std::fprintf(stderr,
+                     "vantri-station: server.conf offers an update but names no 'update-installer'\n");
+    }
     for (const auto& [id, station] : (*catalogue)->archive().stations) {
         std::size_t rows = 0;
         for (const auto& [streamId, stream] : station.streams)
@@ -152,10 +177,13 @@ int Import(CommandLine& line) {
     const auto start = line.Value("start");
     if (!station || !stream || !mp3 || !start)
         return Fail("import needs --station, --stream, --mp3 and --start\n" + std::string(kUsage));
-    if (!Number(station, 0x7FFFFFFF, stationId) || !Number(stream, 0x7FFFFFFF, streamId) ||
-        !Number(line.Value("type"), 3, type) || type == 0 ||
-        !Number(line.Value("chat-margin"), 1u << 30, margin))
-        return Fail("a numeric option is out of range\n" + std::string(kUsage));
+    std::string range;
+    Number(line, "station", 0, 0x7FFFFFFF, stationId, range);
+    Number(line, "stream", 0, 0x7FFFFFFF, streamId, range);
+    Number(line, "type", 1, 3, type, range);
+    Number(line, "chat-margin", 0, 1u << 30, margin, range);
+    if (!range.empty())
+        return Fail(range);
     const auto startTime = ParseDateTime(*start);
     if (!startTime)
         return Fail("--start must be 'YYYY-MM-DD HH:MM:SS' (UTC unless followed by Z or +HH:MM) or @SECONDS");
@@ -208,6 +236,11 @@ int Import(CommandLine& line) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
+    for (const std::string& argument : arguments)
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
     CommandLine line(arguments, {"chunked", "no-directory", "no-stations", "no-update", "log", "replace"});
     if (!line.ok())
         return Fail(line.error() + "\n" + kUsage);

@@ -152,4 +152,21 @@ bool ParseSigned(std::string_view text, std::int64_t min, std::int64_t max, std:
     return true;
 }
 
+std::string EscapedForLog(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F || c == '\\') {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace station

@@ -31,6 +31,9 @@ std::vector<std::string_view> SplitLines(std::string_view text);
 bool StartsWith(std::string_view text, std::string_view prefix);
 bool EndsWith(std::string_view text, std::string_view suffix);
 std::string ToLower(std::string_view text);
+// `text` for a log line: control bytes, backslashes and bytes above 0x7E written as \xHH, so that what
+// a client sent cannot forge or hide log lines.
+std::string EscapedForLog(std::string_view text);
 
 // Decimal digits only (no sign, no blanks), at most `max`.
 bool ParseUnsigned(std::string_view text, std::uint64_t max, std::uint64_t& value);

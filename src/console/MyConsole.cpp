@@ -52,6 +52,15 @@ void MyConsole::ErrorBox(const std::u16string& text) {
             oneLine += unit;
     }
     Write((options_.events ? "ErrorBox " : "Error: ") + Utf8(oneLine));
+    // Reports after which nothing of the stream will be heard.
+    for (std::u16string_view fatal : {u"Mp3DecodeStart FAILED!", u"WaveOutHandle == NULL!"})
+        if (text.rfind(fatal, 0) == 0)
+            ++unplayable_;
+}
+
+void MyConsole::Fail(const std::string& text, const std::string& eventText) {
+    Write(options_.events ? "ErrorBox " + eventText : text);
+    failed_ = finished_ = true;
 }
 
 void MyConsole::HandleCallback(std::unique_ptr<MyOwnerWindowMessageBase> message, Clock::time_point now) {
@@ -113,6 +122,7 @@ void MyConsole::OnPlayEvent(std::int32_t event) {
 }
 
 void MyConsole::OnPlayPos(float position) {
+    unplayable_ = 0;
     if (options_.events) {
         char text[64];
         std::snprintf(text, sizeof text, "PlayPos %.6f", static_cast<double>(position));
@@ -134,6 +144,19 @@ void MyConsole::OnPlayPos(float position) {
         const double played = static_cast<double>(position) * currentStream_->duration - startSecond_;
         if (played >= *options_.seconds)
             finished_ = true;
+    }
+    // The end of the show ends the run, also when --seconds reaches beyond it. The estimate trails the
+    // stream's end by the device's second and the block the decoder start keeps, so the end counts as
+    // reached within that distance, and the run ends once what remains can have been played.
+    if (currentStream_->duration != 0 && currentStream_->size != 0 && !endReached_) {
+        const double duration = currentStream_->duration;
+        const double blockSeconds = 4096.0 * duration / static_cast<double>(currentStream_->size);
+        const double remaining = duration - static_cast<double>(position) * duration;
+        if (remaining <= 1.25 + blockSeconds) {
+            endReached_ = Clock::now();
+            endRemaining_ =
+                std::chrono::milliseconds(static_cast<long long>(std::max(remaining, 0.0) * 1000));
+        }
     }
 }
 
@@ -201,19 +224,51 @@ void MyConsole::OnStationInfo(const StationInfoData* station, Clock::time_point 
         const std::int32_t seconds = link->seconds;
         if (streamId == 0) {
             PlayNewest(station); // a station link: its newest stream
-        } else {
-            PlayLink(station->stationId, streamId, seconds);
+            return;
         }
+        auto stream = station->streams.find(streamId);
+        if (stream == station->streams.end()) {
+            streamChosen_ = true;
+            Fail("Stream " + std::to_string(streamId) + " of station " + std::to_string(station->stationId) +
+                     " does not exist.",
+                 "stream does not exist");
+            return;
+        }
+        if (seconds < 0 || static_cast<std::uint32_t>(seconds) >= stream->second->duration) {
+            streamChosen_ = true;
+            Fail("Second " + std::to_string(seconds) + " is past the end of the stream (" +
+                     Utf8(FormatDuration(stream->second->duration)) + ").",
+                 "start is past the end of the stream");
+            return;
+        }
+        PlayLink(station->stationId, streamId, seconds);
     }
 }
 
 void MyConsole::Tick(Clock::time_point now) {
     if (!firstTick_)
         firstTick_ = now;
-    if (stations_.empty() && now - *firstTick_ >= kDirectoryTimeout && !finished_) {
-        Write(options_.events ? "ErrorBox no station information arrived"
-                              : "No station information arrived.");
-        failed_ = finished_ = true;
+    if (finished_)
+        return;
+    if (stations_.empty() && now - *firstTick_ >= kDirectoryTimeout) {
+        Fail("No station information arrived.", "no station information arrived");
+        return;
+    }
+    if (unplayable_ >= kUnplayableReports) {
+        Fail("The stream cannot be played.", "stream cannot be played");
+        return;
+    }
+    if (endReached_ && now - *endReached_ >= endRemaining_ + kEndPlayOut) {
+        finished_ = true;
+        return;
+    }
+    // Every station has had time to arrive and the linked one is not among them.
+    if (options_.link && !streamChosen_ && lastStationArrival_ &&
+        now - *lastStationArrival_ >= kStationQuietTime && context_->startLink.stationId != 0 &&
+        !stations_.contains(context_->startLink.stationId)) {
+        streamChosen_ = true;
+        Fail("Station " + std::to_string(context_->startLink.stationId) + " does not exist.",
+             "station does not exist");
         return;
     }
     if (streamChosen_ || options_.link || !lastStationArrival_ ||
@@ -234,8 +289,7 @@ void MyConsole::PlayNewest(const StationInfoData* onlyStation) {
     }
     streamChosen_ = true;
     if (!newest) {
-        Write(options_.events ? "ErrorBox no stream to play" : "No stream to play.");
-        failed_ = finished_ = true;
+        Fail("No stream to play.", "no stream to play");
         return;
     }
     PlayLink(newest->stationId, newest->streamId, 0);
@@ -248,6 +302,7 @@ void MyConsole::PlayLink(std::int32_t stationId, std::int32_t streamId, std::int
     stationId_ = stationId;
     streamId_ = streamId;
     startSecond_ = seconds;
+    endReached_.reset();
     media_->StartPlayStream(stationId, streamId, static_cast<std::uint32_t>(seconds));
 }
 

@@ -13,6 +13,7 @@
 #include "net/CatalogueRecords.h"
 #include "panels/PlayPositionTracker.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -45,6 +46,9 @@ public:
     static constexpr std::int32_t kSeekStepSeconds = 10;
     // With no station information this long after the start, the run ends as failed.
     static constexpr std::chrono::seconds kDirectoryTimeout{15};
+    // Once the position is near the stream's end, the run ends when the rest can have played, and this
+    // much later.
+    static constexpr std::chrono::milliseconds kEndPlayOut{250};
 
     MyConsole(MyAppContext* context, const ConsoleOptions& options, ConsoleMediaControl* media,
               LineWriter write, bool colour);
@@ -54,7 +58,9 @@ public:
     void HandleKey(int key);
     // Lets time-based decisions happen (choosing the newest stream).
     void Tick(Clock::time_point now);
-    // An error box's text, shown as a line ("ErrorBox TEXT" with line breaks as \n in events mode).
+    // An error box's text, shown as a line ("ErrorBox TEXT" with line breaks as \n in events mode). A box
+    // that says the stream cannot be decoded or played, repeated with no audio in between, ends the run
+    // as failed (at the next Tick).
     void ErrorBox(const std::u16string& text);
 
     bool finished() const { return finished_; }
@@ -76,6 +82,8 @@ private:
     void SeekToFraction(std::optional<float> fraction);
     void ShowChatUpTo(std::int32_t index);
     void Write(const std::string& line);
+    // Ends the run as failed with `text` (the events mode's line is "ErrorBox " and `eventText`).
+    void Fail(const std::string& text, const std::string& eventText);
 
     MyAppContext* context_;
     ConsoleOptions options_;
@@ -102,4 +110,11 @@ private:
     bool finished_ = false;
     bool failed_ = false;
     std::optional<Clock::time_point> firstTick_;
+    // When the position came near the end of the stream; the run ends once the rest can have played.
+    std::optional<Clock::time_point> endReached_;
+    std::chrono::milliseconds endRemaining_{0}; // seconds of the stream left then, by the estimate
+    // Reports in a row that nothing of the stream can be heard, counted by ErrorBox (any thread) and
+    // cleared by every position; a few in a row end the run, one could be a damaged block.
+    std::atomic<int> unplayable_{0};
+    static constexpr int kUnplayableReports = 3;
 };

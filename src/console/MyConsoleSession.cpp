@@ -2,6 +2,8 @@
 
 #include "media/MyMediaHandler.h"
 #include "net/MyNetworkHandler.h"
+#include "net/ServerAddresses.h"
+#include "platform/Environment.h"
 #include "platform/Terminal.h"
 
 #include <cstdio>
@@ -108,6 +110,15 @@ int RunConsole(std::span<const std::string_view> arguments) {
     if (options->help) {
         std::fputs(ConsoleUsage().c_str(), stdout);
         return 0;
+    }
+    // A directory address that cannot be used is refused before anything starts.
+    if (const auto directory = platform::GetEnv("VANTRI_DIRECTORY");
+        directory && !ParseServerAddress(*directory)) {
+        std::fprintf(stderr,
+                     "vantri-console: VANTRI_DIRECTORY is \"%s\"; it must be host or host:port with a port "
+                     "of 1-65535\n",
+                     directory->c_str());
+        return 1;
     }
     const bool terminal = platform::IsStandardOutputTerminal();
     MyConsoleSession session(

@@ -37,6 +37,8 @@ public:
     bool failed() const { return console_.failed(); }
     const MyConsole& console() const { return console_; }
     MyMediaHandler& media() { return *media_; }
+    // Before Start: tests give the network thread their own resolver and time-outs.
+    MyNetworkHandler& network() { return *network_; }
 
 private:
     class Boxes : public platform::MessageBoxSink {

@@ -105,6 +105,19 @@ void MyMediaHandler::AddMp3Data(std::unique_ptr<Mp3DataBlock> block, std::int32_
         std::make_unique<MyMediaHandlerMessage_AddMp3Data>(std::move(block), tag, requestFinished, false));
 }
 
+void MyMediaHandler::AddMp3Data(std::vector<std::unique_ptr<Mp3DataBlock>> blocks, std::int32_t tag,
+                                bool requestFinished) {
+    std::unique_ptr<Mp3DataBlock> last;
+    if (!blocks.empty()) {
+        last = std::move(blocks.back());
+        blocks.pop_back();
+    }
+    auto message =
+        std::make_unique<MyMediaHandlerMessage_AddMp3Data>(std::move(last), tag, requestFinished, false);
+    message->earlierBlocks = std::move(blocks);
+    QueueMessage(std::move(message));
+}
+
 void MyMediaHandler::AddTrackInfoList(std::int32_t stationId, std::int32_t streamId,
                                       std::unique_ptr<TrackInfoList> list) {
     QueueMessage(
@@ -163,7 +176,52 @@ void MyMediaHandler::SendStreamDataRequest(std::uint64_t startOffset) {
 void MyMediaHandler::ApplyStreamDataRequestRule() {
     if (requestStatus != RequestStatus_None || mp3Queue.size() >= maxQueuedBlocks || !currentStream)
         return;
+    if (retryWaiting)
+        return; // the retry pause after an early end decides when to ask again
     SendStreamDataRequest(receivedBytes);
+}
+
+std::uint32_t MyMediaHandler::QueueThresholdFor(const StreamInfoData& stream) {
+    if (stream.duration == 0)
+        return kMaxQueuedBlocks;
+    const double bytesPerSecond = static_cast<double>(stream.size) / stream.duration;
+    const double blocks = bytesPerSecond * kQueuedSeconds / Mp3DataBlock::kCapacity;
+    // A request brings up to 128 blocks more, so a huge threshold would queue without end: keep it sane.
+    const double bounded = std::min(blocks + 1.0, 4096.0);
+    return std::max(kMaxQueuedBlocks, static_cast<std::uint32_t>(bounded));
+}
+
+bool MyMediaHandler::WantsStreamData() const {
+    return currentStream && requestStatus == RequestStatus_None && mp3Queue.size() < maxQueuedBlocks &&
+           receivedBytes < currentStream->size;
+}
+
+void MyMediaHandler::ScheduleRetry() {
+    if (!WantsStreamData())
+        return;
+    retryWaiting = true;
+    retryTimer.Arm(retryPause);
+    retryPause = std::min(retryPause * 2, kLongestRetryPause);
+}
+
+void MyMediaHandler::RetryStreamDataRequest() {
+    if (!retryWaiting)
+        return;
+    retryWaiting = false;
+    if (playState != PlayState_Playing) {
+        retryOnContinue = true; // paused: Continue asks again
+        return;
+    }
+    if (!WantsStreamData())
+        return;
+    ++retriesMade_;
+    SendStreamDataRequest(receivedBytes);
+}
+
+bool MyMediaHandler::HandleWaitHandle(platform::Event* handle) {
+    if (handle == &retryTimer.event())
+        RetryStreamDataRequest();
+    return true;
 }
 
 // Catalogue side.
@@ -179,30 +237,45 @@ void MyMediaHandler::HandleRequestStationInfo(MyMediaHandlerMessage_RequestStati
 
 void MyMediaHandler::HandleAddMp3Data(MyMediaHandlerMessage_AddMp3Data& message) {
     if (message.tag != requestTag) {
-        // A block of an abandoned series; its request state belongs to the current series.
+        // Blocks of an abandoned series; its request state belongs to the current series.
         message.block.reset();
+        message.earlierBlocks.clear();
         return;
     }
-    if (message.block && message.block->fill > 0) {
-        receivedBytes += message.block->fill;
-        mp3Queue.push_back(std::move(message.block));
-        if (needDecodeStart) {
-            int started = Mp3DecodeStart();
-            if (started == -1)
-                ShowPlainErrorBox(u"Mp3DecodeStart FAILED!");
-            else if (started == 1)
-                needDecodeStart = false;
-        }
-        if (!needDecodeStart && headersInFlight < kMaxHeadersInFlight)
-            DecodeAndSubmit();
-    }
+    const bool earlyEnd = message.requestFinished && !message.block && message.earlierBlocks.empty();
+    for (std::unique_ptr<Mp3DataBlock>& earlier : message.earlierBlocks)
+        if (earlier && earlier->fill > 0)
+            TakeMp3Block(std::move(earlier));
+    message.earlierBlocks.clear();
+    if (message.block && message.block->fill > 0)
+        TakeMp3Block(std::move(message.block));
     if (message.requestFinished) {
         if (requestStatus == RequestStatus_Mp3RequestPending)
             requestStatus = RequestStatus_None;
         else if (message.block)
             ShowPlainErrorBox(u"RequestStatus != RequestStatus_Mp3RequestPending!");
+        // Without a request nothing would ask again once the device has handed back every buffer.
+        if (earlyEnd)
+            ScheduleRetry();
+        else if (headersInFlight == 0 && playState == PlayState_Playing)
+            ApplyStreamDataRequestRule();
     }
     message.block.reset();
+}
+
+void MyMediaHandler::TakeMp3Block(std::unique_ptr<Mp3DataBlock> block) {
+    retryPause = kFirstRetryPause; // data flows again
+    receivedBytes += block->fill;
+    mp3Queue.push_back(std::move(block));
+    if (needDecodeStart) {
+        int started = Mp3DecodeStart();
+        if (started == -1)
+            ShowPlainErrorBox(u"Mp3DecodeStart FAILED!");
+        else if (started == 1)
+            needDecodeStart = false;
+    }
+    if (!needDecodeStart && headersInFlight < kMaxHeadersInFlight)
+        DecodeAndSubmit();
 }
 
 void MyMediaHandler::HandleAddTrackInfoList(MyMediaHandlerMessage_AddTrackInfoList& message) {

@@ -21,7 +21,10 @@
 #include "media/MyWaveOutput.h"
 #include "net/CatalogueRecords.h"
 #include "platform/Audio.h"
+#include "platform/Timer.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -38,8 +41,14 @@ enum PlayState : std::int32_t {
 
 class MyMediaHandler : public MyThread {
 public:
-    // More stream data is requested only while fewer blocks than this are queued.
+    // More stream data is requested only while fewer blocks than this are queued: at least 60, and
+    // enough for kQueuedSeconds of audio at the stream's byte rate.
     static constexpr std::uint32_t kMaxQueuedBlocks = 60;
+    static constexpr double kQueuedSeconds = 15.0;
+    // The pause before asking again after a stream-data request ended early: doubled after every try
+    // that brings nothing, up to the longest, and back to the first once data arrives.
+    static constexpr std::chrono::milliseconds kFirstRetryPause{500};
+    static constexpr std::chrono::milliseconds kLongestRetryPause{8000};
     // The most buffers on the audio device at once.
     static constexpr std::int32_t kMaxHeadersInFlight = 4;
 
@@ -55,6 +64,7 @@ public:
     void OnThreadStart() override;
     void OnThreadStop() override;
     void HandleMessage(MyMessageBase* message) override;
+    bool HandleWaitHandle(platform::Event* handle) override;
 
     // Sending operations, callable from any thread.
     void StartPlayStream(std::int32_t stationId, std::int32_t streamId, float startFraction);
@@ -66,6 +76,9 @@ public:
     void SetMute(bool muted);
     void ReturnUsedWaveHeader(platform::WaveHeader* waveHeader);
     void AddMp3Data(std::unique_ptr<Mp3DataBlock> block, std::int32_t tag, bool requestFinished);
+    // Several blocks of one request in one message, oldest first; the last one carries requestFinished.
+    void AddMp3Data(std::vector<std::unique_ptr<Mp3DataBlock>> blocks, std::int32_t tag,
+                    bool requestFinished);
     void AddTrackInfoList(std::int32_t stationId, std::int32_t streamId, std::unique_ptr<TrackInfoList> list);
     void AddStreamChatRowList(std::int32_t stationId, std::int32_t streamId,
                               std::unique_ptr<StreamChatRowList> list);
@@ -78,6 +91,9 @@ public:
     // The audio device the thread opens at its start: the system's unless another is given here, before
     // Start (tests and benchmarks give their own).
     void SetWaveOutOpener(platform::WaveOutOpener opener);
+
+    // Requests sent again after an early end, since the start (for figures; readable from any thread).
+    std::uint32_t retriesMade() const { return retriesMade_.load(); }
 
 protected:
     // Store lookups; they never create entries.
@@ -118,10 +134,19 @@ protected:
     // After each returned wave header: asks for the next window when no request is pending, fewer than
     // maxQueuedBlocks blocks are queued and a stream is current.
     void ApplyStreamDataRequestRule();
+    // The series' request ended early: ask again from receivedBytes after the retry pause.
+    void ScheduleRetry();
+    // The retry pause is over: ask again if the stream is still current, playing and short of data.
+    void RetryStreamDataRequest();
+    // The series wants more data: a stream is current, the queue is short and the end is not reached.
+    bool WantsStreamData() const;
+    static std::uint32_t QueueThresholdFor(const StreamInfoData& stream);
 
     // Catalogue side.
     void HandleRequestStationInfo(MyMediaHandlerMessage_RequestStationInfo& message);
     void HandleAddMp3Data(MyMediaHandlerMessage_AddMp3Data& message);
+    // A block of the current series with data: counted, queued, and decoding started or continued.
+    void TakeMp3Block(std::unique_ptr<Mp3DataBlock> block);
     void HandleAddTrackInfoList(MyMediaHandlerMessage_AddTrackInfoList& message);
     void HandleAddStreamChatRowList(MyMediaHandlerMessage_AddStreamChatRowList& message);
     void HandleAddStationInfo(MyMediaHandlerMessage_AddStationInfo& message);
@@ -149,4 +174,9 @@ protected:
     // What the front end is given when a stream has no chat: an empty list, never stored in a stream.
     const StreamChatRowList noChatRows;
     platform::WaveOutOpener waveOutOpener; // null: the system's device
+    platform::Timer retryTimer;            // wakes the thread when a retry pause is over
+    bool retryWaiting = false;             // a retry pause runs; the request rule waits for it
+    bool retryOnContinue = false;          // a retry pause ran out while paused
+    std::chrono::milliseconds retryPause = kFirstRetryPause;
+    std::atomic<std::uint32_t> retriesMade_{0};
 };

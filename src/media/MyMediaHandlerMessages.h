@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace platform {
 struct WaveHeader;
@@ -95,9 +96,12 @@ struct MyMediaHandlerMessage_AddMp3Data : MyMediaHandlerMessage {
         : MyMediaHandlerMessage(MediaHandlerMessageType_AddMp3Data), block(std::move(block)), tag(tag),
           requestFinished(requestFinished), lastStreamData(lastStreamData) {}
     std::unique_ptr<Mp3DataBlock> block; // may be null: a request that ended without (more) data
-    std::int32_t tag;                    // the request number of the series the block belongs to
-    bool requestFinished;                // the last message of its request
-    bool lastStreamData;                 // always false from the network side
+    // Full blocks of the same request that came before `block`, oldest first: the network thread hands
+    // on every block one read brought in one message, so that fast streams do not pay a message each.
+    std::vector<std::unique_ptr<Mp3DataBlock>> earlierBlocks;
+    std::int32_t tag;     // the request number of the series the block belongs to
+    bool requestFinished; // the last message of its request
+    bool lastStreamData;  // always false from the network side
 };
 
 struct MyMediaHandlerMessage_AddTrackInfoList : MyMediaHandlerMessage {

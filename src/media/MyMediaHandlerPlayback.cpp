@@ -29,6 +29,7 @@ void MyMediaHandler::OnThreadStart() {
         ShowPlainErrorBox(u"InitAudio FAILED!");
     Mp3DecoderLibraryInit();
     threadHandle().SetTimeCriticalPriority();
+    AddWaitHandle(&retryTimer.event());
 }
 
 void MyMediaHandler::OnThreadStop() {
@@ -119,6 +120,14 @@ void MyMediaHandler::StartPlayAt(std::int32_t stationId, std::int32_t streamId, 
 
     ++requestTag;
     needDecodeStart = true;
+    // The old position's decoder goes now: the buffers the reset hands back must not be refilled with
+    // its audio, which would be heard after the seek and move the position backwards.
+    decoder.reset();
+    retryTimer.Disarm();
+    retryWaiting = false;
+    retryOnContinue = false;
+    retryPause = kFirstRetryPause;
+    maxQueuedBlocks = QueueThresholdFor(*currentStream);
     const std::uint64_t startOffset =
         StartOffsetOf(startFraction, startSeconds, currentStream->duration, currentStream->size);
     receivedBytes = startOffset;
@@ -150,6 +159,12 @@ void MyMediaHandler::HandleContinue(MyMediaHandlerMessage_Continue&) {
     if (MyCallbacks* callbacks = CallbacksOf(context))
         callbacks->PlayEvent(PlayEvent_Playing);
     waveOut.device()->Restart();
+    // A retry that came due while paused is made now.
+    if (retryOnContinue) {
+        retryOnContinue = false;
+        retryWaiting = true;
+        RetryStreamDataRequest();
+    }
 }
 
 void MyMediaHandler::HandleSetVolume(MyMediaHandlerMessage_SetVolume& message) {

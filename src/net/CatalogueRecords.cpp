@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
-StreamChatRow::StreamChatRow(std::int32_t time, std::uint8_t kind, const std::vector<std::u16string_view>& args)
-    : time(time), kind(kind), argCount(static_cast<std::uint8_t>(std::min<std::size_t>(args.size(), kMaxArgs))) {
+StreamChatRow::StreamChatRow(std::int32_t time, std::uint8_t kind,
+                             const std::vector<std::u16string_view>& args)
+    : time(time), kind(kind),
+      argCount(static_cast<std::uint8_t>(std::min<std::size_t>(args.size(), kMaxArgs))) {
     // Each text is zero-terminated, as a wide text is: a zero unit inside one ends it there.
     auto text = [&](int i) { return args[i].substr(0, args[i].find(u'\0')); };
     std::size_t units = 0;

@@ -1,6 +1,9 @@
 #include "net/MyNetworkHandler.h"
 
+#include "app/MyAppContext.h"
 #include "app/ShowErrorBox.h"
+#include "media/MyMediaHandler.h"
+#include "net/MyNetworkPacket_RequestStreamData.h"
 #include "net/NetworkExchanges.h"
 
 namespace {
@@ -33,6 +36,7 @@ MyNetworkHandler::~MyNetworkHandler() = default;
 void MyNetworkHandler::OnThreadStart() {
     if (!platform::StartNetworking())
         ShowPlainErrorBox(u"InitWinsock FAILED!");
+    AddWaitHandle(&deadlineTimer_.event());
 }
 
 void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
@@ -44,15 +48,21 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
     case NetworkHandlerMessageType_GetStationInfo: {
         // Every station request is refused the same way when the directory has not named the station.
         std::shared_ptr<const StationConnectionData> station = FindStation(StationIdOf(*message));
-        if (!station)
+        if (!station) {
+            FinishUnstartedStreamData(*message);
             return;
+        }
+        if (message->type == NetworkHandlerMessageType_GetStreamData)
+            CancelOlderSeries(static_cast<const MyNetworkHandlerMessage_GetStreamData&>(*message));
         StartExchange(factory_ ? factory_(context, *message, std::move(station)) : nullptr);
+        ExpireDeadlines();
         return;
     }
     case NetworkHandlerMessageType_GetStationsConnectionData:
     case NetworkHandlerMessageType_GetApplicationUpdateInfo:
     case NetworkHandlerMessageType_GetApplicationUpdateDownload:
         StartExchange(factory_ ? factory_(context, *message, nullptr) : nullptr);
+        ExpireDeadlines();
         return;
     case NetworkHandlerMessageType_AddStationConnectionData: {
         auto& add = static_cast<MyNetworkHandlerMessage_AddStationConnectionData&>(*message);
@@ -79,18 +89,53 @@ std::shared_ptr<const StationConnectionData> MyNetworkHandler::FindStation(std::
     return found->second;
 }
 
+void MyNetworkHandler::FinishUnstartedStreamData(const MyNetworkHandlerMessage& message) {
+    if (message.type != NetworkHandlerMessageType_GetStreamData || !context || !context->mediaHandler)
+        return;
+    context->mediaHandler->AddMp3Data(
+        nullptr, static_cast<const MyNetworkHandlerMessage_GetStreamData&>(message).requestNumber, true);
+}
+
+void MyNetworkHandler::CancelOlderSeries(const MyNetworkHandlerMessage_GetStreamData& message) {
+    for (auto it = inFlight_.begin(); it != inFlight_.end();) {
+        auto next = std::next(it);
+        auto* stream = dynamic_cast<MyNetworkPacket_RequestStreamData*>(it->second.get());
+        if (stream && stream->stationId == message.stationId && stream->streamId == message.streamId &&
+            stream->requestNumber < message.requestNumber) {
+            // Its finishing message carries the old series' number, which the media thread drops.
+            stream->TimeOut();
+            EndExchange(it);
+        }
+        it = next;
+    }
+}
+
+void MyNetworkHandler::EndExchange(
+    std::map<platform::Event*, std::unique_ptr<MyNetworkPacketBase>>::iterator found) {
+    RemoveWaitHandle(found->first);
+    inFlight_.erase(found);
+    UpdateInFlightCount();
+}
+
 void MyNetworkHandler::StartExchange(std::unique_ptr<MyNetworkPacketBase> exchange) {
     if (!exchange)
         return; // this build has no exchange for the request
-    if (waitHandleCount() >= kMaxExchangesInFlight) {
+    if (inFlight_.size() >= kMaxExchangesInFlight) {
         ShowErrorBox(u"AddEvent FAILED!", kSourceName, __LINE__);
+        // Ended before it began: the exchange sends what its requester waits for, as after a failure.
+        exchange->Disconnect(NETWORKERROR_NONE);
         return;
     }
+    exchange->SetResolver(resolver_);
+    exchange->SetTimeouts(timeouts_.connect, exchange->type() == NetworkPacketType_RequestStreamData
+                                                 ? timeouts_.streamIdle
+                                                 : timeouts_.catalogueIdle);
     platform::Event* event = &exchange->event();
     AddWaitHandle(event);
     if (!exchange->DoConnect()) {
         ShowErrorBox(u"DoConnect FAILED!", kSourceName, __LINE__);
         RemoveWaitHandle(event);
+        exchange->Disconnect(NETWORKERROR_NONE);
         return;
     }
     inFlight_.emplace(event, std::move(exchange));
@@ -98,15 +143,42 @@ void MyNetworkHandler::StartExchange(std::unique_ptr<MyNetworkPacketBase> exchan
 }
 
 bool MyNetworkHandler::HandleWaitHandle(platform::Event* handle) {
+    if (handle == &deadlineTimer_.event()) {
+        ExpireDeadlines();
+        return true;
+    }
     auto found = inFlight_.find(handle);
     if (found == inFlight_.end())
         return true;
     if (!found->second->HandleNetworkEvent()) {
-        RemoveWaitHandle(handle);
-        inFlight_.erase(found);
-        UpdateInFlightCount();
+        // A lookup or connection that failed is a start that failed, reported as one.
+        if (found->second->startFailed())
+            ShowErrorBox(u"DoConnect FAILED!", kSourceName, __LINE__);
+        EndExchange(found);
     }
+    ExpireDeadlines();
     return true;
+}
+
+void MyNetworkHandler::ExpireDeadlines() {
+    const auto now = MyNetworkPacketBase::Clock::now();
+    auto earliest = MyNetworkPacketBase::Clock::time_point::max();
+    for (auto it = inFlight_.begin(); it != inFlight_.end();) {
+        auto next = std::next(it);
+        if (it->second->deadline() <= now) {
+            it->second->TimeOut();
+            EndExchange(it);
+        } else {
+            earliest = std::min(earliest, it->second->deadline());
+        }
+        it = next;
+    }
+    if (earliest == MyNetworkPacketBase::Clock::time_point::max()) {
+        deadlineTimer_.Disarm();
+        return;
+    }
+    // Rounded up, so that the wake-up never comes before the deadline it is for.
+    deadlineTimer_.Arm(std::chrono::ceil<std::chrono::milliseconds>(earliest - now));
 }
 
 void MyNetworkHandler::GetStreamData(std::int32_t stationId, std::int32_t streamId,

@@ -4,14 +4,20 @@
 // messages that the exchanges queue themselves.
 //
 // Threading: the sending operations may be called from any thread. Everything else runs on the network
-// thread. At most 60 exchanges are in flight, since one wait takes at most 64 handles (stop, message and
-// the exchanges' events).
+// thread. At most 60 exchanges are in flight, since one wait takes at most 64 handles (stop, message, the
+// deadline timer and the exchanges' events).
+//
+// Every exchange has a deadline: a connect time-out from its start to its connection (name lookup
+// included), then an idle time-out between reads, short for stream data and longer for the catalogue.
+// One timer wakes the thread at the earliest deadline, and exchanges past theirs end as network failures.
 
 #include "app/MyThread.h"
 #include "net/MyNetworkHandlerMessages.h"
 #include "net/MyNetworkPacketBase.h"
+#include "platform/Timer.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -19,6 +25,12 @@
 class MyNetworkHandler : public MyThread {
 public:
     static constexpr std::size_t kMaxExchangesInFlight = 60;
+
+    struct Timeouts {
+        std::chrono::milliseconds connect{10000};
+        std::chrono::milliseconds streamIdle{5000};     // stream data: the player is waiting for it
+        std::chrono::milliseconds catalogueIdle{30000}; // every other exchange
+    };
 
     // Builds the exchange for a request message; null drops the request without a box. The station
     // record is given for types 0 to 3 and null otherwise.
@@ -30,6 +42,11 @@ public:
     // Tests and benchmarks supply their own exchanges.
     MyNetworkHandler(MyAppContext* context, ExchangeFactory factory);
     ~MyNetworkHandler() override;
+
+    // Before Start: the resolver every exchange uses (tests give one that fails or stalls), and the
+    // time-outs.
+    void SetResolver(NameResolver resolver) { resolver_ = std::move(resolver); }
+    void SetTimeouts(const Timeouts& timeouts) { timeouts_ = timeouts; }
 
     void OnThreadStart() override;
     void HandleMessage(MyMessageBase* message) override;
@@ -55,6 +72,14 @@ private:
     // Types 0 to 3: the station's record, or null after the "not found" box.
     std::shared_ptr<const StationConnectionData> FindStation(std::int32_t stationId) const;
     void UpdateInFlightCount() { exchangesInFlight_ = inFlight_.size(); }
+    // A stream-data request that cannot start still ends its series' pending state, as an exchange that
+    // ended early would.
+    void FinishUnstartedStreamData(const MyNetworkHandlerMessage& message);
+    // A new series of a stream ends the exchanges of that stream's older series.
+    void CancelOlderSeries(const MyNetworkHandlerMessage_GetStreamData& message);
+    void EndExchange(std::map<platform::Event*, std::unique_ptr<MyNetworkPacketBase>>::iterator found);
+    // Ends the exchanges past their deadline and sets the timer for the earliest one left.
+    void ExpireDeadlines();
 
     MyAppContext* context;
     ExchangeFactory factory_;
@@ -63,4 +88,7 @@ private:
     // Shared with the exchanges that use a record, so that one replaced here stays valid until they end.
     std::map<std::int32_t, std::shared_ptr<const StationConnectionData>> stationConnections_;
     std::atomic<std::size_t> exchangesInFlight_{0};
+    NameResolver resolver_;
+    Timeouts timeouts_;
+    platform::Timer deadlineTimer_;
 };

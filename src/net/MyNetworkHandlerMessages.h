@@ -28,10 +28,11 @@ enum NetworkHandlerMessageType : std::int32_t {
 constexpr std::int32_t kStreamDataRequestLength = 524288; // 0x80000
 
 struct MyNetworkHandlerMessage_GetStreamData : MyNetworkHandlerMessage {
-    MyNetworkHandlerMessage_GetStreamData(std::int32_t stationId, std::int32_t streamId, std::int32_t requestNumber,
-                                          std::uint64_t startOffset, std::int32_t length = kStreamDataRequestLength)
-        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetStreamData), stationId(stationId), streamId(streamId),
-          requestNumber(requestNumber), startOffset(startOffset), length(length) {}
+    MyNetworkHandlerMessage_GetStreamData(std::int32_t stationId, std::int32_t streamId,
+                                          std::int32_t requestNumber, std::uint64_t startOffset,
+                                          std::int32_t length = kStreamDataRequestLength)
+        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetStreamData), stationId(stationId),
+          streamId(streamId), requestNumber(requestNumber), startOffset(startOffset), length(length) {}
     std::int32_t stationId;
     std::int32_t streamId;
     std::int32_t requestNumber;
@@ -68,7 +69,8 @@ struct MyNetworkHandlerMessage_GetStationsConnectionData : MyNetworkHandlerMessa
 
 struct MyNetworkHandlerMessage_AddStationConnectionData : MyNetworkHandlerMessage {
     explicit MyNetworkHandlerMessage_AddStationConnectionData(std::unique_ptr<StationConnectionData> data)
-        : MyNetworkHandlerMessage(NetworkHandlerMessageType_AddStationConnectionData), data(std::move(data)) {}
+        : MyNetworkHandlerMessage(NetworkHandlerMessageType_AddStationConnectionData), data(std::move(data)) {
+    }
     std::unique_ptr<StationConnectionData> data; // ownership passes to the network thread
 };
 

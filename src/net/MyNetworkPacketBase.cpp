@@ -104,45 +104,61 @@ bool MyNetworkPacketBase::DoConnect() {
         Report(u"connectionData == NULL!", __LINE__);
         return false;
     }
-    platform::ResolveResult resolved =
-        platform::Resolve(connectionData->host, std::to_string(static_cast<unsigned>(connectionData->port)));
+    requestStatus_ = RequestStatus_Connecting;
+    deadline_ = Clock::now() + connectTimeout_;
+    lookup_ = std::make_unique<NameLookup>(
+        resolver_, connectionData->host, std::to_string(static_cast<unsigned>(connectionData->port)), event_);
+    return true;
+}
+
+void MyNetworkPacketBase::SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds idle) {
+    connectTimeout_ = connect;
+    idleTimeout_ = idle;
+}
+
+void MyNetworkPacketBase::TimeOut() {
+    lookup_.reset();
+    Disconnect(NETWORKERROR_NONE);
+}
+
+bool MyNetworkPacketBase::ConnectResolved() {
+    platform::ResolveResult resolved = lookup_->Take();
+    lookup_.reset();
+    auto fail = [this] {
+        startFailed_ = true;
+        Disconnect(NETWORKERROR_NONE);
+        return false;
+    };
     if (resolved.error == platform::kHostNotFound) {
         Report(u"error == WSAHOST_NOT_FOUND!", __LINE__);
-        clientSocket_.Close();
-        requestStatus_ = RequestStatus_Disconnected;
-        return false;
+        return fail();
     }
     if (resolved.error != platform::kSocketOk || resolved.addresses.empty()) {
         Report(u"error == ?!", __LINE__);
-        clientSocket_.Close();
-        requestStatus_ = RequestStatus_Disconnected;
-        return false;
+        return fail();
     }
     // The first result only.
     const platform::ResolvedAddress& address = resolved.addresses.front();
     if (!clientSocket_.Create(address.family)) {
         Report(u"ClientSocket == INVALID_SOCKET!", __LINE__);
-        clientSocket_.Close();
-        requestStatus_ = RequestStatus_Disconnected;
-        return false;
+        return fail();
     }
     if (!clientSocket_.EventSelect(event_, platform::kRead | platform::kWrite | platform::kConnect |
-                                               platform::kClose)) {
-        clientSocket_.Close();
-        requestStatus_ = RequestStatus_Disconnected;
-        return false;
-    }
-    requestStatus_ = RequestStatus_Connecting;
+                                               platform::kClose))
+        return fail();
     // The address carries its own length, so IPv6 results connect as well as IPv4 ones.
     int error = clientSocket_.Connect(address);
     if (error == platform::kSocketOk || error == platform::kWouldBlock)
         return true;
-    clientSocket_.Close();
-    requestStatus_ = RequestStatus_Disconnected;
-    return false;
+    return fail();
 }
 
 bool MyNetworkPacketBase::HandleNetworkEvent() {
+    if (lookup_) {
+        if (!lookup_->finished())
+            return true;
+        return ConnectResolved();
+    }
     if (!clientSocket_.valid()) {
         Disconnect(NETWORKERROR_PROGRAMMINGERROR);
         return false;
@@ -155,10 +171,12 @@ bool MyNetworkPacketBase::HandleNetworkEvent() {
     if (events.events & platform::kConnect) {
         // A failed attempt is followed by no kWrite, so the request could never be sent: end it here.
         if (events.connectError != platform::kSocketOk) {
+            startFailed_ = true;
             Disconnect(NETWORKERROR_NONE);
             return false;
         }
         requestStatus_ = RequestStatus_Connected;
+        ExtendDeadline();
     }
     if (events.events & platform::kRead) {
         if (requestStatus_ == RequestStatus_ReceivingHeaders ||
@@ -179,6 +197,7 @@ bool MyNetworkPacketBase::HandleNetworkEvent() {
                     Disconnect(NETWORKERROR_NONE);
                     return false;
                 }
+                ExtendDeadline();
                 bool answer = false;
                 if (!TakeReceived(static_cast<std::uint32_t>(received), answer))
                     return answer;

@@ -1,19 +1,22 @@
 #pragma once
 // One server exchange: its own TCP connection, exactly one HTTP/1.1 GET request, the response headers
 // collected, the body (chunked transfer coding removed) handed to the concrete class's parser, then the
-// end. No connection reuse, redirects, time-outs or retries. Everything here runs on the network thread.
+// end. No connection reuse, redirects or retries. Everything here runs on the network thread, except the
+// name lookup, which runs on a helper thread and signals the event when its answer is in.
 //
 // Life: constructed by the network thread from a message; its event added to the thread's wait handles;
-// DoConnect; kConnect -> Connected; kWrite -> SendRequest -> ReceivingHeaders; kRead -> headers ->
-// ReceivingData -> HandleData until the parser has its result and calls Disconnect(NETWORKERROR_NONE), or
-// the peer closes or an error ends it. HandleNetworkEvent answering false means the exchange is over (its
-// socket closed); the network thread then deletes it.
+// DoConnect starts the lookup; its answer -> connect; kConnect -> Connected; kWrite -> SendRequest ->
+// ReceivingHeaders; kRead -> headers -> ReceivingData -> HandleData until the parser has its result and calls
+// Disconnect(NETWORKERROR_NONE), or the peer closes or an error ends it. HandleNetworkEvent answering false
+// means the exchange is over (its socket closed); the network thread then deletes it.
 
+#include "net/NameLookup.h"
 #include "net/NetworkError.h"
 #include "net/StationConnectionData.h"
 #include "platform/Event.h"
 #include "platform/Socket.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -52,10 +55,26 @@ public:
     // call this base version first, then release partial results and send what their Part names.
     virtual void Disconnect(NetworkError error);
 
-    // Starts the connection; called once, after the event was added to the wait handles.
+    using Clock = std::chrono::steady_clock;
+
+    // Starts the connection: the name lookup first, off this thread. Called once, after the event was
+    // added to the wait handles; false when it could not even begin.
     bool DoConnect();
     // Called each time the event is signalled; false when the exchange is over.
     bool HandleNetworkEvent();
+    // Whether the exchange ended before its connection was made (lookup or connect failed), so that the
+    // network thread reports it as a start that failed.
+    bool startFailed() const { return startFailed_; }
+
+    // The resolver for the lookup (the system's when none is given). Before DoConnect.
+    void SetResolver(NameResolver resolver) { resolver_ = std::move(resolver); }
+    // The time allowed from DoConnect to the connection, and between two reads of the response once
+    // connected. Before DoConnect.
+    void SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds idle);
+    // When the exchange runs out of time if nothing happens first.
+    Clock::time_point deadline() const { return deadline_; }
+    // Ends an exchange whose deadline has passed, as a network failure without a box.
+    void TimeOut();
 
     std::int32_t type() const { return type_; }
     platform::Event& event() { return event_; }
@@ -94,8 +113,18 @@ private:
     void RemoveFront(std::size_t count);
     void RemoveAt(std::size_t offset, std::size_t count);
 
+    // The lookup's answer is in: connect to the first address. False when the exchange has ended.
+    bool ConnectResolved();
+    void ExtendDeadline() { deadline_ = Clock::now() + idleTimeout_; }
+
     std::int32_t type_;
     platform::Event event_;
+    NameResolver resolver_;
+    std::unique_ptr<NameLookup> lookup_;
+    bool startFailed_ = false;
+    std::chrono::milliseconds connectTimeout_{10000};
+    std::chrono::milliseconds idleTimeout_{30000};
+    Clock::time_point deadline_ = Clock::time_point::max();
     std::vector<std::string> headerLines_;
     platform::Socket clientSocket_;
     RequestStatus requestStatus_ = RequestStatus_Disconnected;

@@ -1,5 +1,7 @@
 #include "net/MyNetworkPacket_RequestStationsConnectionData.h"
 
+#include <algorithm>
+
 #include "app/MyAppContext.h"
 #include "media/MyMediaHandler.h"
 #include "net/MyNetworkHandler.h"
@@ -48,8 +50,15 @@ MyNetworkPacket_RequestStationsConnectionData::HandleRecord(ResponseRecord& reco
     if (!in.ReadInt32(station->stationId) || !in.ReadUInt16(station->port) || !in.ReadText(station->name) ||
         !in.ReadByteString(station->host) || !in.ReadByteString(station->basePath) || !in.atEnd())
         return RecordOutcome_InvalidData;
-    // A zero byte cannot be part of a host name or a path; cutting there would reach another server.
-    if (station->host.find('\0') != std::string::npos || station->basePath.find('\0') != std::string::npos)
+    // A zero byte, a blank or any other control byte cannot be part of a host name or a path: cutting at
+    // a zero would reach another server, and CR, LF or a blank would add lines to every request.
+    auto unsafe = [](const std::string& text) {
+        return std::any_of(text.begin(), text.end(), [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return byte <= 0x20 || byte == 0x7F;
+        });
+    };
+    if (unsafe(station->host) || unsafe(station->basePath))
         return RecordOutcome_InvalidData;
 
     stationIds.push_back(station->stationId);

@@ -17,8 +17,8 @@ MyNetworkPacket_RequestStreamData::MyNetworkPacket_RequestStreamData(
     MyAppContext* context, std::shared_ptr<const StationConnectionData> station, std::int32_t stationId,
     std::int32_t streamId, std::uint64_t startOffset, std::int32_t length, std::int32_t requestNumber)
     : MyNetworkPacketBase(context, NetworkPacketType_RequestStreamData), stationId(stationId),
-      streamId(streamId), startOffset(startOffset), length(static_cast<std::uint32_t>(length)),
-      requestNumber(requestNumber) {
+      streamId(streamId), requestNumber(requestNumber), startOffset(startOffset),
+      length(static_cast<std::uint32_t>(length)) {
     connectionData = std::move(station);
 }
 
@@ -37,16 +37,18 @@ std::string MyNetworkPacket_RequestStreamData::RequestText() const {
     return ComposeRequest(PathAndQuery(), kNormalTail, kDebugTail);
 }
 
-void MyNetworkPacket_RequestStreamData::Deliver(bool requestFinished) {
+void MyNetworkPacket_RequestStreamData::Deliver(std::vector<std::unique_ptr<Mp3DataBlock>> blocks,
+                                                bool requestFinished) {
     MyMediaHandler* media = context ? context->mediaHandler : nullptr;
-    if (media)
-        media->AddMp3Data(std::move(currentBlock), requestNumber, requestFinished);
-    currentBlock.reset();
+    if (media && !blocks.empty())
+        media->AddMp3Data(std::move(blocks), requestNumber, requestFinished);
 }
 
 int MyNetworkPacket_RequestStreamData::HandleData(const char* data, int n) {
     const std::size_t available = n > 0 ? static_cast<std::size_t>(n) : 0;
     std::size_t taken = 0;
+    // The blocks this read completes go to the media thread together, in one message.
+    std::vector<std::unique_ptr<Mp3DataBlock>> done;
     for (;;) {
         if (!currentBlock)
             currentBlock = std::make_unique<Mp3DataBlock>();
@@ -60,16 +62,18 @@ int MyNetworkPacket_RequestStreamData::HandleData(const char* data, int n) {
         taken += part;
 
         const bool finished = received == length;
-        if (finished || currentBlock->fill == Mp3DataBlock::kCapacity) {
-            Deliver(finished);
-            if (finished) {
-                resultDelivered = true;
-                Disconnect(NETWORKERROR_NONE);
-                return -1;
-            }
+        if (finished || currentBlock->fill == Mp3DataBlock::kCapacity)
+            done.push_back(std::move(currentBlock));
+        if (finished) {
+            Deliver(std::move(done), true);
+            resultDelivered = true;
+            Disconnect(NETWORKERROR_NONE);
+            return -1;
         }
-        if (taken == available)
+        if (taken == available) {
+            Deliver(std::move(done), false);
             return n;
+        }
     }
 }
 

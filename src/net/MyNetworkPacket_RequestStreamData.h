@@ -1,7 +1,8 @@
 #pragma once
 // A window of a stream's MP3 bytes ("getstreamdata/?streamid=&start=&length=" to the station's server).
-// The body is the raw bytes, cut into 4096-byte blocks that go to the media thread as soon as each one
-// fills, tagged with the request number; only the last block of a window can be partly filled, and it
+// The body is the raw bytes, cut into 4096-byte blocks that go to the media thread as soon as the read
+// that fills them has been taken (all the blocks of one read in one message), tagged with the request
+// number; only the last block of a window can be partly filled, and it
 // carries requestFinished. An exchange that ends early drops its partly filled block and sends one
 // finishing message without a block, so that every request ends with exactly one finishing message.
 
@@ -10,6 +11,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class MyNetworkPacket_RequestStreamData : public MyNetworkPacketBase {
 public:
@@ -26,15 +28,17 @@ public:
     void Disconnect(NetworkError error) override;
     std::string RequestText() const;
 
+    // Which series of which stream the exchange serves (read by the network thread to cancel old ones).
+    const std::int32_t stationId; // not sent: each station has its own server
+    const std::int32_t streamId;
+    const std::int32_t requestNumber; // returned with every block
+
 private:
     std::string PathAndQuery() const;
-    void Deliver(bool requestFinished);
+    void Deliver(std::vector<std::unique_ptr<Mp3DataBlock>> blocks, bool requestFinished);
 
-    [[maybe_unused]] std::int32_t stationId; // not sent: each station has its own server
-    std::int32_t streamId;
-    std::uint64_t startOffset;  // bytes
-    std::uint32_t length;       // bytes asked for
-    std::int32_t requestNumber; // returned with every block
+    std::uint64_t startOffset; // bytes
+    std::uint32_t length;      // bytes asked for
     std::unique_ptr<Mp3DataBlock> currentBlock;
     std::uint32_t received = 0; // body bytes taken so far
 };

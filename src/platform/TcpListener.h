@@ -19,6 +19,8 @@ public:
     static constexpr long kInterrupted = -3;
 
     explicit TcpConnection(int fd);
+    // Connects to 127.0.0.1 (or ::1) at `port`, blocking; null when that failed.
+    static std::unique_ptr<TcpConnection> ConnectLoopback(std::uint16_t port, bool ipv6 = false);
     ~TcpConnection(); // closes
     TcpConnection(const TcpConnection&) = delete;
     TcpConnection& operator=(const TcpConnection&) = delete;

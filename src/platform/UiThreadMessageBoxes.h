@@ -3,13 +3,16 @@
 // modally. Boxes asked for on any other thread are queued for the user-interface thread, which opens
 // them from its message loop (ShowPending) without waiting for their answer; the asking thread gets the
 // default answer (OK, or No for a Yes/No box) immediately and does not wait, so one open box never
-// stalls a worker thread.
+// stalls a worker thread. A box asked for while one with the same caption and text is still queued or
+// open is not shown again, so that a failure repeating many times a second cannot bury the user in
+// boxes; a box opened with `open` counts as open until the window layer reports it Closed.
 
 #include "platform/MessageBox.h"
 
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 
 namespace platform {
@@ -34,6 +37,8 @@ public:
     // next call.
     void ShowPending();
     std::size_t pending() const;
+    // User-interface thread: a box opened with `open` has been closed; the same box may be shown again.
+    void Closed(const std::u16string& text, const std::u16string& caption);
 
 private:
     struct Box {
@@ -48,6 +53,8 @@ private:
     unsigned long uiThread_;
     mutable std::mutex lock_;
     std::deque<Box> queued_;
+    bool openWaits_;                          // `open` returns once the box is closed (it is `showModal`)
+    std::multiset<std::u16string> openBoxes_; // caption and text of every box queued or open
 };
 
 } // namespace platform

@@ -169,6 +169,9 @@ std::shared_ptr<WindowSystemCore::BoxState> WindowSystemCore::StartBox(const std
 void WindowSystemCore::OpenMessageBox(const std::u16string& text, const std::u16string& caption,
                                       MessageBoxButtons buttons) {
     StartBox(text, caption, buttons);
+    boxes_.back().reportClosed = true;
+    boxes_.back().text = text;
+    boxes_.back().caption = caption;
 }
 
 std::size_t WindowSystemCore::openMessageBoxes() const {
@@ -192,6 +195,8 @@ void WindowSystemCore::CollectFinishedBoxes() {
             continue;
         }
         it->thread.join();
+        if (it->reportClosed && sink_)
+            sink_->Closed(it->text, it->caption);
         it = boxes_.erase(it);
     }
 }

@@ -128,6 +128,10 @@ private:
     struct OpenBox {
         std::shared_ptr<BoxState> state;
         std::thread thread;
+        // Set for boxes opened for the message-box sink, which hears when they close.
+        bool reportClosed = false;
+        std::u16string text;
+        std::u16string caption;
     };
 
     bool TakeReady(Message& out);

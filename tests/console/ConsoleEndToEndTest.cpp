@@ -1,5 +1,7 @@
 // The console front end end to end, headless: the station server serves a show over loopback, the
 // network and media threads fetch and decode it, and SDL's disk driver writes the PCM played to a file.
+#include "app/MyAppContext.h"
+#include "app/MyCallbacks.h"
 #include "console/MyConsoleSession.h"
 #include "media/PlayPosition.h"
 #include "platform/Terminal.h"
@@ -102,6 +104,8 @@ constexpr std::size_t PcmBytes(double seconds) {
 TEST_F(EndToEndTest, PlayingFromAnOffsetGivesExactlyTheDecodedPcmOfThoseBytes) {
     Run({"--events", "--seconds", "8", "vantri:track-1-7-5"});
     ASSERT_TRUE(PumpUntil([&] { return session->finished(); }));
+    // At full speed the eight seconds can be over before the track list has come.
+    ASSERT_TRUE(PumpUntil([&] { return HasLine("StreamInfo 1 7 2") && HasLine("StreamChat 1 7 2"); }));
     const auto lines = Lines();
     EXPECT_TRUE(HasLine("StationInfo 1 Loopback FM"));
     EXPECT_TRUE(HasLine("StreamInfo 1 7 2"));
@@ -149,6 +153,71 @@ TEST_F(EndToEndSeekTest, ASeekInTheMiddleStartsASecondExactRun) {
     EXPECT_GE(rest, PcmBytes(2.0));
     ASSERT_LE(rest, second.size());
     EXPECT_TRUE(std::equal(start, played.end(), second.begin()));
+}
+
+TEST_F(EndToEndTest, LinksToWhatDoesNotExistOrLiesPastTheEndEndAsFailed) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"vantri:stream-9-7", "ErrorBox station does not exist"},
+        {"vantri:stream-1-99", "ErrorBox stream does not exist"},
+        {"vantri:track-1-7-P", "ErrorBox start is past the end of the stream"},
+    };
+    for (const auto& [link, line] : cases) {
+        Run({"--events", link});
+        ASSERT_TRUE(PumpUntil([&] { return session->finished(); })) << link;
+        EXPECT_TRUE(session->failed()) << link;
+        EXPECT_TRUE(HasLine(line)) << link;
+        EXPECT_FALSE(HasLine("PlayEvent 0")) << link;
+        session.reset();
+        std::lock_guard guard(lock);
+        lines.clear();
+    }
+}
+
+TEST_F(EndToEndTest, SecondsBeyondTheEndStopAtTheEndOfTheShowAsSuccess) {
+    Run({"--events", "--seconds", "100", "vantri:track-1-7-F"});
+    ASSERT_TRUE(PumpUntil([&] { return session->finished(); }));
+    EXPECT_FALSE(session->failed()) << ::testing::PrintToString(Lines());
+    const auto played = Played();
+    // The last five seconds of the show were played (less what the closing device still held).
+    EXPECT_GE(played.size(), PcmBytes(3.5));
+    EXPECT_LE(played.size(), PcmBytes(5.5));
+}
+
+TEST(ConsoleDirectoryAddress, AnAddressThatIsNotHostAndPortIsRefusedAtOnce) {
+    for (const char* bad : {"host:0", "host:65536", "host:x", "a b:80", "host:", ":80"}) {
+        testsupport::ScopedEnvironment directory("VANTRI_DIRECTORY", bad);
+        const std::vector<std::string_view> arguments{"--events"};
+        EXPECT_EQ(RunConsole(arguments), 1) << bad;
+    }
+}
+
+// Reports that nothing of the stream can be heard end the run once they repeat with no audio between.
+TEST(ConsoleUnplayableStream, RepeatedDecoderStartFailuresEndTheRunAsFailed) {
+    struct NoMedia : ConsoleMediaControl {
+        void StartPlayStream(std::int32_t, std::int32_t, std::uint32_t) override {}
+        void SetPlayPos(float) override {}
+        void Pause() override {}
+        void Continue() override {}
+    } media;
+    MyAppContext context;
+    ConsoleOptions options;
+    options.events = true;
+    std::vector<std::string> lines;
+    MyConsole console(
+        &context, options, &media, [&](const std::string& line) { lines.push_back(line); }, false);
+    const auto now = MyConsole::Clock::now();
+    console.ErrorBox(u"Mp3DecodeStart FAILED!");
+    console.ErrorBox(u"Mp3DecodeStart FAILED!");
+    console.HandleCallback(std::make_unique<MyCallbacks::MyMainWindowMessage_PlayPosCallback>(0.1f), now);
+    console.ErrorBox(u"Mp3DecodeStart FAILED!");
+    console.Tick(now);
+    EXPECT_FALSE(console.finished()) << "audio came between the reports";
+    console.ErrorBox(u"Mp3DecodeStart FAILED!");
+    console.ErrorBox(u"Mp3DecodeStart FAILED!");
+    console.Tick(now);
+    EXPECT_TRUE(console.finished());
+    EXPECT_TRUE(console.failed());
+    EXPECT_EQ(lines.back(), "ErrorBox stream cannot be played");
 }
 
 } // namespace

@@ -28,15 +28,29 @@ public:
     using MyMediaHandler::currentStream;
     using MyMediaHandler::FindStation;
     using MyMediaHandler::FindStream;
+    using MyMediaHandler::HandleWaitHandle;
     using MyMediaHandler::headersInFlight;
+    using MyMediaHandler::maxQueuedBlocks;
     using MyMediaHandler::mp3Queue;
     using MyMediaHandler::needDecodeStart;
+    using MyMediaHandler::playState;
+    using MyMediaHandler::QueueThresholdFor;
     using MyMediaHandler::receivedBytes;
     using MyMediaHandler::requestStatus;
     using MyMediaHandler::requestTag;
+    using MyMediaHandler::retryTimer;
+    using MyMediaHandler::retryWaiting;
     using MyMediaHandler::stationStore;
 
     void Handle(std::unique_ptr<MyMessageBase> message) { HandleMessage(message.get()); }
+    // Waits (up to `timeout`) for the retry pause to run out and lets the thread handle it; false when
+    // it did not run out in time.
+    bool RunOutRetryPause(int timeout = 10000) {
+        if (!platform::WaitForEvent(retryTimer.event(), timeout))
+            return false;
+        HandleWaitHandle(&retryTimer.event());
+        return true;
+    }
 
     // Requests sent to the network thread, oldest first; safe to call while the thread runs.
     std::vector<std::unique_ptr<MyNetworkHandlerMessage>> TakeSent() {

@@ -170,13 +170,57 @@ TEST_F(MediaStreamDataTest, ReturnedHeadersAskForTheNextWindowOnlyBelowSixtyQueu
     EXPECT_TRUE(StreamRequests().empty());
 }
 
-TEST_F(MediaStreamDataTest, EarlyEndIsFollowedByARequestFromTheUnchangedCount) {
+TEST_F(MediaStreamDataTest, EarlyEndIsFollowedAfterAPauseByARequestFromTheUnchangedCount) {
+    media.playState = PlayState_Playing;
     Data(Block(4096), 1, false);
     Data(nullptr, 1, true);
+    // A returned header does not ask before the pause is over.
     ReturnHeader();
+    EXPECT_TRUE(StreamRequests().empty());
+    ASSERT_TRUE(media.RunOutRetryPause());
     auto requests = StreamRequests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].startOffset, 1000u + 4096);
+    EXPECT_EQ(requests[0].requestNumber, 1);
+    EXPECT_EQ(media.retriesMade(), 1u);
+}
+
+// Every buffer has come back while the network stalled; the exchange then ends early. Nothing else
+// will ever return a header, so only the retry keeps the show going.
+TEST_F(MediaStreamDataTest, AnEarlyEndWithTheDeviceEmptyIsRetriedUntilDataFlows) {
+    media.playState = PlayState_Playing;
+    ASSERT_EQ(media.headersInFlight, 0);
+    Data(nullptr, 1, true);
+    EXPECT_TRUE(StreamRequests().empty());
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ASSERT_TRUE(media.RunOutRetryPause()) << attempt;
+        auto requests = StreamRequests();
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_EQ(requests[0].startOffset, 1000u);
+        EXPECT_EQ(media.requestStatus, MyMediaHandler::RequestStatus_Mp3RequestPending);
+        Data(nullptr, 1, true); // fails again
+    }
+    EXPECT_EQ(media.retriesMade(), 3u);
+}
+
+TEST_F(MediaStreamDataTest, NoRetryWhilePausedUntilContinueNorForAnOldSeries) {
+    media.playState = PlayState_Paused;
+    Data(nullptr, 1, true);
+    ASSERT_TRUE(media.RunOutRetryPause());
+    EXPECT_TRUE(StreamRequests().empty());
+    // An old series' early end starts nothing.
+    media.playState = PlayState_Playing;
+    media.requestStatus = MyMediaHandler::RequestStatus_Mp3RequestPending;
+    Data(nullptr, 0, true);
+    EXPECT_FALSE(media.retryWaiting);
+    EXPECT_FALSE(platform::WaitForEvent(media.retryTimer.event(), 0));
+}
+
+TEST_F(MediaStreamDataTest, NoRetryOnceTheWholeStreamIsIn) {
+    media.playState = PlayState_Playing;
+    media.receivedBytes = 10'000'000;
+    Data(nullptr, 1, true);
+    EXPECT_FALSE(media.retryWaiting);
 }
 
 TEST_F(MediaStreamDataTest, NothingIsRequestedWithoutACurrentStream) {
@@ -196,6 +240,48 @@ TEST_F(MediaStreamDataTest, QueuedBlocksAndUnknownMessagesAreReleasedWithTheThre
     media.Handle(std::make_unique<Unknown>());
     media.QueueMessage(std::make_unique<MyMediaHandlerMessage_AddMp3Data>(Block(10), 1, false));
     EXPECT_EQ(media.mp3Queue.size(), 1u);
+}
+
+TEST_F(MediaStreamDataTest, TheQueueHoldsFifteenSecondsOfAudioAndNeverFewerThanSixtyBlocks) {
+    StreamInfoData fast;
+    fast.size = 40'000ull * 3600; // 320 kbit/s
+    fast.duration = 3600;
+    EXPECT_EQ(MediaHandlerProbe::QueueThresholdFor(fast), 147u); // 600,000 bytes and a block
+    StreamInfoData slow;
+    slow.duration = 3600;
+    slow.size = 16'000ull * 3600; // 128 kbit/s: 15 s are 59 blocks, the floor holds
+    EXPECT_EQ(MediaHandlerProbe::QueueThresholdFor(slow), 60u);
+    slow.duration = 0;
+    EXPECT_EQ(MediaHandlerProbe::QueueThresholdFor(slow), 60u);
+
+    // At 320 kbit/s, 100 queued blocks (10 s) are too few: a returned header asks for more.
+    media.maxQueuedBlocks = MediaHandlerProbe::QueueThresholdFor(fast);
+    media.decodeStartAnswer = 0;
+    for (int i = 0; i < 100; ++i)
+        Data(Block(4096), 1, i == 99);
+    ASSERT_EQ(media.mp3Queue.size(), 100u);
+    ReturnHeader();
+    auto requests = StreamRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].startOffset, 1000u + 100 * 4096);
+}
+
+TEST_F(MediaStreamDataTest, BlocksHandedOnTogetherAreTakenInOrderAndAnOldSeriesDropsThemAll) {
+    media.decodeStartAnswer = 0; // keep every block queued
+    auto message = std::make_unique<MyMediaHandlerMessage_AddMp3Data>(Block(100), 1, true);
+    for (std::uint16_t fill : {4096, 4096, 4096})
+        message->earlierBlocks.push_back(Block(fill));
+    media.Handle(std::move(message));
+    ASSERT_EQ(media.mp3Queue.size(), 4u);
+    EXPECT_EQ(media.mp3Queue.back()->fill, 100);
+    EXPECT_EQ(media.receivedBytes, 1000u + 3 * 4096 + 100);
+    EXPECT_EQ(media.requestStatus, MyMediaHandler::RequestStatus_None);
+    EXPECT_FALSE(media.retryWaiting) << "a finishing message with data is no early end";
+
+    auto old = std::make_unique<MyMediaHandlerMessage_AddMp3Data>(Block(4096), 0, false);
+    old->earlierBlocks.push_back(Block(4096));
+    media.Handle(std::move(old));
+    EXPECT_EQ(media.mp3Queue.size(), 4u);
 }
 
 } // namespace

@@ -127,15 +127,30 @@ TEST_F(PipelineTest, AHeaderReturnedWhileStoppedIsRecycledWithoutDecoding) {
     EXPECT_EQ(audio.calls(AudioCallKind::Unprepare).size(), 4u);
 }
 
-TEST_F(PipelineTest, HeadersReturnedByAResetDecodeWhatTheOldDecoderStillHolds) {
+TEST_F(PipelineTest, AfterASeekOnlyAudioOfTheNewSeriesIsPlayed) {
     playback.StartPlayAt(&stream, 0.0f, 0);
     Feed(mp3, 0, 12, false);
     const std::size_t writesBefore = audio.calls(AudioCallKind::Write).size();
     playback.Seek(0.5f);
     EXPECT_EQ(playback.queuedBlocks(), 0u); // queued data is discarded
     HandleReturned();
-    // The old decoder still held decoded audio: some of it is written again before new data arrives.
-    EXPECT_GT(audio.calls(AudioCallKind::Write).size(), writesBefore);
+    // The old decoder's audio is gone with it: the buffers the reset handed back stay empty.
+    EXPECT_EQ(audio.calls(AudioCallKind::Write).size(), writesBefore);
+    const std::size_t positionsBefore = positions.size();
+    // The new series plays from its first block on.
+    const std::size_t seekOffset = 40 * Mp3DataBlock::kCapacity;
+    Feed(mp3, seekOffset, 8, false);
+    const auto written = audio.writtenBuffers();
+    ASSERT_GT(written.size(), writesBefore);
+    std::vector<std::uint8_t> after;
+    for (std::size_t i = writesBefore; i < written.size(); ++i)
+        after.insert(after.end(), written[i].begin(), written[i].end());
+    const auto expected = testsupport::ReferenceDecode(mp3, seekOffset);
+    ASSERT_LE(after.size(), expected.size());
+    EXPECT_TRUE(std::equal(after.begin(), after.end(), expected.begin()));
+    // Positions after the seek never step back before it.
+    for (std::size_t i = positionsBefore; i < positions.size(); ++i)
+        EXPECT_GE(positions[i], 0.5f - 0.01f);
 }
 
 TEST_F(PipelineTest, TheNextRequestLeavesOnlyWhenTheLastHasFinishedAndTheQueueIsBelowSixty) {

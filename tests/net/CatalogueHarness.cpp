@@ -11,6 +11,14 @@ void RecordingMediaThread::HandleMessage(MyMessageBase* message) {
     switch (message->type) {
     case MediaHandlerMessageType_AddMp3Data: {
         auto& m = static_cast<MyMediaHandlerMessage_AddMp3Data&>(*message);
+        // Blocks handed on together are journalled one by one, as if each had come alone.
+        for (auto& earlier : m.earlierBlocks) {
+            JournalEntry one;
+            one.type = message->type;
+            one.block = std::move(earlier);
+            one.tag = m.tag;
+            journal_->Add(std::move(one));
+        }
         entry.block = std::move(m.block);
         entry.tag = m.tag;
         entry.requestFinished = m.requestFinished;

@@ -9,6 +9,7 @@
 #include "support/RecordingMessageBoxes.h"
 #include "support/ScopedEnvironment.h"
 #include "support/ScriptedServer.h"
+#include "support/UserAgent.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +30,8 @@ Script Answer(const std::string& response) {
 }
 
 std::string Expected(std::string_view requestLine) {
-    return std::string(requestLine) +
-           "HOST: 127.0.0.1\r\nUser-Agent: Vantri/6 (Linux) Vantri/0.19\r\nConnection: Close\r\n\r\n";
+    return std::string(requestLine) + "HOST: 127.0.0.1\r\n" + testsupport::UserAgentLine() +
+           "Connection: Close\r\n\r\n";
 }
 
 // Stops a running worker before it is destroyed.

@@ -1,4 +1,5 @@
 #include "net/ServerAddresses.h"
+#include "platform/Environment.h"
 
 #include <gtest/gtest.h>
 
@@ -38,21 +39,21 @@ TEST(ServerAddresses, RefusesMalformedValues) {
 }
 
 TEST(ServerAddresses, TheEnvironmentOverridesTheDefaultUnlessMalformed) {
-    ASSERT_EQ(setenv("VANTRI_DIRECTORY", "directory.test:7001", 1), 0);
-    ASSERT_EQ(setenv("VANTRI_UPDATE_SERVER", "update.test", 1), 0);
+    ASSERT_TRUE(platform::SetEnv("VANTRI_DIRECTORY", "directory.test:7001"));
+    ASSERT_TRUE(platform::SetEnv("VANTRI_UPDATE_SERVER", "update.test"));
     EXPECT_EQ(DirectoryServerConnectionData().host, "directory.test");
     EXPECT_EQ(DirectoryServerConnectionData().port, 7001);
     EXPECT_EQ(UpdateServerConnectionData().host, "update.test");
     EXPECT_EQ(UpdateServerConnectionData().port, 80);
 
-    ASSERT_EQ(setenv("VANTRI_DIRECTORY", "bad:port", 1), 0);
-    unsetenv("VANTRI_UPDATE_SERVER");
+    ASSERT_TRUE(platform::SetEnv("VANTRI_DIRECTORY", "bad:port"));
+    platform::UnsetEnv("VANTRI_UPDATE_SERVER");
     auto fallback = ParseServerAddress(kDefaultDirectoryServer);
     ASSERT_TRUE(fallback);
     EXPECT_EQ(DirectoryServerConnectionData().host, fallback->host);
     EXPECT_EQ(DirectoryServerConnectionData().port, fallback->port);
     EXPECT_EQ(UpdateServerConnectionData().host, ParseServerAddress(kDefaultUpdateServer)->host);
-    unsetenv("VANTRI_DIRECTORY");
+    platform::UnsetEnv("VANTRI_DIRECTORY");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "net/MyNetworkPacket_RequestStationsConnectionData.h"
 #include "support/CatalogueResponses.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/UserAgent.h"
 
 #include <gtest/gtest.h>
 
@@ -114,8 +115,16 @@ TEST_F(StationDirectoryTest, VersionTwoIsInvalidDataAndSendsNothing) {
     EXPECT_TRUE(StartsWith(boxes.utf8()[0], kInvalidData));
 }
 
-TEST_F(StationDirectoryTest, HostOrPathWithAZeroByteIsRefusedAndEndsTheDirectory) {
-    for (std::string_view bad : {std::string_view("ab\0cd", 5), std::string_view("\0", 1)}) {
+TEST_F(StationDirectoryTest, HostOrPathWithAZeroOrControlByteOrBlankIsRefusedAndEndsTheDirectory) {
+    // CR LF or a blank would add header lines or another target to every request for the station.
+    const std::string_view bads[] = {std::string_view("ab\0cd", 5),
+                                     std::string_view("\0", 1),
+                                     "two.example\r\nX-Evil: 1",
+                                     "/a\nb/",
+                                     "/a b/",
+                                     "two\texample",
+                                     "two\x7f"};
+    for (std::string_view bad : bads) {
         for (bool inHost : {true, false}) {
             auto exchange = Exchange();
             std::string station = inHost ? DirectoryStation(12, 80, "Two", bad, "/")
@@ -129,7 +138,7 @@ TEST_F(StationDirectoryTest, HostOrPathWithAZeroByteIsRefusedAndEndsTheDirectory
             EXPECT_EQ(entries[0].station->stationId, 11);
         }
     }
-    EXPECT_EQ(boxes.count(), 4u);
+    EXPECT_EQ(boxes.count(), 2 * std::size(bads));
     for (const auto& text : boxes.utf8())
         EXPECT_TRUE(StartsWith(text, kInvalidData));
 }
@@ -201,16 +210,16 @@ TEST_F(StationDirectoryTest, TextNeedingTwoThousandUnitsIsStoredEmpty) {
 TEST_F(StationDirectoryTest, RequestAsksTheDirectoryServerForItsStations) {
     auto exchange = Exchange();
     EXPECT_EQ(exchange->RequestText(), "GET /getstations/ HTTP/1.1\r\n"
-                                       "HOST: dir.example\r\n"
-                                       "User-Agent: Vantri/6 (Linux) Vantri/0.19\r\n"
-                                       "Connection: Close\r\n"
-                                       "\r\n");
+                                       "HOST: dir.example\r\n" +
+                                           testsupport::UserAgentLine() +
+                                           "Connection: Close\r\n"
+                                           "\r\n");
     harness.context.debug = 1;
     EXPECT_EQ(exchange->RequestText(), "GET /getstations/?debug HTTP/1.1\r\n"
-                                       "HOST: dir.example\r\n"
-                                       "User-Agent: Vantri/6 (Linux) Vantri/0.19\r\n"
-                                       "Connection: Close\r\n"
-                                       "\r\n");
+                                       "HOST: dir.example\r\n" +
+                                           testsupport::UserAgentLine() +
+                                           "Connection: Close\r\n"
+                                           "\r\n");
     EXPECT_EQ(exchange->type(), NetworkPacketType_RequestStationsConnectionData);
 }
 

@@ -5,6 +5,7 @@
 #include "net/MyNetworkPacket_RequestStationInfo.h"
 #include "support/CatalogueResponses.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/UserAgent.h"
 
 #include <gtest/gtest.h>
 
@@ -212,14 +213,12 @@ TEST_F(StationInfoTest, RequestGoesToTheStationsOwnPath) {
     station->port = 8080;
     MyNetworkPacket_RequestStationInfo exchange(&harness.context, station, 3);
     EXPECT_EQ(exchange.RequestText(), "GET /radio/getstationinfo/ HTTP/1.1\r\n"
-                                      "HOST: radio.example\r\n"
-                                      "User-Agent: Vantri/6 (Linux) Vantri/0.19\r\n"
-                                      "Connection: Close\r\n\r\n");
+                                      "HOST: radio.example\r\n" +
+                                          testsupport::UserAgentLine() + "Connection: Close\r\n\r\n");
     harness.context.debug = 1;
     EXPECT_EQ(exchange.RequestText(), "GET /radio/getstationinfo/?debug HTTP/1.1\r\n"
-                                      "HOST: radio.example\r\n"
-                                      "User-Agent: Vantri/6 (Linux) Vantri/0.19\r\n"
-                                      "Connection: Close\r\n\r\n");
+                                      "HOST: radio.example\r\n" +
+                                          testsupport::UserAgentLine() + "Connection: Close\r\n\r\n");
     EXPECT_EQ(exchange.type(), NetworkPacketType_RequestStationInfo);
 }
 

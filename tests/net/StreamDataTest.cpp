@@ -4,6 +4,7 @@
 #include "net/CatalogueHarness.h"
 #include "net/MyNetworkPacket_RequestStreamData.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/UserAgent.h"
 
 #include <gtest/gtest.h>
 
@@ -106,8 +107,8 @@ TEST_F(StreamDataTest, WindowThatIsNotAWholeNumberOfBlocksEndsAtItsLength) {
 TEST_F(StreamDataTest, RequestCarriesIdOffsetAndLength) {
     auto exchange = std::make_unique<MyNetworkPacket_RequestStreamData>(&harness.context, harness.station, 5,
                                                                         77, 0x1'0000'0005ull, 524288, 3);
-    const std::string rest = "HOST: station.example\r\nUser-Agent: Vantri/6 (Linux) Vantri/0.19\r\n"
-                             "Connection: Close\r\n\r\n";
+    const std::string rest =
+        "HOST: station.example\r\n" + testsupport::UserAgentLine() + "Connection: Close\r\n\r\n";
     EXPECT_EQ(exchange->RequestText(),
               "GET /getstreamdata/?streamid=77&start=4294967301&length=524288 HTTP/1.1\r\n" + rest);
     harness.context.debug = 1;

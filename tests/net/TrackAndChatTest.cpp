@@ -5,6 +5,7 @@
 #include "net/MyNetworkPacket_RequestTrackInfoList.h"
 #include "support/CatalogueResponses.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/UserAgent.h"
 
 #include <gtest/gtest.h>
 
@@ -166,8 +167,8 @@ TEST_F(TrackAndChatTest, RequestsNameTheStreamAsAnUnsignedNumber) {
     auto station = std::make_shared<StationConnectionData>("radio.example");
     MyNetworkPacket_RequestTrackInfoList tracks(&harness.context, station, 1, 4711);
     MyNetworkPacket_RequestStreamChatRowList chat(&harness.context, station, 1, -1);
-    const std::string rest = "HOST: radio.example\r\nUser-Agent: Vantri/6 (Linux) Vantri/0.19\r\n"
-                             "Connection: Close\r\n\r\n";
+    const std::string rest =
+        "HOST: radio.example\r\n" + testsupport::UserAgentLine() + "Connection: Close\r\n\r\n";
     EXPECT_EQ(tracks.RequestText(), "GET /getstreaminfo/?streamid=4711 HTTP/1.1\r\n" + rest);
     EXPECT_EQ(chat.RequestText(), "GET /getstreamchat/?streamid=4294967295 HTTP/1.1\r\n" + rest);
     harness.context.debug = 1;

@@ -221,4 +221,62 @@ TEST(UiThreadMessageBoxes, WorkerThreadsDoNotWaitForTheBox) {
     EXPECT_EQ(boxes.pending(), 0u);
 }
 
+// A decoder failing on every block asks for the same two boxes hundreds of times: each is shown once
+// while it is open, and again only after it was closed.
+TEST(UiThreadMessageBoxes, ABoxAlreadyQueuedOrOpenIsNotShownAgain) {
+    std::vector<std::u16string> shown;
+    UiThreadMessageBoxes* self = nullptr;
+    UiThreadMessageBoxes boxes(
+        [&](const std::u16string& text, const std::u16string&, MessageBoxButtons) {
+            shown.push_back(text);
+            // While this one is open, the same text from a worker is dropped, another is queued.
+            std::thread([&] {
+                self->Show(text, u"Error!", MessageBoxButtons::Ok);
+                self->Show(u"other", u"Error!", MessageBoxButtons::Ok);
+            }).join();
+            return MessageBoxResult::Ok;
+        },
+        nullptr);
+    self = &boxes;
+    std::thread worker([&] {
+        for (int i = 0; i < 300; ++i) {
+            boxes.Show(u"mpg123_decode != MPG123_NEW_FORMAT!", u"Error!", MessageBoxButtons::Ok);
+            boxes.Show(u"Mp3DecodeStart FAILED!", u"Error!", MessageBoxButtons::Ok);
+        }
+    });
+    worker.join();
+    EXPECT_EQ(boxes.pending(), 2u);
+    boxes.ShowPending();
+    ASSERT_EQ(shown.size(), 2u);
+    // "other" was queued once while the first box was open, and not again while still queued.
+    EXPECT_EQ(boxes.pending(), 1u);
+    // Closed boxes can be shown again.
+    std::thread([&] { boxes.Show(u"Mp3DecodeStart FAILED!", u"Error!", MessageBoxButtons::Ok); }).join();
+    EXPECT_EQ(boxes.pending(), 2u);
+}
+
+// Boxes opened without waiting (modeless) stay open for this purpose until the window layer says closed.
+TEST(UiThreadMessageBoxes, ABoxOpenedWithoutWaitingCountsAsOpenUntilClosed) {
+    int opened = 0;
+    UiThreadMessageBoxes boxes(
+        [](const std::u16string&, const std::u16string&, MessageBoxButtons) { return MessageBoxResult::Ok; },
+        nullptr,
+        [&](const std::u16string&, const std::u16string&, MessageBoxButtons) {
+            ++opened;
+            return MessageBoxResult::Ok;
+        });
+    auto fromWorker = [&] {
+        std::thread([&] { boxes.Show(u"mpg123_read2 FAILED!", u"Error!", MessageBoxButtons::Ok); }).join();
+    };
+    fromWorker();
+    boxes.ShowPending();
+    fromWorker(); // still open on the screen
+    boxes.ShowPending();
+    EXPECT_EQ(opened, 1);
+    boxes.Closed(u"mpg123_read2 FAILED!", u"Error!");
+    fromWorker();
+    boxes.ShowPending();
+    EXPECT_EQ(opened, 2);
+}
+
 } // namespace

@@ -77,4 +77,34 @@ TEST(StationCommand, UnknownOptionsAndMissingArgumentsAreRefused) {
     EXPECT_NE(missing.output.find("does not exist"), std::string::npos) << missing.output;
 }
 
+TEST(StationCommand, HelpUnknownOptionsAndRangesAreReportedPlainly) {
+    TempFolder folder;
+    for (const char* help : {"--help", "-h", "serve --help"}) {
+        const CommandRun run = Station(help, folder.path());
+        EXPECT_EQ(run.status, 0) << help;
+        EXPECT_NE(run.output.find("usage:"), std::string::npos) << help;
+    }
+    MakeSmallArchive(folder.path() / "archive");
+    const std::string archive = "'" + (folder.path() / "archive").string() + "'";
+    CommandRun run = Station("serve " + archive + " --bogus 1", folder.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("unknown option --bogus"), std::string::npos) << run.output;
+    run = Station("serve " + archive + " --bogus", folder.path());
+    EXPECT_NE(run.output.find("unknown option"), std::string::npos) << run.output;
+    run = Station("serve " + archive + " --port 70000", folder.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("--port must be a number from 0 to 65535"), std::string::npos) << run.output;
+    run = Station("serve " + archive + " --chunk-size 0", folder.path());
+    EXPECT_NE(run.output.find("--chunk-size"), std::string::npos) << run.output;
+}
+
+TEST(StationCommand, CheckReportsAnUpdateOfferedWithoutAnInstaller) {
+    TempFolder folder;
+    MakeSmallArchive(folder.path());
+    WriteText(folder.path() / "server.conf", "update-version = 20\n");
+    const CommandRun run = Station("check '" + folder.path().string() + "'", folder.path());
+    EXPECT_NE(run.output.find("offers an update but names no 'update-installer'"), std::string::npos)
+        << run.output;
+}
+
 } // namespace

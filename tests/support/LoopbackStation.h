@@ -20,7 +20,8 @@ struct LoopbackShow {
     std::uint32_t duration = 0; // seconds
     std::int32_t startTime = 1700000000;
     bool chunked = false;
-    std::int32_t streams = 1; // streams streamId, streamId + 1, ... all of the same recording
+    std::int32_t streams = 1;     // streams streamId, streamId + 1, ... all of the same recording
+    std::uint16_t publicPort = 0; // the port the directory names (a proxy's); 0: the server's own
 };
 
 class LoopbackStation {
@@ -40,6 +41,7 @@ public:
         station::ServerOptions options;
         options.chunked = show.chunked;
         options.threads = 1;
+        options.publicPort = show.publicPort;
         auto server = station::HttpServer::Start(*catalogue, options);
         if (server)
             server_ = std::move(*server);

@@ -62,7 +62,7 @@ TEST(BitmapFiles, RoundTripAndRejectBrokenFiles) {
     DecodedImage back;
     ASSERT_TRUE(DecodeBmp(file, back));
     EXPECT_EQ(back.pixels, image.pixels);
-    for (std::size_t cut : {0ul, 10ul, 53ul, file.size() - 1}) {
+    for (std::size_t cut : {std::size_t{0}, std::size_t{10}, std::size_t{53}, file.size() - 1}) {
         DecodedImage partial;
         EXPECT_FALSE(DecodeBmp(std::span(file).first(cut), partial)) << cut;
     }

@@ -39,7 +39,10 @@ windows=$(( mib * 1048576 / window ))
 
 station_port=18471
 nginx_port=18472
-"$station" serve "$work/archive" --listen 127.0.0.1 --port $station_port --threads "$threads" >/dev/null &
+# Every client here comes from 127.0.0.1, so the per-address limit is raised to the client count; the
+# request-head deadline stays as it is.
+"$station" serve "$work/archive" --listen 127.0.0.1 --port $station_port --threads "$threads" \
+  --address-limit $(( clients + 16 )) >/dev/null &
 pids+=($!)
 station_pid=$!
 

@@ -17,15 +17,18 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace {
 
 constexpr std::size_t kBodyBytes = 64u << 20; // per run
 constexpr int kRounds = 5;
 
+// Like the stream-data exchange's message: every block one read completed, in one message.
 struct BlockMessage : MyMessageBase {
-    explicit BlockMessage(std::unique_ptr<Mp3DataBlock> block) : MyMessageBase(1), block(std::move(block)) {}
-    std::unique_ptr<Mp3DataBlock> block;
+    explicit BlockMessage(std::vector<std::unique_ptr<Mp3DataBlock>> blocks)
+        : MyMessageBase(1), blocks(std::move(blocks)) {}
+    std::vector<std::unique_ptr<Mp3DataBlock>> blocks;
 };
 
 // Stands in for the media thread: takes blocks and counts their bytes.
@@ -38,7 +41,8 @@ public:
     void HandleMessage(MyMessageBase* message) override {
         auto* blockMessage = static_cast<BlockMessage*>(message);
         std::lock_guard guard(lock);
-        bytes += blockMessage->block->fill;
+        for (const auto& block : blockMessage->blocks)
+            bytes += block->fill;
         if (bytes >= target)
             done.notify_all();
     }
@@ -59,7 +63,8 @@ private:
     std::size_t target = 0;
 };
 
-// Like the stream-data exchange: whole 4096-byte blocks, each queued to the consumer in its own message.
+// Like the stream-data exchange: whole 4096-byte blocks, those of one read queued to the consumer in one
+// message.
 class StreamLikeExchange : public MyNetworkPacketBase {
 public:
     StreamLikeExchange(MyAppContext* context, std::shared_ptr<const StationConnectionData> station,
@@ -83,13 +88,16 @@ public:
             return taken;
         }
         int taken = 0;
+        std::vector<std::unique_ptr<Mp3DataBlock>> blocks;
         while (length - taken >= static_cast<int>(Mp3DataBlock::kCapacity)) {
             auto block = std::make_unique<Mp3DataBlock>();
             std::memcpy(block->data, data + taken, Mp3DataBlock::kCapacity);
             block->fill = Mp3DataBlock::kCapacity;
-            consumer_->QueueMessage(std::make_unique<BlockMessage>(std::move(block)));
+            blocks.push_back(std::move(block));
             taken += static_cast<int>(Mp3DataBlock::kCapacity);
         }
+        if (!blocks.empty())
+            consumer_->QueueMessage(std::make_unique<BlockMessage>(std::move(blocks)));
         return taken;
     }
 

@@ -21,6 +21,8 @@ Event::~Event() {
         state_->socket->Unbind();
     if (state_->fd >= 0)
         close(state_->fd);
+    if (state_->timerFd >= 0)
+        close(state_->timerFd);
 }
 
 Event::Event(Event&&) noexcept = default;
@@ -32,7 +34,9 @@ Event& Event::operator=(Event&& other) noexcept {
     return *this;
 }
 
-bool Event::valid() const { return state_ && state_->fd >= 0; }
+bool Event::valid() const {
+    return state_ && state_->fd >= 0;
+}
 
 void Event::Set() {
     if (!valid() || state_->signalled.exchange(true))
@@ -66,6 +70,8 @@ int WaitForAny(std::span<Event* const> events) {
             fds[2 * i] = {state->fd, POLLIN, 0};
             short interest = state->socket ? state->socket->Interest() : 0;
             fds[2 * i + 1] = {interest ? state->socket->fd : -1, interest, 0};
+            if (state->timerFd >= 0)
+                fds[2 * i + 1] = {state->timerFd, POLLIN, 0};
         }
         int ready = poll(fds.data(), fds.size(), -1);
         if (ready < 0) {
@@ -82,6 +88,12 @@ int WaitForAny(std::span<Event* const> events) {
                 Reset(*state);
             if (fds[2 * i + 1].revents && state->socket && state->socket->Record(fds[2 * i + 1].revents))
                 signalled = true;
+            if (fds[2 * i + 1].revents && state->timerFd >= 0) {
+                std::uint64_t expiries;
+                // Reading clears the expiry; a timer re-armed in between reads nothing and is not lost.
+                if (read(state->timerFd, &expiries, sizeof expiries) == sizeof expiries)
+                    signalled = true;
+            }
             if (signalled)
                 return static_cast<int>(i);
         }
@@ -93,14 +105,21 @@ int WaitForAny(std::span<Event* const> events) {
 bool WaitForEvent(Event& event, int milliseconds) {
     if (!event.valid())
         return false;
-    pollfd fd{event.state()->fd, POLLIN, 0};
+    Event::State& state = *event.state();
+    pollfd fds[2] = {{state.fd, POLLIN, 0}, {state.timerFd, POLLIN, 0}};
+    const int count = state.timerFd >= 0 ? 2 : 1;
     for (;;) {
-        int ready = poll(&fd, 1, milliseconds);
+        int ready = poll(fds, count, milliseconds);
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready <= 0)
             return false;
-        Reset(*event.state());
+        if (fds[0].revents & POLLIN)
+            Reset(state);
+        if (count == 2 && (fds[1].revents & POLLIN)) {
+            std::uint64_t expiries;
+            [[maybe_unused]] ssize_t got = read(state.timerFd, &expiries, sizeof expiries);
+        }
         return true;
     }
 }

@@ -10,8 +10,9 @@
 namespace platform {
 
 struct Event::State {
-    int fd = -1;                    // eventfd, non-blocking; a non-zero counter means signalled
+    int fd = -1;                     // eventfd, non-blocking; a non-zero counter means signalled
     Socket::State* socket = nullptr; // the socket bound by EventSelect, if any
+    int timerFd = -1;                // a Timer's timerfd, if the event belongs to one; never with a socket
     // True from a Set until the wait that reports it; a Set while it is true needs no system call, since
     // auto-reset merges it with the pending signal.
     std::atomic<bool> signalled{false};
@@ -23,8 +24,8 @@ struct Socket::State {
     unsigned mask = 0;
     bool connecting = false;
     bool connected = false;
-    bool writeEnabled = true;  // one kWrite after connecting, then only after a blocked Send
-    bool readEnabled = true;   // re-enabled by every Recv
+    bool writeEnabled = true; // one kWrite after connecting, then only after a blocked Send
+    bool readEnabled = true;  // re-enabled by every Recv
     bool closeReported = false;
     NetworkEvents pending;
 

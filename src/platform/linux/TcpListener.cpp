@@ -46,6 +46,36 @@ TcpConnection::TcpConnection(int fd) : fd_(fd) {
     setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 }
 
+std::unique_ptr<TcpConnection> TcpConnection::ConnectLoopback(std::uint16_t port, bool ipv6) {
+    int fd = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0)
+        return nullptr;
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    if (ipv6) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&address);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_addr = in6addr_loopback;
+        in6->sin6_port = htons(port);
+        length = sizeof *in6;
+    } else {
+        auto* in4 = reinterpret_cast<sockaddr_in*>(&address);
+        in4->sin_family = AF_INET;
+        in4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        in4->sin_port = htons(port);
+        length = sizeof *in4;
+    }
+    int result;
+    do
+        result = connect(fd, reinterpret_cast<sockaddr*>(&address), length);
+    while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        close(fd);
+        return nullptr;
+    }
+    return std::make_unique<TcpConnection>(fd);
+}
+
 TcpConnection::~TcpConnection() {
     Close();
 }

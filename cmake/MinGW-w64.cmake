@@ -1,0 +1,22 @@
+# Cross-compiles for 64-bit Windows with Debian's MinGW-w64 compilers (the POSIX-threads variant, so that
+# std::thread and std::mutex work). Libraries built for Windows by the project's scripts live under
+# VANTRI_WINDOWS_PREFIX.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(VANTRI_MINGW_TRIPLET x86_64-w64-mingw32)
+
+set(CMAKE_C_COMPILER ${VANTRI_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${VANTRI_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${VANTRI_MINGW_TRIPLET}-windres)
+
+if(NOT VANTRI_WINDOWS_PREFIX AND DEFINED ENV{VANTRI_WINDOWS_PREFIX})
+  set(VANTRI_WINDOWS_PREFIX $ENV{VANTRI_WINDOWS_PREFIX})
+endif()
+set(CMAKE_FIND_ROOT_PATH /usr/${VANTRI_MINGW_TRIPLET} ${VANTRI_WINDOWS_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Test programs run under Wine on the build machine.
+set(CMAKE_CROSSCOMPILING_EMULATOR wine)

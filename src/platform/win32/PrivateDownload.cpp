@@ -1,0 +1,163 @@
+// A downloaded file to be run, in a new folder of random name under the user's temporary folder (which
+// lies in the user's own profile, closed to other users), created there exclusively.
+#include "platform/PrivateDownload.h"
+#include "platform/win32/Win32Handles.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <random>
+
+namespace platform {
+
+namespace {
+
+std::u16string RandomText(std::size_t length) {
+    static constexpr char16_t kLetters[] = u"abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    std::u16string text;
+    for (std::size_t i = 0; i < length; ++i)
+        text += kLetters[random() % 36];
+    return text;
+}
+
+std::u16string Joined(std::u16string_view folder, std::u16string_view name) {
+    std::u16string path(folder);
+    if (!path.empty() && path.back() != u'\\' && path.back() != u'/')
+        path += u'\\';
+    return path + std::u16string(name);
+}
+
+// Quotes one argument the way programs' C runtimes split a command line. "/D=" (an installer's target
+// folder) stays as it is: installers read it raw, spaces included, and never unquote it.
+std::u16string Quoted(std::u16string_view argument) {
+    if (argument.starts_with(u"/D=") ||
+        (!argument.empty() && argument.find_first_of(u" \t\"") == std::u16string_view::npos))
+        return std::u16string(argument);
+    std::u16string out = u"\"";
+    std::size_t backslashes = 0;
+    for (char16_t c : argument) {
+        if (c == u'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == u'"' ? backslashes * 2 + 1 : backslashes, u'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, u'\\');
+    out += u'"';
+    return out;
+}
+
+} // namespace
+
+std::unique_ptr<PrivateDownload> PrivateDownload::Create(std::u16string_view parentFolder,
+                                                         std::u16string_view folderPrefix,
+                                                         std::u16string_view fileName) {
+    std::unique_ptr<PrivateDownload> download(new PrivateDownload());
+    for (int attempt = 0; attempt < 100 && download->folder_.empty(); ++attempt) {
+        const std::u16string folder = Joined(parentFolder, std::u16string(folderPrefix) + RandomText(12));
+        if (CreateDirectoryW(Wide(folder), nullptr))
+            download->folder_ = folder;
+        else if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return nullptr;
+    }
+    if (download->folder_.empty())
+        return nullptr;
+    download->path_ = Joined(download->folder_, fileName);
+    // _O_EXCL: a file or link of that name is never reused.
+    download->fd_ = _wopen(reinterpret_cast<const wchar_t*>(download->path_.c_str()),
+                           _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+    if (download->fd_ < 0) {
+        RemoveDirectoryW(Wide(download->folder_));
+        return nullptr;
+    }
+    return download;
+}
+
+PrivateDownload::~PrivateDownload() {
+    if (!keep_)
+        Discard();
+    else
+        Close();
+}
+
+bool PrivateDownload::Write(std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (fd_ >= 0 && done < bytes.size()) {
+        const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
+        const int written = _write(fd_, bytes.data() + done, chunk);
+        if (written <= 0)
+            return false;
+        done += static_cast<std::size_t>(written);
+    }
+    return fd_ >= 0;
+}
+
+bool PrivateDownload::Close() {
+    if (fd_ < 0)
+        return true;
+    const bool flushed = _commit(fd_) == 0;
+    const bool closed = _close(fd_) == 0;
+    fd_ = -1;
+    return flushed && closed;
+}
+
+bool PrivateDownload::ReadBack(std::vector<std::uint8_t>& bytes) const {
+    bytes.clear();
+    if (fd_ >= 0)
+        return false;
+    HANDLE file = CreateFileW(Wide(path_), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = true;
+    for (;;) {
+        std::uint8_t buffer[65536];
+        DWORD got = 0;
+        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    }
+    CloseHandle(file);
+    return ok;
+}
+
+// Windows runs any program file its user may read; there is no mode to set.
+bool PrivateDownload::MakeExecutable() {
+    return fd_ < 0 && !path_.empty();
+}
+
+void PrivateDownload::Discard() {
+    Close();
+    if (!path_.empty())
+        DeleteFileW(Wide(path_));
+    if (!folder_.empty())
+        RemoveDirectoryW(Wide(folder_));
+}
+
+bool StartDetachedProgram(std::u16string_view program, const std::vector<std::u16string>& arguments) {
+    std::u16string commandLine = Quoted(program);
+    for (const std::u16string& argument : arguments)
+        commandLine += u" " + Quoted(argument);
+    std::wstring line = WideString(commandLine);
+    const std::wstring path = WideString(program);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE,
+                        DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+} // namespace platform

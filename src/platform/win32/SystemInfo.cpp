@@ -1,0 +1,9 @@
+#include "platform/SystemInfo.h"
+
+namespace platform {
+
+const char* OperatingSystemName() {
+    return "Windows";
+}
+
+} // namespace platform
