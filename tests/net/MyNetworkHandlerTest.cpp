@@ -243,8 +243,9 @@ TEST(MyNetworkHandler, AFailedConnectShowsBothBoxesAndLeavesNothingInFlight) {
     EXPECT_TRUE(texts[0].rfind("error == WSAHOST_NOT_FOUND!", 0) == 0 ||
                 texts[0].rfind("error == ?!", 0) == 0);
     EXPECT_EQ(texts[1].rfind("DoConnect FAILED!\r\n\r\n(file: NetworkHandler, row: ", 0), 0u);
-    EXPECT_EQ(running.handler.exchangesInFlight(), 0u);
+    // The boxes come before the exchange is let go: wait for that too.
     ASSERT_TRUE(WaitFor([&] { return factory.record(0)->Destroyed(); }));
+    EXPECT_TRUE(WaitFor([&] { return running.handler.exchangesInFlight() == 0u; }));
     EXPECT_TRUE(factory.record(0)->Ended()) << "a request that never started ends as a failed one";
 
     // The thread goes on serving.
