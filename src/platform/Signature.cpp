@@ -1,3 +1,5 @@
+// Minisign signatures checked with libsodium's Ed25519 and BLAKE2b: one implementation for every platform
+// (the Windows build links a static libsodium made from Debian's source).
 #include "platform/Signature.h"
 
 #include <sodium.h>
