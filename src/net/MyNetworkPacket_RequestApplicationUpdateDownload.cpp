@@ -130,7 +130,9 @@ int MyNetworkPacket_RequestApplicationUpdateDownload::HandleHeader(const char* f
     }
     headerSeen_ = true;
     totalSize_ = total;
-    file_ = platform::PrivateDownload::Create(options_.downloadFolder, kFolderPrefix, kFileName);
+    file_ = platform::PrivateDownload::Create(options_.downloadFolder, kFolderPrefix,
+                                              std::u16string(kFileName) +
+                                                  std::u16string(platform::ProgramFileSuffix()));
     if (!file_) {
         Disconnect(NETWORKERROR_FILEACCESSERROR);
         return -1;

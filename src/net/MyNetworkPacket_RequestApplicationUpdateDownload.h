@@ -26,6 +26,7 @@ public:
     static constexpr std::uint8_t kSignatureType = 252;
     static constexpr std::uint8_t kDataType = 253;
     static constexpr std::uint8_t kHeaderType = 254;
+    // The installer's file name, followed by the platform's program suffix ("VantriUpdate.exe" on Windows).
     static constexpr std::u16string_view kFileName = u"VantriUpdate";
 
     // Where the download goes and what it must be signed with.

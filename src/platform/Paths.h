@@ -21,6 +21,9 @@ std::u16string OwnExecutablePath();
 // The character that separates folder names in a path ("/" on Linux).
 char16_t PathSeparator();
 
+// What the name of a program file ends with: ".exe" on Windows, nothing on Linux.
+std::u16string_view ProgramFileSuffix();
+
 // `folder`, one separator and `name`; a separator already ending `folder` is not doubled.
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
 

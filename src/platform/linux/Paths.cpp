@@ -73,6 +73,10 @@ char16_t PathSeparator() {
     return u'/';
 }
 
+std::u16string_view ProgramFileSuffix() {
+    return {};
+}
+
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
     std::u16string path(folder);
     if (path.empty() || path.back() != u'/')

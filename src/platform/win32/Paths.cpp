@@ -55,6 +55,10 @@ char16_t PathSeparator() {
     return u'\\';
 }
 
+std::u16string_view ProgramFileSuffix() {
+    return u".exe";
+}
+
 std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
     std::u16string joined(folder);
     if (joined.empty() || !IsSeparator(joined.back()))
