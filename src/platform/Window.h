@@ -162,6 +162,16 @@ public:
     // Opens an address in the user's web browser (ShellExecuteW "open"); false when that failed.
     virtual bool OpenWebLink(const std::u16string& address) = 0;
 
+    // Shows the system's own popup menu `menuId` from the program's resources (TrackPopupMenu on its
+    // first submenu), owned by `owner`, its top-left corner or (`bottomAlign`) its bottom-left corner at
+    // `screenPoint`. The menu runs a loop of its own and this returns when it closes; the program's posted
+    // messages and paints are still handed out meanwhile. The chosen item reaches the owner as WM_COMMAND.
+    // False where the system has no such menus or the resource is missing: the program draws its own.
+    virtual bool TrackNativePopupMenu(Window& owner, int menuId, Point screenPoint, bool bottomAlign) {
+        (void)owner, (void)menuId, (void)screenPoint, (void)bottomAlign;
+        return false;
+    }
+
     // Shows a message box owned by the program's first window and returns the user's answer. Like a
     // Win32 modal box it keeps the program alive meanwhile: the calling (user-interface) thread goes on
     // dispatching posted messages, painting, moves and resizes; only mouse, keyboard and close input to

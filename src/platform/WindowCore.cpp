@@ -310,6 +310,28 @@ bool WindowSystemCore::TakeReady(Message& out) {
     return false;
 }
 
+void WindowSystemCore::DispatchPostedAndPaint() {
+    DoPendingWork();
+    // Bounded, so that a handler that posts to itself cannot keep the system's loop from running.
+    constexpr int kMostMessages = 1000;
+    bool any = true;
+    for (int handed = 0; any && !quit_ && handed < kMostMessages; ++handed) {
+        any = false;
+        // A handler may destroy windows: the list is walked afresh after each message.
+        for (WindowCore* window : windows_) {
+            WindowMessage posted;
+            if (window->TakePosted(posted)) {
+                DispatchMessage(Message{window, posted.message, posted.wParam, posted.lParam});
+                any = true;
+                break;
+            }
+        }
+    }
+    Message paint;
+    for (int handed = 0; !quit_ && handed < kMostMessages && PeekPaintMessage(paint); ++handed)
+        DispatchMessage(paint);
+}
+
 bool WindowSystemCore::GetMessage(Message& out) {
     while (!TakeReady(out))
         PumpNative(true);

@@ -88,6 +88,11 @@ public:
     // Any thread: makes a waiting GetMessage look again.
     virtual void Wake() = 0;
 
+    // Hands out the posted messages and paints ready now, without looking at native events and leaving
+    // input queued: for a loop of the system's own (a native menu) that runs while the program's loop
+    // cannot. Stops at a quit, which stays for the program's loop.
+    void DispatchPostedAndPaint();
+
     // A box is shown on a helper thread of its own while this thread goes on with its messages.
     MessageBoxResult ShowModalMessageBox(const std::u16string& text, const std::u16string& caption,
                                          MessageBoxButtons buttons) override;

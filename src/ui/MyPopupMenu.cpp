@@ -26,6 +26,12 @@ bool OpenPopupMenu(MyWindowContext* context, std::int32_t menuId, POINT point, M
         return false;
     if (context->popupMenu)
         context->popupMenu->Close();
+    // Where the system has menus of its own (Windows), the program's resources hold this one.
+    const Rect client = context->window->WindowRect();
+    if (context->instance->TrackNativePopupMenu(*context->window, menuId,
+                                                Point{client.left + point.x, client.top + point.y},
+                                                align == MyPopupMenuAlign_Bottom))
+        return true;
     auto menu = std::make_shared<MyPopupMenu>(context, std::move(items));
     // The menu replaced here is closed; it is not running any of its own code now, because menus open
     // from the owner window's handlers, never from a menu's.

@@ -24,8 +24,9 @@ enum MyPopupMenuAlign : std::uint32_t {
 };
 
 // Opens menu `menuId` at `point`, in client coordinates of the context's window; near the screen's right
-// or bottom edge it opens inward. A menu already open over that window closes first. Answers false when
-// the menu is unknown or cannot be shown.
+// or bottom edge it opens inward. A menu already open over that window closes first. Where the system has
+// menus of its own (Windows) it shows that one instead, which returns only when it closes; its command
+// arrives the same way. Answers false when the menu is unknown or cannot be shown.
 bool OpenPopupMenu(MyWindowContext* context, std::int32_t menuId, POINT point,
                    MyPopupMenuAlign align = MyPopupMenuAlign_Top);
 

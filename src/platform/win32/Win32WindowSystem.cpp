@@ -20,6 +20,10 @@ constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 // A menu: borderless, above the others, no task-bar button.
 constexpr DWORD kPopupStyle = WS_POPUP;
 constexpr DWORD kPopupExStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
+// The timer that keeps the program's messages flowing while a native menu runs its own loop. Its id is
+// far above the program's own timer ids.
+constexpr UINT_PTR kMenuPumpTimer = 0x7A11;
+constexpr UINT kMenuPumpMilliseconds = 15;
 
 class Win32WindowSystem;
 
@@ -307,6 +311,29 @@ public:
         return result > 32;
     }
 
+    bool TrackNativePopupMenu(Window& owner, int menuId, Point screenPoint, bool bottomAlign) override {
+        HWND hwnd = static_cast<Win32Window&>(owner).hwnd();
+        HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menuId));
+        if (!menu)
+            return false;
+        bool shown = false;
+        if (HMENU popup = GetSubMenu(menu, 0); popup && hwnd) {
+            // The menu only closes on a click elsewhere when its owner is the foreground window.
+            SetForegroundWindow(hwnd);
+            // The menu's loop dispatches native messages only; a timer on the owner hands out the
+            // program's posted messages and paints meanwhile (Win32Window::HandleNative).
+            SetTimer(hwnd, kMenuPumpTimer, kMenuPumpMilliseconds, nullptr);
+            shown = TrackPopupMenu(popup, bottomAlign ? TPM_BOTTOMALIGN : 0, screenPoint.x, screenPoint.y, 0,
+                                   hwnd, nullptr) != FALSE;
+            KillTimer(hwnd, kMenuPumpTimer);
+            // Without a message after it, a menu opened from the notification icon can swallow the next
+            // click.
+            PostMessageW(hwnd, WM_NULL, 0, 0);
+        }
+        DestroyMenu(menu);
+        return shown;
+    }
+
     void Wake() override { SetEvent(wake_); }
 
 protected:
@@ -423,6 +450,15 @@ bool Win32Window::HandleNative(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         if (reinterpret_cast<HWND>(lParam) != hwnd_)
             WindowCore::ReleaseCapture();
         return false;
+    case WM_TIMER:
+        if (wParam == kMenuPumpTimer) {
+            system_.DispatchPostedAndPaint();
+            result = 0;
+            return true;
+        }
+        QueueInput(message, wParam, lParam);
+        result = 0;
+        return true;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
@@ -432,7 +468,6 @@ bool Win32Window::HandleNative(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_KEYDOWN:
     case WM_KEYUP:
     case WM_COMMAND:
-    case WM_TIMER:
         QueueInput(message, wParam, lParam);
         result = 0;
         return true;
