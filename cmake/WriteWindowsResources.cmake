@@ -1,6 +1,6 @@
 # Writes the Windows resource script: icon 108 and bitmaps 104, 106, 107 from res/, and menus 109, 113,
 # 114 and accelerator table 115 translated from the same text files the program reads.
-# Called with -DRES=<res folder> -DOUT=<file.rc>.
+# Called with -DRES=<res folder> -DOUT=<file.rc> -DVERSION=<major.minor>.
 file(GLOB texts "${RES}/*.txt")
 set(rc "// Generated from res/ by cmake/WriteWindowsResources.cmake.\n#pragma code_page(65001)\n")
 string(APPEND rc "108 ICON \"${RES}/108-vantri.ico\"\n")
@@ -87,6 +87,8 @@ foreach(text IN LISTS texts)
       math(EXPR skip "${skip} + 1")
       string(SUBSTRING "${line}" ${skip} -1 label)
       rc_quoted("${label}" label)
+      # A key written after a run of spaces goes to the menu's own key column (a tab in the item text).
+      string(REGEX REPLACE "  +([^ ]+)\"$" "\\\\t\\1\"" label "${label}")
       string(APPEND lines_rc "    MENUITEM ${label}, ${command}\n")
     endif()
   endwhile()
@@ -96,4 +98,14 @@ foreach(text IN LISTS texts)
     string(APPEND rc "${id} MENU\nBEGIN\n  POPUP \"\"\n  BEGIN\n${lines_rc}  END\nEND\n")
   endif()
 endforeach()
+# The manifest (modern common controls for the message boxes, the Windows versions the program knows)
+# and the version shown in the file's properties, from the project's version.
+string(APPEND rc "1 24 \"${RES}/vantri.manifest\"\n")
+string(REPLACE "." "," version_commas "${VERSION}")
+string(APPEND rc "1 VERSIONINFO\nFILEVERSION ${version_commas},0,0\nPRODUCTVERSION ${version_commas},0,0\n"
+  "FILEOS 0x40004\nFILETYPE 0x1\nBEGIN\n  BLOCK \"StringFileInfo\"\n  BEGIN\n    BLOCK \"040904B0\"\n    BEGIN\n"
+  "      VALUE \"CompanyName\", \"Vantri\"\n      VALUE \"FileDescription\", \"Vantri\"\n"
+  "      VALUE \"FileVersion\", \"${VERSION}\"\n      VALUE \"ProductName\", \"Vantri\"\n"
+  "      VALUE \"ProductVersion\", \"${VERSION}\"\n    END\n  END\n"
+  "  BLOCK \"VarFileInfo\"\n  BEGIN\n    VALUE \"Translation\", 0x409, 1200\n  END\nEND\n")
 file(WRITE "${OUT}" "${rc}")
