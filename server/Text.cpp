@@ -99,8 +99,10 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     std::vector<std::string_view> lines = Split(text, '\n');
     if (!lines.empty() && lines.back().empty())
         lines.pop_back();
+    // Any number of carriage returns end a line: a file converted twice to Windows line ends has
+    // "\r\r\n", and a line's last field must read back the same after it is written anew.
     for (auto& line : lines)
-        if (!line.empty() && line.back() == '\r')
+        while (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
     return lines;
 }

@@ -166,6 +166,22 @@ TEST(ArchiveFiles, TrackAndChatFilesRoundTrip) {
     }
 }
 
+TEST(ArchiveFiles, CarriageReturnsBeforeALineEndAreNotPartOfTheLastField) {
+    // As a file converted twice to Windows line ends has them; the rows must also survive being written
+    // and read again.
+    auto rows = ParseChatFile("0:00:01\tjoin\talice\r\r\r\n0:00:02\tmessage\talice\thi\r\r", "chat.txt");
+    ASSERT_TRUE(rows.ok()) << rows.failure().Text();
+    ASSERT_EQ(rows->size(), 2u);
+    EXPECT_EQ((*rows)[0].args, (std::vector<std::string>{"alice"}));
+    EXPECT_EQ((*rows)[1].args, (std::vector<std::string>{"alice", "hi"}));
+    auto again = ParseChatFile(FormatChatFile(*rows), "chat.txt");
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ((*again)[1].args, (*rows)[1].args);
+    auto tracks = ParseTrackFile("0:00:00\tmusic\tA\tB\t0:01:00\t1\r\r\n", "tracks.txt");
+    ASSERT_TRUE(tracks.ok()) << tracks.failure().Text();
+    EXPECT_TRUE((*tracks)[0].flag);
+}
+
 TEST(ArchiveFiles, ChatRowsThePlayerWouldDropAreRefused) {
     const char* lines[] = {
         "0:00:01\tmessage\t\thello", // empty sender
