@@ -7,8 +7,8 @@
 void ChatLineStore::Clear() {
     // The memory goes too: the next show's chat may be much smaller.
     std::vector<Line>().swap(lines_);
-    std::vector<char16_t>().swap(text_);
-    std::vector<std::uint16_t>().swap(widths_);
+    text_.Clear();
+    widths_.Clear();
 }
 
 void ChatLineStore::Reserve(std::size_t lines) {
@@ -23,31 +23,29 @@ void ChatLineStore::Add(std::int32_t time, std::u16string_view text, COLORREF co
         text = text.substr(0, cut);
     }
     Line line;
-    line.textStart = static_cast<std::uint32_t>(text_.size());
+    line.textStart = text_.Allocate(text.size());
     line.textLength = static_cast<std::uint16_t>(text.size());
     line.time = time;
     line.colour = colour;
-    text_.insert(text_.end(), text.begin(), text.end());
+    std::copy(text.begin(), text.end(), text_.At(line.textStart));
     lines_.push_back(line);
 }
 
 void ChatLineStore::Compact() {
     if (lines_.capacity() > lines_.size())
         lines_.shrink_to_fit();
-    if (text_.capacity() > text_.size())
-        text_.shrink_to_fit();
-    if (widths_.capacity() > widths_.size())
-        widths_.shrink_to_fit();
+    text_.Compact();
+    widths_.Compact();
 }
 
 std::u16string_view ChatLineStore::Text(std::size_t i) const {
     const Line& line = lines_[i];
-    return std::u16string_view(text_.data() + line.textStart, line.textLength);
+    return std::u16string_view(text_.At(line.textStart), line.textLength);
 }
 
 const std::uint16_t* ChatLineStore::Widths(std::size_t i) const {
     const Line& line = lines_[i];
-    return line.measured ? widths_.data() + line.widthsStart : nullptr;
+    return line.measured ? widths_.At(line.widthsStart) : nullptr;
 }
 
 bool ChatLineStore::SetHidden(std::size_t i, bool hidden) {
@@ -65,10 +63,8 @@ std::uint16_t ChatLineStore::Height(std::size_t i, std::int32_t width, Font* fon
     if (!line.measured && font) {
         const std::u16string_view text = Text(i);
         const std::vector<ChatToken> tokens = SplitChatTokens(text);
-        const std::size_t at = widths_.size();
-        widths_.resize(at + tokens.size());
-        MeasureChatTokens(font, text, tokens, widths_.data() + at);
-        line.widthsStart = static_cast<std::uint32_t>(at);
+        line.widthsStart = widths_.Allocate(tokens.size());
+        MeasureChatTokens(font, text, tokens, widths_.At(line.widthsStart));
         line.tokenCount = static_cast<std::uint16_t>(tokens.size());
         line.measured = true;
     }

@@ -1,8 +1,10 @@
 #pragma once
 // The chat list's lines in compact form. A show's chat has tens of thousands of lines, and only the few
 // in view need a row control; every line keeps one small record here, its text in one buffer shared by
-// all lines and, once measured, its token widths in another.
+// all lines and, once measured, its token widths in another. The buffers grow in blocks, so that
+// filling them with a long show's chat never holds a second copy.
 
+#include "panels/ChunkedBuffer.h"
 #include "ui/Gdi.h"
 
 #include <cstdint>
@@ -45,10 +47,12 @@ public:
     // line is 0 high and is not measured.
     std::uint16_t Height(std::size_t i, std::int32_t width, Font* font);
     // The bytes the lines' text takes.
-    std::size_t TextBytes() const { return text_.capacity() * sizeof(char16_t); }
+    std::size_t TextBytes() const { return text_.CapacityBytes(); }
 
 private:
     std::vector<Line> lines_;
-    std::vector<char16_t> text_;
-    std::vector<std::uint16_t> widths_;
+    // Blocks hold more than the longest line (kMaxLength), and a line has at most one token a unit.
+    ChunkedBuffer<char16_t, 1 << 17> text_;
+    ChunkedBuffer<std::uint16_t, 1 << 16> widths_;
+    static_assert(decltype(text_)::kMaxRun >= kMaxLength && decltype(widths_)::kMaxRun >= kMaxLength);
 };
