@@ -1,5 +1,7 @@
 // The notification-area icon through Shell_NotifyIconW. The shell reports clicks to a hidden window of
-// this object's own, which forwards them to the program's window as its callback message.
+// this object's own, which forwards them to the program's window as its callback message. The window is
+// a hidden top-level one rather than message-only, so that it hears the "TaskbarCreated" broadcast of a
+// restarted shell (Explorer) and puts the icon back.
 #include "platform/TrayIcon.h"
 #include "platform/win32/Win32Handles.h"
 #include "platform/win32/Win32Icons.h"
@@ -24,8 +26,9 @@ public:
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = kClassName;
         RegisterClassExW(&wc); // fails harmlessly when a second icon registered it already
-        window_ = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+        window_ = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
+        taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
         if (window_)
             SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
@@ -42,16 +45,10 @@ public:
         if (!window_ || added_)
             return false;
         icon_ = CreateIconFromImage(icon);
+        tip_ = tip;
         target_ = window;
         callbackMessage_ = callbackMessage;
-        NOTIFYICONDATAW data = Data();
-        data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-        data.uCallbackMessage = kShellCallback;
-        data.hIcon = icon_;
-        const std::size_t count = std::min<std::size_t>(tip.size(), std::size(data.szTip) - 1);
-        std::copy_n(tip.begin(), count, data.szTip);
-        data.szTip[count] = 0;
-        added_ = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+        added_ = AddToShell();
         return added_;
     }
 
@@ -85,6 +82,17 @@ public:
     }
 
 private:
+    bool AddToShell() {
+        NOTIFYICONDATAW data = Data();
+        data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        data.uCallbackMessage = kShellCallback;
+        data.hIcon = icon_;
+        const std::size_t count = std::min<std::size_t>(tip_.size(), std::size(data.szTip) - 1);
+        std::copy_n(tip_.begin(), count, data.szTip);
+        data.szTip[count] = 0;
+        return Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    }
+
     NOTIFYICONDATAW Data() const {
         NOTIFYICONDATAW data{};
         data.cbSize = sizeof data;
@@ -104,11 +112,19 @@ private:
                      mouse == WM_CONTEXTMENU ? static_cast<std::intptr_t>(WM_RBUTTONDOWN) : mouse});
             return 0;
         }
+        if (self && message == self->taskbarCreated_ && self->taskbarCreated_ != 0) {
+            // A new shell has an empty notification area: the icon goes back in.
+            if (self->added_)
+                self->AddToShell();
+            return 0;
+        }
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
 
     HWND window_ = nullptr;
     HICON icon_ = nullptr;
+    std::u16string tip_;
+    UINT taskbarCreated_ = 0;
     PostTarget* target_ = nullptr;
     std::uint32_t callbackMessage_ = 0;
     bool added_ = false;
