@@ -6,6 +6,7 @@
 #include "platform/DesktopBusProbe.h"
 #include "support/Deadline.h"
 #include "support/PrivateSessionBus.h"
+#include "support/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
@@ -47,13 +48,30 @@ protected:
     platform::MessageQueue window;
 };
 
-TEST_F(TrayIconTest, WithoutAWatcherThereIsNoNotificationArea) {
+TEST_F(TrayIconTest, WithoutAWatcherThereIsNoNotificationAreaUntilOneComes) {
     auto tray = platform::CreateTrayIcon();
     EXPECT_FALSE(tray->available());
-    EXPECT_FALSE(tray->Add(Icon(), u"Vantri", &window, kTrayMessage));
-    EXPECT_FALSE(
-        tray->Balloon(u"Vantri is still here!", u"To quit please right click and choose exit.", 5000));
+    EXPECT_FALSE(tray->Balloon(u"early", u"before the icon was added", 5000));
+    // The item waits for a watcher: the program must not hide its window meanwhile (available() is false).
+    ASSERT_TRUE(tray->Add(Icon(), u"Vantri", &window, kTrayMessage));
+    EXPECT_FALSE(tray->available());
+    // A panel that starts after the program gets the item, and its clicks reach the window.
+    ASSERT_TRUE(probe->ServeStatusNotifierWatcher());
+    ASSERT_TRUE(WaitFor([&] { return probe->RegisteredItems().size() == 1; }));
+    EXPECT_TRUE(tray->available());
+    const std::string item = probe->RegisteredItems()[0];
+    ASSERT_TRUE(probe->Call(item, kItemPath, kItemInterface, "ContextMenu", true));
+    EXPECT_EQ(NextClick(), 516);
     tray->Remove();
+}
+
+TEST(TrayIconWithoutBus, WithoutASessionBusNothingIsShown) {
+    testsupport::ScopedEnvironment noBus("DBUS_SESSION_BUS_ADDRESS",
+                                         "unix:path=/nonexistent/vantri-test-bus");
+    auto tray = platform::CreateTrayIcon();
+    EXPECT_FALSE(tray->available());
+    platform::MessageQueue window;
+    EXPECT_FALSE(tray->Add(Icon(), u"Vantri", &window, kTrayMessage));
 }
 
 TEST_F(TrayIconTest, TheItemRegistersAndItsClicksReachTheWindow) {

@@ -44,12 +44,12 @@ public:
         static std::atomic<int> counter{0};
         name_ = "org.kde.StatusNotifierItem-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
         bus_ = DesktopBus::Connect(name_);
-        if (bus_ && !WatcherWithHost())
-            bus_.reset();
+        // A panel may start after the program (both at login), or restart: the watcher is followed
+        // from the start, and the item registers whenever one is there.
         if (bus_ && !FollowWatcher())
             bus_.reset();
         if (bus_) {
-            watcherPresent_ = true;
+            watcherPresent_ = WatcherWithHost();
             bus_->Start();
         }
     }
@@ -61,8 +61,11 @@ public:
         bus_.reset();
     }
 
-    // The watcher can go and come back (a panel that restarts); without it nothing is shown.
+    // The watcher can come late, go and come back (a panel that restarts); without it nothing is shown.
     bool available() const override { return bus_ != nullptr && watcherPresent_; }
+
+    // With a session bus the item is always published; a watcher there now registers it at once, one
+    // that comes later when it takes its name.
 
     bool Add(const IconImage& icon, const std::u16string& tip, PostTarget* window,
              std::uint32_t callbackMessage) override {
@@ -78,11 +81,6 @@ public:
                 bus_->connection().requestName(name_);
             nameHeld_ = true;
             Register();
-            auto watcher = sdbus::createProxy(bus_->connection(), kWatcherName, kWatcherPath);
-            watcher->callMethod("RegisterStatusNotifierItem")
-                .onInterface(kWatcherName)
-                .withTimeout(kCallTimeout)
-                .withArguments(name_);
             ok = true;
         });
         if (!ok) {
@@ -90,6 +88,8 @@ public:
             return false;
         }
         added_ = true;
+        if (watcherPresent_)
+            bus_->Run([&] { RegisterWithWatcher(); });
         return true;
     }
 
@@ -137,18 +137,26 @@ private:
                     if (name != kWatcherName)
                         return;
                     watcherPresent_ = !owner.empty();
-                    if (!owner.empty() && added_) {
-                        auto watcher = sdbus::createProxy(bus_->connection(), kWatcherName, kWatcherPath);
-                        watcher->callMethod("RegisterStatusNotifierItem")
-                            .onInterface(kWatcherName)
-                            .withArguments(name_)
-                            .dontExpectReply();
-                    }
+                    if (!owner.empty() && added_)
+                        RegisterWithWatcher();
                 });
             busDaemon_->finishRegistration();
             return true;
         } catch (const sdbus::Error&) {
             return false;
+        }
+    }
+
+    // Tells the watcher of the item; sent without waiting, on the bus thread.
+    void RegisterWithWatcher() {
+        try {
+            auto watcher = sdbus::createProxy(bus_->connection(), kWatcherName, kWatcherPath);
+            watcher->callMethod("RegisterStatusNotifierItem")
+                .onInterface(kWatcherName)
+                .withArguments(name_)
+                .dontExpectReply();
+        } catch (const sdbus::Error&) {
+            // The watcher went again; the next one to come is told.
         }
     }
 
