@@ -8,27 +8,6 @@ namespace platform {
 
 namespace {
 
-// Quotes one argument the way the C runtime splits a command line back into arguments.
-std::u16string Quoted(const std::string& argument) {
-    std::u16string text = Utf8ToUtf16(argument);
-    if (!text.empty() && text.find_first_of(u" \t\"") == std::u16string::npos)
-        return text;
-    std::u16string out = u"\"";
-    std::size_t backslashes = 0;
-    for (char16_t c : text) {
-        if (c == u'\\') {
-            ++backslashes;
-            continue;
-        }
-        out.append(c == u'"' ? backslashes * 2 + 1 : backslashes, u'\\');
-        backslashes = 0;
-        out += c;
-    }
-    out.append(backslashes * 2, u'\\');
-    out += u'"';
-    return out;
-}
-
 double Seconds(const FILETIME& time) {
     ULARGE_INTEGER value;
     value.LowPart = time.dwLowDateTime;
@@ -46,7 +25,7 @@ ChildProcessResult RunChildProcess(const std::vector<std::string>& arguments,
         return result;
     std::u16string commandLine;
     for (const std::string& argument : arguments)
-        commandLine += (commandLine.empty() ? u"" : u" ") + Quoted(argument);
+        commandLine += (commandLine.empty() ? u"" : u" ") + QuotedArgument(Utf8ToUtf16(argument));
 
     // The environment block: this process's variables with the additions.
     std::u16string block;
@@ -133,6 +112,25 @@ bool TerminateProcess(long processId) {
     const bool ended = ::TerminateProcess(process, 1) != FALSE;
     CloseHandle(process);
     return ended;
+}
+
+std::u16string QuotedArgument(std::u16string_view argument) {
+    if (!argument.empty() && argument.find_first_of(u" \t\"") == std::u16string_view::npos)
+        return std::u16string(argument);
+    std::u16string out = u"\"";
+    std::size_t backslashes = 0;
+    for (char16_t c : argument) {
+        if (c == u'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == u'"' ? backslashes * 2 + 1 : backslashes, u'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, u'\\');
+    out += u'"';
+    return out;
 }
 
 } // namespace platform

@@ -30,26 +30,10 @@ std::u16string Joined(std::u16string_view folder, std::u16string_view name) {
     return path + std::u16string(name);
 }
 
-// Quotes one argument the way programs' C runtimes split a command line. "/D=" (an installer's target
-// folder) stays as it is: installers read it raw, spaces included, and never unquote it.
+// "/D=" (an installer's target folder) stays as it is: installers read it raw, spaces included, and
+// never unquote it.
 std::u16string Quoted(std::u16string_view argument) {
-    if (argument.starts_with(u"/D=") ||
-        (!argument.empty() && argument.find_first_of(u" \t\"") == std::u16string_view::npos))
-        return std::u16string(argument);
-    std::u16string out = u"\"";
-    std::size_t backslashes = 0;
-    for (char16_t c : argument) {
-        if (c == u'\\') {
-            ++backslashes;
-            continue;
-        }
-        out.append(c == u'"' ? backslashes * 2 + 1 : backslashes, u'\\');
-        backslashes = 0;
-        out += c;
-    }
-    out.append(backslashes * 2, u'\\');
-    out += u'"';
-    return out;
+    return argument.starts_with(u"/D=") ? std::u16string(argument) : QuotedArgument(argument);
 }
 
 } // namespace

@@ -51,4 +51,8 @@ inline std::u16string FromWide(std::wstring_view text) {
     return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
 }
 
+// One argument of a command line, quoted the way programs' C runtimes split a command line back into
+// arguments (ChildProcess.cpp).
+std::u16string QuotedArgument(std::u16string_view argument);
+
 } // namespace platform
