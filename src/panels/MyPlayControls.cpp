@@ -10,6 +10,27 @@ using namespace playskin;
 
 namespace {
 
+// Where a press at `pointX` puts a slider's knob, for a bar at `left` of `width` whose knob is
+// 2 * `halfKnob` wide: its offset along the track, clamped to the ends, and the matching value from 0 to 1.
+void KnobFromPoint(std::int32_t pointX, std::int32_t left, std::int32_t width, std::int32_t halfKnob,
+                   std::int32_t& knobOffset, float& value) {
+    const std::int32_t track = width - 2 * halfKnob;
+    std::int32_t k;
+    if (pointX < left + halfKnob)
+        k = 0;
+    else if (pointX > left + width - halfKnob)
+        k = track;
+    else
+        k = pointX - (left + halfKnob);
+    knobOffset = k;
+    if (k < 0 || track <= 0)
+        value = 0;
+    else if (k > track)
+        value = 1;
+    else
+        value = static_cast<float>(k) / static_cast<float>(track);
+}
+
 // Draws a frame of the 24-row field pieces into `dc`: left column, middle stretched, right column.
 void DrawFieldFrame(Dc& dc, const MySurface* skin, std::int32_t x, std::int32_t y, std::int32_t width) {
     if (!skin || width <= 0)
@@ -90,21 +111,7 @@ void MyPlayVolumeBar::SetVolumeValue(float newValue) {
 }
 
 void MyPlayVolumeBar::PositionFromPoint(std::int32_t pointX) {
-    const std::int32_t track = width - 14;
-    std::int32_t k;
-    if (pointX < x + 7)
-        k = 0;
-    else if (pointX > x + width - 7)
-        k = track;
-    else
-        k = pointX - (x + 7);
-    knobOffset = k;
-    if (k < 0 || track <= 0)
-        value = 0;
-    else if (k > track)
-        value = 1;
-    else
-        value = static_cast<float>(k) / static_cast<float>(track);
+    KnobFromPoint(pointX, x, width, 7, knobOffset, value);
 }
 
 void MyPlayVolumeBar::OnLButtonDown(POINT point) {
@@ -180,21 +187,7 @@ void MyPlayPosBar::SetPosition(float position) {
 }
 
 void MyPlayPosBar::PositionFromPoint(std::int32_t pointX) {
-    const std::int32_t track = width - 12;
-    std::int32_t k;
-    if (pointX < x + 6)
-        k = 0;
-    else if (pointX > x + width - 6)
-        k = track;
-    else
-        k = pointX - (x + 6);
-    knobOffset = k;
-    if (k < 0 || track <= 0)
-        value = 0;
-    else if (k > track)
-        value = 1;
-    else
-        value = static_cast<float>(k) / static_cast<float>(track);
+    KnobFromPoint(pointX, x, width, 6, knobOffset, value);
 }
 
 void MyPlayPosBar::OnLButtonDown(POINT point) {
