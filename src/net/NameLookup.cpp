@@ -3,7 +3,6 @@
 #include "platform/Event.h"
 
 #include <mutex>
-#include <thread>
 
 struct NameLookup::Shared {
     std::mutex lock;
@@ -17,17 +16,16 @@ NameLookup::NameLookup(const NameResolver& resolver, std::string host, std::stri
     : shared_(std::make_shared<Shared>()) {
     shared_->done = &done;
     NameResolver resolve = resolver ? resolver : NameResolver(platform::Resolve);
-    try {
-        std::thread([shared = shared_, resolve = std::move(resolve), host = std::move(host),
-                     port = std::move(port)] {
+    const bool started = helper_.Start(
+        [shared = shared_, resolve = std::move(resolve), host = std::move(host), port = std::move(port)] {
             platform::ResolveResult result = resolve(host, port);
             std::lock_guard guard(shared->lock);
             shared->result = std::move(result);
             shared->finished = true;
             if (shared->done)
                 shared->done->Set();
-        }).detach();
-    } catch (const std::system_error&) {
+        });
+    if (!started) {
         // No thread to be had: the lookup fails at once, as a resolver failure would.
         shared_->result.error = platform::kSocketFailed;
         shared_->finished = true;

@@ -7,6 +7,7 @@
 // signalling nothing.
 
 #include "platform/Socket.h"
+#include "platform/Thread.h"
 
 #include <functional>
 #include <memory>
@@ -34,4 +35,5 @@ public:
 private:
     struct Shared;
     std::shared_ptr<Shared> shared_;
+    platform::Thread helper_; // joined if it has ended when the object goes, let go otherwise
 };

@@ -20,6 +20,9 @@ struct Thread::State {
 
 Thread::Thread() : state_(std::make_shared<State>()) {}
 
+// A thread that has ended is joined; one still running is detached while it cannot end, since its last
+// step takes the lock held here. Detaching a thread as it ends loses or crashes threads with MinGW's
+// pthreads layer, so nothing in the program detaches a std::thread any other way.
 Thread::~Thread() {
     if (state_->thread.joinable()) {
         std::unique_lock lock(state_->lock);

@@ -101,13 +101,19 @@ void WindowCore::QueueInput(std::uint32_t message, std::uintptr_t wParam, std::i
 WindowSystemCore::~WindowSystemCore() {
     UninstallMessageBoxSink();
     // A box still open when the program ends stays with its helper thread, which is told not to report.
+    // Its thread is detached under the box's lock, which its last step takes, so it cannot end meanwhile
+    // (see Thread.cpp); one that has ended is joined.
     for (OpenBox& box : boxes_) {
-        {
-            std::lock_guard guard(box.state->lock);
-            box.state->orphaned = true;
-        }
-        if (box.thread.joinable())
+        std::unique_lock guard(box.state->lock);
+        box.state->orphaned = true;
+        if (!box.thread.joinable())
+            continue;
+        if (box.state->done) {
+            guard.unlock();
+            box.thread.join();
+        } else {
             box.thread.detach();
+        }
     }
 }
 

@@ -1,4 +1,5 @@
 #include "platform/Terminal.h"
+#include "platform/Thread.h"
 
 #include <windows.h>
 
@@ -7,7 +8,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace platform {
 
@@ -39,7 +39,7 @@ struct KeyboardInput::State {
     DWORD savedMode = 0;
     bool ended = false;
     std::shared_ptr<InputBytes> queue = std::make_shared<InputBytes>();
-    std::thread reader;
+    Thread reader; // may sit in ReadFile when the object goes; it then ends with the process
 
     // The next byte if one arrives within `milliseconds`; -1 when none, -2 at the end of input.
     int ReadByte(int milliseconds) {
@@ -66,7 +66,7 @@ KeyboardInput::KeyboardInput() : state_(std::make_unique<State>()) {
     }
     HANDLE input = state_->input;
     std::shared_ptr<InputBytes> queue = state_->queue;
-    state_->reader = std::thread([input, queue] {
+    state_->reader.Start([input, queue] {
         for (;;) {
             unsigned char buffer[64];
             DWORD got = 0;
@@ -88,8 +88,7 @@ KeyboardInput::KeyboardInput() : state_(std::make_unique<State>()) {
 KeyboardInput::~KeyboardInput() {
     if (state_->console)
         SetConsoleMode(state_->input, state_->savedMode);
-    // The reader may sit in ReadFile; it owns its share of the queue and ends with the process.
-    state_->reader.detach();
+    // The reader owns its share of the queue; a reader still in ReadFile is let go with the thread object.
 }
 
 bool KeyboardInput::ended() const {
