@@ -1,0 +1,7 @@
+#include "support/main/CrashReport.h"
+
+namespace testsupport {
+
+void InstallCrashReport() {}
+
+} // namespace testsupport
