@@ -122,11 +122,13 @@ protected:
     std::vector<JournalEntry> entries;
 };
 
+// Short enough for a quick test, long enough that a loaded machine (or Wine starting its first
+// threads) still delivers the bytes a server sends before the stall.
 MyNetworkHandler::Timeouts Short() {
     MyNetworkHandler::Timeouts timeouts;
-    timeouts.connect = 300ms;
-    timeouts.streamIdle = 300ms;
-    timeouts.catalogueIdle = 300ms;
+    timeouts.connect = 1000ms;
+    timeouts.streamIdle = 1000ms;
+    timeouts.catalogueIdle = 1000ms;
     return timeouts;
 }
 
