@@ -28,6 +28,7 @@ void HeadlessWindow::Present(const PixelView& source, const Rect& rect) {
         std::copy(source.row(y) + area.left, source.row(y) + area.right,
                   screen_.begin() + static_cast<std::ptrdiff_t>(y) * width_ + area.left);
     presented_.push_back(area);
+    ++presentedCount_;
 }
 
 bool HeadlessWindow::ReadScreen(std::vector<std::uint32_t>& pixels, std::int32_t& width,

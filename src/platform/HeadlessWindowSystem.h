@@ -7,6 +7,7 @@
 
 #include "platform/WindowCore.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -56,6 +57,8 @@ public:
     void InjectFocusLost();
 
     const std::vector<Rect>& presented() const { return presented_; }
+    // How many presents there were; unlike presented(), may be read from any thread.
+    std::size_t presentedCount() const { return presentedCount_; }
     const std::u16string& title() const { return title_; }
     int raised() const { return raised_; }
     bool minimized() const { return minimized_; }
@@ -85,6 +88,7 @@ private:
     bool rightHeld_ = false;
     std::vector<std::uint32_t> screen_;
     std::vector<Rect> presented_;
+    std::atomic<std::size_t> presentedCount_{0};
 };
 
 class HeadlessWindowSystem : public WindowSystemCore {

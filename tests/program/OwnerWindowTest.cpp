@@ -124,21 +124,24 @@ TEST_F(OwnerWindowTest, AModalBoxLeavesTheWindowPaintingAndTheCallbacksFlowing) 
     Start();
     system.HoldBoxes(true);
     MyCallbacks callbacks(&context);
-    // A worker's callback arrives while the box is open; the box is answered after it was handled.
+    main().Redraw();
+    const std::size_t presentedBefore = window().presentedCount();
+    // A worker's callback arrives while the box is open; the box is answered after it was handled and
+    // the window has painted (a posted message is handled before a paint, so answering on the callback
+    // alone could end the box before any paint).
     std::thread worker([&] {
         testsupport::WaitFor([&] { return system.heldBoxes() == 1; });
         callbacks.PlayEvent(0);
         testsupport::WaitFor([&] { return main().playState == 1; }); // read only: the answer waits for it
+        testsupport::WaitFor([&] { return window().presentedCount() > presentedBefore; });
         system.AnswerBox(platform::MessageBoxResult::Yes);
     });
-    main().Redraw();
-    const std::size_t presentedBefore = window().presented().size();
     const auto answer =
         system.ShowModalMessageBox(u"Question?", u"Caption", platform::MessageBoxButtons::YesNo);
     worker.join();
     EXPECT_EQ(answer, platform::MessageBoxResult::Yes);
     EXPECT_EQ(main().playState, 1);
-    EXPECT_GT(window().presented().size(), presentedBefore);
+    EXPECT_GT(window().presentedCount(), presentedBefore);
     EXPECT_EQ(system.shownBoxes(), (std::vector<std::u16string>{u"Question?"}));
 }
 
