@@ -100,7 +100,10 @@ foreach(text IN LISTS texts)
 endforeach()
 # The manifest (modern common controls for the message boxes, the Windows versions the program knows)
 # and the version shown in the file's properties, from the project's version.
-string(APPEND rc "1 24 \"${RES}/vantri.manifest\"\n")
+get_filename_component(out_dir "${OUT}" DIRECTORY)
+set(VANTRI_VERSION "${VERSION}")
+configure_file("${RES}/vantri.manifest" "${out_dir}/vantri.manifest" @ONLY)
+string(APPEND rc "1 24 \"${out_dir}/vantri.manifest\"\n")
 string(REPLACE "." "," version_commas "${VERSION}")
 string(APPEND rc "1 VERSIONINFO\nFILEVERSION ${version_commas},0,0\nPRODUCTVERSION ${version_commas},0,0\n"
   "FILEOS 0x40004\nFILETYPE 0x1\nBEGIN\n  BLOCK \"StringFileInfo\"\n  BEGIN\n    BLOCK \"040904B0\"\n    BEGIN\n"

@@ -2,7 +2,8 @@
 
 #include "Text.h"
 #include "TimeText.h"
-#include "WireFormat.h"
+#include "records/CatalogueRecords.h"
+#include "records/WireFormat.h"
 
 #include <array>
 #include <limits>
@@ -109,28 +110,7 @@ std::string_view ChatKindName(std::uint8_t kind) {
 }
 
 bool ChatRowFits(std::uint8_t kind, const std::vector<std::string>& args) {
-    const std::size_t n = args.size();
-    switch (kind) {
-    case StreamChatRowKind_Plain:
-        return n == 1 || n == 2;
-    case StreamChatRowKind_Message:
-        return n == 2 && !args[0].empty() && !args[1].empty();
-    case StreamChatRowKind_Action:
-    case StreamChatRowKind_NickChange:
-    case StreamChatRowKind_TopicChange:
-        return n == 2;
-    case StreamChatRowKind_Join:
-        return n == 1;
-    case StreamChatRowKind_Leave:
-    case StreamChatRowKind_Quit:
-        return n == 1 || n == 2;
-    case StreamChatRowKind_ModeChange:
-        return n >= 2 && n <= kMaxChatArgs;
-    case StreamChatRowKind_Kick:
-        return n == 2 || n == 3;
-    default:
-        return false;
-    }
+    return IsWellFormedChatRow(kind, args.size(), [&](std::size_t i) { return args[i].empty(); });
 }
 
 Result<Station> ParseStationConf(std::string_view text, const std::string& file, std::int32_t stationId) {

@@ -6,7 +6,8 @@
 #include "Files.h"
 #include "Mp3Probe.h"
 #include "Text.h"
-#include "WireFormat.h"
+#include "records/CatalogueRecords.h"
+#include "records/WireFormat.h"
 
 #include <algorithm>
 #include <atomic>

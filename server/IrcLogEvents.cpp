@@ -3,7 +3,8 @@
 #include "IrcLog.h"
 
 #include "Text.h"
-#include "WireFormat.h"
+#include "records/CatalogueRecords.h"
+#include "records/WireFormat.h"
 
 #include <cctype>
 

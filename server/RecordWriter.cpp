@@ -38,7 +38,7 @@ void RecordWriter::FitTexts(std::vector<std::string_view>& texts, std::size_t fi
         text = CutUtf8(text, cap, kMaxTextUnits);
 }
 
-void RecordWriter::Begin(RecordType type) {
+void RecordWriter::Begin(ResponseRecordType type) {
     recordStart_ = body_.size();
     body_.append(2, '\0');
     U8(type);

@@ -3,7 +3,7 @@
 // must first be fitted with FitTexts so that the record stays within 2048 bytes and the player keeps
 // every text.
 
-#include "WireFormat.h"
+#include "records/WireFormat.h"
 
 #include <cstdint>
 #include <string>
@@ -19,7 +19,7 @@ public:
     // L <= 2048. The longest texts are cut first.
     static void FitTexts(std::vector<std::string_view>& texts, std::size_t fixedLength);
 
-    void Begin(RecordType type);
+    void Begin(ResponseRecordType type);
     void U8(std::uint8_t value);
     void U16(std::uint16_t value);
     void I32(std::int32_t value);

@@ -16,7 +16,7 @@ std::int32_t Count(std::size_t n) {
 
 std::string DirectoryBody(const Archive& archive, std::string_view host, std::uint16_t port) {
     RecordWriter writer;
-    writer.Begin(RecordType_DirectoryHeader);
+    writer.Begin(ResponseRecordType_DirectoryHeader);
     writer.U8(kDirectoryFormatVersion);
     writer.I32(Count(archive.stations.size()));
     writer.End();
@@ -26,7 +26,7 @@ std::string DirectoryBody(const Archive& archive, std::string_view host, std::ui
         const std::string_view stationHost = station.host.empty() ? host : std::string_view(station.host);
         std::vector<std::string_view> name = {station.name};
         RecordWriter::FitTexts(name, 1 + 4 + 2 + 2 + stationHost.size() + 2 + station.basePath.size());
-        writer.Begin(RecordType_DirectoryStation);
+        writer.Begin(ResponseRecordType_DirectoryStation);
         writer.I32(id);
         writer.U16(station.port != 0 ? station.port : port);
         writer.Text(name[0]);
@@ -44,7 +44,7 @@ std::string StationInfoBody(const Station& station) {
     if (withDescription)
         texts.push_back(station.description);
     RecordWriter::FitTexts(texts, 1 + 1 + 4);
-    writer.Begin(RecordType_StationHeader);
+    writer.Begin(ResponseRecordType_StationHeader);
     writer.U8(withDescription ? kStationInfoFormatVersionDescription : kStationInfoFormatVersionPlain);
     for (auto text : texts)
         writer.Text(text);
@@ -53,7 +53,7 @@ std::string StationInfoBody(const Station& station) {
     for (const auto& [id, stream] : station.streams) {
         std::vector<std::string_view> streamTexts = {stream.text1, stream.text2, stream.text3};
         RecordWriter::FitTexts(streamTexts, 27);
-        writer.Begin(RecordType_Stream);
+        writer.Begin(ResponseRecordType_Stream);
         writer.I32(id);
         writer.I32(stream.startTime);
         writer.U32(stream.duration);
@@ -71,14 +71,14 @@ std::string StationInfoBody(const Station& station) {
 
 std::string TrackListBody(const Stream& stream) {
     RecordWriter writer;
-    writer.Begin(RecordType_TrackListHeader);
+    writer.Begin(ResponseRecordType_TrackListHeader);
     writer.U8(kTrackListFormatVersion);
     writer.I32(Count(stream.tracks.size()));
     writer.End();
     for (const Track& track : stream.tracks) {
         std::vector<std::string_view> texts = {track.text1, track.text2};
         RecordWriter::FitTexts(texts, 11);
-        writer.Begin(RecordType_Track);
+        writer.Begin(ResponseRecordType_Track);
         writer.I32(track.start);
         writer.I32(track.secondTime);
         writer.U8(track.kind);
@@ -94,7 +94,7 @@ std::string ChatBody(const Stream& stream) {
     RecordWriter writer;
     std::vector<std::string_view> channel = {stream.channel};
     RecordWriter::FitTexts(channel, 1 + 1 + 4);
-    writer.Begin(RecordType_ChatHeader);
+    writer.Begin(ResponseRecordType_ChatHeader);
     writer.U8(kChatFormatVersion);
     writer.Text(channel[0]);
     writer.I32(Count(stream.chat.size()));
@@ -103,7 +103,7 @@ std::string ChatBody(const Stream& stream) {
     for (const ChatRow& row : stream.chat) {
         args.assign(row.args.begin(), row.args.begin() + std::min(row.args.size(), kMaxChatArgs));
         RecordWriter::FitTexts(args, 7);
-        writer.Begin(RecordType_ChatRow);
+        writer.Begin(ResponseRecordType_ChatRow);
         writer.I32(row.time);
         writer.U8(row.kind);
         writer.U8(static_cast<std::uint8_t>(args.size()));
@@ -116,7 +116,7 @@ std::string ChatBody(const Stream& stream) {
 
 std::string UpdateInfoBody(std::int32_t newestVersion) {
     RecordWriter writer;
-    writer.Begin(RecordType_UpdateInfo);
+    writer.Begin(ResponseRecordType_UpdateInformation);
     writer.U8(kUpdateFormatVersion);
     writer.I32(newestVersion);
     writer.End();
@@ -128,13 +128,13 @@ Result<std::string> UpdateDownloadBody(std::string_view installer,
     if (installer.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
         return Failure{"", 0, "the installer is larger than 2 GiB"};
     RecordWriter writer;
-    writer.Begin(RecordType_UpdateHeader);
+    writer.Begin(ResponseRecordType_UpdateHeader);
     writer.U8(kUpdateFormatVersion);
     writer.I32(static_cast<std::int32_t>(installer.size()));
     writer.End();
     for (std::size_t offset = 0; offset < installer.size(); offset += kMaxUpdateDataBytes) {
         const std::string_view piece = installer.substr(offset, kMaxUpdateDataBytes);
-        writer.Begin(RecordType_UpdateData);
+        writer.Begin(ResponseRecordType_UpdateData);
         writer.U16(static_cast<std::uint16_t>(piece.size()));
         writer.Bytes(piece);
         writer.End();
@@ -142,7 +142,7 @@ Result<std::string> UpdateDownloadBody(std::string_view installer,
     if (signature) {
         if (signature->size() > kMaxUpdateDataBytes)
             return Failure{"", 0, "the installer's signature file is larger than one record holds"};
-        writer.Begin(RecordType_UpdateSignature);
+        writer.Begin(ResponseRecordType_UpdateSignature);
         writer.U16(static_cast<std::uint16_t>(signature->size()));
         writer.Bytes(*signature);
         writer.End();

@@ -10,8 +10,8 @@
 
 #include "app/MyMessageBase.h"
 #include "console/ConsoleOptions.h"
-#include "net/CatalogueRecords.h"
 #include "panels/PlayPositionTracker.h"
+#include "records/CatalogueRecords.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,8 +1,8 @@
 #include "media/Mp3Decoder.h"
 
 #include "app/ShowErrorBox.h"
-#include "net/CatalogueRecords.h"
 #include "platform/Audio.h"
+#include "records/CatalogueRecords.h"
 
 #include <mpg123.h>
 

@@ -293,29 +293,7 @@ void MyMediaHandler::HandleAddTrackInfoList(MyMediaHandlerMessage_AddTrackInfoLi
 }
 
 bool MyMediaHandler::IsStorableChatRow(const StreamChatRow& row) {
-    const int n = row.argCount;
-    switch (row.kind) {
-    case StreamChatRowKind_Plain:
-        return n == 1 || n == 2;
-    case StreamChatRowKind_Message:
-        return n == 2 && !row.arg(0).empty() && !row.arg(1).empty();
-    case StreamChatRowKind_Action:
-        return n == 2;
-    case StreamChatRowKind_Join:
-        return n == 1;
-    case StreamChatRowKind_Leave:
-    case StreamChatRowKind_Quit:
-        return n == 1 || n == 2;
-    case StreamChatRowKind_NickChange:
-    case StreamChatRowKind_TopicChange:
-        return n == 2;
-    case StreamChatRowKind_ModeChange:
-        return n >= 2;
-    case StreamChatRowKind_Kick:
-        return n == 2 || n == 3;
-    default:
-        return false;
-    }
+    return row.IsWellFormed();
 }
 
 void MyMediaHandler::HandleAddStreamChatRowList(MyMediaHandlerMessage_AddStreamChatRowList& message) {

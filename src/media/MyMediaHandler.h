@@ -19,9 +19,9 @@
 #include "media/Mp3Decoder.h"
 #include "media/MyMediaHandlerMessages.h"
 #include "media/MyWaveOutput.h"
-#include "net/CatalogueRecords.h"
 #include "platform/Audio.h"
 #include "platform/Timer.h"
+#include "records/CatalogueRecords.h"
 
 #include <atomic>
 #include <chrono>

@@ -5,7 +5,7 @@
 // it.
 
 #include "app/MyMessageBase.h"
-#include "net/CatalogueRecords.h"
+#include "records/CatalogueRecords.h"
 
 #include <cstdint>
 #include <memory>

@@ -258,8 +258,8 @@ std::string MyNetworkPacketBase::ComposeRequest(const std::string& pathAndQuery,
     request += "\r\n";
     request += "User-Agent: Vantri/6 (";
     request += platform::OperatingSystemName();
-    request += ") Vantri/0.";
-    request += std::to_string(kProgramVersion);
+    request += ") Vantri/";
+    request += FormatProgramVersion(kProgramVersion);
     request += "\r\n";
     request += "Connection: Close\r\n";
     request += "\r\n";

@@ -15,6 +15,7 @@
 #include "net/StationConnectionData.h"
 #include "platform/Event.h"
 #include "platform/Socket.h"
+#include "records/ProgramVersion.h"
 
 #include <chrono>
 #include <cstdint>
@@ -39,7 +40,6 @@ class MyNetworkPacketBase {
 public:
     static constexpr std::size_t kReceiveBufferSize = 16384;
     static constexpr std::size_t kMaxHeaderLines = 20;
-    static constexpr int kProgramVersion = 19;
 
     MyNetworkPacketBase(MyAppContext* context, std::int32_t type);
     virtual ~MyNetworkPacketBase();

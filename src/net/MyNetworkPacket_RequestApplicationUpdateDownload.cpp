@@ -10,12 +10,11 @@ namespace {
 
 constexpr const char* kNormalTail = " HTTP/1.1\r\n";
 constexpr const char* kDebugTail = "&debug HTTP/1.1\r\n";
-constexpr int kMaxRecordLength = 2048;
 constexpr std::u16string_view kFolderPrefix = u"vantri-update-";
 constexpr std::u16string_view kCaption = u"New version";
 
 std::string PathAndQuery() {
-    return "getvantriupdatedownload/version" + std::to_string(MyNetworkPacketBase::kProgramVersion);
+    return "getvantriupdatedownload/version" + std::to_string(kProgramVersion);
 }
 
 std::uint32_t ReadUInt(const char* data, int bytes) {
@@ -90,7 +89,7 @@ int MyNetworkPacket_RequestApplicationUpdateDownload::HandleData(const char* dat
     int consumed = 0;
     while (length - consumed >= 2) {
         const auto recordLength = static_cast<std::int16_t>(ReadUInt(data + consumed, 2));
-        if (recordLength < 0 || recordLength > kMaxRecordLength)
+        if (recordLength < 0 || static_cast<std::size_t>(recordLength) > kMaxRecordLength)
             return -1;
         if (length - consumed < recordLength + 2)
             break;
@@ -100,13 +99,13 @@ int MyNetworkPacket_RequestApplicationUpdateDownload::HandleData(const char* dat
         const int fieldLength = recordLength - 1;
         int outcome = -1;
         switch (static_cast<std::uint8_t>(data[consumed + 2])) {
-        case kHeaderType:
+        case ResponseRecordType_UpdateHeader:
             outcome = HandleHeader(fields, fieldLength);
             break;
-        case kDataType:
+        case ResponseRecordType_UpdateData:
             outcome = HandleDataRecord(fields, fieldLength);
             break;
-        case kSignatureType:
+        case ResponseRecordType_UpdateSignature:
             outcome = HandleSignature(fields, fieldLength);
             break;
         default:
@@ -120,7 +119,7 @@ int MyNetworkPacket_RequestApplicationUpdateDownload::HandleData(const char* dat
 }
 
 int MyNetworkPacket_RequestApplicationUpdateDownload::HandleHeader(const char* fields, int length) {
-    if (length < 5 || static_cast<std::uint8_t>(fields[0]) != kFormatVersion)
+    if (length < 5 || static_cast<std::uint8_t>(fields[0]) != kUpdateFormatVersion)
         return -1;
     const auto total = static_cast<std::int32_t>(ReadUInt(fields + 1, 4));
     // A second header, or a size no file can have, is not a download this program understands.

@@ -16,16 +16,13 @@
 
 #include "net/MyNetworkPacketBase.h"
 #include "platform/PrivateDownload.h"
+#include "records/WireFormat.h"
 
 #include <memory>
 #include <string>
 
 class MyNetworkPacket_RequestApplicationUpdateDownload : public MyNetworkPacketBase {
 public:
-    static constexpr std::uint8_t kFormatVersion = 1;
-    static constexpr std::uint8_t kSignatureType = 252;
-    static constexpr std::uint8_t kDataType = 253;
-    static constexpr std::uint8_t kHeaderType = 254;
     // The installer's file name, followed by the platform's program suffix ("VantriUpdate.exe" on Windows).
     static constexpr std::u16string_view kFileName = u"VantriUpdate";
 

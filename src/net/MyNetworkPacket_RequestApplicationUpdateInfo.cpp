@@ -8,10 +8,9 @@ namespace {
 
 constexpr const char* kNormalTail = " HTTP/1.1\r\n";
 constexpr const char* kDebugTail = "&debug HTTP/1.1\r\n";
-constexpr std::uint16_t kMaxRecordLength = 2048;
 
 std::string PathAndQuery() {
-    return "getvantriversioninfo/version" + std::to_string(MyNetworkPacketBase::kProgramVersion);
+    return "getvantriversioninfo/version" + std::to_string(kProgramVersion);
 }
 
 } // namespace
@@ -48,7 +47,7 @@ int MyNetworkPacket_RequestApplicationUpdateInfo::HandleData(const char* data, i
         return -1;
     const auto type = static_cast<std::uint8_t>(data[2]);
     const auto version = static_cast<std::uint8_t>(data[3]);
-    if (type != kRecordType || version != kFormatVersion)
+    if (type != ResponseRecordType_UpdateInformation || version != kUpdateFormatVersion)
         return -1;
     newestVersion_ = 0;
     for (int i = 3; i >= 0; --i)

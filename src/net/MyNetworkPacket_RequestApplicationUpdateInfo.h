@@ -7,14 +7,12 @@
 // without an error box; the exchange then ends when the server closes.
 
 #include "net/MyNetworkPacketBase.h"
+#include "records/WireFormat.h"
 
 #include <string>
 
 class MyNetworkPacket_RequestApplicationUpdateInfo : public MyNetworkPacketBase {
 public:
-    static constexpr std::uint8_t kRecordType = 255;
-    static constexpr std::uint8_t kFormatVersion = 1;
-
     // Asks the configured update server.
     explicit MyNetworkPacket_RequestApplicationUpdateInfo(MyAppContext* context);
     MyNetworkPacket_RequestApplicationUpdateInfo(MyAppContext* context, StationConnectionData updateServer);

@@ -7,10 +7,6 @@ namespace {
 constexpr const char* kNormalTail = "getstationinfo/ HTTP/1.1\r\n";
 constexpr const char* kDebugTail = "getstationinfo/?debug HTTP/1.1\r\n";
 
-// Stream type bytes on the wire are 1 to 3; the records keep 0 to 2.
-constexpr std::uint8_t kFirstStreamType = 1;
-constexpr std::uint8_t kLastStreamType = 3;
-
 } // namespace
 
 MyNetworkPacket_RequestStationInfo::MyNetworkPacket_RequestStationInfo(
@@ -48,18 +44,19 @@ MyNetworkRecordPacketBase::RecordOutcome MyNetworkPacket_RequestStationInfo::Han
     std::uint8_t version = 0;
     if (!in.ReadByte(version))
         return RecordOutcome_InvalidData;
-    if (version != 4 && version != 5)
+    if (version != kStationInfoFormatVersionPlain && version != kStationInfoFormatVersionDescription)
         return RecordOutcome_WrongVersion;
     std::u16string name;
     std::u16string description;
     std::int32_t count = 0;
-    if (!in.ReadText(name) || (version == 5 && !in.ReadText(description)) || !in.ReadInt32(count) ||
-        !in.atEnd())
+    if (!in.ReadText(name) ||
+        (version == kStationInfoFormatVersionDescription && !in.ReadText(description)) ||
+        !in.ReadInt32(count) || !in.atEnd())
         return RecordOutcome_InvalidData;
     // A second header replaces what the first one set.
     formatVersion = version;
     info->name = std::move(name);
-    if (version == 5)
+    if (version == kStationInfoFormatVersionDescription)
         info->description = std::move(description);
     expectedStreamCount = count;
     return RecordOutcome_Next;
@@ -77,10 +74,10 @@ MyNetworkRecordPacketBase::RecordOutcome MyNetworkPacket_RequestStationInfo::Han
         !in.ReadText(stream->text1) || !in.ReadText(stream->text2) || !in.ReadText(stream->text3) ||
         !in.atEnd())
         return RecordOutcome_InvalidData;
-    if (streamType < kFirstStreamType || streamType > kLastStreamType)
+    if (streamType < kMinStreamType || streamType > kMaxStreamType)
         return RecordOutcome_InvalidData;
     stream->size = size; // 32 bits on the wire; the high half is 0
-    stream->streamType = streamType - kFirstStreamType;
+    stream->streamType = streamType - kMinStreamType;
     stream->hasChat = hasChat != 0;
     info->StoreStream(std::move(stream));
 

@@ -7,8 +7,8 @@
 // stream count int32), then one record per stream (type 2: stream id, start time, duration, size (all
 // int32), stream type byte 1 to 3, extraValue1 int32, has-chat byte, extraValue2 int32, three texts).
 
-#include "net/CatalogueRecords.h"
 #include "net/MyNetworkRecordPacketBase.h"
+#include "records/CatalogueRecords.h"
 
 #include <memory>
 #include <string>

@@ -38,7 +38,8 @@ MyNetworkPacket_RequestStationsConnectionData::HandleRecord(ResponseRecord& reco
     if (record.type == ResponseRecordType_DirectoryHeader) {
         std::uint8_t version = 0;
         std::int32_t count = 0;
-        if (!in.ReadByte(version) || !in.ReadInt32(count) || !in.atEnd() || version != kFormatVersion)
+        if (!in.ReadByte(version) || !in.ReadInt32(count) || !in.atEnd() ||
+            version != kDirectoryFormatVersion)
             return RecordOutcome_InvalidData;
         expectedStationCount = count;
         return RecordOutcome_Next;

@@ -8,15 +8,13 @@
 // Response: a header record (type 7: version byte 1, station count int32), then one record per station
 // (type 8: station id int32, port uint16, name text, host byte string, base path byte string).
 
-#include "net/CatalogueRecords.h"
 #include "net/MyNetworkRecordPacketBase.h"
+#include "records/CatalogueRecords.h"
 
 #include <string>
 
 class MyNetworkPacket_RequestStationsConnectionData : public MyNetworkRecordPacketBase {
 public:
-    static constexpr std::uint8_t kFormatVersion = 1;
-
     // Asks the configured directory server.
     explicit MyNetworkPacket_RequestStationsConnectionData(MyAppContext* context);
     MyNetworkPacket_RequestStationsConnectionData(MyAppContext* context,

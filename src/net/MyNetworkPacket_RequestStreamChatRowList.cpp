@@ -42,7 +42,7 @@ MyNetworkPacket_RequestStreamChatRowList::HandleRecord(ResponseRecord& record) {
         std::int32_t count = 0;
         if (!in.ReadByte(version))
             return RecordOutcome_InvalidData;
-        if (version != kFormatVersion)
+        if (version != kChatFormatVersion)
             return RecordOutcome_WrongVersion;
         if (!in.SkipText() || !in.ReadInt32(count) || !in.atEnd())
             return RecordOutcome_InvalidData;

@@ -8,8 +8,8 @@
 // then one record per row (type 6: time int32, kind byte, argument count byte (at most 20), that many
 // texts).
 
-#include "net/CatalogueRecords.h"
 #include "net/MyNetworkRecordPacketBase.h"
+#include "records/CatalogueRecords.h"
 
 #include <memory>
 #include <string>
@@ -17,8 +17,6 @@
 
 class MyNetworkPacket_RequestStreamChatRowList : public MyNetworkRecordPacketBase {
 public:
-    static constexpr std::uint8_t kFormatVersion = 3;
-
     MyNetworkPacket_RequestStreamChatRowList(MyAppContext* context,
                                              std::shared_ptr<const StationConnectionData> station,
                                              std::int32_t stationId, std::int32_t streamId);

@@ -6,8 +6,8 @@
 // carries requestFinished. An exchange that ends early drops its partly filled block and sends one
 // finishing message without a block, so that every request ends with exactly one finishing message.
 
-#include "net/CatalogueRecords.h"
 #include "net/MyNetworkPacketBase.h"
+#include "records/CatalogueRecords.h"
 
 #include <memory>
 #include <string>

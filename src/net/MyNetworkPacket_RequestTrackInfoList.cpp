@@ -41,7 +41,7 @@ MyNetworkPacket_RequestTrackInfoList::HandleRecord(ResponseRecord& record) {
         std::int32_t count = 0;
         if (!in.ReadByte(version))
             return RecordOutcome_InvalidData;
-        if (version != kFormatVersion)
+        if (version != kTrackListFormatVersion)
             return RecordOutcome_WrongVersion;
         if (!in.ReadInt32(count) || !in.atEnd())
             return RecordOutcome_InvalidData;

@@ -6,16 +6,14 @@
 // Response: a header record (type 3: version byte 3, track count int32), then one record per track
 // (type 4: start int32, secondTime int32, trackKind byte, flag byte, two texts).
 
-#include "net/CatalogueRecords.h"
 #include "net/MyNetworkRecordPacketBase.h"
+#include "records/CatalogueRecords.h"
 
 #include <memory>
 #include <string>
 
 class MyNetworkPacket_RequestTrackInfoList : public MyNetworkRecordPacketBase {
 public:
-    static constexpr std::uint8_t kFormatVersion = 3;
-
     MyNetworkPacket_RequestTrackInfoList(MyAppContext* context,
                                          std::shared_ptr<const StationConnectionData> station,
                                          std::int32_t stationId, std::int32_t streamId);

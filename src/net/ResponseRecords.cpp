@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr std::int16_t kMaxRecordLength = 2048;
-
 std::uint16_t LoadUInt16(const char* p) {
     return static_cast<std::uint16_t>(static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[1])
                                                                              << 8);
@@ -94,7 +92,7 @@ RecordFrame FrameRecord(const char* data, std::size_t available, ResponseRecord&
     if (available < 2)
         return RecordFrame::Incomplete;
     const auto length = static_cast<std::int16_t>(LoadUInt16(data));
-    if (length < 1 || length > kMaxRecordLength)
+    if (length < 1 || static_cast<std::size_t>(length) > kMaxRecordLength)
         return RecordFrame::Invalid;
     const std::size_t size = 2 + static_cast<std::size_t>(length);
     if (available < size)

@@ -4,11 +4,10 @@
 #include "net/MyNetworkHandler.h"
 #include "platform/MessageBox.h"
 #include "platform/Utf.h"
+#include "records/ProgramVersion.h"
 
 std::u16string UpdateQuestionText(std::uint32_t version) {
-    const std::string number = std::to_string(version / 100) + "." + std::to_string((version / 10) % 10) +
-                               std::to_string(version % 10);
-    return u"A new version of Vantri is available! (version: " + Utf8ToUtf16(number) +
+    return u"A new version of Vantri is available! (version: " + Utf8ToUtf16(FormatProgramVersion(version)) +
            u")\n\rDo you want to update?";
 }
 

@@ -4,7 +4,7 @@
 // and can be clicked straight away. The position bar draws it into its cached picture only when it is
 // switched on; off, the bar is exactly the plain one.
 
-#include "net/CatalogueRecords.h"
+#include "records/CatalogueRecords.h"
 #include "ui/MySurface.h"
 
 #include <cstdint>

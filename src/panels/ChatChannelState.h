@@ -8,7 +8,7 @@
 // keeps the whole state at every kCheckpointRows-th row, so that the state at any row costs one copy and
 // at most kCheckpointRows - 1 small steps, however long the show.
 
-#include "net/CatalogueRecords.h"
+#include "records/CatalogueRecords.h"
 
 #include <cstdint>
 #include <string>

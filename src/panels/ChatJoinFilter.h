@@ -4,7 +4,7 @@
 // their nick changes, so a join as "anna" followed by talk as "anna_away" counts as talk. Nicks compare
 // without regard to ASCII case.
 
-#include "net/CatalogueRecords.h"
+#include "records/CatalogueRecords.h"
 
 #include <cstdint>
 #include <vector>

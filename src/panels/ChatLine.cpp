@@ -1,81 +1,61 @@
 #include "panels/ChatLine.h"
 
 #include "app/Links.h"
-#include "net/CatalogueRecords.h"
+#include "records/CatalogueRecords.h"
 
 namespace {
 
-// The event in words and its colour; false when the kind and argument count match no event.
+// The event in words and its colour; false when the row is not well formed (its kind and argument count
+// match no event).
 bool ComposeEvent(const StreamChatRow& row, std::u16string& text, ColourRef& colour) {
+    if (!row.IsWellFormed())
+        return false;
     const int count = row.argCount;
     auto a = [&](int index) { return std::u16string(row.arg(index)); };
     switch (row.kind) {
     case StreamChatRowKind_Message:
-        if (count != 2)
-            return false;
         text = u"<" + a(0) + u"> " + a(1);
         colour = kChatYellow;
         return true;
     case StreamChatRowKind_Action:
-        if (count != 2)
-            return false;
         text = a(0) + u" " + a(1);
         colour = kChatWhite;
         return true;
     case StreamChatRowKind_Join:
-        if (count != 1)
-            return false;
         text = a(0) + u" has joined";
         colour = kChatGreen;
         return true;
     case StreamChatRowKind_Leave:
     case StreamChatRowKind_Quit:
-        if (count != 1 && count != 2)
-            return false;
         text = a(0) + (row.kind == StreamChatRowKind_Leave ? u" has left" : u" has quit");
         if (count == 2)
             text += u" (" + a(1) + u")";
         colour = kChatRed;
         return true;
     case StreamChatRowKind_NickChange:
-        if (count != 2)
-            return false;
         text = a(0) + u" is now known as " + a(1);
         colour = kChatGreen;
         return true;
     case StreamChatRowKind_TopicChange:
-        if (count != 2)
-            return false;
         text = a(0) + u" changes topic to '" + a(1) + u"'";
         colour = kChatCyan;
         return true;
     case StreamChatRowKind_ModeChange:
-        if (count < 2)
-            return false;
         text = a(0) + u" sets mode to: ";
         for (int i = 1; i < count; ++i)
             text += u" " + a(i);
         colour = kChatOrange;
         return true;
     case StreamChatRowKind_Kick:
-        if (count != 2 && count != 3)
-            return false;
         text = a(1) + u" was kicked by " + a(0);
         if (count == 3)
             text += u" (" + a(2) + u")";
         colour = kChatPink;
         return true;
-    case StreamChatRowKind_Plain:
-        if (count == 2)
-            text = u"<" + a(0) + u"> " + a(1);
-        else if (count == 1)
-            text = a(0);
-        else
-            return false;
+    default: // StreamChatRowKind_Plain
+        text = count == 2 ? u"<" + a(0) + u"> " + a(1) : a(0);
         colour = kChatSilver;
         return true;
-    default:
-        return false;
     }
 }
 

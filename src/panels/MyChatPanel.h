@@ -3,10 +3,10 @@
 // it. The list follows the newest reached line while it is in view; scrolling it out of view stops
 // following until it is scrolled back. With "show beyond" on, lines not yet reached show in dark grey.
 
-#include "net/CatalogueRecords.h"
 #include "panels/ChatChannelState.h"
 #include "panels/ChatLineStore.h"
 #include "panels/MyStreamChatListBoxRow.h"
+#include "records/CatalogueRecords.h"
 #include "ui/MyListBoxV2.h"
 
 #include <memory>

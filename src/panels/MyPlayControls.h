@@ -4,7 +4,7 @@
 // stream's track boundaries drawn into it, and the four push buttons. They hold only what they show
 // and report the user's actions through callbacks on `callbackTarget`.
 
-#include "net/CatalogueRecords.h"
+#include "records/CatalogueRecords.h"
 #include "ui/MyControlBase.h"
 #include "ui/MySurface.h"
 

@@ -6,8 +6,8 @@
 //
 // The panel reads the station records the main window hands it and never owns or changes them.
 
-#include "net/CatalogueRecords.h"
 #include "panels/MyStationComboRows.h"
+#include "records/CatalogueRecords.h"
 #include "ui/MyControlBase.h"
 #include "ui/MyListBoxV2.h"
 

@@ -3,7 +3,7 @@
 // texts, in alternating shades with the track under the play position highlighted. A click seeks to
 // the track's start; a right click opens the copy-link menu for the track or its stream.
 
-#include "net/CatalogueRecords.h"
+#include "records/CatalogueRecords.h"
 #include "ui/MyListBoxV2.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 // Which track and which chat row the play position is in, kept the way the main window keeps it, and the
 // positions that "previous track" and "next track" go to. User-interface thread only.
 
-#include "net/CatalogueRecords.h"
+#include "records/CatalogueRecords.h"
 
 #include <cstdint>
 #include <optional>

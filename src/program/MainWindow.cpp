@@ -12,6 +12,7 @@
 #include "panels/MyPlayControlPanel.h"
 #include "platform/Utf.h"
 #include "program/Commands.h"
+#include "records/ProgramVersion.h"
 
 #include <algorithm>
 #include <cmath>
@@ -50,8 +51,7 @@ std::u16string TrackText(const TrackInfo& track) {
 } // namespace
 
 std::u16string ProgramTitle() {
-    return u"Vantri v" + Utf8ToUtf16(std::to_string(0)) + u"." + Utf8ToUtf16(std::to_string(1)) +
-           Utf8ToUtf16(std::to_string(9));
+    return u"Vantri v" + Utf8ToUtf16(FormatProgramVersion(kProgramVersion));
 }
 
 MainWindow::MainWindow(MyAppContext* appContext, std::unique_ptr<platform::TrayIcon> trayBackend)

@@ -8,9 +8,9 @@
 
 #include "app/ChatOffsets.h"
 #include "app/MyCallbacks.h"
-#include "net/CatalogueRecords.h"
 #include "program/MediaControlsBridge.h"
 #include "program/MyTrayIcon.h"
+#include "records/CatalogueRecords.h"
 #include "ui/MyWindowBase.h"
 
 #include <cstdint>
@@ -150,5 +150,5 @@ private:
     std::pair<std::int32_t, std::int32_t> chatPositionShow_{0, 0};
 };
 
-// The window title while nothing plays: "Vantri v0.19".
+// The window title while nothing plays: "Vantri v" and the program version (Vantri v0.19).
 std::u16string ProgramTitle();

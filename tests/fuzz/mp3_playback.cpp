@@ -5,10 +5,10 @@
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
 #include "media/MyMediaHandler.h"
-#include "net/CatalogueRecords.h"
 #include "net/MyNetworkHandlerMessages.h"
 #include "platform/Audio.h"
 #include "platform/MessageBox.h"
+#include "records/CatalogueRecords.h"
 
 #include <algorithm>
 #include <cstring>

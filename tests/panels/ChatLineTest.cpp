@@ -1,6 +1,6 @@
 #include "panels/ChatLine.h"
 #include "platform/Utf.h"
-#include "net/CatalogueRecords.h"
+#include "records/CatalogueRecords.h"
 
 #include <gtest/gtest.h>
 

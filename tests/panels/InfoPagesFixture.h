@@ -7,7 +7,7 @@
 #include "app/MyAppContext.h"
 #include "media/MyMediaHandler.h"
 #include "media/MyMediaHandlerMessages.h"
-#include "net/CatalogueRecords.h"
+#include "records/CatalogueRecords.h"
 #include "support/Deadline.h"
 
 #include <mutex>

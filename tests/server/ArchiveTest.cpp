@@ -1,7 +1,7 @@
 #include "ArchiveFiles.h"
 #include "ArchiveLoader.h"
 #include "StationFixtures.h"
-#include "WireFormat.h"
+#include "records/WireFormat.h"
 
 #include <gtest/gtest.h>
 

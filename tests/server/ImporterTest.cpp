@@ -2,7 +2,8 @@
 #include "ArchiveLoader.h"
 #include "StationFixtures.h"
 #include "TimeText.h"
-#include "WireFormat.h"
+#include "records/CatalogueRecords.h"
+#include "records/WireFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -208,7 +208,7 @@ TEST(Responses, LongTextsAreCutAtCharacterBoundariesSoEveryRecordFitsAndEveryTex
         reader.I32();
         reader.U8();
         reader.U8();
-        if (records[1].type == RecordType_Track)
+        if (records[1].type == ResponseRecordType_Track)
             reader.I32();
         for (int i = 0; i < 2; ++i) {
             const std::string text = reader.Text();

@@ -3,10 +3,10 @@
 
 #include "app/MyAppContext.h"
 #include "app/MyThread.h"
-#include "net/CatalogueRecords.h"
 #include "net/MyNetworkHandler.h"
 #include "platform/Event.h"
 #include "platform/Socket.h"
+#include "records/CatalogueRecords.h"
 #include "support/ScriptedServer.h"
 
 #include <algorithm>

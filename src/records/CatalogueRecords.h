@@ -4,6 +4,8 @@
 // thread owns them for the whole run once they are queued to it; the user-interface thread only reads
 // them through the pointers in callback messages.
 
+#include "records/WireFormat.h"
+
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -39,11 +41,39 @@ enum StreamChatRowKind : std::uint8_t {
     StreamChatRowKind_Kick = 9,
 };
 
+// The rule a chat row must meet to be stored and shown: its argument count fits its kind (mode changes
+// take at most kMaxChatArgs arguments in all), and a message has both a sender and a text.
+// `argEmpty(i)` answers whether argument i is empty.
+template <typename ArgEmpty>
+bool IsWellFormedChatRow(std::uint8_t kind, std::size_t argCount, ArgEmpty argEmpty) {
+    const std::size_t n = argCount;
+    switch (kind) {
+    case StreamChatRowKind_Plain:
+    case StreamChatRowKind_Leave:
+    case StreamChatRowKind_Quit:
+        return n == 1 || n == 2;
+    case StreamChatRowKind_Message:
+        return n == 2 && !argEmpty(0) && !argEmpty(1);
+    case StreamChatRowKind_Action:
+    case StreamChatRowKind_NickChange:
+    case StreamChatRowKind_TopicChange:
+        return n == 2;
+    case StreamChatRowKind_Join:
+        return n == 1;
+    case StreamChatRowKind_ModeChange:
+        return n >= 2 && n <= kMaxChatArgs;
+    case StreamChatRowKind_Kick:
+        return n == 2 || n == 3;
+    default:
+        return false;
+    }
+}
+
 // One replayed chat event. The argument texts are kept in one allocation, each followed by a zero unit,
 // so a row costs 16 bytes beyond its texts.
 class StreamChatRow {
 public:
-    static constexpr int kMaxArgs = 20;
+    static constexpr int kMaxArgs = static_cast<int>(kMaxChatArgs);
 
     StreamChatRow() = default;
     StreamChatRow(std::int32_t time, std::uint8_t kind, const std::vector<std::u16string_view>& args);
@@ -53,6 +83,8 @@ public:
     std::uint8_t argCount = 0; // at most 20
 
     std::u16string_view arg(int index) const;
+    // Whether the row meets IsWellFormedChatRow.
+    bool IsWellFormed() const;
 
 private:
     std::unique_ptr<char16_t[]> texts_;

@@ -1,4 +1,4 @@
-#include "net/CatalogueRecords.h"
+#include "records/CatalogueRecords.h"
 
 #include <algorithm>
 
@@ -29,6 +29,11 @@ std::u16string_view StreamChatRow::arg(int index) const {
     for (int i = 0; i < index; ++i)
         p += std::char_traits<char16_t>::length(p) + 1;
     return std::u16string_view(p);
+}
+
+bool StreamChatRow::IsWellFormed() const {
+    return IsWellFormedChatRow(kind, argCount,
+                               [this](std::size_t i) { return arg(static_cast<int>(i)).empty(); });
 }
 
 bool StreamInfoData::SetTrackList(std::unique_ptr<TrackInfoList> list) {
