@@ -1,5 +1,6 @@
 #include "panels/PlayPositionTracker.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -46,15 +47,23 @@ std::optional<FoundEntry> FindChatRowAt(const StreamChatRowList* chatRows, std::
         [](std::int32_t time, std::int32_t s) { return time <= s; });
 }
 
-std::int32_t PlaySecondOf(float position, std::uint32_t duration) {
-    const float second = position * static_cast<float>(duration) + 0.5f;
-    if (std::isnan(second))
+std::int32_t WholeSecondOf(float seconds) {
+    if (std::isnan(seconds))
         return 0;
-    if (second >= 2147483520.0f) // the largest float below 2^31
+    if (seconds >= 2147483520.0f) // the largest float below 2^31
         return INT32_MAX;
-    if (second <= -2147483648.0f)
+    if (seconds <= -2147483648.0f)
         return INT32_MIN;
-    return static_cast<std::int32_t>(second);
+    return static_cast<std::int32_t>(seconds);
+}
+
+std::int32_t PlaySecondOf(float position, std::uint32_t duration) {
+    return WholeSecondOf(position * static_cast<float>(duration) + 0.5f);
+}
+
+std::int32_t ChatSecondOf(std::int32_t second, std::int32_t offset) {
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(static_cast<std::int64_t>(second) - offset, INT32_MIN, INT32_MAX));
 }
 
 void MyPlayPositionTracker::ForgetEntries() {
@@ -62,30 +71,48 @@ void MyPlayPositionTracker::ForgetEntries() {
     chatIndex = chatTime = chatNextTime = -1;
 }
 
+bool MyPlayPositionTracker::TakeSecond(std::int32_t second) {
+    if (second == playSecond)
+        return false;
+    playSecond = second;
+    return true;
+}
+
+bool MyPlayPositionTracker::UpdateTrack(const TrackInfoList* trackList, bool* trackChanged) {
+    if (!trackList || Within(playSecond, trackStart, trackEnd))
+        return false;
+    const auto track = FindTrackAt(trackList, playSecond);
+    if (!track)
+        return false;
+    if (trackChanged)
+        *trackChanged = track->index != trackIndex;
+    trackIndex = track->index;
+    trackStart = track->start;
+    trackEnd = track->nextStart;
+    return true;
+}
+
+bool MyPlayPositionTracker::UpdateChat(const StreamChatRowList* chatRows, std::int32_t chatSecond) {
+    if (Within(chatSecond, chatTime, chatNextTime))
+        return false;
+    const auto row = FindChatRowAt(chatRows, chatSecond);
+    chatIndex = row ? row->index : -1;
+    chatTime = row ? row->start : -1;
+    chatNextTime = row ? row->nextStart : -1;
+    return true;
+}
+
 MyPlayPositionTracker::Update MyPlayPositionTracker::OnPlayPos(float position, const StreamInfoData& stream,
                                                                const TrackInfoList* trackList,
-                                                               const StreamChatRowList* chatRows) {
+                                                               const StreamChatRowList* chatRows,
+                                                               std::int32_t chatOffset) {
     Update update;
-    const std::int32_t second = PlaySecondOf(position, stream.duration);
-    if (second == playSecond)
+    if (!TakeSecond(PlaySecondOf(position, stream.duration)))
         return update;
-    playSecond = second;
     update.secondChanged = true;
-    if (trackList && !Within(second, trackStart, trackEnd)) {
-        if (auto track = FindTrackAt(trackList, second)) {
-            update.trackChanged = track->index != trackIndex;
-            trackIndex = track->index;
-            trackStart = track->start;
-            trackEnd = track->nextStart;
-        }
-    }
-    if (chatRows && !Within(second, chatTime, chatNextTime)) {
-        auto row = FindChatRowAt(chatRows, second);
-        chatIndex = row ? row->index : -1;
-        chatTime = row ? row->start : -1;
-        chatNextTime = row ? row->nextStart : -1;
-        update.chatChanged = true;
-    }
+    UpdateTrack(trackList, &update.trackChanged);
+    if (chatRows)
+        update.chatChanged = UpdateChat(chatRows, ChatSecondOf(playSecond, chatOffset));
     return update;
 }
 
@@ -93,6 +120,8 @@ std::optional<float> MyPlayPositionTracker::PreviousTrackPosition(const StreamIn
                                                                   const TrackInfoList* trackList) const {
     if (!stream)
         return 0.0f;
+    if (stream->duration == 0)
+        return std::nullopt;
     if (trackIndex < 0)
         return 0.0f; // before the first track (or before any position): the start of the stream
     if (trackStart > playSecond - 5 && trackStart != 0) {
@@ -108,8 +137,11 @@ std::optional<float> MyPlayPositionTracker::NextTrackPosition(const StreamInfoDa
                                                               const TrackInfoList* trackList) const {
     if (!stream || !trackList || trackList->empty())
         return std::nullopt;
-    if (trackIndex < 0)
+    if (trackIndex < 0) {
+        if (trackList->front().start <= playSecond)
+            return std::nullopt;
         return FractionOf(trackList->front().start, *stream);
+    }
     auto next = FindTrackAt(trackList, trackEnd);
     if (!next)
         return std::nullopt;

@@ -16,11 +16,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace {
-
-constexpr std::int64_t kUnbounded = std::numeric_limits<std::int64_t>::max();
 
 // Option bit of each settings box, 1 to 8; box 6 shows the inverse of its bit.
 constexpr std::uint32_t kBoxFlags[MySettingsPanel::kBoxCount] = {
@@ -33,16 +30,6 @@ constexpr std::uint32_t kBoxFlags[MySettingsPanel::kBoxCount] = {
     SettingsFlag_HideQuietJoins,
     SettingsFlag_ShowChatActivity,
 };
-
-// The integer part of a non-negative single-precision value, held within 32 bits (a position times a
-// duration from a server may be anything).
-std::int32_t WholePart(float value) {
-    if (!(value > 0.0f))
-        return 0;
-    if (value >= 2147483647.0f)
-        return std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(value);
-}
 
 std::u16string TrackText(const TrackInfo& track) {
     return track.text1 + u" - " + track.text2;
@@ -230,10 +217,8 @@ void MainWindow::OnPlayPos(float position) {
     playPosition = position;
     if (!currentStream || !trackList)
         return;
-    const float duration = static_cast<float>(currentStream->duration);
-    const std::int32_t second = WholePart(position * duration + 0.5f);
-    if (second != playSecond) {
-        playSecond = second;
+    const std::int32_t second = PlaySecondOf(position, currentStream->duration);
+    if (tracker.TakeSecond(second)) {
         MySettings* settings = appContext->settings;
         if (settings && settings->HasFlag(SettingsFlag_ResumePlaying)) {
             settings->lastStationId = stationId;
@@ -241,18 +226,13 @@ void MainWindow::OnPlayPos(float position) {
             settings->lastSecond = second;
             SaveSettings();
         }
-        if (second < trackStart || second >= trackEnd) {
-            if (const auto found = FindTrackAt(second)) {
-                trackIndex = found->index;
-                trackStart = found->start;
-                trackEnd = found->next;
-                SetStatusText(TrackText((*trackList)[static_cast<std::size_t>(trackIndex)]));
-                MyStreamInfoPanel* tracks = infoTabPanel ? infoTabPanel->tracksPage : nullptr;
-                if (tracks && tracks->currentTrack != trackIndex) {
-                    tracks->currentTrack = trackIndex;
-                    if (tracks->listBox)
-                        tracks->listBox->SelectRow(trackIndex);
-                }
+        if (tracker.UpdateTrack(trackList.get())) {
+            SetStatusText(TrackText((*trackList)[static_cast<std::size_t>(trackIndex)]));
+            MyStreamInfoPanel* tracks = infoTabPanel ? infoTabPanel->tracksPage : nullptr;
+            if (tracks && tracks->currentTrack != trackIndex) {
+                tracks->currentTrack = trackIndex;
+                if (tracks->listBox)
+                    tracks->listBox->SelectRow(trackIndex);
             }
         }
         UpdateChat(second);
@@ -290,10 +270,7 @@ void MainWindow::OnStreamInfo(const StationInfoData* station, const StreamInfoDa
         window->SetTitle(station->name + u" - " +
                          FormatDateTime(static_cast<std::uint32_t>(stream->startTime)) + u" - " +
                          stream->text1 + u" - " + ProgramTitle());
-    trackIndex = trackStart = -1;
-    trackEnd = -1;
-    chatIndex = chatTime = -1;
-    chatNextTime = -1;
+    tracker.ForgetEntries();
     if (infoTabPanel && infoTabPanel->tracksPage)
         infoTabPanel->tracksPage->SetTracks(trackList.get(), stream);
     ShowChatExtras();
@@ -327,29 +304,8 @@ void MainWindow::OnNewApplicationVersion(std::uint32_t version) {
     AskForUpdate(appContext, version);
 }
 
-std::optional<MainWindow::Found> MainWindow::FindTrackAt(std::int32_t second) const {
-    if (!currentStream || !trackList)
-        return std::nullopt;
-    const auto s = static_cast<std::uint32_t>(second);
-    for (std::size_t i = trackList->size(); i-- > 0;) {
-        if (static_cast<std::uint32_t>((*trackList)[i].start) <= s) {
-            const std::int64_t next = i + 1 < trackList->size() ? (*trackList)[i + 1].start : kUnbounded;
-            return Found{static_cast<std::int32_t>(i), (*trackList)[i].start, next};
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<MainWindow::Found> MainWindow::FindChatRowAt(std::int32_t second) const {
-    if (!currentStream || !chatRows)
-        return std::nullopt;
-    for (std::size_t i = chatRows->size(); i-- > 0;) {
-        if ((*chatRows)[i].time <= second) {
-            const std::int64_t next = i + 1 < chatRows->size() ? (*chatRows)[i + 1].time : kUnbounded;
-            return Found{static_cast<std::int32_t>(i), (*chatRows)[i].time, next};
-        }
-    }
-    return std::nullopt;
+std::optional<FoundEntry> MainWindow::FindTrackAt(std::int32_t second) const {
+    return currentStream ? ::FindTrackAt(trackList.get(), second) : std::nullopt;
 }
 
 std::u16string MainWindow::FormatTime(std::int32_t seconds) const {
@@ -392,7 +348,7 @@ void MainWindow::OnTimeTextClicked(std::int32_t) {
     else
         timeMode = timeMode == 0 ? 1 : 0;
     if (currentStream)
-        SetTimeText(FormatTime(WholePart(playPosition * static_cast<float>(currentStream->duration))));
+        SetTimeText(FormatTime(WholeSecondOf(playPosition * static_cast<float>(currentStream->duration))));
     else
         SetTimeText(u"");
 }
@@ -431,51 +387,25 @@ void MainWindow::OnPositionChanged(float fraction) {
         SetStatusText(u"");
         return;
     }
-    const std::int32_t s = WholePart(fraction * static_cast<float>(currentStream->duration));
+    const std::int32_t s = WholeSecondOf(fraction * static_cast<float>(currentStream->duration));
     SetTimeText(FormatTime(s));
     const auto found = FindTrackAt(s);
     SetStatusText(found ? TrackText((*trackList)[static_cast<std::size_t>(found->index)]) : u"");
 }
 
 void MainWindow::PreviousTrack() {
-    if (!currentStream) {
-        SendSetPlayPos(0.0f);
-        if (playControlPanel && playControlPanel->posBar)
-            playControlPanel->posBar->SetPosition(0.0f);
+    const auto to = tracker.PreviousTrackPosition(currentStream, trackList.get());
+    if (!to)
         return;
-    }
-    if (currentStream->duration == 0)
-        return;
-    const float duration = static_cast<float>(currentStream->duration);
-    if (trackStart < 0) {
-        // Before the first track (or without a track list) there is no track to go back to: the start.
-        SendSetPlayPos(0.0f);
-        return;
-    }
-    if (trackStart > playSecond - 5 && trackStart != 0) {
-        if (const auto found = FindTrackAt(trackStart - 1))
-            SendSetPlayPos(static_cast<float>(found->start) / duration);
-        return;
-    }
-    SendSetPlayPos(static_cast<float>(trackStart) / duration);
+    SendSetPlayPos(*to);
+    // Without a stream the slider goes back to the start at once.
+    if (!currentStream && playControlPanel && playControlPanel->posBar)
+        playControlPanel->posBar->SetPosition(0.0f);
 }
 
 void MainWindow::NextTrack() {
-    if (!currentStream || currentStream->duration == 0 || !trackList || trackList->empty())
-        return;
-    const float duration = static_cast<float>(currentStream->duration);
-    if (trackIndex < 0) {
-        // No track reached yet (before the first one): the first track, not the last.
-        const TrackInfo& first = trackList->front();
-        if (first.start > playSecond)
-            SendSetPlayPos(static_cast<float>(first.start) / duration);
-        return;
-    }
-    const std::int32_t at = trackEnd >= std::numeric_limits<std::int32_t>::max()
-                                ? std::numeric_limits<std::int32_t>::max()
-                                : static_cast<std::int32_t>(trackEnd);
-    if (const auto found = FindTrackAt(at))
-        SendSetPlayPos(static_cast<float>(found->start) / duration);
+    if (const auto to = tracker.NextTrackPosition(currentStream, trackList.get()))
+        SendSetPlayPos(*to);
 }
 
 void MainWindow::OnPreviousClicked(std::int32_t) {

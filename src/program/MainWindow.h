@@ -8,6 +8,7 @@
 
 #include "app/ChatOffsets.h"
 #include "app/MyCallbacks.h"
+#include "panels/PlayPositionTracker.h"
 #include "program/MediaControlsBridge.h"
 #include "program/MyTrayIcon.h"
 #include "records/CatalogueRecords.h"
@@ -70,15 +71,8 @@ public:
     // without a notification area, minimises it to the task bar so that it can always be found again.
     void MinimizeOnClose();
 
-    // A track or chat row found at a second: its index, its start and the next one's start (unbounded
-    // for the last).
-    struct Found {
-        std::int32_t index;
-        std::int32_t start;
-        std::int64_t next;
-    };
-    std::optional<Found> FindTrackAt(std::int32_t second) const;
-    std::optional<Found> FindChatRowAt(std::int32_t second) const;
+    // The track of the current stream at `second`; none without a stream or a track list.
+    std::optional<FoundEntry> FindTrackAt(std::int32_t second) const;
     // `seconds` in the format of `timeMode` for the current stream.
     std::u16string FormatTime(std::int32_t seconds) const;
 
@@ -111,13 +105,15 @@ public:
     std::unique_ptr<MediaControlsBridge> mediaControls;
     std::int32_t playState = 0;
     float playPosition = 0;
-    std::int32_t playSecond = -1;
-    std::int32_t trackIndex = -1;
-    std::int32_t trackStart = -1;
-    std::int64_t trackEnd = -1;
-    std::int32_t chatIndex = -1;
-    std::int32_t chatTime = -1;
-    std::int64_t chatNextTime = -1;
+    // The second, track and chat row the play position is in, under the names the window uses for them.
+    MyPlayPositionTracker tracker;
+    std::int32_t& playSecond = tracker.playSecond;
+    std::int32_t& trackIndex = tracker.trackIndex;
+    std::int32_t& trackStart = tracker.trackStart;
+    std::int32_t& trackEnd = tracker.trackEnd;
+    std::int32_t& chatIndex = tracker.chatIndex;
+    std::int32_t& chatTime = tracker.chatTime;
+    std::int32_t& chatNextTime = tracker.chatNextTime;
     std::int32_t stationId = 0;
     std::int32_t streamId = 0;
     const StreamInfoData* currentStream = nullptr;

@@ -6,26 +6,13 @@
 #include "program/MainWindow.h"
 
 #include <algorithm>
-#include <limits>
 
 void MainWindow::UpdateChat(std::int32_t second) {
     // The chat runs `offset` seconds behind the recording: at play second s it is at s - offset.
-    const std::int64_t shifted = static_cast<std::int64_t>(second) - ChatOffset();
-    const auto chatSecond = static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        shifted, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+    const std::int32_t chatSecond = ChatSecondOf(second, ChatOffset());
     MyChatPanel* chat = infoTabPanel ? infoTabPanel->chatPage : nullptr;
-    if (chatSecond < chatTime || chatSecond >= chatNextTime) {
-        if (const auto found = FindChatRowAt(chatSecond)) {
-            chatIndex = found->index;
-            chatTime = found->start;
-            chatNextTime = found->next;
-        } else {
-            chatIndex = chatTime = -1;
-            chatNextTime = -1;
-        }
-        if (chat && chat->listBox)
-            chat->listBox->SetCurrentRow(chatIndex);
-    }
+    if (tracker.UpdateChat(currentStream ? chatRows : nullptr, chatSecond) && chat && chat->listBox)
+        chat->listBox->SetCurrentRow(chatIndex);
     if (chat) {
         if (chatPositionShow_ != std::pair{stationId, streamId}) {
             chatPositionShow_ = {stationId, streamId};

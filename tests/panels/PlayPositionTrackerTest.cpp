@@ -147,4 +147,39 @@ TEST_F(TrackerTest, ForgettingEntriesKeepsTheSecond) {
     EXPECT_EQ(tracker.chatIndex, -1);
 }
 
+TEST(ChatSecondOf, ShiftsByTheOffsetWithinThe32BitRange) {
+    EXPECT_EQ(ChatSecondOf(100, 30), 70);
+    EXPECT_EQ(ChatSecondOf(10, -5), 15);
+    EXPECT_EQ(ChatSecondOf(INT32_MIN + 1, 10), INT32_MIN);
+    EXPECT_EQ(ChatSecondOf(INT32_MAX - 1, -10), INT32_MAX);
+    EXPECT_EQ(WholeSecondOf(12.99f), 12); // truncated, no rounding
+}
+
+TEST_F(TrackerTest, TheChatFollowsTheOffsetSecondAndTheTrackThePlaySecond) {
+    // At play second 60 with the chat 20 seconds behind, the chat stands at 40: the row at 5.
+    tracker.OnPlayPos(0.06f, stream, &tracks, &rows, 20);
+    EXPECT_EQ(tracker.playSecond, 60);
+    EXPECT_EQ(tracker.trackIndex, 0);
+    EXPECT_EQ(tracker.chatIndex, 0);
+    EXPECT_EQ(tracker.chatNextTime, 50);
+    // A step that stays inside the row's range looks nothing up again.
+    EXPECT_FALSE(tracker.UpdateChat(&rows, 45));
+    EXPECT_TRUE(tracker.UpdateChat(&rows, 60));
+    EXPECT_EQ(tracker.chatIndex, 1);
+    // Without rows the chat position is none.
+    EXPECT_TRUE(tracker.UpdateChat(nullptr, 400));
+    EXPECT_EQ(tracker.chatIndex, -1);
+}
+
+TEST_F(TrackerTest, NextTrackBeforeAFirstTrackBehindThePositionDoesNothing) {
+    tracks = Tracks({-20, 100}); // a first start that reads as a huge unsigned number
+    tracker.playSecond = 10;
+    EXPECT_FALSE(tracker.NextTrackPosition(&stream, &tracks));
+}
+
+TEST_F(TrackerTest, PreviousTrackWithoutADurationGoesNowhere) {
+    stream.duration = 0;
+    EXPECT_FALSE(tracker.PreviousTrackPosition(&stream, &tracks));
+}
+
 } // namespace
