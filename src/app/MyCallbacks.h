@@ -34,39 +34,44 @@ public:
     };
 
     struct MyMainWindowMessage_PlayEventCallback : MyMainWindowMessageBase {
+        static constexpr std::int32_t kType = MessageType_PlayEvent;
         explicit MyMainWindowMessage_PlayEventCallback(std::int32_t event)
-            : MyMainWindowMessageBase(MessageType_PlayEvent), event(event) {}
+            : MyMainWindowMessageBase(kType), event(event) {}
         std::int32_t event; // 0 playing, 1 stopped, 2 paused
     };
     struct MyMainWindowMessage_PlayPosCallback : MyMainWindowMessageBase {
+        static constexpr std::int32_t kType = MessageType_PlayPos;
         explicit MyMainWindowMessage_PlayPosCallback(float position)
-            : MyMainWindowMessageBase(MessageType_PlayPos), position(position) {}
+            : MyMainWindowMessageBase(kType), position(position) {}
         float position; // fraction 0 to 1
     };
     struct MyMainWindowMessage_StreamInfoCallback : MyMainWindowMessageBase {
+        static constexpr std::int32_t kType = MessageType_StreamInfo;
         MyMainWindowMessage_StreamInfoCallback(const StationInfoData* station, const StreamInfoData* stream,
                                                const std::vector<TrackInfo>* trackList)
-            : MyMainWindowMessageBase(MessageType_StreamInfo), station(station), stream(stream),
-              trackList(trackList) {}
+            : MyMainWindowMessageBase(kType), station(station), stream(stream), trackList(trackList) {}
         const StationInfoData* station;
         const StreamInfoData* stream;
         const std::vector<TrackInfo>* trackList; // may be null
     };
     struct MyMainWindowMessage_StreamChatCallback : MyMainWindowMessageBase {
+        static constexpr std::int32_t kType = MessageType_StreamChat;
         MyMainWindowMessage_StreamChatCallback(const StreamInfoData* stream,
                                                const std::vector<StreamChatRow>* chatRows)
-            : MyMainWindowMessageBase(MessageType_StreamChat), stream(stream), chatRows(chatRows) {}
+            : MyMainWindowMessageBase(kType), stream(stream), chatRows(chatRows) {}
         const StreamInfoData* stream;
         const std::vector<StreamChatRow>* chatRows; // may be null
     };
     struct MyMainWindowMessage_NewApplicationVersionCallback : MyMainWindowMessageBase {
+        static constexpr std::int32_t kType = MessageType_NewApplicationVersion;
         explicit MyMainWindowMessage_NewApplicationVersionCallback(std::uint32_t version)
-            : MyMainWindowMessageBase(MessageType_NewApplicationVersion), version(version) {}
+            : MyMainWindowMessageBase(kType), version(version) {}
         std::uint32_t version;
     };
     struct MyMainWindowMessage_StationInfoCallback : MyMainWindowMessageBase {
+        static constexpr std::int32_t kType = MessageType_StationInfo;
         explicit MyMainWindowMessage_StationInfoCallback(const StationInfoData* station)
-            : MyMainWindowMessageBase(MessageType_StationInfo), station(station) {}
+            : MyMainWindowMessageBase(kType), station(station) {}
         const StationInfoData* station;
     };
 

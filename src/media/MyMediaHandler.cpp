@@ -19,44 +19,58 @@ MyMediaHandler::~MyMediaHandler() {
 void MyMediaHandler::HandleMessage(MyMessageBase* message) {
     switch (message->type) {
     case MediaHandlerMessageType_StartPlayStream:
-        HandleStartPlayStream(*static_cast<MyMediaHandlerMessage_StartPlayStream*>(message));
+        if (auto* m = MessageAs<MyMediaHandlerMessage_StartPlayStream>(*message))
+            HandleStartPlayStream(*m);
         break;
     case MediaHandlerMessageType_SetPlayPos:
-        HandleSetPlayPos(*static_cast<MyMediaHandlerMessage_SetPlayPos*>(message));
+        if (auto* m = MessageAs<MyMediaHandlerMessage_SetPlayPos>(*message))
+            HandleSetPlayPos(*m);
         break;
     case MediaHandlerMessageType_Pause:
-        HandlePause(*static_cast<MyMediaHandlerMessage_Pause*>(message));
+        if (auto* m = MessageAs<MyMediaHandlerMessage_Pause>(*message))
+            HandlePause(*m);
         break;
     case MediaHandlerMessageType_Continue:
-        HandleContinue(*static_cast<MyMediaHandlerMessage_Continue*>(message));
+        if (auto* m = MessageAs<MyMediaHandlerMessage_Continue>(*message))
+            HandleContinue(*m);
         break;
     case MediaHandlerMessageType_SetVolume:
-        HandleSetVolume(*static_cast<MyMediaHandlerMessage_SetVolume*>(message));
+        if (auto* m = MessageAs<MyMediaHandlerMessage_SetVolume>(*message))
+            HandleSetVolume(*m);
         break;
     case MediaHandlerMessageType_SetMute:
-        HandleSetMute(*static_cast<MyMediaHandlerMessage_SetMute*>(message));
+        if (auto* m = MessageAs<MyMediaHandlerMessage_SetMute>(*message))
+            HandleSetMute(*m);
         break;
     case MediaHandlerMessageType_ReturnUsedWaveHeader:
-        HandleReturnUsedWaveHeader(*static_cast<MyMediaHandlerMessage_ReturnUsedWaveHeader*>(message));
-        ApplyStreamDataRequestRule();
+        if (auto* m = MessageAs<MyMediaHandlerMessage_ReturnUsedWaveHeader>(*message)) {
+            HandleReturnUsedWaveHeader(*m);
+            ApplyStreamDataRequestRule();
+        }
         break;
     case MediaHandlerMessageType_RequestStationInfo:
-        HandleRequestStationInfo(*static_cast<MyMediaHandlerMessage_RequestStationInfo*>(message));
+        if (auto* m = MessageAs<MyMediaHandlerMessage_RequestStationInfo>(*message))
+            HandleRequestStationInfo(*m);
         break;
     case MediaHandlerMessageType_AddMp3Data:
-        HandleAddMp3Data(*static_cast<MyMediaHandlerMessage_AddMp3Data*>(message));
+        if (auto* m = MessageAs<MyMediaHandlerMessage_AddMp3Data>(*message))
+            HandleAddMp3Data(*m);
         break;
     case MediaHandlerMessageType_AddTrackInfoList:
-        HandleAddTrackInfoList(*static_cast<MyMediaHandlerMessage_AddTrackInfoList*>(message));
+        if (auto* m = MessageAs<MyMediaHandlerMessage_AddTrackInfoList>(*message))
+            HandleAddTrackInfoList(*m);
         break;
     case MediaHandlerMessageType_AddStreamChatRowList:
-        HandleAddStreamChatRowList(*static_cast<MyMediaHandlerMessage_AddStreamChatRowList*>(message));
+        if (auto* m = MessageAs<MyMediaHandlerMessage_AddStreamChatRowList>(*message))
+            HandleAddStreamChatRowList(*m);
         break;
     case MediaHandlerMessageType_AddStationInfo:
-        HandleAddStationInfo(*static_cast<MyMediaHandlerMessage_AddStationInfo*>(message));
+        if (auto* m = MessageAs<MyMediaHandlerMessage_AddStationInfo>(*message))
+            HandleAddStationInfo(*m);
         break;
     case MediaHandlerMessageType_AddStationIdList:
-        HandleAddStationIdList(*static_cast<MyMediaHandlerMessage_AddStationIdList*>(message));
+        if (auto* m = MessageAs<MyMediaHandlerMessage_AddStationIdList>(*message))
+            HandleAddStationIdList(*m);
         break;
     default:
         break;

@@ -39,10 +39,11 @@ enum MediaHandlerMessageType : std::int32_t {
 // Two forms: a start at a fraction of the stream (startFraction 0 to 1, startSeconds 0), or a start at a
 // time (startFraction -1, startSeconds the offset in whole seconds).
 struct MyMediaHandlerMessage_StartPlayStream : MyMediaHandlerMessage {
+    static constexpr std::int32_t kType = MediaHandlerMessageType_StartPlayStream;
     MyMediaHandlerMessage_StartPlayStream(std::int32_t stationId, std::int32_t streamId, float startFraction,
                                           std::uint32_t startSeconds)
-        : MyMediaHandlerMessage(MediaHandlerMessageType_StartPlayStream), stationId(stationId),
-          streamId(streamId), startFraction(startFraction), startSeconds(startSeconds) {}
+        : MyMediaHandlerMessage(kType), stationId(stationId), streamId(streamId),
+          startFraction(startFraction), startSeconds(startSeconds) {}
     std::int32_t stationId;
     std::int32_t streamId;
     float startFraction;
@@ -50,51 +51,58 @@ struct MyMediaHandlerMessage_StartPlayStream : MyMediaHandlerMessage {
 };
 
 struct MyMediaHandlerMessage_SetPlayPos : MyMediaHandlerMessage {
+    static constexpr std::int32_t kType = MediaHandlerMessageType_SetPlayPos;
     explicit MyMediaHandlerMessage_SetPlayPos(float position)
-        : MyMediaHandlerMessage(MediaHandlerMessageType_SetPlayPos), position(position) {}
+        : MyMediaHandlerMessage(kType), position(position) {}
     float position; // fraction 0 to 1
 };
 
 struct MyMediaHandlerMessage_Pause : MyMediaHandlerMessage {
-    MyMediaHandlerMessage_Pause() : MyMediaHandlerMessage(MediaHandlerMessageType_Pause) {}
+    static constexpr std::int32_t kType = MediaHandlerMessageType_Pause;
+    MyMediaHandlerMessage_Pause() : MyMediaHandlerMessage(kType) {}
 };
 
 struct MyMediaHandlerMessage_Continue : MyMediaHandlerMessage {
-    MyMediaHandlerMessage_Continue() : MyMediaHandlerMessage(MediaHandlerMessageType_Continue) {}
+    static constexpr std::int32_t kType = MediaHandlerMessageType_Continue;
+    MyMediaHandlerMessage_Continue() : MyMediaHandlerMessage(kType) {}
 };
 
 struct MyMediaHandlerMessage_SetVolume : MyMediaHandlerMessage {
+    static constexpr std::int32_t kType = MediaHandlerMessageType_SetVolume;
     MyMediaHandlerMessage_SetVolume(float volume, float balance)
-        : MyMediaHandlerMessage(MediaHandlerMessageType_SetVolume), volume(volume), balance(balance) {}
+        : MyMediaHandlerMessage(kType), volume(volume), balance(balance) {}
     float volume;  // 0 to 1
     float balance; // -1 (left only) to 1 (right only)
 };
 
 struct MyMediaHandlerMessage_SetMute : MyMediaHandlerMessage {
-    explicit MyMediaHandlerMessage_SetMute(bool muted)
-        : MyMediaHandlerMessage(MediaHandlerMessageType_SetMute), muted(muted) {}
+    static constexpr std::int32_t kType = MediaHandlerMessageType_SetMute;
+    explicit MyMediaHandlerMessage_SetMute(bool muted) : MyMediaHandlerMessage(kType), muted(muted) {}
     bool muted;
 };
 
 // Sent by the audio device's completion callback. The header is the device's; the playback side gives
 // it back to the device layer when it handles the message.
 struct MyMediaHandlerMessage_ReturnUsedWaveHeader : MyMediaHandlerMessage {
+    static constexpr std::int32_t kType = MediaHandlerMessageType_ReturnUsedWaveHeader;
     explicit MyMediaHandlerMessage_ReturnUsedWaveHeader(platform::WaveHeader* waveHeader)
-        : MyMediaHandlerMessage(MediaHandlerMessageType_ReturnUsedWaveHeader), waveHeader(waveHeader) {}
+        : MyMediaHandlerMessage(kType), waveHeader(waveHeader) {}
     platform::WaveHeader* waveHeader;
 };
 
 struct MyMediaHandlerMessage_RequestStationInfo : MyMediaHandlerMessage {
+    static constexpr std::int32_t kType = MediaHandlerMessageType_RequestStationInfo;
     explicit MyMediaHandlerMessage_RequestStationInfo(std::int32_t stationId)
-        : MyMediaHandlerMessage(MediaHandlerMessageType_RequestStationInfo), stationId(stationId) {}
+        : MyMediaHandlerMessage(kType), stationId(stationId) {}
     std::int32_t stationId;
 };
 
 struct MyMediaHandlerMessage_AddMp3Data : MyMediaHandlerMessage {
+    static constexpr std::int32_t kType = MediaHandlerMessageType_AddMp3Data;
     MyMediaHandlerMessage_AddMp3Data(std::unique_ptr<Mp3DataBlock> block, std::int32_t tag,
                                      bool requestFinished, bool lastStreamData = false)
-        : MyMediaHandlerMessage(MediaHandlerMessageType_AddMp3Data), block(std::move(block)), tag(tag),
-          requestFinished(requestFinished), lastStreamData(lastStreamData) {}
+        : MyMediaHandlerMessage(kType), block(std::move(block)), tag(tag), requestFinished(requestFinished),
+          lastStreamData(lastStreamData) {}
     std::unique_ptr<Mp3DataBlock> block; // may be null: a request that ended without (more) data
     // Full blocks of the same request that came before `block`, oldest first: the network thread hands
     // on every block one read brought in one message, so that fast streams do not pay a message each.
@@ -105,33 +113,35 @@ struct MyMediaHandlerMessage_AddMp3Data : MyMediaHandlerMessage {
 };
 
 struct MyMediaHandlerMessage_AddTrackInfoList : MyMediaHandlerMessage {
+    static constexpr std::int32_t kType = MediaHandlerMessageType_AddTrackInfoList;
     MyMediaHandlerMessage_AddTrackInfoList(std::int32_t stationId, std::int32_t streamId,
                                            std::unique_ptr<TrackInfoList> list)
-        : MyMediaHandlerMessage(MediaHandlerMessageType_AddTrackInfoList), stationId(stationId),
-          streamId(streamId), list(std::move(list)) {}
+        : MyMediaHandlerMessage(kType), stationId(stationId), streamId(streamId), list(std::move(list)) {}
     std::int32_t stationId;
     std::int32_t streamId;
     std::unique_ptr<TrackInfoList> list; // null when the exchange ended without a list
 };
 
 struct MyMediaHandlerMessage_AddStreamChatRowList : MyMediaHandlerMessage {
+    static constexpr std::int32_t kType = MediaHandlerMessageType_AddStreamChatRowList;
     MyMediaHandlerMessage_AddStreamChatRowList(std::int32_t stationId, std::int32_t streamId,
                                                std::unique_ptr<StreamChatRowList> list)
-        : MyMediaHandlerMessage(MediaHandlerMessageType_AddStreamChatRowList), stationId(stationId),
-          streamId(streamId), list(std::move(list)) {}
+        : MyMediaHandlerMessage(kType), stationId(stationId), streamId(streamId), list(std::move(list)) {}
     std::int32_t stationId;
     std::int32_t streamId;
     std::unique_ptr<StreamChatRowList> list; // null when the exchange ended without rows
 };
 
 struct MyMediaHandlerMessage_AddStationInfo : MyMediaHandlerMessage {
+    static constexpr std::int32_t kType = MediaHandlerMessageType_AddStationInfo;
     explicit MyMediaHandlerMessage_AddStationInfo(std::unique_ptr<StationInfoData> info)
-        : MyMediaHandlerMessage(MediaHandlerMessageType_AddStationInfo), info(std::move(info)) {}
+        : MyMediaHandlerMessage(kType), info(std::move(info)) {}
     std::unique_ptr<StationInfoData> info; // null when the exchange ended without a record
 };
 
 struct MyMediaHandlerMessage_AddStationIdList : MyMediaHandlerMessage {
+    static constexpr std::int32_t kType = MediaHandlerMessageType_AddStationIdList;
     explicit MyMediaHandlerMessage_AddStationIdList(StationIdList ids)
-        : MyMediaHandlerMessage(MediaHandlerMessageType_AddStationIdList), ids(std::move(ids)) {}
+        : MyMediaHandlerMessage(kType), ids(std::move(ids)) {}
     StationIdList ids;
 };

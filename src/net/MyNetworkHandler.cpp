@@ -6,21 +6,23 @@
 #include "net/MyNetworkPacket_RequestStreamData.h"
 #include "net/NetworkExchanges.h"
 
+#include <optional>
+
 namespace {
 
 constexpr const char* kSourceName = VANTRI_SOURCE_NAME("NetworkHandler");
 
-std::int32_t StationIdOf(const MyNetworkHandlerMessage& message) {
-    switch (message.type) {
-    case NetworkHandlerMessageType_GetStreamData:
-        return static_cast<const MyNetworkHandlerMessage_GetStreamData&>(message).stationId;
-    case NetworkHandlerMessageType_GetTrackInfoList:
-        return static_cast<const MyNetworkHandlerMessage_GetTrackInfoList&>(message).stationId;
-    case NetworkHandlerMessageType_GetStreamChatRowList:
-        return static_cast<const MyNetworkHandlerMessage_GetStreamChatRowList&>(message).stationId;
-    default:
-        return static_cast<const MyNetworkHandlerMessage_GetStationInfo&>(message).stationId;
-    }
+// The station a station request (types 0 to 3) asks about; none for any other message.
+std::optional<std::int32_t> StationIdOf(const MyNetworkHandlerMessage& message) {
+    if (const auto* m = MessageAs<MyNetworkHandlerMessage_GetStreamData>(message))
+        return m->stationId;
+    if (const auto* m = MessageAs<MyNetworkHandlerMessage_GetTrackInfoList>(message))
+        return m->stationId;
+    if (const auto* m = MessageAs<MyNetworkHandlerMessage_GetStreamChatRowList>(message))
+        return m->stationId;
+    if (const auto* m = MessageAs<MyNetworkHandlerMessage_GetStationInfo>(message))
+        return m->stationId;
+    return std::nullopt;
 }
 
 } // namespace
@@ -40,20 +42,25 @@ void MyNetworkHandler::OnThreadStart() {
 }
 
 void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
-    auto* message = static_cast<MyNetworkHandlerMessage*>(base);
+    auto* message = dynamic_cast<MyNetworkHandlerMessage*>(base);
+    if (!message)
+        return; // another thread's message: nothing here reads it
     switch (message->type) {
     case NetworkHandlerMessageType_GetStreamData:
     case NetworkHandlerMessageType_GetTrackInfoList:
     case NetworkHandlerMessageType_GetStreamChatRowList:
     case NetworkHandlerMessageType_GetStationInfo: {
+        const std::optional<std::int32_t> stationId = StationIdOf(*message);
+        if (!stationId)
+            return;
         // Every station request is refused the same way when the directory has not named the station.
-        std::shared_ptr<const StationConnectionData> station = FindStation(StationIdOf(*message));
+        std::shared_ptr<const StationConnectionData> station = FindStation(*stationId);
         if (!station) {
             FinishUnstartedStreamData(*message);
             return;
         }
-        if (message->type == NetworkHandlerMessageType_GetStreamData)
-            CancelOlderSeries(static_cast<const MyNetworkHandlerMessage_GetStreamData&>(*message));
+        if (const auto* streamData = MessageAs<MyNetworkHandlerMessage_GetStreamData>(*message))
+            CancelOlderSeries(*streamData);
         StartExchange(factory_ ? factory_(context, *message, std::move(station)) : nullptr);
         ExpireDeadlines();
         return;
@@ -65,14 +72,14 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
         ExpireDeadlines();
         return;
     case NetworkHandlerMessageType_AddStationConnectionData: {
-        auto& add = static_cast<MyNetworkHandlerMessage_AddStationConnectionData&>(*message);
-        if (!add.data)
+        auto* add = MessageAs<MyNetworkHandlerMessage_AddStationConnectionData>(*message);
+        if (!add || !add->data)
             return;
         // A replaced record lives on for the exchanges that still hold it.
-        const std::int32_t stationId = add.data->stationId;
+        const std::int32_t stationId = add->data->stationId;
         stationConnections_.erase(stationId);
         stationConnections_.emplace(stationId,
-                                    std::shared_ptr<const StationConnectionData>(std::move(add.data)));
+                                    std::shared_ptr<const StationConnectionData>(std::move(add->data)));
         return;
     }
     default:
@@ -90,10 +97,10 @@ std::shared_ptr<const StationConnectionData> MyNetworkHandler::FindStation(std::
 }
 
 void MyNetworkHandler::FinishUnstartedStreamData(const MyNetworkHandlerMessage& message) {
-    if (message.type != NetworkHandlerMessageType_GetStreamData || !context || !context->mediaHandler)
+    const auto* streamData = MessageAs<MyNetworkHandlerMessage_GetStreamData>(message);
+    if (!streamData || !context || !context->mediaHandler)
         return;
-    context->mediaHandler->AddMp3Data(
-        nullptr, static_cast<const MyNetworkHandlerMessage_GetStreamData&>(message).requestNumber, true);
+    context->mediaHandler->AddMp3Data(nullptr, streamData->requestNumber, true);
 }
 
 void MyNetworkHandler::CancelOlderSeries(const MyNetworkHandlerMessage_GetStreamData& message) {

@@ -28,11 +28,12 @@ enum NetworkHandlerMessageType : std::int32_t {
 constexpr std::int32_t kStreamDataRequestLength = 524288; // 0x80000
 
 struct MyNetworkHandlerMessage_GetStreamData : MyNetworkHandlerMessage {
+    static constexpr std::int32_t kType = NetworkHandlerMessageType_GetStreamData;
     MyNetworkHandlerMessage_GetStreamData(std::int32_t stationId, std::int32_t streamId,
                                           std::int32_t requestNumber, std::uint64_t startOffset,
                                           std::int32_t length = kStreamDataRequestLength)
-        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetStreamData), stationId(stationId),
-          streamId(streamId), requestNumber(requestNumber), startOffset(startOffset), length(length) {}
+        : MyNetworkHandlerMessage(kType), stationId(stationId), streamId(streamId),
+          requestNumber(requestNumber), startOffset(startOffset), length(length) {}
     std::int32_t stationId;
     std::int32_t streamId;
     std::int32_t requestNumber;
@@ -41,45 +42,46 @@ struct MyNetworkHandlerMessage_GetStreamData : MyNetworkHandlerMessage {
 };
 
 struct MyNetworkHandlerMessage_GetTrackInfoList : MyNetworkHandlerMessage {
+    static constexpr std::int32_t kType = NetworkHandlerMessageType_GetTrackInfoList;
     MyNetworkHandlerMessage_GetTrackInfoList(std::int32_t stationId, std::int32_t streamId)
-        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetTrackInfoList), stationId(stationId),
-          streamId(streamId) {}
+        : MyNetworkHandlerMessage(kType), stationId(stationId), streamId(streamId) {}
     std::int32_t stationId;
     std::int32_t streamId;
 };
 
 struct MyNetworkHandlerMessage_GetStreamChatRowList : MyNetworkHandlerMessage {
+    static constexpr std::int32_t kType = NetworkHandlerMessageType_GetStreamChatRowList;
     MyNetworkHandlerMessage_GetStreamChatRowList(std::int32_t stationId, std::int32_t streamId)
-        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetStreamChatRowList), stationId(stationId),
-          streamId(streamId) {}
+        : MyNetworkHandlerMessage(kType), stationId(stationId), streamId(streamId) {}
     std::int32_t stationId;
     std::int32_t streamId;
 };
 
 struct MyNetworkHandlerMessage_GetStationInfo : MyNetworkHandlerMessage {
+    static constexpr std::int32_t kType = NetworkHandlerMessageType_GetStationInfo;
     explicit MyNetworkHandlerMessage_GetStationInfo(std::int32_t stationId)
-        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetStationInfo), stationId(stationId) {}
+        : MyNetworkHandlerMessage(kType), stationId(stationId) {}
     std::int32_t stationId;
 };
 
 struct MyNetworkHandlerMessage_GetStationsConnectionData : MyNetworkHandlerMessage {
-    MyNetworkHandlerMessage_GetStationsConnectionData()
-        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetStationsConnectionData) {}
+    static constexpr std::int32_t kType = NetworkHandlerMessageType_GetStationsConnectionData;
+    MyNetworkHandlerMessage_GetStationsConnectionData() : MyNetworkHandlerMessage(kType) {}
 };
 
 struct MyNetworkHandlerMessage_AddStationConnectionData : MyNetworkHandlerMessage {
+    static constexpr std::int32_t kType = NetworkHandlerMessageType_AddStationConnectionData;
     explicit MyNetworkHandlerMessage_AddStationConnectionData(std::unique_ptr<StationConnectionData> data)
-        : MyNetworkHandlerMessage(NetworkHandlerMessageType_AddStationConnectionData), data(std::move(data)) {
-    }
+        : MyNetworkHandlerMessage(kType), data(std::move(data)) {}
     std::unique_ptr<StationConnectionData> data; // ownership passes to the network thread
 };
 
 struct MyNetworkHandlerMessage_GetApplicationUpdateInfo : MyNetworkHandlerMessage {
-    MyNetworkHandlerMessage_GetApplicationUpdateInfo()
-        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetApplicationUpdateInfo) {}
+    static constexpr std::int32_t kType = NetworkHandlerMessageType_GetApplicationUpdateInfo;
+    MyNetworkHandlerMessage_GetApplicationUpdateInfo() : MyNetworkHandlerMessage(kType) {}
 };
 
 struct MyNetworkHandlerMessage_GetApplicationUpdateDownload : MyNetworkHandlerMessage {
-    MyNetworkHandlerMessage_GetApplicationUpdateDownload()
-        : MyNetworkHandlerMessage(NetworkHandlerMessageType_GetApplicationUpdateDownload) {}
+    static constexpr std::int32_t kType = NetworkHandlerMessageType_GetApplicationUpdateDownload;
+    MyNetworkHandlerMessage_GetApplicationUpdateDownload() : MyNetworkHandlerMessage(kType) {}
 };

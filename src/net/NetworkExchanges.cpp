@@ -16,29 +16,39 @@ MakeNetworkExchange(MyAppContext* context, const MyNetworkHandlerMessage& messag
     case NetworkHandlerMessageType_GetStreamData: {
         if (!station)
             return nullptr;
-        auto& m = static_cast<const MyNetworkHandlerMessage_GetStreamData&>(message);
-        return std::make_unique<MyNetworkPacket_RequestStreamData>(
-            context, std::move(station), m.stationId, m.streamId, m.startOffset, m.length, m.requestNumber);
+        const auto* m = MessageAs<MyNetworkHandlerMessage_GetStreamData>(message);
+        if (!m)
+            return nullptr;
+        return std::make_unique<MyNetworkPacket_RequestStreamData>(context, std::move(station), m->stationId,
+                                                                   m->streamId, m->startOffset, m->length,
+                                                                   m->requestNumber);
     }
     case NetworkHandlerMessageType_GetTrackInfoList: {
         if (!station)
             return nullptr;
-        auto& m = static_cast<const MyNetworkHandlerMessage_GetTrackInfoList&>(message);
+        const auto* m = MessageAs<MyNetworkHandlerMessage_GetTrackInfoList>(message);
+        if (!m)
+            return nullptr;
         return std::make_unique<MyNetworkPacket_RequestTrackInfoList>(context, std::move(station),
-                                                                      m.stationId, m.streamId);
+                                                                      m->stationId, m->streamId);
     }
     case NetworkHandlerMessageType_GetStreamChatRowList: {
         if (!station)
             return nullptr;
-        auto& m = static_cast<const MyNetworkHandlerMessage_GetStreamChatRowList&>(message);
+        const auto* m = MessageAs<MyNetworkHandlerMessage_GetStreamChatRowList>(message);
+        if (!m)
+            return nullptr;
         return std::make_unique<MyNetworkPacket_RequestStreamChatRowList>(context, std::move(station),
-                                                                          m.stationId, m.streamId);
+                                                                          m->stationId, m->streamId);
     }
     case NetworkHandlerMessageType_GetStationInfo: {
         if (!station)
             return nullptr;
-        auto& m = static_cast<const MyNetworkHandlerMessage_GetStationInfo&>(message);
-        return std::make_unique<MyNetworkPacket_RequestStationInfo>(context, std::move(station), m.stationId);
+        const auto* m = MessageAs<MyNetworkHandlerMessage_GetStationInfo>(message);
+        if (!m)
+            return nullptr;
+        return std::make_unique<MyNetworkPacket_RequestStationInfo>(context, std::move(station),
+                                                                    m->stationId);
     }
     case NetworkHandlerMessageType_GetStationsConnectionData:
         return std::make_unique<MyNetworkPacket_RequestStationsConnectionData>(context);

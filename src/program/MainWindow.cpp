@@ -160,33 +160,18 @@ void MainWindow::OnBoundsChanged(const RECT&) {
 
 void MainWindow::HandleCallbackMessage(const MyOwnerWindowMessageBase& message) {
     using C = MyCallbacks;
-    switch (message.type) {
-    case C::MessageType_PlayEvent:
-        OnPlayEvent(static_cast<const C::MyMainWindowMessage_PlayEventCallback&>(message).event);
-        break;
-    case C::MessageType_PlayPos:
-        OnPlayPos(static_cast<const C::MyMainWindowMessage_PlayPosCallback&>(message).position);
-        break;
-    case C::MessageType_StreamInfo: {
-        const auto& m = static_cast<const C::MyMainWindowMessage_StreamInfoCallback&>(message);
-        OnStreamInfo(m.station, m.stream, m.trackList);
-        break;
-    }
-    case C::MessageType_StreamChat: {
-        const auto& m = static_cast<const C::MyMainWindowMessage_StreamChatCallback&>(message);
-        OnStreamChat(m.stream, m.chatRows);
-        break;
-    }
-    case C::MessageType_NewApplicationVersion:
-        OnNewApplicationVersion(
-            static_cast<const C::MyMainWindowMessage_NewApplicationVersionCallback&>(message).version);
-        break;
-    case C::MessageType_StationInfo:
-        OnStationInfo(static_cast<const C::MyMainWindowMessage_StationInfoCallback&>(message).station);
-        break;
-    default:
-        break;
-    }
+    if (const auto* m = MessageAs<C::MyMainWindowMessage_PlayEventCallback>(message))
+        OnPlayEvent(m->event);
+    else if (const auto* m = MessageAs<C::MyMainWindowMessage_PlayPosCallback>(message))
+        OnPlayPos(m->position);
+    else if (const auto* m = MessageAs<C::MyMainWindowMessage_StreamInfoCallback>(message))
+        OnStreamInfo(m->station, m->stream, m->trackList);
+    else if (const auto* m = MessageAs<C::MyMainWindowMessage_StreamChatCallback>(message))
+        OnStreamChat(m->stream, m->chatRows);
+    else if (const auto* m = MessageAs<C::MyMainWindowMessage_NewApplicationVersionCallback>(message))
+        OnNewApplicationVersion(m->version);
+    else if (const auto* m = MessageAs<C::MyMainWindowMessage_StationInfoCallback>(message))
+        OnStationInfo(m->station);
     if (mediaControls)
         mediaControls->Update();
 }

@@ -2,6 +2,7 @@
 
 #include "net/MyNetworkHandler.h"
 #include "app/MyAppContext.h"
+#include "media/MyMediaHandlerMessages.h"
 #include "support/Deadline.h"
 #include "support/RecordingExchange.h"
 #include "support/RecordingMessageBoxes.h"
@@ -147,6 +148,31 @@ TEST(MyNetworkHandler, StationRequestsForAnUnknownStationAreRefusedWithABox) {
         EXPECT_EQ(text.rfind("StationConnectionData not found!\r\n\r\n(file: NetworkHandler, row: ", 0), 0u);
     EXPECT_TRUE(factory.types().empty()) << "no exchange was built";
     EXPECT_EQ(server.connections(), 0u);
+}
+
+// A message of another receiver, or one with a number no request has, is never read as a request: with
+// a station known, the media thread's messages numbered 0 to 7 start nothing and show nothing.
+TEST(MyNetworkHandler, MessagesThatAreNoRequestOfItsOwnAreIgnored) {
+    testsupport::RecordingMessageBoxes boxes;
+    ScriptedServer server(Script().AwaitRequest().Send(HttpResponse("x")).Close());
+    Factory factory(&server);
+    MyAppContext context;
+    RunningHandler running(&context, factory.function());
+    running.handler.AddStationConnectionData(Station(3, server));
+    running.handler.QueueMessage(std::make_unique<MyMediaHandlerMessage_StartPlayStream>(3, 10, 0.0f, 0));
+    running.handler.QueueMessage(std::make_unique<MyMediaHandlerMessage_SetPlayPos>(0.5f));
+    running.handler.QueueMessage(std::make_unique<MyMediaHandlerMessage_Pause>());
+    running.handler.QueueMessage(std::make_unique<MyMediaHandlerMessage_Continue>());
+    running.handler.QueueMessage(std::make_unique<MyMediaHandlerMessage_SetVolume>(1.0f, 0.0f));
+    running.handler.QueueMessage(std::make_unique<MyMediaHandlerMessage_SetMute>(true));
+    running.handler.QueueMessage(std::make_unique<MyMediaHandlerMessage_ReturnUsedWaveHeader>(nullptr));
+    running.handler.QueueMessage(std::make_unique<MyMediaHandlerMessage_RequestStationInfo>(3));
+    running.handler.QueueMessage(std::make_unique<MyNetworkHandlerMessage>(99));
+    // A real request after them: once it is built, every message before it has been handled.
+    running.handler.GetStationInfo(3);
+    ASSERT_TRUE(server.WaitForConnectionsDone(1));
+    EXPECT_EQ(factory.types(), (std::vector<std::int32_t>{3}));
+    EXPECT_EQ(boxes.count(), 0u);
 }
 
 TEST(MyNetworkHandler, StationRequestsUseTheStationsRecord) {
