@@ -31,6 +31,7 @@ public:
         MessageType_StreamChat = 3,
         MessageType_NewApplicationVersion = 4,
         MessageType_StationInfo = 5,
+        MessageType_PlaybackFailure = 6,
     };
 
     struct MyMainWindowMessage_PlayEventCallback : MyMainWindowMessageBase {
@@ -69,6 +70,11 @@ public:
             : MyMainWindowMessageBase(MessageType_StationInfo), station(station) {}
         const StationInfoData* station;
     };
+    struct MyMainWindowMessage_PlaybackFailureCallback : MyMainWindowMessageBase {
+        explicit MyMainWindowMessage_PlaybackFailureCallback(std::int32_t failure)
+            : MyMainWindowMessageBase(MessageType_PlaybackFailure), failure(failure) {}
+        std::int32_t failure; // 0 no decoder could be started, 1 no audio device
+    };
 
     explicit MyCallbacks(MyAppContext* context) : context(context) {}
 
@@ -79,6 +85,7 @@ public:
     void StreamChat(const StreamInfoData* stream, const std::vector<StreamChatRow>* chatRows);
     void NewApplicationVersion(std::uint32_t version);
     void StationInfo(const StationInfoData* station);
+    void PlaybackFailure(std::int32_t failure);
 
     // Takes back ownership of a message received as the wParam of WM_USER.
     static std::unique_ptr<MyOwnerWindowMessageBase> Receive(std::uintptr_t wParam);

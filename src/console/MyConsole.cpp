@@ -3,6 +3,7 @@
 #include "app/Links.h"
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
+#include "media/PlayEvent.h"
 #include "panels/ChatLine.h"
 #include "platform/Terminal.h"
 #include "platform/Utf.h"
@@ -52,10 +53,6 @@ void MyConsole::ErrorBox(const std::u16string& text) {
             oneLine += unit;
     }
     Write((options_.events ? "ErrorBox " : "Error: ") + Utf8(oneLine));
-    // Reports after which nothing of the stream will be heard.
-    for (std::u16string_view fatal : {u"Mp3DecodeStart FAILED!", u"WaveOutHandle == NULL!"})
-        if (text.rfind(fatal, 0) == 0)
-            ++unplayable_;
 }
 
 void MyConsole::Fail(const std::string& text, const std::string& eventText) {
@@ -94,6 +91,10 @@ void MyConsole::HandleCallback(std::unique_ptr<MyOwnerWindowMessageBase> message
         OnStationInfo(static_cast<MyCallbacks::MyMainWindowMessage_StationInfoCallback&>(*message).station,
                       now);
         break;
+    case MyCallbacks::MessageType_PlaybackFailure:
+        OnPlaybackFailure(
+            static_cast<MyCallbacks::MyMainWindowMessage_PlaybackFailureCallback&>(*message).failure);
+        break;
     default:
         break;
     }
@@ -119,6 +120,18 @@ void MyConsole::OnPlayEvent(std::int32_t event) {
     // The start itself shows as "Now playing"; only changes out of and into a pause are shown.
     if (!options_.events && (playState_ == 2 || before == 2) && playState_ != before)
         Write(playState_ == 2 ? "[paused]" : "[playing]");
+}
+
+void MyConsole::OnPlaybackFailure(std::int32_t failure) {
+    // Its error box has been shown already; here it only counts towards giving up.
+    switch (failure) {
+    case PlaybackFailure_DecoderStart:
+    case PlaybackFailure_NoAudioDevice:
+        ++unplayable_;
+        break;
+    default:
+        break;
+    }
 }
 
 void MyConsole::OnPlayPos(float position) {

@@ -197,6 +197,8 @@ void MainWindow::HandleCallbackMessage(const MyOwnerWindowMessageBase& message) 
     case C::MessageType_StationInfo:
         OnStationInfo(static_cast<const C::MyMainWindowMessage_StationInfoCallback&>(message).station);
         break;
+    case C::MessageType_PlaybackFailure:
+        break; // its error box has told the user; the window keeps showing what it showed
     default:
         break;
     }

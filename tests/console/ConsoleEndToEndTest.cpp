@@ -3,6 +3,7 @@
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
 #include "console/MyConsoleSession.h"
+#include "media/PlayEvent.h"
 #include "media/PlayPosition.h"
 #include "platform/Terminal.h"
 #include "support/LoopbackStation.h"
@@ -191,8 +192,27 @@ TEST(ConsoleDirectoryAddress, AnAddressThatIsNotHostAndPortIsRefusedAtOnce) {
     }
 }
 
-// Reports that nothing of the stream can be heard end the run once they repeat with no audio between.
-TEST(ConsoleUnplayableStream, RepeatedDecoderStartFailuresEndTheRunAsFailed) {
+// Reports that nothing of the stream can be heard end the run once they repeat with no audio between. They
+// are the media thread's typed reports; the boxes before them are only shown, whatever their text says.
+class ConsoleUnplayableStream : public ::testing::Test {
+protected:
+    static ConsoleOptions EventsMode() {
+        ConsoleOptions events;
+        events.events = true;
+        return events;
+    }
+
+    // What the media thread does when a stream cannot go on: its box, then its report.
+    void Report(const std::u16string& box, std::int32_t failure) {
+        console->ErrorBox(box);
+        console->HandleCallback(
+            std::make_unique<MyCallbacks::MyMainWindowMessage_PlaybackFailureCallback>(failure), now);
+    }
+    void Position(float position) {
+        console->HandleCallback(std::make_unique<MyCallbacks::MyMainWindowMessage_PlayPosCallback>(position),
+                                now);
+    }
+
     struct NoMedia : ConsoleMediaControl {
         void StartPlayStream(std::int32_t, std::int32_t, std::uint32_t) override {}
         void SetPlayPos(float) override {}
@@ -200,24 +220,58 @@ TEST(ConsoleUnplayableStream, RepeatedDecoderStartFailuresEndTheRunAsFailed) {
         void Continue() override {}
     } media;
     MyAppContext context;
-    ConsoleOptions options;
-    options.events = true;
+    ConsoleOptions options = EventsMode();
     std::vector<std::string> lines;
-    MyConsole console(
-        &context, options, &media, [&](const std::string& line) { lines.push_back(line); }, false);
-    const auto now = MyConsole::Clock::now();
-    console.ErrorBox(u"Mp3DecodeStart FAILED!");
-    console.ErrorBox(u"Mp3DecodeStart FAILED!");
-    console.HandleCallback(std::make_unique<MyCallbacks::MyMainWindowMessage_PlayPosCallback>(0.1f), now);
-    console.ErrorBox(u"Mp3DecodeStart FAILED!");
-    console.Tick(now);
-    EXPECT_FALSE(console.finished()) << "audio came between the reports";
-    console.ErrorBox(u"Mp3DecodeStart FAILED!");
-    console.ErrorBox(u"Mp3DecodeStart FAILED!");
-    console.Tick(now);
-    EXPECT_TRUE(console.finished());
-    EXPECT_TRUE(console.failed());
+    std::unique_ptr<MyConsole> console = std::make_unique<MyConsole>(
+        &context, options, &media, [this](const std::string& line) { lines.push_back(line); }, false);
+    const MyConsole::Clock::time_point now = MyConsole::Clock::now();
+};
+
+TEST_F(ConsoleUnplayableStream, RepeatedDecoderStartFailuresEndTheRunAsFailed) {
+    Report(u"Mp3DecodeStart FAILED!", PlaybackFailure_DecoderStart);
+    Report(u"Mp3DecodeStart FAILED!", PlaybackFailure_DecoderStart);
+    Position(0.1f);
+    Report(u"Mp3DecodeStart FAILED!", PlaybackFailure_DecoderStart);
+    console->Tick(now);
+    EXPECT_FALSE(console->finished()) << "audio came between the reports";
+    Report(u"Mp3DecodeStart FAILED!", PlaybackFailure_DecoderStart);
+    Report(u"Mp3DecodeStart FAILED!", PlaybackFailure_DecoderStart);
+    console->Tick(now);
+    EXPECT_TRUE(console->finished());
+    EXPECT_TRUE(console->failed());
     EXPECT_EQ(lines.back(), "ErrorBox stream cannot be played");
+}
+
+TEST_F(ConsoleUnplayableStream, TheReportsCountWhateverTheBoxesSayAndBoxesAloneDoNot) {
+    // Boxes with the very texts, but no report: only shown.
+    for (int i = 0; i < 5; ++i) {
+        console->ErrorBox(u"Mp3DecodeStart FAILED!");
+        console->ErrorBox(u"WaveOutHandle == NULL!");
+    }
+    console->Tick(now);
+    EXPECT_FALSE(console->finished());
+    EXPECT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[1], "ErrorBox WaveOutHandle == NULL!");
+
+    // Translated boxes with the reports: both kinds count, and the reports print nothing of their own.
+    Report(u"Avkodaren kunde inte starta!", PlaybackFailure_DecoderStart);
+    Report(u"Ingen ljudenhet!", PlaybackFailure_NoAudioDevice);
+    console->Tick(now);
+    EXPECT_FALSE(console->finished());
+    EXPECT_EQ(lines.size(), 12u);
+    Report(u"Avkodaren kunde inte starta!", PlaybackFailure_DecoderStart);
+    console->Tick(now);
+    EXPECT_TRUE(console->failed());
+    EXPECT_EQ(lines.back(), "ErrorBox stream cannot be played");
+}
+
+TEST_F(ConsoleUnplayableStream, AnUnknownReportDoesNotCount) {
+    for (int i = 0; i < 5; ++i)
+        console->HandleCallback(std::make_unique<MyCallbacks::MyMainWindowMessage_PlaybackFailureCallback>(7),
+                                now);
+    console->Tick(now);
+    EXPECT_FALSE(console->finished());
+    EXPECT_TRUE(lines.empty());
 }
 
 } // namespace
