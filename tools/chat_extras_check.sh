@@ -35,7 +35,8 @@ awk 'function ts(t) { return sprintf("%d:%02d:%02d", int(t/3600), int(t/60)%60, 
 
 port=$(( 20000 + RANDOM % 20000 ))
 "$build/vantri-station" serve archive --listen 127.0.0.1 --port "$port" >/dev/null 2>&1 &
-for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+source "$root/scripts/lib/wait-for-port"
+wait_for_port "$port" 10 $! vantri-station
 
 display=:$(( 50 + RANDOM % 400 ))
 Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &

@@ -39,3 +39,7 @@ void MyCallbacks::NewApplicationVersion(std::uint32_t version) {
 void MyCallbacks::StationInfo(const StationInfoData* station) {
     Post(std::make_unique<MyMainWindowMessage_StationInfoCallback>(station));
 }
+
+void MyCallbacks::PlaybackFailure(std::int32_t failure) {
+    Post(std::make_unique<MyMainWindowMessage_PlaybackFailureCallback>(failure));
+}

@@ -31,6 +31,7 @@ public:
         MessageType_StreamChat = 3,
         MessageType_NewApplicationVersion = 4,
         MessageType_StationInfo = 5,
+        MessageType_PlaybackFailure = 6,
     };
 
     struct MyMainWindowMessage_PlayEventCallback : MyMainWindowMessageBase {
@@ -74,6 +75,12 @@ public:
             : MyMainWindowMessageBase(kType), station(station) {}
         const StationInfoData* station;
     };
+    struct MyMainWindowMessage_PlaybackFailureCallback : MyMainWindowMessageBase {
+        static constexpr std::int32_t kType = MessageType_PlaybackFailure;
+        explicit MyMainWindowMessage_PlaybackFailureCallback(std::int32_t failure)
+            : MyMainWindowMessageBase(kType), failure(failure) {}
+        std::int32_t failure; // 0 no decoder could be started, 1 no audio device
+    };
 
     explicit MyCallbacks(MyAppContext* context) : context(context) {}
 
@@ -84,6 +91,7 @@ public:
     void StreamChat(const StreamInfoData* stream, const std::vector<StreamChatRow>* chatRows);
     void NewApplicationVersion(std::uint32_t version);
     void StationInfo(const StationInfoData* station);
+    void PlaybackFailure(std::int32_t failure);
 
     // Takes back ownership of a message received as the wParam of WM_USER.
     static std::unique_ptr<MyOwnerWindowMessageBase> Receive(std::uintptr_t wParam);

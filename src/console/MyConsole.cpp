@@ -3,6 +3,7 @@
 #include "app/Links.h"
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
+#include "media/PlayEvent.h"
 #include "panels/ChatLine.h"
 #include "platform/Terminal.h"
 #include "platform/Utf.h"
@@ -52,10 +53,6 @@ void MyConsole::ErrorBox(const std::u16string& text) {
             oneLine += unit;
     }
     Write((options_.events ? "ErrorBox " : "Error: ") + Utf8(oneLine));
-    // Reports after which nothing of the stream will be heard.
-    for (std::u16string_view fatal : {u"Mp3DecodeStart FAILED!", u"WaveOutHandle == NULL!"})
-        if (text.rfind(fatal, 0) == 0)
-            ++unplayable_;
 }
 
 void MyConsole::Fail(const std::string& text, const std::string& eventText) {
@@ -66,36 +63,22 @@ void MyConsole::Fail(const std::string& text, const std::string& eventText) {
 void MyConsole::HandleCallback(std::unique_ptr<MyOwnerWindowMessageBase> message, Clock::time_point now) {
     if (!message)
         return;
-    switch (message->type) {
-    case MyCallbacks::MessageType_PlayEvent:
-        OnPlayEvent(static_cast<MyCallbacks::MyMainWindowMessage_PlayEventCallback&>(*message).event);
-        break;
-    case MyCallbacks::MessageType_PlayPos:
-        OnPlayPos(static_cast<MyCallbacks::MyMainWindowMessage_PlayPosCallback&>(*message).position);
-        break;
-    case MyCallbacks::MessageType_StreamInfo: {
-        auto& info = static_cast<MyCallbacks::MyMainWindowMessage_StreamInfoCallback&>(*message);
-        OnStreamInfo(info.station, info.stream, info.trackList);
-        break;
-    }
-    case MyCallbacks::MessageType_StreamChat: {
-        auto& chat = static_cast<MyCallbacks::MyMainWindowMessage_StreamChatCallback&>(*message);
-        OnStreamChat(chat.stream, chat.chatRows);
-        break;
-    }
-    case MyCallbacks::MessageType_NewApplicationVersion: {
-        const auto version =
-            static_cast<MyCallbacks::MyMainWindowMessage_NewApplicationVersionCallback&>(*message).version;
-        Write(options_.events ? "NewApplicationVersion " + std::to_string(version)
-                              : "A new version is available: " + std::to_string(version));
-        break;
-    }
-    case MyCallbacks::MessageType_StationInfo:
-        OnStationInfo(static_cast<MyCallbacks::MyMainWindowMessage_StationInfoCallback&>(*message).station,
-                      now);
-        break;
-    default:
-        break;
+    using C = MyCallbacks;
+    if (const auto* m = MessageAs<C::MyMainWindowMessage_PlayEventCallback>(*message)) {
+        OnPlayEvent(m->event);
+    } else if (const auto* m = MessageAs<C::MyMainWindowMessage_PlayPosCallback>(*message)) {
+        OnPlayPos(m->position);
+    } else if (const auto* m = MessageAs<C::MyMainWindowMessage_StreamInfoCallback>(*message)) {
+        OnStreamInfo(m->station, m->stream, m->trackList);
+    } else if (const auto* m = MessageAs<C::MyMainWindowMessage_StreamChatCallback>(*message)) {
+        OnStreamChat(m->stream, m->chatRows);
+    } else if (const auto* m = MessageAs<C::MyMainWindowMessage_NewApplicationVersionCallback>(*message)) {
+        Write(options_.events ? "NewApplicationVersion " + std::to_string(m->version)
+                              : "A new version is available: " + std::to_string(m->version));
+    } else if (const auto* m = MessageAs<C::MyMainWindowMessage_StationInfoCallback>(*message)) {
+        OnStationInfo(m->station, now);
+    } else if (const auto* m = MessageAs<C::MyMainWindowMessage_PlaybackFailureCallback>(*message)) {
+        OnPlaybackFailure(m->failure);
     }
 }
 
@@ -119,6 +102,18 @@ void MyConsole::OnPlayEvent(std::int32_t event) {
     // The start itself shows as "Now playing"; only changes out of and into a pause are shown.
     if (!options_.events && (playState_ == 2 || before == 2) && playState_ != before)
         Write(playState_ == 2 ? "[paused]" : "[playing]");
+}
+
+void MyConsole::OnPlaybackFailure(std::int32_t failure) {
+    // Its error box has been shown already; here it only counts towards giving up.
+    switch (failure) {
+    case PlaybackFailure_DecoderStart:
+    case PlaybackFailure_NoAudioDevice:
+        ++unplayable_;
+        break;
+    default:
+        break;
+    }
 }
 
 void MyConsole::OnPlayPos(float position) {

@@ -3,8 +3,8 @@
 // callback messages the way the main window does (the start link, the current stream, the track and
 // chat bookkeeping) and shows what the window would: "Now playing", each track and each chat line as
 // playback reaches it, in the chat's colours on a terminal. With `events` it prints one line per callback
-// instead. Keys: space pauses and continues, the arrow keys seek by 10 seconds, n and p go to the next
-// and previous track, q quits.
+// instead (a playback failure shows as the error box before it). Keys: space pauses and continues, the arrow
+// keys seek by 10 seconds, n and p go to the next and previous track, q quits.
 //
 // User-interface thread only, except ErrorBox, which any thread may call.
 
@@ -13,7 +13,6 @@
 #include "panels/PlayPositionTracker.h"
 #include "records/CatalogueRecords.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -58,9 +57,10 @@ public:
     void HandleKey(int key);
     // Lets time-based decisions happen (choosing the newest stream).
     void Tick(Clock::time_point now);
-    // An error box's text, shown as a line ("ErrorBox TEXT" with line breaks as \n in events mode). A box
-    // that says the stream cannot be decoded or played, repeated with no audio in between, ends the run
-    // as failed (at the next Tick).
+    // An error box's text, shown as a line ("ErrorBox TEXT" with line breaks as \n in events mode). Only
+    // shown: what the console does about a failure follows the media thread's PlaybackFailure callbacks,
+    // whatever the boxes say. Those reports, repeated with no audio in between, end the run as failed (at
+    // the next Tick); they print no line of their own, since their box has.
     void ErrorBox(const std::u16string& text);
 
     bool finished() const { return finished_; }
@@ -72,6 +72,7 @@ public:
 private:
     void OnPlayEvent(std::int32_t event);
     void OnPlayPos(float position);
+    void OnPlaybackFailure(std::int32_t failure);
     void OnStreamInfo(const StationInfoData* station, const StreamInfoData* stream,
                       const TrackInfoList* trackList);
     void OnStreamChat(const StreamInfoData* stream, const StreamChatRowList* chatRows);
@@ -113,8 +114,8 @@ private:
     // When the position came near the end of the stream; the run ends once the rest can have played.
     std::optional<Clock::time_point> endReached_;
     std::chrono::milliseconds endRemaining_{0}; // seconds of the stream left then, by the estimate
-    // Reports in a row that nothing of the stream can be heard, counted by ErrorBox (any thread) and
-    // cleared by every position; a few in a row end the run, one could be a damaged block.
-    std::atomic<int> unplayable_{0};
+    // Reports in a row that the stream cannot go on playing (PlaybackFailure callbacks), cleared by every
+    // position; a few in a row end the run, one could be a damaged block.
+    int unplayable_ = 0;
     static constexpr int kUnplayableReports = 3;
 };

@@ -32,8 +32,12 @@ int Mp3Decoder::Start(const Mp3DataBlock& block, std::unique_ptr<Mp3Decoder>& de
     decoder.reset();
     int error = MPG123_OK;
     std::unique_ptr<mpg123_pars, ParsDeleter> pars(mpg123_new_pars(&error));
+    // Quiet: libmpg123 prints nothing on standard error itself. What it would print is a frame it could
+    // not decode (made silent, and the normal case for the first frame after a start or seek in the middle
+    // of the stream, whose data begins in bytes the decoder never saw) or a failure that also comes back
+    // as an answer, which the media thread reports with its own boxes.
     if (pars) {
-        mpg123_par(pars.get(), MPG123_ADD_FLAGS, MPG123_GAPLESS, 0);
+        mpg123_par(pars.get(), MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
         // The device plays 44,100 Hz 16-bit stereo only: allowing nothing else makes libmpg123 convert
         // every stream to it (channel duplication, its own resampler).
         mpg123_fmt_none(pars.get());
@@ -46,6 +50,8 @@ int Mp3Decoder::Start(const Mp3DataBlock& block, std::unique_ptr<Mp3Decoder>& de
         Report(u"mpg123_parnew FAILED!", __LINE__);
         return -1;
     }
+    if (!pars)
+        mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
     decoder.reset(new Mp3Decoder(handle));
     if (mpg123_open_feed(handle) != MPG123_OK) {
         Report(u"mpg123_open_feed FAILED!", __LINE__);

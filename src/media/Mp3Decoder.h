@@ -1,7 +1,7 @@
 #pragma once
 // One libmpg123 decoder in feed mode, made to deliver 44,100 Hz 16-bit stereo for every stream: its
 // format table allows only that, so libmpg123 duplicates mono channels and resamples other rates itself.
-// Failures are reported with the media thread's error boxes.
+// Failures are reported with the media thread's error boxes; libmpg123 itself prints nothing.
 
 #include <cstddef>
 #include <cstdint>

@@ -283,9 +283,10 @@ void MyMediaHandler::TakeMp3Block(std::unique_ptr<Mp3DataBlock> block) {
     mp3Queue.push_back(std::move(block));
     if (needDecodeStart) {
         int started = Mp3DecodeStart();
-        if (started == -1)
+        if (started == -1) {
             ShowPlainErrorBox(u"Mp3DecodeStart FAILED!");
-        else if (started == 1)
+            ReportPlaybackFailure(PlaybackFailure_DecoderStart);
+        } else if (started == 1)
             needDecodeStart = false;
     }
     if (!needDecodeStart && headersInFlight < kMaxHeadersInFlight)

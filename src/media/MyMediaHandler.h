@@ -19,6 +19,7 @@
 #include "media/Mp3Decoder.h"
 #include "media/MyMediaHandlerMessages.h"
 #include "media/MyWaveOutput.h"
+#include "media/PlayEvent.h"
 #include "platform/Audio.h"
 #include "platform/Timer.h"
 #include "records/CatalogueRecords.h"
@@ -123,6 +124,11 @@ protected:
     // new series (a start or a seek).
     void StartPlayAt(std::int32_t stationId, std::int32_t streamId, float startFraction,
                      std::uint32_t startSeconds);
+    // Tells the main window that the current stream cannot go on playing, after the error box that says
+    // why.
+    void ReportPlaybackFailure(PlaybackFailure failure);
+    // The error box for a start or seek without a device, and its report.
+    void ReportNoAudioDevice();
     // Writes the buffer to the device, counted in headersInFlight; false (and not counted) when refused.
     bool SubmitBuffer(PcmBuffer* buffer);
     // The device's completion callback, on the device's thread: queues the header back to this thread.

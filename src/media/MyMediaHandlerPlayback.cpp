@@ -50,9 +50,19 @@ void MyMediaHandler::WaveOutDone(platform::WaveHeader* header) {
     ReturnUsedWaveHeader(header);
 }
 
+void MyMediaHandler::ReportPlaybackFailure(PlaybackFailure failure) {
+    if (MyCallbacks* callbacks = CallbacksOf(context))
+        callbacks->PlaybackFailure(failure);
+}
+
+void MyMediaHandler::ReportNoAudioDevice() {
+    ShowPlainErrorBox(u"WaveOutHandle == NULL!");
+    ReportPlaybackFailure(PlaybackFailure_NoAudioDevice);
+}
+
 void MyMediaHandler::HandleStartPlayStream(MyMediaHandlerMessage_StartPlayStream& message) {
     if (!waveOut.isOpen()) {
-        ShowPlainErrorBox(u"WaveOutHandle == NULL!");
+        ReportNoAudioDevice();
         return;
     }
     StationInfoData* station = FindStation(message.stationId);
@@ -85,7 +95,7 @@ void MyMediaHandler::HandleStartPlayStream(MyMediaHandlerMessage_StartPlayStream
 void MyMediaHandler::StartPlayAt(std::int32_t stationId, std::int32_t streamId, float startFraction,
                                  std::uint32_t startSeconds) {
     if (!waveOut.isOpen()) {
-        ShowPlainErrorBox(u"WaveOutHandle == NULL!");
+        ReportNoAudioDevice();
         return;
     }
     mp3Queue.clear();

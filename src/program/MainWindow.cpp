@@ -172,6 +172,7 @@ void MainWindow::HandleCallbackMessage(const MyOwnerWindowMessageBase& message) 
         OnNewApplicationVersion(m->version);
     else if (const auto* m = MessageAs<C::MyMainWindowMessage_StationInfoCallback>(message))
         OnStationInfo(m->station);
+    // A playback failure needs nothing here: its error box has told the user.
     if (mediaControls)
         mediaControls->Update();
 }

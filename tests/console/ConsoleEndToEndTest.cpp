@@ -1,20 +1,28 @@
 // The console front end end to end, headless: the station server serves a show over loopback, the
 // network and media threads fetch and decode it, and SDL's disk driver writes the PCM played to a file.
+#include "app/Links.h"
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
 #include "console/MyConsoleSession.h"
+#include "media/PlayEvent.h"
 #include "media/PlayPosition.h"
 #include "platform/Terminal.h"
+#include "platform/Utf.h"
 #include "support/LoopbackStation.h"
 #include "support/Mp3Fixtures.h"
 #include "support/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <sstream>
 
 namespace {
 
@@ -191,8 +199,113 @@ TEST(ConsoleDirectoryAddress, AnAddressThatIsNotHostAndPortIsRefusedAtOnce) {
     }
 }
 
-// Reports that nothing of the stream can be heard end the run once they repeat with no audio between.
-TEST(ConsoleUnplayableStream, RepeatedDecoderStartFailuresEndTheRunAsFailed) {
+// Standard error (file descriptor 2) of this process goes to a file while the object lives.
+class StandardErrorToFile {
+public:
+    explicit StandardErrorToFile(const std::string& path) {
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (saved_ >= 0 && file >= 0)
+            redirected_ = ::dup2(file, 2) == 2;
+        if (file >= 0)
+            ::close(file);
+    }
+    ~StandardErrorToFile() {
+        std::fflush(stderr);
+        if (saved_ >= 0) {
+            ::dup2(saved_, 2);
+            ::close(saved_);
+        }
+    }
+    StandardErrorToFile(const StandardErrorToFile&) = delete;
+    StandardErrorToFile& operator=(const StandardErrorToFile&) = delete;
+    bool redirected() const { return redirected_; }
+
+private:
+    int saved_ = -1;
+    bool redirected_ = false;
+};
+
+// Every start lands in the middle of a frame, and the first whole frame after it mostly begins its data in
+// frames the new decoder never saw. That is normal: nothing of it reaches the terminal, and no box says so.
+TEST(ConsoleDecoderOutput, StartsInTheMiddleOfFramesPrintNothingOnStandardError) {
+    const std::string folder = std::string(VANTRI_BINARY_DIR) + "/decoder-output";
+    std::filesystem::create_directories(folder);
+    const std::string path =
+        testsupport::MakeNoiseMp3(std::string(VANTRI_BINARY_DIR) + "/fixtures", {22050, 1, 30.0, 48});
+    ASSERT_FALSE(path.empty());
+    testsupport::LoopbackStation station({1, 7, path, 30});
+    ASSERT_TRUE(station.running());
+    testsupport::ScopedEnvironment directory("VANTRI_DIRECTORY", station.address());
+    testsupport::ScopedEnvironment driver("SDL_AUDIODRIVER", "disk");
+    testsupport::ScopedEnvironment file("SDL_DISKAUDIOFILE", folder + "/played.raw");
+    testsupport::ScopedEnvironment delay("SDL_DISKAUDIODELAY", "0");
+    const std::string errors = folder + "/stderr.txt";
+    std::vector<std::string> lines;
+    std::mutex lock;
+    {
+        StandardErrorToFile capture(errors);
+        ASSERT_TRUE(capture.redirected());
+        for (std::uint32_t second = 1; second < 28; second += 3) {
+            const std::string link = "vantri:track-1-7-" + Utf16ToUtf8(EncodeBase62(second));
+            std::vector<std::string_view> arguments{"--events", "--seconds", "1", link};
+            std::string error;
+            const auto options = ParseConsoleOptions(arguments, error);
+            ASSERT_TRUE(options) << error;
+            MyConsoleSession session(
+                *options,
+                [&](const std::string& line) {
+                    std::lock_guard guard(lock);
+                    lines.push_back(line);
+                },
+                false);
+            ASSERT_TRUE(session.Start());
+            const auto deadline = std::chrono::steady_clock::now() + 20s;
+            while (!session.finished() && std::chrono::steady_clock::now() < deadline)
+                session.Pump(10);
+            ASSERT_TRUE(session.finished()) << link;
+            EXPECT_FALSE(session.failed()) << link;
+        }
+    }
+    // SDL's disk driver announces itself at every start ("CRITICAL: You are using the SDL disk i/o audio
+    // driver!"); nothing else may be there.
+    const auto written = testsupport::ReadFileBytes(errors);
+    std::istringstream text(std::string(written.begin(), written.end()));
+    int sdlLines = 0;
+    for (std::string line; std::getline(text, line);) {
+        if (line.rfind("CRITICAL: ", 0) == 0)
+            ++sdlLines;
+        else
+            ADD_FAILURE() << "on standard error: " << line;
+    }
+    EXPECT_GT(sdlLines, 0) << "standard error was not captured";
+    std::lock_guard guard(lock);
+    for (const std::string& line : lines)
+        EXPECT_NE(line.rfind("ErrorBox", 0), 0u) << line;
+}
+
+// Reports that nothing of the stream can be heard end the run once they repeat with no audio between. They
+// are the media thread's typed reports; the boxes before them are only shown, whatever their text says.
+class ConsoleUnplayableStream : public ::testing::Test {
+protected:
+    static ConsoleOptions EventsMode() {
+        ConsoleOptions events;
+        events.events = true;
+        return events;
+    }
+
+    // What the media thread does when a stream cannot go on: its box, then its report.
+    void Report(const std::u16string& box, std::int32_t failure) {
+        console->ErrorBox(box);
+        console->HandleCallback(
+            std::make_unique<MyCallbacks::MyMainWindowMessage_PlaybackFailureCallback>(failure), now);
+    }
+    void Position(float position) {
+        console->HandleCallback(std::make_unique<MyCallbacks::MyMainWindowMessage_PlayPosCallback>(position),
+                                now);
+    }
+
     struct NoMedia : ConsoleMediaControl {
         void StartPlayStream(std::int32_t, std::int32_t, std::uint32_t) override {}
         void SetPlayPos(float) override {}
@@ -200,24 +313,58 @@ TEST(ConsoleUnplayableStream, RepeatedDecoderStartFailuresEndTheRunAsFailed) {
         void Continue() override {}
     } media;
     MyAppContext context;
-    ConsoleOptions options;
-    options.events = true;
+    ConsoleOptions options = EventsMode();
     std::vector<std::string> lines;
-    MyConsole console(
-        &context, options, &media, [&](const std::string& line) { lines.push_back(line); }, false);
-    const auto now = MyConsole::Clock::now();
-    console.ErrorBox(u"Mp3DecodeStart FAILED!");
-    console.ErrorBox(u"Mp3DecodeStart FAILED!");
-    console.HandleCallback(std::make_unique<MyCallbacks::MyMainWindowMessage_PlayPosCallback>(0.1f), now);
-    console.ErrorBox(u"Mp3DecodeStart FAILED!");
-    console.Tick(now);
-    EXPECT_FALSE(console.finished()) << "audio came between the reports";
-    console.ErrorBox(u"Mp3DecodeStart FAILED!");
-    console.ErrorBox(u"Mp3DecodeStart FAILED!");
-    console.Tick(now);
-    EXPECT_TRUE(console.finished());
-    EXPECT_TRUE(console.failed());
+    std::unique_ptr<MyConsole> console = std::make_unique<MyConsole>(
+        &context, options, &media, [this](const std::string& line) { lines.push_back(line); }, false);
+    const MyConsole::Clock::time_point now = MyConsole::Clock::now();
+};
+
+TEST_F(ConsoleUnplayableStream, RepeatedDecoderStartFailuresEndTheRunAsFailed) {
+    Report(u"Mp3DecodeStart FAILED!", PlaybackFailure_DecoderStart);
+    Report(u"Mp3DecodeStart FAILED!", PlaybackFailure_DecoderStart);
+    Position(0.1f);
+    Report(u"Mp3DecodeStart FAILED!", PlaybackFailure_DecoderStart);
+    console->Tick(now);
+    EXPECT_FALSE(console->finished()) << "audio came between the reports";
+    Report(u"Mp3DecodeStart FAILED!", PlaybackFailure_DecoderStart);
+    Report(u"Mp3DecodeStart FAILED!", PlaybackFailure_DecoderStart);
+    console->Tick(now);
+    EXPECT_TRUE(console->finished());
+    EXPECT_TRUE(console->failed());
     EXPECT_EQ(lines.back(), "ErrorBox stream cannot be played");
+}
+
+TEST_F(ConsoleUnplayableStream, TheReportsCountWhateverTheBoxesSayAndBoxesAloneDoNot) {
+    // Boxes with the very texts, but no report: only shown.
+    for (int i = 0; i < 5; ++i) {
+        console->ErrorBox(u"Mp3DecodeStart FAILED!");
+        console->ErrorBox(u"WaveOutHandle == NULL!");
+    }
+    console->Tick(now);
+    EXPECT_FALSE(console->finished());
+    EXPECT_EQ(lines.size(), 10u);
+    EXPECT_EQ(lines[1], "ErrorBox WaveOutHandle == NULL!");
+
+    // Translated boxes with the reports: both kinds count, and the reports print nothing of their own.
+    Report(u"Avkodaren kunde inte starta!", PlaybackFailure_DecoderStart);
+    Report(u"Ingen ljudenhet!", PlaybackFailure_NoAudioDevice);
+    console->Tick(now);
+    EXPECT_FALSE(console->finished());
+    EXPECT_EQ(lines.size(), 12u);
+    Report(u"Avkodaren kunde inte starta!", PlaybackFailure_DecoderStart);
+    console->Tick(now);
+    EXPECT_TRUE(console->failed());
+    EXPECT_EQ(lines.back(), "ErrorBox stream cannot be played");
+}
+
+TEST_F(ConsoleUnplayableStream, AnUnknownReportDoesNotCount) {
+    for (int i = 0; i < 5; ++i)
+        console->HandleCallback(std::make_unique<MyCallbacks::MyMainWindowMessage_PlaybackFailureCallback>(7),
+                                now);
+    console->Tick(now);
+    EXPECT_FALSE(console->finished());
+    EXPECT_TRUE(lines.empty());
 }
 
 } // namespace

@@ -100,6 +100,44 @@ TEST_F(MediaStreamDataTest, DecoderStartOutcomesDecideWhetherDecodingFollows) {
     EXPECT_EQ(boxes.count(), 1u);
 }
 
+// A front end learns that the stream cannot go on from a report posted after the box, not from the box.
+TEST_F(MediaStreamDataTest, ADecoderThatCannotStartIsReportedAfterItsBox) {
+    struct LookingBoxes : platform::MessageBoxSink {
+        explicit LookingBoxes(MediaContext& ui) : ui(ui) { previous = platform::SetMessageBoxSink(this); }
+        ~LookingBoxes() override { platform::SetMessageBoxSink(previous); }
+        platform::MessageBoxResult Show(const std::u16string& text, const std::u16string&,
+                                        platform::MessageBoxButtons) override {
+            texts.push_back(text);
+            postedBefore += ui.TakeCallbacks().size();
+            return platform::MessageBoxResult::Ok;
+        }
+        MediaContext& ui;
+        platform::MessageBoxSink* previous = nullptr;
+        std::vector<std::u16string> texts;
+        std::size_t postedBefore = 0;
+    } looking(ui);
+
+    media.decodeStartAnswer = -1;
+    Data(Block(4096), 1, false);
+    Data(Block(4096), 1, false);
+    EXPECT_EQ(looking.texts,
+              (std::vector<std::u16string>{u"Mp3DecodeStart FAILED!", u"Mp3DecodeStart FAILED!"}));
+    EXPECT_EQ(looking.postedBefore, 1u) << "the second box follows the first report";
+    auto callbacks = ui.TakeCallbacks();
+    ASSERT_EQ(callbacks.size(), 1u);
+    ASSERT_EQ(callbacks[0]->type, MyCallbacks::MessageType_PlaybackFailure);
+    EXPECT_EQ(static_cast<MyCallbacks::MyMainWindowMessage_PlaybackFailureCallback&>(*callbacks[0]).failure,
+              PlaybackFailure_DecoderStart);
+
+    // A start that waits for more data, or one that works, reports nothing.
+    media.decodeStartAnswer = 0;
+    Data(Block(4096), 1, false);
+    media.decodeStartAnswer = 1;
+    Data(Block(4096), 1, false);
+    EXPECT_TRUE(ui.TakeCallbacks().empty());
+    EXPECT_EQ(looking.texts.size(), 2u);
+}
+
 TEST_F(MediaStreamDataTest, FinishingMessagesEndThePendingRequest) {
     Data(Block(4096), 1, true);
     EXPECT_EQ(media.requestStatus, MyMediaHandler::RequestStatus_None);

@@ -173,4 +173,13 @@ TEST_F(PlaybackTest, WithoutADeviceStartsAreReportedAndVolumeIsOnlyStored) {
     EXPECT_FLOAT_EQ(playback.volume(), 0.5f);
 }
 
+TEST_F(PlaybackTest, EveryStartWithoutADeviceIsReportedAsAPlaybackFailureAfterItsBox) {
+    audio.failOpen = true;
+    EXPECT_FALSE(playback.InitAudio(audio.Opener()));
+    playback.StartPlayAt(&stream, 0.0f, 0);
+    playback.StartPlayAt(&other, 0.5f, 0);
+    EXPECT_EQ(boxes.count(), 2u);
+    EXPECT_EQ(Callbacks(), (std::vector<std::string>{"PlaybackFailure 1", "PlaybackFailure 1"}));
+}
+
 } // namespace

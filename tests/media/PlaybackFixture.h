@@ -200,7 +200,8 @@ protected:
         return offset;
     }
 
-    // The callbacks posted since the last call, as text: "PlayEvent 0", "PlayPos 0.5", "StreamInfo".
+    // The callbacks posted since the last call, as text: "PlayEvent 0", "PlayPos", "PlaybackFailure 1",
+    // "type 2".
     std::vector<std::string> Callbacks() {
         std::vector<std::string> texts;
         platform::WindowMessage message;
@@ -217,6 +218,13 @@ protected:
                 positions.push_back(
                     static_cast<MyCallbacks::MyMainWindowMessage_PlayPosCallback&>(*received).position);
                 texts.push_back("PlayPos");
+                break;
+            case MyCallbacks::MessageType_PlaybackFailure:
+                texts.push_back(
+                    "PlaybackFailure " +
+                    std::to_string(
+                        static_cast<MyCallbacks::MyMainWindowMessage_PlaybackFailureCallback&>(*received)
+                            .failure));
                 break;
             default:
                 texts.push_back("type " + std::to_string(received->type));

@@ -10,11 +10,13 @@
 
 namespace testsupport {
 
-std::string MakeToneMp3(const std::string& directory, const ToneFixture& tone) {
+namespace {
+
+// Makes (once per build folder) `name` in `directory`: what `synth` (sox's synth effect and its
+// arguments) makes in the fixture's format, encoded with lame.
+std::string MakeMp3(const std::string& directory, const std::string& name, const ToneFixture& format,
+                    const std::string& synth) {
     namespace fs = std::filesystem;
-    const std::string name = "tone-" + std::to_string(tone.rate) + "-" + std::to_string(tone.channels) +
-                             "ch-" + std::to_string(static_cast<int>(tone.seconds * 1000)) + "ms-" +
-                             std::to_string(tone.kbps) + "k.mp3";
     const fs::path target = fs::path(directory) / name;
     std::error_code error;
     if (fs::exists(target, error))
@@ -25,13 +27,13 @@ std::string MakeToneMp3(const std::string& directory, const ToneFixture& tone) {
     const fs::path wav = fs::path(directory) / (name + "." + unique + ".wav");
     const fs::path mp3 = fs::path(directory) / (name + "." + unique + ".part");
     char resample[32];
-    std::snprintf(resample, sizeof resample, "%g", tone.rate / 1000.0);
-    const std::string tones = tone.channels == 1 ? "sine 440" : "sine 440 sine 660";
-    const std::string command = "sox -D -n -r " + std::to_string(tone.rate) + " -c " +
-                                std::to_string(tone.channels) + " -b 16 '" + wav.string() + "' synth " +
-                                std::to_string(tone.seconds) + " " + tones + " vol 0.5 && lame --quiet -b " +
-                                std::to_string(tone.kbps) + " --resample " + resample + " '" + wav.string() +
-                                "' '" + mp3.string() + "'";
+    std::snprintf(resample, sizeof resample, "%g", format.rate / 1000.0);
+    // -R: the same noise in every build, so that a fixture's frames are the same everywhere.
+    const std::string command = "sox -D -R -n -r " + std::to_string(format.rate) + " -c " +
+                                std::to_string(format.channels) + " -b 16 '" + wav.string() + "' synth " +
+                                std::to_string(format.seconds) + " " + synth +
+                                " vol 0.5 && lame --quiet -b " + std::to_string(format.kbps) +
+                                " --resample " + resample + " '" + wav.string() + "' '" + mp3.string() + "'";
     const int status = std::system(command.c_str());
     fs::remove(wav, error);
     if (status != 0) {
@@ -42,6 +44,23 @@ std::string MakeToneMp3(const std::string& directory, const ToneFixture& tone) {
     if (error)
         return "";
     return target.string();
+}
+
+std::string FixtureName(const char* kind, const ToneFixture& format) {
+    return std::string(kind) + "-" + std::to_string(format.rate) + "-" + std::to_string(format.channels) +
+           "ch-" + std::to_string(static_cast<int>(format.seconds * 1000)) + "ms-" +
+           std::to_string(format.kbps) + "k.mp3";
+}
+
+} // namespace
+
+std::string MakeToneMp3(const std::string& directory, const ToneFixture& tone) {
+    return MakeMp3(directory, FixtureName("tone", tone), tone,
+                   tone.channels == 1 ? "sine 440" : "sine 440 sine 660");
+}
+
+std::string MakeNoiseMp3(const std::string& directory, const ToneFixture& format) {
+    return MakeMp3(directory, FixtureName("noise", format), format, "pinknoise");
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {

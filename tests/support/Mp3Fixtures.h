@@ -18,6 +18,10 @@ struct ToneFixture {
 // Makes (once per build folder) an MP3 of a tone in `directory`; answers its path, or "" when sox or
 // lame failed. Safe when several test processes ask for the same file at once.
 std::string MakeToneMp3(const std::string& directory, const ToneFixture& tone);
+// The same for pink noise in the fixture's format. At a low bit rate (22,050 Hz mono, 48 kbit/s) its frames
+// keep borrowing from the bit reservoir, as music does, so a decoder that starts at an arbitrary byte
+// mostly meets a first frame whose data begins in frames it never saw.
+std::string MakeNoiseMp3(const std::string& directory, const ToneFixture& format);
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 

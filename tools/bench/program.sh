@@ -38,7 +38,8 @@ cp "$work/tracks.txt" "$work/chat.txt" "$work/archive/stations/3/streams/1/"
 
 port=$(( 20000 + RANDOM % 20000 ))
 "$build/vantri-station" serve "$work/archive" --listen 127.0.0.1 --port "$port" >/dev/null 2>&1 &
-for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+source "$root/scripts/lib/wait-for-port"
+wait_for_port "$port" 10 $! vantri-station
 
 export VANTRI_DIRECTORY=127.0.0.1:$port VANTRI_UPDATE_SERVER=127.0.0.1:$port
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}

@@ -72,12 +72,9 @@ nginx -c "$work/nginx/nginx.conf" -p "$work/nginx" &
 pids+=($!)
 nginx_pid=$!
 
-wait_port() {
-  for _ in $(seq 200); do (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0; sleep 0.05; done
-  echo "port $1 did not open"; exit 1
-}
-wait_port $station_port
-wait_port $nginx_port
+source "$root/scripts/lib/wait-for-port"
+wait_for_port $station_port 10 "$station_pid" vantri-station
+wait_for_port $nginx_port 10 "$nginx_pid" nginx
 
 cat >"$work/windows.lua" <<'LUA'
 local counter = 0
