@@ -63,14 +63,12 @@ void MyAboutPanel::Paint() {
     if (!titleFont)
         titleFont = CreateFontW(50, 0, 0, 0, FW_BOLD, false, false, false, DEFAULT_CHARSET, OUT_DEVICE_PRECIS,
                                 0, ANTIALIASED_QUALITY, 0, u"Arial");
-    const COLORREF oldColour = SetTextColor(dc, 0x000000);
-    const int oldMode = SetBkMode(dc, TRANSPARENT);
-    Font* oldFont = SelectObject(dc, titleFont.get());
+    const SavedDcState saved(dc);
+    SetTextColor(dc, 0x000000);
+    SetBkMode(dc, TRANSPARENT);
+    SelectObject(dc, titleFont.get());
     RECT area{bounds.left + 13, bounds.top + 10, bounds.right - 5, bounds.top + 60};
     DrawTextW(dc, u"Vantri", &area, DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER);
-    SelectObject(dc, oldFont);
-    SetBkMode(dc, oldMode);
-    SetTextColor(dc, oldColour);
 }
 
 void MyAboutPanel::OnBoundsChanged(const RECT& oldRect) {

@@ -12,14 +12,12 @@ void MyChatStateLine::Paint() {
     FillRect(dc, bounds, CreateSolidBrush(0x000000));
     FillRect(dc, RECT{bounds.left, bounds.bottom - 1, bounds.right, bounds.bottom},
              CreateSolidBrush(kRuleColour));
-    const COLORREF oldColour = SetTextColor(dc, kTextColour);
-    const int oldMode = SetBkMode(dc, TRANSPARENT);
-    Font* oldFont = SelectObject(dc, font.get());
+    const SavedDcState saved(dc);
+    SetTextColor(dc, kTextColour);
+    SetBkMode(dc, TRANSPARENT);
+    SelectObject(dc, font.get());
     RECT area{bounds.left + 3, bounds.top, bounds.right - 3, bounds.bottom - 1};
     DrawTextW(dc, text, &area, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
-    SelectObject(dc, oldFont);
-    SetBkMode(dc, oldMode);
-    SetTextColor(dc, oldColour);
 }
 
 std::u16string MyChatOffsetBadge::TextFor(std::int32_t seconds) {
@@ -36,10 +34,10 @@ std::int32_t MyChatOffsetBadge::MeasureWidth() {
     MakeFont();
     if (!backBuffer)
         return 2 * kPadding;
-    Font* oldFont = SelectObject(*backBuffer, font.get());
+    const SavedDcState saved(*backBuffer);
+    SelectObject(*backBuffer, font.get());
     RECT area{0, 0, 0, 0};
     DrawTextW(*backBuffer, text, &area, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(*backBuffer, oldFont);
     return area.right - area.left + 2 * kPadding;
 }
 
@@ -49,12 +47,10 @@ void MyChatOffsetBadge::Paint() {
     Dc& dc = *backBuffer;
     MakeFont();
     FillRect(dc, bounds, CreateSolidBrush(kBackColour));
-    const COLORREF oldColour = SetTextColor(dc, kTextColour);
-    const int oldMode = SetBkMode(dc, TRANSPARENT);
-    Font* oldFont = SelectObject(dc, font.get());
+    const SavedDcState saved(dc);
+    SetTextColor(dc, kTextColour);
+    SetBkMode(dc, TRANSPARENT);
+    SelectObject(dc, font.get());
     RECT area = bounds;
     DrawTextW(dc, text, &area, DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
-    SelectObject(dc, oldFont);
-    SetBkMode(dc, oldMode);
-    SetTextColor(dc, oldColour);
 }

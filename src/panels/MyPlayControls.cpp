@@ -88,16 +88,14 @@ void MyPlayTextBar::Paint() {
     if (!font)
         font = CreateFontW(14, 0, 0, 0, FW_BOLD, false, false, false, DEFAULT_CHARSET, OUT_DEVICE_PRECIS, 0,
                            0, 0, u"Arial");
-    const COLORREF oldColour = SetTextColor(dc, 0x000000);
-    const int oldMode = SetBkMode(dc, TRANSPARENT);
-    Font* oldFont = SelectObject(dc, font.get());
+    const SavedDcState saved(dc);
+    SetTextColor(dc, 0x000000);
+    SetBkMode(dc, TRANSPARENT);
+    SelectObject(dc, font.get());
     RECT area{bounds.left + 5, bounds.top, bounds.right - 5, bounds.bottom};
     // A text longer than the bar ends in an ellipsis rather than being cut mid-letter.
     DrawTextW(dc, text, &area,
               DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS | (centred ? DT_CENTER : 0u));
-    SelectObject(dc, oldFont);
-    SetBkMode(dc, oldMode);
-    SetTextColor(dc, oldColour);
 }
 
 // ---- MyPlayVolumeBar ----------------------------------------------------------------------------------

@@ -40,16 +40,13 @@ void MySettingsPanelButton::Paint() {
     if (!font)
         font = CreateFontW(14, 0, 0, 0, FW_BOLD, false, false, false, DEFAULT_CHARSET, OUT_DEVICE_PRECIS, 0,
                            0, 0, u"Arial");
-    const COLORREF oldText = SetTextColor(dc, 0x000000);
-    const COLORREF oldBack = SetBkColor(dc, MySettingsPanel::kBackground);
-    const int oldMode = SetBkMode(dc, OPAQUE);
-    Font* oldFont = SelectObject(dc, font.get());
+    const SavedDcState saved(dc);
+    SetTextColor(dc, 0x000000);
+    SetBkColor(dc, MySettingsPanel::kBackground);
+    SetBkMode(dc, OPAQUE);
+    SelectObject(dc, font.get());
     RECT area{bounds.left + 25, bounds.top, bounds.right - 5, bounds.bottom};
     DrawTextW(dc, text, &area, DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER);
-    SelectObject(dc, oldFont);
-    SetBkMode(dc, oldMode);
-    SetBkColor(dc, oldBack);
-    SetTextColor(dc, oldText);
 }
 
 void MySettingsPanelButton::OnLButtonDown(POINT) {

@@ -113,14 +113,14 @@ void MyStationComboPanel::Paint() {
     Dc& dc = *backBuffer;
     const std::int32_t w = width;
     const std::int32_t h = height;
-    const Pen oldPen = SelectObject(dc, CreatePen(PS_SOLID, 1, 0xFAFAFA));
+    const SavedDcState saved(dc);
+    SelectObject(dc, CreatePen(PS_SOLID, 1, 0xFAFAFA));
     MoveToEx(dc, x, y + h - 1, nullptr);
     LineTo(dc, x, y + 48);
     LineTo(dc, x + w - 1, y + 48);
     SelectObject(dc, CreatePen(PS_SOLID, 1, 0xB4B4B4));
     LineTo(dc, x + w - 1, y + h - 1);
     LineTo(dc, x, y + h - 1);
-    SelectObject(dc, oldPen);
     if (skin) {
         BitBlt(dc, x, y, 85, 48, skin->dc, 0, 106, SRCCOPY);
         StretchBlt(dc, x + 85, y, w - 86, 48, skin->dc, 85, 106, 1, 48, SRCCOPY);

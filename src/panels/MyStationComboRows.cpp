@@ -44,14 +44,12 @@ void MyStationComboStationListBoxRow::Paint() {
     }
     if (!font && fonts)
         font = fonts->Station();
-    const COLORREF oldColour = SetTextColor(dc, 0x000000);
-    const int oldMode = SetBkMode(dc, TRANSPARENT);
-    Font* oldFont = SelectObject(dc, font);
+    const SavedDcState saved(dc);
+    SetTextColor(dc, 0x000000);
+    SetBkMode(dc, TRANSPARENT);
+    SelectObject(dc, font);
     RECT area{bounds.left + 10, bounds.top, bounds.right, bounds.bottom};
     DrawTextW(dc, stationName, &area, kTextFormat);
-    SelectObject(dc, oldFont);
-    SetBkMode(dc, oldMode);
-    SetTextColor(dc, oldColour);
 }
 
 // ---- Stream row ---------------------------------------------------------------------------------------
@@ -78,17 +76,15 @@ void MyStationComboStreamListBoxRow::Paint() {
         boldFont = fonts->Bold();
     if (!normalFont && fonts)
         normalFont = fonts->Normal();
-    const COLORREF oldColour = SetTextColor(dc, 0x000000);
-    const int oldMode = SetBkMode(dc, TRANSPARENT);
-    Font* oldFont = SelectObject(dc, boldFont);
+    const SavedDcState saved(dc);
+    SetTextColor(dc, 0x000000);
+    SetBkMode(dc, TRANSPARENT);
+    SelectObject(dc, boldFont);
     RECT line1{x + 15, y, x + w, y + h / 2};
     DrawTextW(dc, DateText() + u" - " + headline, &line1, kTextFormat);
     SelectObject(dc, normalFont);
     RECT line2{x + 25, y + h / 2, x + w, y + h};
     DrawTextW(dc, detailLeft + u" - " + detailRight, &line2, kTextFormat);
-    SelectObject(dc, oldFont);
-    SetBkMode(dc, oldMode);
-    SetTextColor(dc, oldColour);
 }
 
 const std::u16string& MyStationComboStreamListBoxRow::DateText() {

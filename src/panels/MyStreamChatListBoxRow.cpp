@@ -155,9 +155,10 @@ void MyStreamChatListBoxRow::Paint() {
         BuildTokens();
     Dc& dc = surface->dc;
     FillRect(dc, bounds, CreateSolidBrush(backColour));
-    Font* oldFont = SelectObject(dc, font);
-    const COLORREF oldText = SetTextColor(dc, reached ? textColour : kChatNotReached);
-    const COLORREF oldBack = SetBkColor(dc, backColour);
+    const SavedDcState saved(dc);
+    SelectObject(dc, font);
+    SetTextColor(dc, reached ? textColour : kChatNotReached);
+    SetBkColor(dc, backColour);
 
     const std::int32_t left = bounds.left;
     const std::int32_t right = bounds.right;
@@ -210,8 +211,4 @@ void MyStreamChatListBoxRow::Paint() {
         x += t;
     }
     flush();
-
-    SetBkColor(dc, oldBack);
-    SetTextColor(dc, oldText);
-    SelectObject(dc, oldFont);
 }

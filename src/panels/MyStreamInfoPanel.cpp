@@ -34,9 +34,10 @@ void MyStreamInfoListBoxRow::Paint() {
     if (!font)
         font = CreateFontW(14, 0, 0, 0, FW_BOLD, false, false, false, DEFAULT_CHARSET, OUT_DEVICE_PRECIS, 0,
                            0, 0, u"Arial");
-    const COLORREF oldColour = SetTextColor(dc, 0x000000);
-    const int oldMode = SetBkMode(dc, TRANSPARENT);
-    Font* oldFont = SelectObject(dc, font.get());
+    const SavedDcState saved(dc);
+    SetTextColor(dc, 0x000000);
+    SetBkMode(dc, TRANSPARENT);
+    SelectObject(dc, font.get());
     constexpr std::uint32_t kFormat = DT_END_ELLIPSIS | DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER;
     RECT timeArea{x + 4, y, x + 50, y + kRowHeight};
     DrawTextW(dc, timeText, &timeArea, kFormat);
@@ -44,9 +45,6 @@ void MyStreamInfoListBoxRow::Paint() {
         RECT trackArea{x + 54, y, x + width - 4, y + kRowHeight};
         DrawTextW(dc, *trackText, &trackArea, kFormat);
     }
-    SelectObject(dc, oldFont);
-    SetBkMode(dc, oldMode);
-    SetTextColor(dc, oldColour);
 }
 
 void MyStreamInfoListBoxRow::OnLButtonDown(POINT) {
@@ -93,14 +91,14 @@ void MyStreamInfoPanel::Paint() {
     if (!backBuffer)
         return;
     Dc& dc = *backBuffer;
-    const Pen oldPen = SelectObject(dc, CreatePen(PS_SOLID, 1, kLightEdge));
+    const SavedDcState saved(dc);
+    SelectObject(dc, CreatePen(PS_SOLID, 1, kLightEdge));
     MoveToEx(dc, x, y + height - 1, nullptr);
     LineTo(dc, x, y);
     LineTo(dc, x + width - 1, y);
     SelectObject(dc, CreatePen(PS_SOLID, 1, kDarkEdge));
     LineTo(dc, x + width - 1, y + height - 1);
     LineTo(dc, x, y + height - 1);
-    SelectObject(dc, oldPen);
 }
 
 void MyStreamInfoPanel::SetTracks(const TrackInfoList* newTracks, const StreamInfoData* stream) {

@@ -169,6 +169,35 @@ private:
     std::unique_ptr<Font> defaultFont_;
 };
 
+// Keeps a context's drawing state (font, text and background colours, background mode, pen and brush)
+// and puts it back when it goes, as SaveDC and RestoreDC around a paint do. The selected bitmap and the
+// current position are not part of it.
+class SavedDcState {
+public:
+    explicit SavedDcState(Dc& dc)
+        : dc_(dc), font_(dc.font), textColour_(dc.textColour), backgroundColour_(dc.backgroundColour),
+          backgroundMode_(dc.backgroundMode), pen_(dc.pen), brush_(dc.brush) {}
+    ~SavedDcState() {
+        dc_.font = font_;
+        dc_.textColour = textColour_;
+        dc_.backgroundColour = backgroundColour_;
+        dc_.backgroundMode = backgroundMode_;
+        dc_.pen = pen_;
+        dc_.brush = brush_;
+    }
+    SavedDcState(const SavedDcState&) = delete;
+    SavedDcState& operator=(const SavedDcState&) = delete;
+
+private:
+    Dc& dc_;
+    Font* font_;
+    COLORREF textColour_;
+    COLORREF backgroundColour_;
+    int backgroundMode_;
+    Pen pen_;
+    Brush brush_;
+};
+
 // Objects and state.
 Bitmap* SelectObject(Dc& dc, Bitmap* bitmap);
 Font* SelectObject(Dc& dc, Font* font);

@@ -139,7 +139,8 @@ void MyPopupMenu::Render() {
     SelectObject(dc, CreatePen(PS_SOLID, 1, kBorder));
     SelectObject(dc, CreateSolidBrush(kBackground));
     Rectangle(dc, 0, 0, menuWidth, menuHeight);
-    ::Font* oldFont = SelectObject(dc, font.get());
+    const SavedDcState saved(dc);
+    SelectObject(dc, font.get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kText);
     for (std::int32_t i = 0; i < static_cast<std::int32_t>(items.size()); ++i) {
@@ -158,7 +159,6 @@ void MyPopupMenu::Render() {
         RECT text{r.left + kTextLeft - 1, r.top, r.right - kTextRight / 2, r.bottom};
         DrawTextW(dc, item.text, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     }
-    SelectObject(dc, oldFont);
 }
 
 void MyPopupMenu::SetHot(std::int32_t index) {

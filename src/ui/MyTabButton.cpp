@@ -40,13 +40,11 @@ void MyTabButton::Paint() {
     if (!font)
         font = CreateFontW(14, 0, 0, 0, FW_BOLD, false, false, false, DEFAULT_CHARSET, OUT_DEVICE_PRECIS, 0,
                            0, 0, u"Arial");
-    const COLORREF oldColour = SetTextColor(dc, 0x000000);
-    const int oldMode = SetBkMode(dc, TRANSPARENT);
-    Font* oldFont = SelectObject(dc, font.get());
+    const SavedDcState saved(dc);
+    SetTextColor(dc, 0x000000);
+    SetBkMode(dc, TRANSPARENT);
+    SelectObject(dc, font.get());
     RECT area{bounds.left + 5, bounds.top, bounds.right - 5, bounds.bottom};
     DrawTextW(dc, text, &area,
               DT_WORD_ELLIPSIS | DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER | (centred ? DT_CENTER : 0u));
-    SelectObject(dc, oldFont);
-    SetBkMode(dc, oldMode);
-    SetTextColor(dc, oldColour);
 }

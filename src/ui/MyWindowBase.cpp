@@ -24,10 +24,9 @@ void MyWindowBase::Paint() {
         FillRect(dc, bounds, CreateSolidBrush(backgroundColour));
         return;
     }
-    const Brush oldBrush = SelectObject(dc, CreateSolidBrush(backgroundColour));
-    const Pen oldPen = SelectObject(dc, CreatePen(PS_SOLID, borderWidth, borderColour));
+    const SavedDcState saved(dc);
+    SelectObject(dc, CreateSolidBrush(backgroundColour));
+    SelectObject(dc, CreatePen(PS_SOLID, borderWidth, borderColour));
     const std::int32_t h = borderWidth / 2;
     Rectangle(dc, bounds.left + h, bounds.top + h, bounds.right - h, bounds.bottom - h);
-    SelectObject(dc, oldPen);
-    SelectObject(dc, oldBrush);
 }

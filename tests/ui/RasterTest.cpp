@@ -255,4 +255,36 @@ TEST(Surfaces, EmptySurfaceDrawsNothingAndFailedLoadLeavesItEmpty) {
     EXPECT_TRUE(skin.empty());
 }
 
+TEST(SavedDcState, PutsBackEveryDrawingStateButTheBitmapAndThePosition) {
+    Canvas c(8, 8, 0x123456);
+    Dc& dc = c.dc();
+    Font font(nullptr);
+    Bitmap* bitmap = dc.bitmap;
+    SetTextColor(dc, 0x0000FF);
+    SetBkMode(dc, TRANSPARENT);
+    {
+        const SavedDcState saved(dc);
+        SelectObject(dc, &font);
+        SetTextColor(dc, 0x00FF00);
+        SetBkColor(dc, 0x111111);
+        SetBkMode(dc, OPAQUE);
+        SelectObject(dc, CreatePen(PS_SOLID, 3, 0x222222));
+        SelectObject(dc, HollowBrush());
+        MoveToEx(dc, 5, 6, nullptr);
+        // Drawing inside uses the new state: an opaque brushless rectangle leaves its inside alone.
+        Rectangle(dc, 0, 0, 8, 8);
+        EXPECT_EQ(c.at(4, 4), 0x123456u);
+    }
+    EXPECT_EQ(dc.font, nullptr);
+    EXPECT_EQ(dc.textColour, 0x0000FFu);
+    EXPECT_EQ(dc.backgroundColour, 0xFFFFFFu);
+    EXPECT_EQ(dc.backgroundMode, TRANSPARENT);
+    EXPECT_EQ(dc.pen.width, 1);
+    EXPECT_EQ(dc.pen.colour, 0u);
+    EXPECT_FALSE(dc.brush.null);
+    EXPECT_EQ(dc.bitmap, bitmap);
+    EXPECT_EQ(dc.position.x, 5);
+    EXPECT_EQ(dc.position.y, 6);
+}
+
 } // namespace
