@@ -304,19 +304,6 @@ void MyPlayPosBar::Paint() {
 
 // ---- MyPlayButton -------------------------------------------------------------------------------------
 
-void MyPlayButton::OnLButtonDown(POINT) {
-    pressed = true;
-    Redraw();
-}
-
-void MyPlayButton::OnLButtonUp(POINT point) {
-    if (!pressed)
-        return;
-    pressed = false;
-    Redraw();
-    MyControlBase::OnLButtonUp(point);
-}
-
 void MyPlayButton::Paint() {
     if (!backBuffer || !skin)
         return;

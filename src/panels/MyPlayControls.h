@@ -6,6 +6,7 @@
 
 #include "records/CatalogueRecords.h"
 #include "ui/MyControlBase.h"
+#include "ui/MyPressable.h"
 #include "ui/MySurface.h"
 
 #include <memory>
@@ -106,16 +107,13 @@ private:
 };
 
 // A push button: 0 previous, 1 pause, 2 play, 3 next. `lit` marks the current play state.
-class MyPlayButton : public MyControlBase {
+class MyPlayButton : public MyPressable<MyControlBase> {
 public:
     MyPlayButton(MySurface* skin, std::int32_t kind) : skin(skin), kind(kind) {}
 
-    void OnLButtonDown(POINT point) override;
-    void OnLButtonUp(POINT point) override;
     void Paint() override;
 
     MySurface* skin;
     std::int32_t kind;
-    bool pressed = false;
     bool lit = false;
 };

@@ -49,19 +49,6 @@ void MySettingsPanelButton::Paint() {
     DrawTextW(dc, text, &area, DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER);
 }
 
-void MySettingsPanelButton::OnLButtonDown(POINT) {
-    pressed = true;
-    Redraw();
-}
-
-void MySettingsPanelButton::OnLButtonUp(POINT point) {
-    if (!pressed)
-        return;
-    pressed = false;
-    Redraw();
-    MyControlBase::OnLButtonUp(point);
-}
-
 void MySettingsPanel::OnCreate() {
     for (std::int32_t k = 0; k < kBoxCount; ++k) {
         auto box = std::make_unique<MySettingsPanelButton>(kBoxTexts[k], skin);

@@ -3,6 +3,7 @@
 // clicks; the main window flips the option, sets `ticked` and redraws the box.
 
 #include "ui/MyControlBase.h"
+#include "ui/MyPressable.h"
 
 #include <array>
 #include <memory>
@@ -11,7 +12,7 @@
 struct MyAppContext;
 class MySurface;
 
-class MySettingsPanelButton : public MyControlBase {
+class MySettingsPanelButton : public MyPressable<MyControlBase> {
 public:
     static constexpr std::int32_t kBoxSize = 20;    // pixels
     static constexpr std::int32_t kSkinColumn = 66; // the four box pictures, one under another
@@ -19,11 +20,8 @@ public:
     MySettingsPanelButton(std::u16string text, MySurface* skin) : skin(skin), text(std::move(text)) {}
 
     void Paint() override;
-    void OnLButtonDown(POINT point) override;
-    void OnLButtonUp(POINT point) override;
 
     MySurface* skin;
-    bool pressed = false;
     bool ticked = false;
     std::u16string text;
     std::unique_ptr<Font> font;

@@ -37,19 +37,6 @@ bool Newer(const StreamInfoData* a, const StreamInfoData* b) {
 
 // ---- MyStationComboPanelButton ------------------------------------------------------------------------
 
-void MyStationComboPanelButton::OnLButtonDown(POINT) {
-    pressed = true;
-    Redraw();
-}
-
-void MyStationComboPanelButton::OnLButtonUp(POINT point) {
-    if (!pressed)
-        return;
-    pressed = false;
-    Redraw();
-    MyControlBase::OnLButtonUp(point);
-}
-
 void MyStationComboPanelButton::Paint() {
     if (!backBuffer || !skin)
         return;

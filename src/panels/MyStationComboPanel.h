@@ -10,6 +10,7 @@
 #include "records/CatalogueRecords.h"
 #include "ui/MyControlBase.h"
 #include "ui/MyListBoxV2.h"
+#include "ui/MyPressable.h"
 
 #include <map>
 #include <memory>
@@ -21,17 +22,14 @@ struct MyAppContext;
 class MySurface;
 
 // One of the header's two view buttons: 0 shows the stations view, 1 the streams view.
-class MyStationComboPanelButton : public MyControlBase {
+class MyStationComboPanelButton : public MyPressable<MyControlBase> {
 public:
     MyStationComboPanelButton(MySurface* skin, std::int32_t kind) : skin(skin), kind(kind) {}
 
-    void OnLButtonDown(POINT point) override;
-    void OnLButtonUp(POINT point) override;
     void Paint() override;
 
     MySurface* skin;
     std::int32_t kind;
-    bool pressed = false;
     bool active = false; // the button's view is shown
 };
 

@@ -95,28 +95,3 @@ const std::u16string& MyStationComboStreamListBoxRow::DateText() {
     return dateText;
 }
 
-void MyStationComboStreamListBoxRow::OnLButtonDown(POINT) {
-    pressed = true;
-    Redraw();
-}
-
-void MyStationComboStreamListBoxRow::OnRButtonDown(POINT) {
-    pressed = true;
-    Redraw();
-}
-
-void MyStationComboStreamListBoxRow::OnLButtonUp(POINT point) {
-    if (!pressed)
-        return;
-    pressed = false;
-    Redraw();
-    MyListBoxV2ItemBase::OnLButtonUp(point);
-}
-
-void MyStationComboStreamListBoxRow::OnRButtonUp(POINT point) {
-    if (!pressed)
-        return;
-    pressed = false;
-    Redraw();
-    MyListBoxV2ItemBase::OnRButtonUp(point);
-}

@@ -4,6 +4,7 @@
 // draw from the info panel skin (bitmap 106), which they point to and do not own, and are 32 pixels high.
 
 #include "ui/MyListBoxV2.h"
+#include "ui/MyPressable.h"
 
 #include <memory>
 #include <string>
@@ -40,7 +41,7 @@ public:
     std::int32_t stationId;
 };
 
-class MyStationComboStreamListBoxRow : public MyListBoxV2ItemBase {
+class MyStationComboStreamListBoxRow : public MyPressable<MyListBoxV2ItemBase, PressButtons::LeftAndRight> {
 public:
     static constexpr std::uint16_t kHeight = 32; // pixels
 
@@ -50,10 +51,6 @@ public:
 
     std::uint16_t MeasureHeight(std::int32_t width) override;
     void Paint() override;
-    void OnLButtonDown(POINT point) override;
-    void OnLButtonUp(POINT point) override;
-    void OnRButtonDown(POINT point) override;
-    void OnRButtonUp(POINT point) override;
     // The stream's start in local time, "YYYY-MM-DD HH:MM" (empty when it cannot be converted). Written
     // on first use: a list of many streams formats only the dates it shows.
     const std::u16string& DateText();
@@ -67,7 +64,6 @@ public:
     std::u16string detailRight;
     Font* boldFont = nullptr;   // from `fonts`, on the first paint
     Font* normalFont = nullptr; // from `fonts`, on the first paint
-    bool pressed = false;
     std::int32_t stationId;
     std::int32_t streamId;
     std::int32_t startTime;

@@ -47,32 +47,6 @@ void MyStreamInfoListBoxRow::Paint() {
     }
 }
 
-void MyStreamInfoListBoxRow::OnLButtonDown(POINT) {
-    pressed = true;
-    Redraw();
-}
-
-void MyStreamInfoListBoxRow::OnLButtonUp(POINT point) {
-    if (!pressed)
-        return;
-    pressed = false;
-    Redraw();
-    MyListBoxV2ItemBase::OnLButtonUp(point);
-}
-
-void MyStreamInfoListBoxRow::OnRButtonDown(POINT) {
-    pressed = true;
-    Redraw();
-}
-
-void MyStreamInfoListBoxRow::OnRButtonUp(POINT point) {
-    if (!pressed)
-        return;
-    pressed = false;
-    Redraw();
-    MyListBoxV2ItemBase::OnRButtonUp(point);
-}
-
 void MyStreamInfoPanel::OnCreate() {
     auto list = std::make_unique<MyListBoxV2>();
     list->Create(context, 1, 1, width - 2, height - 2);

@@ -5,6 +5,7 @@
 
 #include "records/CatalogueRecords.h"
 #include "ui/MyListBoxV2.h"
+#include "ui/MyPressable.h"
 
 #include <memory>
 #include <optional>
@@ -13,7 +14,7 @@
 struct MyAppContext;
 class MySurface;
 
-class MyStreamInfoListBoxRow : public MyListBoxV2ItemBase {
+class MyStreamInfoListBoxRow : public MyPressable<MyListBoxV2ItemBase, PressButtons::LeftAndRight> {
 public:
     static constexpr std::int32_t kRowHeight = 16; // pixels
     // Skin columns of the row shades.
@@ -28,17 +29,12 @@ public:
 
     std::uint16_t MeasureHeight(std::int32_t) override { return kRowHeight; }
     void Paint() override;
-    void OnLButtonDown(POINT point) override;
-    void OnLButtonUp(POINT point) override;
-    void OnRButtonDown(POINT point) override;
-    void OnRButtonUp(POINT point) override;
 
     MySurface* skin;
     std::u16string timeText;
     std::optional<std::u16string> trackText; // absent when either text of the track is
     bool oddRow;
     std::unique_ptr<Font> font;
-    bool pressed = false;
 };
 
 class MyStreamInfoPanel : public MyControlBase {

@@ -6,19 +6,6 @@ namespace {
 constexpr std::int32_t kTabHeight = 38; // pixels
 }
 
-void MyTabButton::OnLButtonDown(POINT) {
-    pressed = true;
-    Redraw();
-}
-
-void MyTabButton::OnLButtonUp(POINT point) {
-    if (!pressed)
-        return;
-    pressed = false;
-    Redraw();
-    MyControlBase::OnLButtonUp(point);
-}
-
 void MyTabButton::SetText(const std::u16string& newText) {
     if (newText == text)
         return;

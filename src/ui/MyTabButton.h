@@ -3,23 +3,21 @@
 // with a bold caption. `selected` belongs to whoever owns the tabs.
 
 #include "ui/MyControlBase.h"
+#include "ui/MyPressable.h"
 
 #include <string>
 
 class MySurface;
 
-class MyTabButton : public MyControlBase {
+class MyTabButton : public MyPressable<MyControlBase> {
 public:
     explicit MyTabButton(MySurface* skin) : skin(skin) {}
 
-    void OnLButtonDown(POINT point) override;
-    void OnLButtonUp(POINT point) override;
     void Paint() override;
     // Assigns a different text, centres it and redraws.
     void SetText(const std::u16string& newText);
 
     MySurface* skin;
-    bool pressed = false;
     bool selected = false;
     std::u16string text;
     std::unique_ptr<Font> font;

@@ -3,6 +3,7 @@
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
 #include "support/Deadline.h"
+#include "ui/MyPressable.h"
 #include "ui/MyTabButton.h"
 
 #include <thread>
@@ -280,6 +281,44 @@ TEST_F(ControlTree, HandlersAddedByADerivedWindowRunAndCanDecline) {
     d.window->Send(platform::WM_CLOSE, 0, 0); // declined: the default processing closes the window
     EXPECT_TRUE(d.window->destroyed());
     EXPECT_EQ(d.closes, 2);
+}
+
+} // namespace
+
+namespace {
+
+// The one pressed-button behaviour: shown pressed while the button is down, the click only after a press
+// that began on the control, and the right button too only where the control asks for it.
+TEST(MyPressable, ShowsThePressAndClicksOnlyAfterItsOwnPress) {
+    uitest::Recorder recorder;
+    MyPressable<SolidControl> button;
+    button.bounds = RECT{0, 0, 10, 10};
+    recorder.Wire(button, 7);
+    button.OnLButtonUp(POINT{5, 5}); // a release without a press here
+    EXPECT_TRUE(recorder.log.empty());
+    button.OnLButtonDown(POINT{5, 5});
+    EXPECT_TRUE(button.pressed);
+    button.OnLButtonUp(POINT{5, 5});
+    EXPECT_FALSE(button.pressed);
+    EXPECT_EQ(recorder.log, (std::vector<std::string>{"released 7", "click 7"}));
+
+    // Left-only: the right button goes to the control as before and shows no press.
+    recorder.log.clear();
+    button.OnRButtonDown(POINT{2, 2});
+    EXPECT_FALSE(button.pressed);
+    EXPECT_EQ(recorder.log, (std::vector<std::string>{"rdown 7 at 2,2"}));
+
+    MyPressable<SolidControl, PressButtons::LeftAndRight> row;
+    row.bounds = RECT{0, 0, 10, 10};
+    recorder.Wire(row, 8);
+    recorder.log.clear();
+    row.OnRButtonUp(POINT{1, 1});
+    EXPECT_TRUE(recorder.log.empty());
+    row.OnRButtonDown(POINT{1, 1});
+    EXPECT_TRUE(row.pressed);
+    row.OnRButtonUp(POINT{1, 1});
+    EXPECT_FALSE(row.pressed);
+    EXPECT_EQ(recorder.log, (std::vector<std::string>{"rreleased 8", "rclick 8"}));
 }
 
 } // namespace
