@@ -3,6 +3,8 @@
 // recording, track list and chat log. Texts are UTF-8. See README.md ("Archive layout") for the folders
 // and files on disk.
 
+#include "records/ChatSync.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -43,6 +45,7 @@ struct Stream {
     std::vector<Track> tracks;
     bool hasChat = false;
     std::vector<ChatRow> chat;
+    ChatSyncPoints chatSync; // default chat sync points, in play-second order (chatsync.txt)
 };
 
 struct Station {

@@ -296,6 +296,34 @@ Result<std::vector<ChatRow>> ParseChatFile(std::string_view text, const std::str
     return rows;
 }
 
+Result<ChatSyncPoints> ParseChatSyncFile(std::string_view text, const std::string& file) {
+    ChatSyncPoints points;
+    std::map<std::int32_t, int> lineOfPlay;
+    const auto lines = SplitLines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int number = static_cast<int>(i) + 1;
+        const std::string_view line = lines[i];
+        if (Trim(line).empty() || line.front() == '#')
+            continue;
+        const auto fields = Split(line, '\t');
+        if (fields.size() != 2)
+            return Failure{file, number, "expected a play time and a chat time separated by a tab"};
+        const auto play = ParseTime32(Trim(fields[0]));
+        const auto chat = ParseTime32(Trim(fields[1]));
+        if (!play || !chat)
+            return Failure{file, number, "the times must be [-]H:MM:SS or seconds"};
+        if (const auto earlier = lineOfPlay.find(*play); earlier != lineOfPlay.end())
+            return Failure{file, number,
+                           "a second sync point at the play time of line " + std::to_string(earlier->second)};
+        if (points.size() == kMaxChatSyncPoints)
+            return Failure{file, number,
+                           "a show has at most " + std::to_string(kMaxChatSyncPoints) + " sync points"};
+        lineOfPlay.emplace(*play, number);
+        points.push_back({*play, *chat});
+    }
+    return OrderChatSyncPoints(std::move(points));
+}
+
 Result<std::optional<UpdateOffer>> ParseServerConf(std::string_view text, const std::string& file) {
     auto parsed = ParseConf(text, file, {"update-version", "update-installer"});
     if (!parsed)

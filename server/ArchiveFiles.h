@@ -4,6 +4,8 @@
 //   station.conf, stream.conf, server.conf: "key = value" lines; "#" starts a comment line.
 //   tracks.txt: one track a line, tab-separated: start, kind, artist, title[, end[, flag]].
 //   chat.txt:   one chat event a line, tab-separated: time, kind, arguments...
+//   chatsync.txt: one sync point a line, tab-separated: play time, chat time (the chat's own time that
+//               belongs to that moment of the recording), in any order.
 // Times are [-]H:MM:SS or whole seconds from the start of the recording.
 
 #include "Archive.h"
@@ -21,6 +23,8 @@ Result<Stream> ParseStreamConf(std::string_view text, const std::string& file, s
                                bool& durationKnown);
 Result<std::vector<Track>> ParseTrackFile(std::string_view text, const std::string& file);
 Result<std::vector<ChatRow>> ParseChatFile(std::string_view text, const std::string& file);
+// Sorted by play time; two points at one play time or more than kMaxChatSyncPoints are faults.
+Result<ChatSyncPoints> ParseChatSyncFile(std::string_view text, const std::string& file);
 // The update offer of server.conf, if it makes one. The installer path is checked by the loader.
 Result<std::optional<UpdateOffer>> ParseServerConf(std::string_view text, const std::string& file);
 

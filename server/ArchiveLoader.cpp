@@ -105,6 +105,16 @@ Result<Stream> LoadStream(const fs::path& root, const fs::path& folder, std::int
         stream->chat = std::move(*rows);
     }
     stream->hasChat = !stream->chat.empty();
+    const fs::path syncPath = folder / "chatsync.txt";
+    if (fs::exists(syncPath, error)) {
+        auto text = ReadInside(root, syncPath);
+        if (!text)
+            return text.failure();
+        auto points = ParseChatSyncFile(*text, syncPath.string());
+        if (!points)
+            return points.failure();
+        stream->chatSync = std::move(*points);
+    }
     return stream;
 }
 

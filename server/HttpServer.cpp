@@ -5,6 +5,7 @@
 #include "RequestTarget.h"
 #include "Text.h"
 #include "WebLinkPage.h"
+#include "records/WireFormat.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -190,8 +191,9 @@ struct HttpServer::State {
                       void** requestContext);
     MHD_Result Refuse(MHD_Connection* connection, int status, const std::string& reason,
                       std::string_view target);
+    // `flagHeader`, when given, is sent with the value "1" (it tells what the body holds).
     MHD_Result SendBody(MHD_Connection* connection, std::string_view body, std::string owned,
-                        std::string_view target, const char* cacheControl);
+                        std::string_view target, const char* cacheControl, const char* flagHeader = nullptr);
     // Answers 304 when the request's conditions say the client's copy is current; null otherwise.
     std::optional<MHD_Result> AnswerNotModified(MHD_Connection* connection, const Validators& validators,
                                                 const char* cacheControl, std::string_view target);
@@ -302,7 +304,8 @@ std::optional<MHD_Result> HttpServer::State::AnswerNotModified(MHD_Connection* c
 }
 
 MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, std::string_view body, std::string owned,
-                                       std::string_view target, const char* cacheControl) {
+                                       std::string_view target, const char* cacheControl,
+                                       const char* flagHeader) {
     const Validators validators{ContentTag(owned.empty() ? body : std::string_view(owned)), loadedAt};
     if (auto answered = AnswerNotModified(connection, validators, cacheControl, target))
         return *answered;
@@ -329,6 +332,8 @@ MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, std::string_v
         AddValidators(response.get(), validators, cacheControl);
         // The directory names the host it was asked for.
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_VARY, "Host");
+        if (flagHeader)
+            MHD_add_response_header(response.get(), flagHeader, "1");
     }
     return Queue(connection, MHD_HTTP_OK, std::move(response), target, bytes);
 }
@@ -464,7 +469,8 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
     case Endpoint::StreamData:
         return SendWindow(connection, *stream.stream, request.start, request.length, target);
     case Endpoint::TrackList:
-        return SendBody(connection, stream.trackListBody, {}, target, kCacheCatalogue);
+        return SendBody(connection, stream.trackListBody, {}, target, kCacheCatalogue,
+                        stream.stream->chatSync.empty() ? nullptr : kChatSyncHeader);
     case Endpoint::Chat:
         if (!stream.stream->hasChat)
             return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: the stream has no chat log", target);

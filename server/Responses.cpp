@@ -87,6 +87,16 @@ std::string TrackListBody(const Stream& stream) {
         writer.Text(texts[1]);
         writer.End();
     }
+    if (!stream.chatSync.empty()) {
+        writer.Begin(ResponseRecordType_ChatSync);
+        writer.U8(kChatSyncFormatVersion);
+        writer.U16(static_cast<std::uint16_t>(stream.chatSync.size()));
+        for (const ChatSyncPoint& point : stream.chatSync) {
+            writer.I32(point.playSecond);
+            writer.I32(point.chatSecond);
+        }
+        writer.End();
+    }
     return writer.Take();
 }
 

@@ -17,7 +17,9 @@ namespace station {
 std::string DirectoryBody(const Archive& archive, std::string_view host, std::uint16_t port);
 // Station information: header (version 5 with a description, else 4), then one record per stream.
 std::string StationInfoBody(const Station& station);
-// Track list: header (version 3, track count), then one record per track.
+// Track list: header (version 3, track count), then one record per track, then, when the stream has
+// sync points, one chat sync record (version 1, count, then play and chat seconds), which players that
+// do not know it never read: they stop at the announced number of tracks.
 std::string TrackListBody(const Stream& stream);
 // Chat: header (version 3, channel text, row count), then one record per row.
 std::string ChatBody(const Stream& stream);

@@ -39,8 +39,10 @@ MyChatOffsets::MyChatOffsets(std::u16string_view settingsPath) {
                                               : std::u16string(settingsPath.substr(0, slash + 1));
     path += kFileName;
     std::vector<std::uint8_t> bytes;
-    if (platform::ReadFileStart(path, kMaxFileSize, bytes))
+    if (platform::ReadFileStart(path, kMaxFileSize, bytes)) {
         offsets = Parse(bytes);
+        pins = ParsePins(bytes);
+    }
 }
 
 std::int32_t MyChatOffsets::Get(std::int32_t stationId, std::int32_t streamId) const {
@@ -65,7 +67,7 @@ std::int32_t MyChatOffsets::Set(std::int32_t stationId, std::int32_t streamId, s
 bool MyChatOffsets::Save() const {
     if (path.empty())
         return false;
-    const std::string text = Format(offsets);
+    const std::string text = Format(offsets) + FormatPins(pins);
     return platform::WriteFileAtomically(
         path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
@@ -104,5 +106,91 @@ MyChatOffsets::Format(const std::map<std::pair<std::int32_t, std::int32_t>, std:
     for (const auto& [key, seconds] : offsets)
         text += std::to_string(key.first) + ' ' + std::to_string(key.second) + ' ' + std::to_string(seconds) +
                 '\n';
+    return text;
+}
+
+const ChatSyncPoints* MyChatOffsets::Pins(std::int32_t stationId, std::int32_t streamId) const {
+    const auto it = pins.find({stationId, streamId});
+    return it == pins.end() || it->second.empty() ? nullptr : &it->second;
+}
+
+bool MyChatOffsets::AddPin(std::int32_t stationId, std::int32_t streamId, ChatSyncPoint point) {
+    const std::pair key{stationId, streamId};
+    auto it = pins.find(key);
+    if (it == pins.end()) {
+        if (pins.size() >= kMaxShows)
+            return false;
+        it = pins.emplace(key, ChatSyncPoints{}).first;
+    }
+    ChatSyncPoints& points = it->second;
+    const bool replaces = std::any_of(points.begin(), points.end(), [&](const ChatSyncPoint& p) {
+        return p.playSecond == point.playSecond;
+    });
+    if (!replaces && points.size() >= kMaxChatSyncPoints)
+        return false;
+    points.push_back(point);
+    points = OrderChatSyncPoints(std::move(points));
+    Save();
+    return true;
+}
+
+void MyChatOffsets::ForgetPins(std::int32_t stationId, std::int32_t streamId) {
+    if (pins.erase({stationId, streamId}))
+        Save();
+}
+
+std::int32_t MyChatOffsets::ChatSecond(std::int32_t stationId, std::int32_t streamId, std::int32_t second,
+                                       const ChatSyncPoints* defaults) const {
+    const ChatSyncPoints* points = Pins(stationId, streamId);
+    if (!points)
+        points = defaults;
+    const std::int64_t chat =
+        static_cast<std::int64_t>(points ? ChatSecondAt(*points, second) : second) - Get(stationId, streamId);
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(chat, INT32_MIN, INT32_MAX));
+}
+
+std::map<std::pair<std::int32_t, std::int32_t>, ChatSyncPoints>
+MyChatOffsets::ParsePins(std::span<const std::uint8_t> bytes) {
+    std::map<std::pair<std::int32_t, std::int32_t>, ChatSyncPoints> result;
+    std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        std::int64_t station = 0;
+        std::int64_t stream = 0;
+        std::int64_t play = 0;
+        std::int64_t chat = 0;
+        if (!TakeNumber(line, station) || !TakeNumber(line, stream))
+            continue;
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+        if (line.empty() || line.front() != '@')
+            continue;
+        line.remove_prefix(1);
+        if (!TakeNumber(line, play) || !TakeNumber(line, chat) || !line.empty() || !FitsInt32(station) ||
+            !FitsInt32(stream) || !FitsInt32(play) || !FitsInt32(chat))
+            continue;
+        const std::pair key{static_cast<std::int32_t>(station), static_cast<std::int32_t>(stream)};
+        if (result.size() >= kMaxShows && !result.count(key))
+            break;
+        ChatSyncPoints& points = result[key];
+        if (points.size() < kMaxChatSyncPoints)
+            points.push_back({static_cast<std::int32_t>(play), static_cast<std::int32_t>(chat)});
+    }
+    for (auto& [key, points] : result)
+        points = OrderChatSyncPoints(std::move(points));
+    return result;
+}
+
+std::string
+MyChatOffsets::FormatPins(const std::map<std::pair<std::int32_t, std::int32_t>, ChatSyncPoints>& pins) {
+    std::string text;
+    for (const auto& [key, points] : pins)
+        for (const ChatSyncPoint& point : points)
+            text += std::to_string(key.first) + ' ' + std::to_string(key.second) + " @ " +
+                    std::to_string(point.playSecond) + ' ' + std::to_string(point.chatSecond) + '\n';
     return text;
 }

@@ -1,9 +1,13 @@
 #pragma once
 // The chat sync offset of each show: how many seconds the replayed chat runs behind (positive) or ahead
-// (negative) of the recording. Kept per station and stream in a small text file beside the settings file,
-// one show a line ("<station> <stream> <seconds>"), written whole and atomically at every change. A line
-// that does not read as three numbers within range is skipped; the others still count.
+// (negative) of the recording, and the sync points the user pinned where the chat was in step. Kept per
+// station and stream in a small text file beside the settings file, one show's offset a line
+// ("<station> <stream> <seconds>") and one sync point a line ("<station> <stream> @ <play> <chat>"),
+// written whole and atomically at every change. A line that does not read as one of these within range
+// is skipped; the others still count.
 // User-interface thread only.
+
+#include "records/ChatSync.h"
 
 #include <cstdint>
 #include <map>
@@ -31,11 +35,27 @@ public:
     std::int32_t Set(std::int32_t stationId, std::int32_t streamId, std::int32_t seconds);
     bool Save() const;
 
+    // The show's pinned sync points; null when it has none.
+    const ChatSyncPoints* Pins(std::int32_t stationId, std::int32_t streamId) const;
+    // Pins `point` (replacing one at the same play second) and saves. False when the show already has
+    // kMaxChatSyncPoints or no more shows can be kept.
+    bool AddPin(std::int32_t stationId, std::int32_t streamId, ChatSyncPoint point);
+    void ForgetPins(std::int32_t stationId, std::int32_t streamId);
+    // The show's chat second at play second `second`: along its pinned points, else along the station's
+    // `defaults` (may be null), then shown `offset` seconds later.
+    std::int32_t ChatSecond(std::int32_t stationId, std::int32_t streamId, std::int32_t second,
+                            const ChatSyncPoints* defaults) const;
+
     // The file's lines read into offsets, and offsets written as the file's text.
     static std::map<std::pair<std::int32_t, std::int32_t>, std::int32_t>
     Parse(std::span<const std::uint8_t> bytes);
     static std::string Format(const std::map<std::pair<std::int32_t, std::int32_t>, std::int32_t>& offsets);
+    static std::map<std::pair<std::int32_t, std::int32_t>, ChatSyncPoints>
+    ParsePins(std::span<const std::uint8_t> bytes);
+    static std::string
+    FormatPins(const std::map<std::pair<std::int32_t, std::int32_t>, ChatSyncPoints>& pins);
 
     std::u16string path; // the offsets file; empty turns saving off
     std::map<std::pair<std::int32_t, std::int32_t>, std::int32_t> offsets;
+    std::map<std::pair<std::int32_t, std::int32_t>, ChatSyncPoints> pins; // each ordered by play second
 };

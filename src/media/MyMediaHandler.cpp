@@ -72,6 +72,10 @@ void MyMediaHandler::HandleMessage(MyMessageBase* message) {
         if (auto* m = MessageAs<MyMediaHandlerMessage_AddStationIdList>(*message))
             HandleAddStationIdList(*m);
         break;
+    case MediaHandlerMessageType_AddChatSyncPoints:
+        if (auto* m = MessageAs<MyMediaHandlerMessage_AddChatSyncPoints>(*message))
+            HandleAddChatSyncPoints(*m);
+        break;
     default:
         break;
     }
@@ -150,6 +154,12 @@ void MyMediaHandler::AddStationInfo(std::unique_ptr<StationInfoData> info) {
 
 void MyMediaHandler::AddStationIdList(StationIdList ids) {
     QueueMessage(std::make_unique<MyMediaHandlerMessage_AddStationIdList>(std::move(ids)));
+}
+
+void MyMediaHandler::AddChatSyncPoints(std::int32_t stationId, std::int32_t streamId,
+                                       std::unique_ptr<ChatSyncPoints> points) {
+    QueueMessage(
+        std::make_unique<MyMediaHandlerMessage_AddChatSyncPoints>(stationId, streamId, std::move(points)));
 }
 
 // Store lookups.
@@ -348,6 +358,14 @@ void MyMediaHandler::HandleAddStationInfo(MyMediaHandlerMessage_AddStationInfo& 
     stationStore.emplace(stationId, std::move(message.info));
     if (context && context->callbacks)
         context->callbacks->StationInfo(station);
+}
+
+void MyMediaHandler::HandleAddChatSyncPoints(MyMediaHandlerMessage_AddChatSyncPoints& message) {
+    // Kept with the stream, ordered, once; the main window reads them as the position moves.
+    StreamInfoData* stream = FindStream(message.stationId, message.streamId);
+    if (!stream || !message.points || stream->chatSync())
+        return;
+    stream->SetChatSync(std::make_unique<ChatSyncPoints>(OrderChatSyncPoints(std::move(*message.points))));
 }
 
 void MyMediaHandler::HandleAddStationIdList(MyMediaHandlerMessage_AddStationIdList& message) {

@@ -85,6 +85,8 @@ public:
                               std::unique_ptr<StreamChatRowList> list);
     void AddStationInfo(std::unique_ptr<StationInfoData> info);
     void AddStationIdList(StationIdList ids);
+    void AddChatSyncPoints(std::int32_t stationId, std::int32_t streamId,
+                           std::unique_ptr<ChatSyncPoints> points);
 
     // Whether a chat row's argument count fits its kind, so that the chat panel can show it.
     static bool IsStorableChatRow(const StreamChatRow& row);
@@ -157,6 +159,7 @@ protected:
     void HandleAddStreamChatRowList(MyMediaHandlerMessage_AddStreamChatRowList& message);
     void HandleAddStationInfo(MyMediaHandlerMessage_AddStationInfo& message);
     void HandleAddStationIdList(MyMediaHandlerMessage_AddStationIdList& message);
+    void HandleAddChatSyncPoints(MyMediaHandlerMessage_AddChatSyncPoints& message);
 
     MyAppContext* context;
     // Every station record received, owned for the whole run; entries are never removed.

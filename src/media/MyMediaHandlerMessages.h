@@ -34,6 +34,7 @@ enum MediaHandlerMessageType : std::int32_t {
     MediaHandlerMessageType_AddStreamChatRowList = 10,
     MediaHandlerMessageType_AddStationInfo = 11,
     MediaHandlerMessageType_AddStationIdList = 12,
+    MediaHandlerMessageType_AddChatSyncPoints = 13,
 };
 
 // Two forms: a start at a fraction of the stream (startFraction 0 to 1, startSeconds 0), or a start at a
@@ -144,4 +145,14 @@ struct MyMediaHandlerMessage_AddStationIdList : MyMediaHandlerMessage {
     explicit MyMediaHandlerMessage_AddStationIdList(StationIdList ids)
         : MyMediaHandlerMessage(kType), ids(std::move(ids)) {}
     StationIdList ids;
+};
+
+struct MyMediaHandlerMessage_AddChatSyncPoints : MyMediaHandlerMessage {
+    static constexpr std::int32_t kType = MediaHandlerMessageType_AddChatSyncPoints;
+    MyMediaHandlerMessage_AddChatSyncPoints(std::int32_t stationId, std::int32_t streamId,
+                                            std::unique_ptr<ChatSyncPoints> points)
+        : MyMediaHandlerMessage(kType), stationId(stationId), streamId(streamId), points(std::move(points)) {}
+    std::int32_t stationId;
+    std::int32_t streamId;
+    std::unique_ptr<ChatSyncPoints> points; // the station's default sync points of the show
 };

@@ -2,6 +2,9 @@
 
 #include "media/MyMediaHandler.h"
 
+#include <cctype>
+#include <string_view>
+
 namespace {
 
 constexpr const char* kNormalTail = " HTTP/1.1\r\n";
@@ -31,8 +34,51 @@ std::string MyNetworkPacket_RequestTrackInfoList::RequestText() const {
     return ComposeRequest(PathAndQuery(), kNormalTail, kDebugTail);
 }
 
+bool MyNetworkPacket_RequestTrackInfoList::AnnouncesChatSync() const {
+    const std::string_view name = kChatSyncHeader;
+    for (const std::string& line : headerLines()) {
+        if (line.size() <= name.size() || line[name.size()] != ':')
+            continue;
+        bool same = true;
+        for (std::size_t i = 0; i < name.size() && same; ++i)
+            same = std::tolower(static_cast<unsigned char>(line[i])) ==
+                   std::tolower(static_cast<unsigned char>(name[i]));
+        if (same)
+            return true;
+    }
+    return false;
+}
+
+MyNetworkRecordPacketBase::RecordOutcome
+MyNetworkPacket_RequestTrackInfoList::HandleChatSync(ResponseRecord& record) {
+    awaitingChatSync = false;
+    RecordReader& in = record.fields;
+    std::uint8_t version = 0;
+    std::uint16_t count = 0;
+    if (record.type != ResponseRecordType_ChatSync || !in.ReadByte(version))
+        return RecordOutcome_InvalidData;
+    if (version != kChatSyncFormatVersion)
+        return RecordOutcome_WrongVersion;
+    if (!in.ReadUInt16(count) || count > kMaxChatSyncPoints)
+        return RecordOutcome_InvalidData;
+    auto points = std::make_unique<ChatSyncPoints>();
+    for (std::uint16_t i = 0; i < count; ++i) {
+        ChatSyncPoint point;
+        if (!in.ReadInt32(point.playSecond) || !in.ReadInt32(point.chatSecond))
+            return RecordOutcome_InvalidData;
+        points->push_back(point);
+    }
+    if (!in.atEnd())
+        return RecordOutcome_InvalidData;
+    if (MyMediaHandler* media = mediaHandler())
+        media->AddChatSyncPoints(stationId, streamId, std::move(points));
+    return RecordOutcome_Delivered;
+}
+
 MyNetworkRecordPacketBase::RecordOutcome
 MyNetworkPacket_RequestTrackInfoList::HandleRecord(ResponseRecord& record) {
+    if (awaitingChatSync)
+        return HandleChatSync(record);
     if (!list)
         return RecordOutcome_InvalidData; // nothing is read once the result has gone
     RecordReader& in = record.fields;
@@ -65,6 +111,10 @@ MyNetworkPacket_RequestTrackInfoList::HandleRecord(ResponseRecord& record) {
         media->AddTrackInfoList(stationId, streamId, std::move(list));
     list.reset();
     resultDelivered = true;
+    if (AnnouncesChatSync()) {
+        awaitingChatSync = true;
+        return RecordOutcome_Next;
+    }
     return RecordOutcome_Delivered;
 }
 

@@ -30,4 +30,7 @@ enum Command : std::uint32_t {
     kCommand_ChatMuchEarlier = 40103,
     kCommand_ChatMuchLater = 40104,
     kCommand_ChatSyncReset = 40105,
+    // Sync points of the show playing (menu 116).
+    kCommand_ChatInStepHere = 40106,
+    kCommand_ChatForgetSyncPoints = 40107,
 };

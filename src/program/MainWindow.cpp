@@ -608,6 +608,12 @@ bool MainWindow::HandleCommand(std::uint32_t command) {
     case kCommand_ChatSyncReset:
         ChangeChatOffset(0, true);
         return true;
+    case kCommand_ChatInStepHere:
+        PinChatHere();
+        return true;
+    case kCommand_ChatForgetSyncPoints:
+        ForgetChatPins();
+        return true;
     default:
         return false;
     }

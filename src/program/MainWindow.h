@@ -95,6 +95,13 @@ public:
 
     // The chat sync offset of the current show, seconds the chat is shown later than the recording.
     std::int32_t ChatOffset() const { return chatOffsets.Get(stationId, streamId); }
+    // The current show's chat second at play second `second`: along its sync points (the user's pins, else
+    // the station's), less the offset.
+    std::int32_t ChatSecondFor(std::int32_t second) const;
+    // "Chat is in step here": pins the chat second shown now to the play second now, the offset folded
+    // in; and forgetting the show's pins.
+    void PinChatHere();
+    void ForgetChatPins();
     // Moves the current show's chat offset by `delta` seconds (or back to 0 when `reset`), saves it, and
     // shows the chat of the new chat second at once.
     void ChangeChatOffset(std::int32_t delta, bool reset);

@@ -9,7 +9,7 @@
 
 void MainWindow::UpdateChat(std::int32_t second) {
     // The chat runs `offset` seconds behind the recording: at play second s it is at s - offset.
-    const std::int32_t chatSecond = ChatSecondOf(second, ChatOffset());
+    const std::int32_t chatSecond = ChatSecondFor(second);
     MyChatPanel* chat = infoTabPanel ? infoTabPanel->chatPage : nullptr;
     if (tracker.UpdateChat(currentStream ? chatRows : nullptr, chatSecond) && chat && chat->listBox)
         chat->listBox->SetCurrentRow(chatIndex);
@@ -37,7 +37,40 @@ void MainWindow::ChangeChatOffset(std::int32_t delta, bool reset) {
     if (currentStream && playSecond >= 0) {
         // A nudge of the sync is not a seek: the channel line does not pin for it.
         if (infoTabPanel && infoTabPanel->chatPage)
-            infoTabPanel->chatPage->MoveChatPosition(playSecond - ChatOffset());
+            infoTabPanel->chatPage->MoveChatPosition(ChatSecondFor(playSecond));
+        UpdateChat(playSecond);
+    }
+}
+
+std::int32_t MainWindow::ChatSecondFor(std::int32_t second) const {
+    return chatOffsets.ChatSecond(stationId, streamId, second,
+                                  currentStream ? currentStream->chatSync() : nullptr);
+}
+
+void MainWindow::PinChatHere() {
+    if ((stationId == 0 && streamId == 0) || !currentStream || playSecond < 0)
+        return;
+    // The station's points are where the user's own begin, so that pinning one place keeps the others.
+    const ChatSyncPoints* defaults = currentStream->chatSync();
+    if (!chatOffsets.Pins(stationId, streamId) && defaults) {
+        for (const ChatSyncPoint& point : *defaults)
+            chatOffsets.AddPin(stationId, streamId, point);
+    }
+    // What the chat shows now becomes a sync point; the offset is then part of it.
+    if (!chatOffsets.AddPin(stationId, streamId, {playSecond, ChatSecondFor(playSecond)}))
+        return;
+    chatOffsets.Set(stationId, streamId, 0);
+    ShowChatExtras();
+    UpdateChat(playSecond);
+}
+
+void MainWindow::ForgetChatPins() {
+    if (!chatOffsets.Pins(stationId, streamId))
+        return;
+    chatOffsets.ForgetPins(stationId, streamId);
+    if (currentStream && playSecond >= 0) {
+        if (infoTabPanel && infoTabPanel->chatPage)
+            infoTabPanel->chatPage->MoveChatPosition(ChatSecondFor(playSecond));
         UpdateChat(playSecond);
     }
 }

@@ -52,6 +52,14 @@ bool StreamInfoData::SetChatRows(std::unique_ptr<StreamChatRowList> rows) {
     return true;
 }
 
+bool StreamInfoData::SetChatSync(std::unique_ptr<ChatSyncPoints> points) {
+    if (chatSyncOwner_ || !points)
+        return false;
+    chatSyncOwner_ = std::move(points);
+    chatSync_.store(chatSyncOwner_.get(), std::memory_order_release);
+    return true;
+}
+
 void StationInfoData::StoreStream(std::unique_ptr<StreamInfoData> stream) {
     if (!stream)
         return;

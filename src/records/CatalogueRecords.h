@@ -4,6 +4,7 @@
 // thread owns them for the whole run once they are queued to it; the user-interface thread only reads
 // them through the pointers in callback messages.
 
+#include "records/ChatSync.h"
 #include "records/WireFormat.h"
 
 #include <atomic>
@@ -111,15 +112,20 @@ struct StreamInfoData {
     // Set once each, by the media thread, from null to a complete list; readable from any thread.
     const TrackInfoList* trackList() const { return trackList_.load(std::memory_order_acquire); }
     const StreamChatRowList* chatRows() const { return chatRows_.load(std::memory_order_acquire); }
+    // The station's default chat sync points of the show, null when it sent none.
+    const ChatSyncPoints* chatSync() const { return chatSync_.load(std::memory_order_acquire); }
     // Stores the list unless one is already stored; answers whether it was stored.
     bool SetTrackList(std::unique_ptr<TrackInfoList> list);
     bool SetChatRows(std::unique_ptr<StreamChatRowList> rows);
+    bool SetChatSync(std::unique_ptr<ChatSyncPoints> points);
 
 private:
     std::unique_ptr<TrackInfoList> trackListOwner_;
     std::unique_ptr<StreamChatRowList> chatRowsOwner_;
+    std::unique_ptr<ChatSyncPoints> chatSyncOwner_;
     std::atomic<const TrackInfoList*> trackList_{nullptr};
     std::atomic<const StreamChatRowList*> chatRows_{nullptr};
+    std::atomic<const ChatSyncPoints*> chatSync_{nullptr};
 };
 
 // One station, as its server describes it.

@@ -21,6 +21,9 @@ enum ResponseRecordType : std::uint8_t {
     ResponseRecordType_ChatRow = 6,
     ResponseRecordType_DirectoryHeader = 7,
     ResponseRecordType_DirectoryStation = 8,
+    // After the tracks of a stream's information, when the response carries kChatSyncHeader: the show's
+    // default chat sync points. Players that do not know it stop reading at the last track.
+    ResponseRecordType_ChatSync = 9,
     ResponseRecordType_UpdateSignature = 252,
     ResponseRecordType_UpdateData = 253,
     ResponseRecordType_UpdateHeader = 254,
@@ -42,6 +45,10 @@ inline constexpr std::uint8_t kStationInfoFormatVersionDescription = 5; // name,
 inline constexpr std::uint8_t kTrackListFormatVersion = 3;
 inline constexpr std::uint8_t kChatFormatVersion = 3;
 inline constexpr std::uint8_t kUpdateFormatVersion = 1;
+inline constexpr std::uint8_t kChatSyncFormatVersion = 1; // version, count (uint16), then play, chat (int32)
+
+// The response header that announces a chat sync record after the tracks ("X-Vantri-Chat-Sync: 1").
+inline constexpr char kChatSyncHeader[] = "X-Vantri-Chat-Sync";
 
 // Stream types as the wire carries them (the player stores them as 0 to 2).
 inline constexpr std::uint8_t kMinStreamType = 1;

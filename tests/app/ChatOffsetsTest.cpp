@@ -94,4 +94,51 @@ TEST(ChatOffsets, OffsetsAreClampedAndWithoutASettingsPathNothingIsSaved) {
     EXPECT_FALSE(offsets.Save());
 }
 
+TEST(ChatOffsets, SyncPointsSurviveARestartBesideTheOffsetsAndADamagedPointIsSkipped) {
+    testsupport::ScratchFolder folder;
+    MySettings settings(folder.text());
+    {
+        MyChatOffsets offsets(settings.path);
+        offsets.Set(7, 12, 3);
+        EXPECT_TRUE(offsets.AddPin(7, 12, {200, 215}));
+        EXPECT_TRUE(offsets.AddPin(7, 12, {100, 95}));
+        EXPECT_TRUE(offsets.AddPin(7, 12, {200, 210})); // the same play second replaces the first
+    }
+    const std::filesystem::path file = folder.path() / "Vantri" / "chatoffsets.txt";
+    std::string text = ReadAll(file);
+    EXPECT_NE(text.find("7 12 3\n"), std::string::npos);
+    EXPECT_NE(text.find("7 12 @ 100 95\n"), std::string::npos);
+    // An older reader of the file keeps the offsets and passes over the points.
+    const auto offsetsOnly = MyChatOffsets::Parse(
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    EXPECT_EQ(offsetsOnly.size(), 1u);
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::app);
+        out << "7 12 @ 300\n7 12 @ x 4\n8 1 @ 5 6 7\n9 9 @ -5 -3\n";
+    }
+    MyChatOffsets again(settings.path);
+    EXPECT_EQ(again.Get(7, 12), 3);
+    ASSERT_NE(again.Pins(7, 12), nullptr);
+    EXPECT_EQ(*again.Pins(7, 12), (ChatSyncPoints{{100, 95}, {200, 210}}));
+    EXPECT_EQ(again.Pins(8, 1), nullptr);
+    ASSERT_NE(again.Pins(9, 9), nullptr);
+    EXPECT_EQ(*again.Pins(9, 9), (ChatSyncPoints{{-5, -3}}));
+    again.ForgetPins(7, 12);
+    EXPECT_EQ(MyChatOffsets(settings.path).Pins(7, 12), nullptr);
+    EXPECT_EQ(MyChatOffsets(settings.path).Get(7, 12), 3);
+}
+
+TEST(ChatOffsets, TheChatSecondGoesAlongTheUsersPointsElseTheStationsThenTheOffset) {
+    MyChatOffsets offsets(u"");
+    const ChatSyncPoints station = {{0, 0}, {1000, 1100}};
+    EXPECT_EQ(offsets.ChatSecond(1, 2, 500, nullptr), 500);
+    EXPECT_EQ(offsets.ChatSecond(1, 2, 500, &station), 550);
+    offsets.Set(1, 2, 5);
+    EXPECT_EQ(offsets.ChatSecond(1, 2, 500, &station), 545);
+    offsets.AddPin(1, 2, {400, 380});
+    // The user's one point is a plain offset of 20, then the offset of 5 on top.
+    EXPECT_EQ(offsets.ChatSecond(1, 2, 500, &station), 475);
+    EXPECT_EQ(offsets.ChatSecond(3, 4, 500, &station), 550); // another show keeps the station's
+}
+
 } // namespace

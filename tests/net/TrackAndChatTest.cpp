@@ -71,6 +71,19 @@ TEST_F(TrackAndChatTest, TrackListOfTwoArrivesWholeAndInOrder) {
     EXPECT_EQ(boxes.count(), 0u);
 }
 
+// Without the chat sync header the exchange ends at the last track, as it always did: a sync record after
+// it, or anything else there, is never read.
+TEST_F(TrackAndChatTest, WithoutTheChatSyncHeaderNothingAfterTheLastTrackIsRead) {
+    const std::string sync = std::string("\x0c\x00\x09\x01\x01\x00", 6) + std::string(8, '\x01');
+    const std::string body = TrackListHeader(1) + TrackRecord(0, 0, 0, 0, "A", "B") + sync + "junk";
+    auto exchange = Tracks();
+    EXPECT_FALSE(FeedBodyInOne(*exchange, body));
+    JournalEntry result = OnlyResult(MediaHandlerMessageType_AddTrackInfoList);
+    ASSERT_NE(result.trackList, nullptr);
+    EXPECT_EQ(result.trackList->size(), 1u);
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
 TEST_F(TrackAndChatTest, TrackListAnnouncingNoTracksIsDeliveredEmptyOnlyAtTheClose) {
     auto exchange = Tracks();
     EXPECT_TRUE(FeedBodyInOne(*exchange, TrackListHeader(0)));

@@ -152,7 +152,57 @@ TEST_F(ChatExtrasWindow, OffsetKeysMoveTheCurrentRowAndTheBadgeAtOnce) {
     EXPECT_EQ(p.main->ChatOffset(), 9);
     p.Command(kCommand_ChatSyncReset);
     EXPECT_EQ(p.main->ChatOffset(), 0);
-    EXPECT_EQ(LoadMenuResource(MyChatPanel::kChatMenu).size(), 6u);
+    EXPECT_EQ(LoadMenuResource(MyChatPanel::kChatMenu).size(), 9u);
+}
+
+// "Chat is in step here" pins what the chat shows to the play second; between pins the chat follows the
+// line through them, and the pins outlive the program.
+TEST_F(ChatExtrasWindow, SyncPointsPinTheChatAndItFollowsTheLineBetweenThem) {
+    {
+        Program p(folder.text());
+        Play(p, stream, 150);
+        for (int i = 0; i < 5; ++i)
+            p.Key(platform::VK_OEM_6); // 5 s later: the row of 145
+        EXPECT_EQ(CurrentChatTime(p), 145);
+        p.Command(kCommand_ChatInStepHere);
+        EXPECT_EQ(p.main->ChatOffset(), 0) << "the offset is part of the pin now";
+        EXPECT_FALSE(p.chat().offsetBadge->visible);
+        EXPECT_EQ(CurrentChatTime(p), 145);
+        PlayTo(p, 180); // after the last pin: its offset
+        EXPECT_EQ(CurrentChatTime(p), 175);
+
+        PlayTo(p, 120);
+        for (int i = 0; i < 5; ++i)
+            p.Key(platform::VK_OEM_4); // 5 s earlier than the pin's offset: in step at 120
+        EXPECT_EQ(CurrentChatTime(p), 120);
+        p.Command(kCommand_ChatInStepHere);
+        PlayTo(p, 135); // 120 + 15 × (25 / 30) = 132.5, rounded
+        EXPECT_EQ(CurrentChatTime(p), 133);
+        PlayTo(p, 110); // before the first pin: in step
+        EXPECT_EQ(CurrentChatTime(p), 110);
+    }
+    Program p(folder.text());
+    Play(p, stream, 135);
+    EXPECT_EQ(CurrentChatTime(p), 133);
+    p.Command(kCommand_ChatForgetSyncPoints);
+    EXPECT_EQ(CurrentChatTime(p), 135);
+}
+
+// A station's own sync points for the show count until the user pins one, and pinning keeps them.
+TEST_F(ChatExtrasWindow, TheStationsSyncPointsCountAndPinningKeepsThem) {
+    stream.SetChatSync(std::make_unique<ChatSyncPoints>(ChatSyncPoints{{100, 100}, {200, 180}}));
+    Program p(folder.text());
+    Play(p, stream, 150);
+    EXPECT_EQ(CurrentChatTime(p), 140);
+    PlayTo(p, 190);
+    p.Key(platform::VK_OEM_6); // one second later here, pinned
+    p.Command(kCommand_ChatInStepHere);
+    PlayTo(p, 100);
+    EXPECT_EQ(CurrentChatTime(p), 100) << "the station's first point still holds";
+    PlayTo(p, 150); // now on the line from (100, 100) to the pin (190, 171): 139.4
+    EXPECT_EQ(CurrentChatTime(p), 139);
+    ASSERT_NE(p.main->chatOffsets.Pins(7, 12), nullptr);
+    EXPECT_EQ(p.main->chatOffsets.Pins(7, 12)->size(), 3u);
 }
 
 TEST_F(ChatExtrasWindow, TheOffsetSurvivesARestartForThatShowOnly) {

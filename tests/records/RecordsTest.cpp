@@ -1,4 +1,5 @@
 #include "records/CatalogueRecords.h"
+#include "records/ChatSync.h"
 #include "records/ProgramVersion.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +56,40 @@ TEST(ProgramVersion, IsWrittenAsMajorDotTwoDigits) {
     EXPECT_EQ(FormatProgramVersion(123), "1.23");
     EXPECT_EQ(FormatProgramVersion(5), "0.05");
     EXPECT_GT(kProgramVersion, 0);
+}
+
+} // namespace
+
+namespace {
+
+// Two pins: at play 100 the chat stood at 90, at play 200 at 210 (the chat ran 20 s faster between).
+const ChatSyncPoints kPins = {{100, 90}, {200, 210}};
+
+TEST(ChatSync, BetweenPinsTheChatFollowsTheLineAndOutsideThemTheEndOffsets) {
+    EXPECT_EQ(ChatSecondAt(kPins, 100), 90);
+    EXPECT_EQ(ChatSecondAt(kPins, 150), 150); // 90 + 50 × 1.2
+    EXPECT_EQ(ChatSecondAt(kPins, 175), 180); // 90 + 75 × 1.2
+    EXPECT_EQ(ChatSecondAt(kPins, 101), 91);  // 91.2 rounds down
+    EXPECT_EQ(ChatSecondAt(kPins, 104), 95);  // 94.8 rounds up
+    EXPECT_EQ(ChatSecondAt(kPins, 200), 210);
+    EXPECT_EQ(ChatSecondAt(kPins, 50), 40); // before the first: its offset of 10
+    EXPECT_EQ(ChatSecondAt(kPins, 0), -10);
+    EXPECT_EQ(ChatSecondAt(kPins, 300), 310);  // after the last: its offset of -10
+    EXPECT_EQ(ChatSecondAt({}, 77), 77);       // no points: the play second
+    EXPECT_EQ(ChatSecondAt({{0, 5}}, 60), 65); // one point: a plain offset
+    EXPECT_EQ(ChatSecondAt({{0, -2147483000}}, -2000), INT32_MIN);
+}
+
+TEST(ChatSync, PointsAreOrderedWithTheLastOfEqualSecondsAndAtMostTheLimit) {
+    EXPECT_EQ(OrderChatSyncPoints({{200, 210}, {100, 90}, {150, 1}, {150, 140}}),
+              (ChatSyncPoints{{100, 90}, {150, 140}, {200, 210}}));
+    ChatSyncPoints many;
+    for (std::int32_t i = 400; i-- > 0;)
+        many.push_back({i, i});
+    const ChatSyncPoints kept = OrderChatSyncPoints(many);
+    ASSERT_EQ(kept.size(), kMaxChatSyncPoints);
+    EXPECT_EQ(kept.front().playSecond, 0);
+    EXPECT_EQ(kept.back().playSecond, static_cast<std::int32_t>(kMaxChatSyncPoints) - 1);
 }
 
 } // namespace

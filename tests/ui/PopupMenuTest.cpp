@@ -44,11 +44,15 @@ TEST(MenuResources, EveryMenuHoldsItsItemsInOrder) {
     EXPECT_EQ(stream[1].text, u"Copy streamlink (http:) to clipboard");
 
     const auto chat = LoadMenuResource(116);
-    ASSERT_EQ(chat.size(), 6u);
+    ASSERT_EQ(chat.size(), 9u);
     EXPECT_EQ(chat[0].command, 40101);
     EXPECT_TRUE(chat[4].separator());
     EXPECT_EQ(chat[5].command, 40105);
     EXPECT_EQ(chat[5].text, u"Reset chat sync    \\");
+    EXPECT_TRUE(chat[6].separator());
+    EXPECT_EQ(chat[7].command, 40106);
+    EXPECT_EQ(chat[7].text, u"Chat is in step here");
+    EXPECT_EQ(chat[8].command, 40107);
 
     EXPECT_TRUE(LoadMenuResource(110).empty());
 }
