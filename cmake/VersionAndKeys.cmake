@@ -53,3 +53,6 @@ if(VANTRI_UPDATE_KEY_IS_STAND_IN)
   set(stand_in " (the stand-in)")
 endif()
 message(STATUS "Vantri ${VANTRI_VERSION} (${VANTRI_VERSION_NUMBER}), ${count} update signing key(s)${stand_in}")
+
+# The version as built, for the packaging scripts (scripts/package-windows, scripts/release).
+file(CONFIGURE OUTPUT "${CMAKE_BINARY_DIR}/vantri-version" CONTENT "${VANTRI_VERSION}\n")
