@@ -8,7 +8,8 @@
 ; meanwhile goes on running; its next start is the new version. The settings in %LOCALAPPDATA%\Vantri
 ; are the user's and stay, through updates and the uninstaller alike.
 
-Unicode true
+; A 64-bit installer, as the programs it installs are.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 ManifestDPIAware true
