@@ -3,11 +3,39 @@
 #include "Files.h"
 #include "Responses.h"
 
+#include "records/ProgramVersion.h"
+#include "records/UpdateInstaller.h"
+
 #include <filesystem>
 
 namespace fs = std::filesystem;
 
 namespace station {
+
+namespace {
+
+// Players run only an installer whose signed trusted comment names a version above their own: one that
+// names another version than the offer would be downloaded and refused by every player at every start.
+std::optional<std::string> CheckSignedVersion(std::string_view signature, std::int32_t offered) {
+    constexpr std::string_view kTrusted = "\ntrusted comment: ";
+    const std::size_t at = signature.find(kTrusted);
+    std::string_view comment;
+    if (at != std::string_view::npos) {
+        comment = signature.substr(at + kTrusted.size());
+        comment = comment.substr(0, comment.find_first_of("\r\n"));
+    }
+    const auto version = UpdateVersionFromTrustedComment(comment);
+    if (!version)
+        return "the signature's trusted comment does not name the version, as players require (sign with "
+               "-t \"" +
+               UpdateTrustedComment(static_cast<std::uint32_t>(offered)) + "\")";
+    if (*version != static_cast<std::uint32_t>(offered))
+        return "the signature names version " + FormatProgramVersion(*version) +
+               " but 'update-version' offers " + FormatProgramVersion(static_cast<std::uint32_t>(offered));
+    return std::nullopt;
+}
+
+} // namespace
 
 Result<std::shared_ptr<const Catalogue>> Catalogue::Build(Archive archive) {
     std::shared_ptr<Catalogue> catalogue(new Catalogue());
@@ -23,8 +51,8 @@ Result<std::shared_ptr<const Catalogue>> Catalogue::Build(Archive archive) {
     if (const auto& update = catalogue->archive_.update) {
         catalogue->updateInfo_ = station::UpdateInfoBody(update->newestVersion);
         if (!update->installer.empty()) {
-            // Installers are small; above 256 MiB something is wrong with the configuration.
-            auto bytes = ReadWholeFile(update->installer, 256u << 20);
+            // Installers are small; above the players' limit something is wrong with the configuration.
+            auto bytes = ReadWholeFile(update->installer, kMaxUpdateInstallerBytes);
             if (!bytes)
                 return bytes.failure();
             // The makers' signature lies beside the installer, named as minisign names it.
@@ -37,6 +65,8 @@ Result<std::shared_ptr<const Catalogue>> Catalogue::Build(Archive archive) {
                 if (!text)
                     return text.failure();
                 signature = std::move(*text);
+                if (auto mismatch = CheckSignedVersion(*signature, update->newestVersion))
+                    return Failure{signaturePath.string(), 0, *mismatch};
             }
             auto body = station::UpdateDownloadBody(
                 *bytes, signature ? std::optional<std::string_view>(*signature) : std::nullopt);

@@ -3,6 +3,7 @@
 #include "app/MyAppContext.h"
 #include "app/ShowErrorBox.h"
 #include "platform/SystemInfo.h"
+#include "records/ProgramVersion.h"
 
 #include <algorithm>
 #include <cstring>

@@ -15,7 +15,6 @@
 #include "net/StationConnectionData.h"
 #include "platform/Event.h"
 #include "platform/Socket.h"
-#include "records/ProgramVersion.h"
 
 #include <chrono>
 #include <cstdint>

@@ -5,6 +5,9 @@
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "platform/Signature.h"
+#include "platform/Utf.h"
+#include "records/ProgramVersion.h"
+#include "records/UpdateInstaller.h"
 
 namespace {
 
@@ -12,6 +15,7 @@ constexpr const char* kNormalTail = " HTTP/1.1\r\n";
 constexpr const char* kDebugTail = "&debug HTTP/1.1\r\n";
 constexpr std::u16string_view kFolderPrefix = u"vantri-update-";
 constexpr std::u16string_view kCaption = u"New version";
+constexpr std::u16string_view kNotRun = u" It was deleted and not started.";
 
 std::string PathAndQuery() {
     return "getvantriupdatedownload/version" + std::to_string(kProgramVersion);
@@ -34,7 +38,8 @@ MyNetworkPacket_RequestApplicationUpdateDownload::DefaultOptions() {
     const std::size_t separator = program.rfind(platform::PathSeparator());
     if (separator != std::u16string::npos)
         options.programFolder = program.substr(0, separator + 1);
-    options.publicKey = kUpdateSigningPublicKey;
+    for (std::string_view key : kUpdateSigningPublicKeys)
+        options.publicKeys.emplace_back(key);
     return options;
 }
 
@@ -122,8 +127,9 @@ int MyNetworkPacket_RequestApplicationUpdateDownload::HandleHeader(const char* f
     if (length < 5 || static_cast<std::uint8_t>(fields[0]) != kUpdateFormatVersion)
         return -1;
     const auto total = static_cast<std::int32_t>(ReadUInt(fields + 1, 4));
-    // A second header, or a size no file can have, is not a download this program understands.
-    if (headerSeen_ || total < 0) {
+    // A second header, a size no file can have, or an installer larger than any the makers ship, is not
+    // a download this program takes.
+    if (headerSeen_ || total < 0 || static_cast<std::size_t>(total) > kMaxUpdateInstallerBytes) {
         Disconnect(NETWORKERROR_INVALIDDATA);
         return -1;
     }
@@ -178,6 +184,13 @@ int MyNetworkPacket_RequestApplicationUpdateDownload::HandleDataRecord(const cha
     return 1;
 }
 
+int MyNetworkPacket_RequestApplicationUpdateDownload::Refuse(const std::u16string& why) {
+    userToldWhy_ = true;
+    platform::ShowMessageBox(why, std::u16string(kCaption));
+    Disconnect(NETWORKERROR_NONE); // deletes the file
+    return -1;
+}
+
 int MyNetworkPacket_RequestApplicationUpdateDownload::HandleSignature(const char* fields, int length) {
     if (!complete_ || length < 2) {
         Disconnect(NETWORKERROR_INVALIDDATA);
@@ -192,24 +205,50 @@ int MyNetworkPacket_RequestApplicationUpdateDownload::HandleSignature(const char
         Disconnect(NETWORKERROR_FILEACCESSERROR);
         return -1;
     }
-    // The check reads the file back from the disk: what is verified is what will run.
-    std::vector<std::uint8_t> installer;
-    const bool verified =
-        file_ && file_->ReadBack(installer) && installer.size() == static_cast<std::size_t>(totalSize_) &&
-        platform::VerifyMinisignSignature(installer, std::string_view(fields + 2, count), options_.publicKey);
-    if (!verified) {
-        Disconnect(NETWORKERROR_NONE); // tells the user and deletes the file
-        return -1;
-    }
-    if (file_->MakeExecutable() &&
-        platform::StartDetachedProgram(file_->path(), {u"/S", u"/D=" + options_.programFolder})) {
-        // The installer runs from the private folder, which stays.
+    // The check reads the file back from the disk, piece by piece: what is verified is what will run,
+    // and the installer never lies whole in memory.
+    platform::MinisignStreamVerifier verifier;
+    std::uint64_t readBack = 0;
+    const bool read = file_ && file_->ReadBack([&](std::span<const std::uint8_t> piece) {
+        readBack += piece.size();
+        verifier.Update(piece);
+        return readBack <= static_cast<std::uint64_t>(totalSize_);
+    });
+    std::vector<std::string_view> keys(options_.publicKeys.begin(), options_.publicKeys.end());
+    const std::optional<std::string> comment =
+        read && readBack == static_cast<std::uint64_t>(totalSize_)
+            ? verifier.Finish(std::string_view(fields + 2, count), keys)
+            : std::nullopt;
+    if (!comment)
+        return Refuse(u"The downloaded update is not signed by the makers of Vantri." +
+                      std::u16string(kNotRun));
+    // The version is signed with the file: an older or equal one is an old installer offered again.
+    const std::optional<std::uint32_t> version = UpdateVersionFromTrustedComment(*comment);
+    if (!version)
+        return Refuse(u"The downloaded update does not say which version of Vantri it installs." +
+                      std::u16string(kNotRun));
+    if (*version <= static_cast<std::uint32_t>(kProgramVersion))
+        return Refuse(u"The downloaded update installs version " +
+                      Utf8ToUtf16(FormatProgramVersion(*version)) +
+                      u", which is not newer than this Vantri (version " +
+                      Utf8ToUtf16(FormatProgramVersion(static_cast<std::uint32_t>(kProgramVersion))) + u")." +
+                      std::u16string(kNotRun));
+
+    switch (file_->MakeExecutable() ? file_->Run({u"/S", u"/D=" + options_.programFolder})
+                                    : platform::PrivateDownload::Start::Failed) {
+    case platform::PrivateDownload::Start::Started:
         started_ = true;
-        file_->Keep();
+        resultDelivered = true;
+        userToldWhy_ = true;
+        Disconnect(NETWORKERROR_NONE);
+        return -1;
+    case platform::PrivateDownload::Start::FolderForbidsPrograms:
+        return Refuse(
+            u"The update could not be started: the folder " + options_.downloadFolder +
+            u" does not let programs run (it is mounted noexec). It was deleted. Set TMPDIR to a folder "
+            u"that lets programs run and try again.");
+    case platform::PrivateDownload::Start::Failed:
+        break;
     }
-    // A failed start is not examined further; the file then goes.
-    resultDelivered = true;
-    userToldWhy_ = true;
-    Disconnect(NETWORKERROR_NONE);
-    return -1;
+    return Refuse(u"The downloaded update could not be started. It was deleted.");
 }

@@ -5,10 +5,12 @@
 //
 // Response records: a header (type 254: format version byte 1, total size int32); data records (type
 // 253: byte count n int16, n bytes) in file order until their counts add up to the total; then the
-// signature record (type 252: byte count n uint16, n bytes of a minisign signature file). The installer is
-// written to a new private folder, and is made executable and started only when the signature verifies
-// against the makers' key. A download that ends any other way leaves no file, and one that arrived whole
-// without a valid signature is reported to the user.
+// signature record (type 252: byte count n uint16, n bytes of a minisign signature file). The installer,
+// at most kMaxUpdateInstallerBytes, is written to a new private folder as it arrives, and is made
+// executable and started only when the signature verifies against one of the makers' keys and its signed
+// trusted comment names a version newer than this program (so an old installer never takes the program
+// back). The folder goes once the installer has ended. A download that ends any other way leaves no file,
+// and one that arrived whole but is not run is reported to the user, with the reason.
 //
 // Like the update information, a bad length, an unknown record type or a header of another version only
 // stops parsing, without an error box; a file that cannot be written shows
@@ -20,6 +22,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class MyNetworkPacket_RequestApplicationUpdateDownload : public MyNetworkPacketBase {
 public:
@@ -30,9 +33,9 @@ public:
     struct Options {
         std::u16string downloadFolder; // the folder the private folder is made in (the temporary folder)
         std::u16string programFolder;  // given to the installer after "/D=", with its trailing separator
-        std::string publicKey;         // minisign public key
+        std::vector<std::string> publicKeys; // minisign public keys (key lines or key files), one or two
     };
-    // The temporary folder, this program's folder and the makers' key.
+    // The temporary folder, this program's folder and the makers' keys.
     static Options DefaultOptions();
 
     // Asks the configured update server.
@@ -49,7 +52,8 @@ public:
 
     std::int32_t totalSize() const { return totalSize_; }
     std::uint32_t received() const { return received_; }
-    // The installer's path while it is being written or once it was started; empty otherwise.
+    // The installer's path while it is being written or once it was started (its folder is deleted when
+    // the installer has ended); empty otherwise.
     std::u16string filePath() const { return file_ ? file_->path() : std::u16string(); }
     bool installerStarted() const { return started_; }
 
@@ -60,6 +64,8 @@ private:
     int HandleSignature(const char* fields, int length);
     // Deletes the file and its folder.
     void DropFile();
+    // Tells the user why the download is not run, deletes it and ends the exchange; answers -1.
+    int Refuse(const std::u16string& why);
 
     Options options_;
     std::int32_t totalSize_ = 0;

@@ -3,6 +3,7 @@
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
 #include "net/ServerAddresses.h"
+#include "records/ProgramVersion.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <sodium.h>
 
+#include <algorithm>
 #include <array>
-#include <string>
 #include <vector>
 
 namespace platform {
@@ -44,21 +44,26 @@ std::vector<std::string_view> Lines(std::string_view text) {
     return lines;
 }
 
-} // namespace
-
-bool VerifyMinisignSignature(std::span<const std::uint8_t> data, std::string_view signatureFile,
-                             std::string_view publicKey) {
-    if (sodium_init() < 0)
-        return false;
+// A public key: "Ed", the key id, the key.
+bool ParseKey(std::string_view publicKey, std::vector<unsigned char>& key) {
     // A whole public key file carries the key on its last non-empty line.
     std::string_view keyLine;
     for (std::string_view line : Lines(publicKey))
         if (!line.empty() && line.rfind("untrusted comment:", 0) != 0)
             keyLine = line;
-    std::vector<unsigned char> key;
-    if (!Decode(keyLine, key, kPublicKeyRecordBytes) || key[0] != 'E' || key[1] != 'd')
-        return false;
+    return Decode(keyLine, key, kPublicKeyRecordBytes) && key[0] == 'E' && key[1] == 'd';
+}
 
+struct ParsedSignature {
+    std::vector<unsigned char> signature; // algorithm, key id, signature
+    std::vector<unsigned char> global;    // over the signature and the trusted comment
+    std::string_view comment;
+    bool hashed() const { return signature[1] == 'D'; }
+    const unsigned char* keyId() const { return signature.data() + 2; }
+    const unsigned char* bytes() const { return signature.data() + 2 + kKeyIdBytes; }
+};
+
+bool ParseSignature(std::string_view signatureFile, ParsedSignature& parsed) {
     const std::vector<std::string_view> lines = Lines(signatureFile);
     if (lines.size() < 4 || lines[0].rfind("untrusted comment:", 0) != 0 ||
         lines[2].rfind(kTrustedPrefix, 0) != 0)
@@ -66,33 +71,81 @@ bool VerifyMinisignSignature(std::span<const std::uint8_t> data, std::string_vie
     for (std::size_t i = 4; i < lines.size(); ++i)
         if (!lines[i].empty())
             return false;
-    std::vector<unsigned char> signature;
-    std::vector<unsigned char> global;
-    if (!Decode(lines[1], signature, kSignatureRecordBytes) || !Decode(lines[3], global, crypto_sign_BYTES))
+    if (!Decode(lines[1], parsed.signature, kSignatureRecordBytes) ||
+        !Decode(lines[3], parsed.global, crypto_sign_BYTES))
         return false;
-    if (signature[0] != 'E' || (signature[1] != 'd' && signature[1] != 'D'))
+    if (parsed.signature[0] != 'E' || (parsed.signature[1] != 'd' && parsed.signature[1] != 'D'))
         return false;
-    if (!std::equal(signature.begin() + 2, signature.begin() + 2 + kKeyIdBytes, key.begin() + 2))
+    parsed.comment = lines[2].substr(kTrustedPrefix.size());
+    return true;
+}
+
+// Both signatures of `parsed` by `key`, the first over `message` (the file, or its hash).
+bool Holds(const ParsedSignature& parsed, const std::vector<unsigned char>& key, const unsigned char* message,
+           std::size_t length) {
+    if (!std::equal(parsed.keyId(), parsed.keyId() + kKeyIdBytes, key.begin() + 2))
         return false;
     const unsigned char* keyBytes = key.data() + 2 + kKeyIdBytes;
-    const unsigned char* signatureBytes = signature.data() + 2 + kKeyIdBytes;
-
-    bool fileSigned = false;
-    if (signature[1] == 'D') {
-        std::array<unsigned char, crypto_generichash_BYTES_MAX> hash{};
-        crypto_generichash(hash.data(), hash.size(), data.data(), data.size(), nullptr, 0);
-        fileSigned = crypto_sign_verify_detached(signatureBytes, hash.data(), hash.size(), keyBytes) == 0;
-    } else {
-        fileSigned = crypto_sign_verify_detached(signatureBytes, data.data(), data.size(), keyBytes) == 0;
-    }
-    if (!fileSigned)
+    if (crypto_sign_verify_detached(parsed.bytes(), message, length, keyBytes) != 0)
         return false;
     // The trusted comment is signed together with the file's signature.
-    const std::string_view comment = lines[2].substr(kTrustedPrefix.size());
-    std::vector<unsigned char> signedComment(signatureBytes, signatureBytes + crypto_sign_BYTES);
-    signedComment.insert(signedComment.end(), comment.begin(), comment.end());
-    return crypto_sign_verify_detached(global.data(), signedComment.data(), signedComment.size(), keyBytes) ==
-           0;
+    std::vector<unsigned char> signedComment(parsed.bytes(), parsed.bytes() + crypto_sign_BYTES);
+    signedComment.insert(signedComment.end(), parsed.comment.begin(), parsed.comment.end());
+    return crypto_sign_verify_detached(parsed.global.data(), signedComment.data(), signedComment.size(),
+                                       keyBytes) == 0;
+}
+
+} // namespace
+
+bool VerifyMinisignSignature(std::span<const std::uint8_t> data, std::string_view signatureFile,
+                             std::string_view publicKey) {
+    if (sodium_init() < 0)
+        return false;
+    std::vector<unsigned char> key;
+    ParsedSignature parsed;
+    if (!ParseKey(publicKey, key) || !ParseSignature(signatureFile, parsed))
+        return false;
+    if (parsed.hashed()) {
+        std::array<unsigned char, crypto_generichash_BYTES_MAX> hash{};
+        crypto_generichash(hash.data(), hash.size(), data.data(), data.size(), nullptr, 0);
+        return Holds(parsed, key, hash.data(), hash.size());
+    }
+    return Holds(parsed, key, data.data(), data.size());
+}
+
+struct MinisignStreamVerifier::State {
+    bool ready = false;
+    crypto_generichash_state hash{};
+};
+
+MinisignStreamVerifier::MinisignStreamVerifier() : state_(std::make_unique<State>()) {
+    state_->ready = sodium_init() >= 0 &&
+                    crypto_generichash_init(&state_->hash, nullptr, 0, crypto_generichash_BYTES_MAX) == 0;
+}
+
+MinisignStreamVerifier::~MinisignStreamVerifier() = default;
+
+void MinisignStreamVerifier::Update(std::span<const std::uint8_t> bytes) {
+    if (state_->ready)
+        crypto_generichash_update(&state_->hash, bytes.data(), bytes.size());
+}
+
+std::optional<std::string> MinisignStreamVerifier::Finish(std::string_view signatureFile,
+                                                          std::span<const std::string_view> publicKeys) {
+    if (!state_->ready)
+        return std::nullopt;
+    state_->ready = false;
+    std::array<unsigned char, crypto_generichash_BYTES_MAX> hash{};
+    crypto_generichash_final(&state_->hash, hash.data(), hash.size());
+    ParsedSignature parsed;
+    if (!ParseSignature(signatureFile, parsed) || !parsed.hashed())
+        return std::nullopt;
+    for (std::string_view publicKey : publicKeys) {
+        std::vector<unsigned char> key;
+        if (ParseKey(publicKey, key) && Holds(parsed, key, hash.data(), hash.size()))
+            return std::string(parsed.comment);
+    }
+    return std::nullopt;
 }
 
 } // namespace platform

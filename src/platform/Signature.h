@@ -7,7 +7,10 @@
 // signature and that comment together. Any thread.
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -16,5 +19,28 @@ namespace platform {
 // or a whole public key file), and both its signatures hold for `data` and its trusted comment.
 bool VerifyMinisignSignature(std::span<const std::uint8_t> data, std::string_view signatureFile,
                              std::string_view publicKey);
+
+// The same check over a file handed over in pieces, so that a large file never lies whole in memory.
+// Only the hashed form ("ED", the tool's default) can be checked this way; a signature of the legacy form
+// is refused.
+class MinisignStreamVerifier {
+public:
+    MinisignStreamVerifier();
+    ~MinisignStreamVerifier();
+    MinisignStreamVerifier(const MinisignStreamVerifier&) = delete;
+    MinisignStreamVerifier& operator=(const MinisignStreamVerifier&) = delete;
+
+    // The next piece of the file.
+    void Update(std::span<const std::uint8_t> bytes);
+    // The signature's trusted comment when `signatureFile` is well formed, of the hashed form, names one
+    // of `publicKeys` (each a key line or a whole key file) and both its signatures hold for the pieces
+    // given and the comment; nothing otherwise. Call once, after the last piece.
+    std::optional<std::string> Finish(std::string_view signatureFile,
+                                      std::span<const std::string_view> publicKeys);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 } // namespace platform

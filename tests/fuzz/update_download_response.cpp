@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         MyNetworkPacket_RequestApplicationUpdateDownload::Options options;
         options.downloadFolder = Folder().u16string();
         options.programFolder = u"/nonexistent/";
-        options.publicKey = "RWS5ns2hCW71siCaBPIXZq4XJO+YEpIQhpjtSgqQqLETWTdvsT/Yf7Og";
+        options.publicKeys = {"RWS5ns2hCW71siCaBPIXZq4XJO+YEpIQhpjtSgqQqLETWTdvsT/Yf7Og"};
         MyNetworkPacket_RequestApplicationUpdateDownload exchange(
             &threads.context, StationConnectionData("update.example"), options);
         fuzzing::Feed(exchange, data, size);

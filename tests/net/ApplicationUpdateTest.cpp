@@ -1,6 +1,7 @@
 // The two update exchanges and the update question: when the question is asked, how the information and
-// download parsers treat good and bad responses, and that only an installer signed with the makers' key
-// ever runs, from a private folder, with "/S" and "/D=<program folder>/".
+// download parsers treat good and bad responses, and that only an installer signed with one of the makers'
+// keys for a newer version ever runs, from a private folder that goes when it has ended, with "/S" and
+// "/D=<program folder>/"; an installer that cannot run is reported, a noexec temporary folder by name.
 
 #include "app/MyCallbacks.h"
 #include "net/CatalogueHarness.h"
@@ -9,7 +10,11 @@
 #include "net/MyNetworkPacket_RequestApplicationUpdateInfo.h"
 #include "net/UpdatePrompt.h"
 #include "platform/ChildProcess.h"
+#include "platform/Environment.h"
+#include "platform/Paths.h"
 #include "platform/PostTarget.h"
+#include "platform/Utf.h"
+#include "records/UpdateInstaller.h"
 #include "support/CatalogueResponses.h"
 #include "support/Deadline.h"
 #include "support/RecordingMessageBoxes.h"
@@ -19,6 +24,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <optional>
 #include <sstream>
 
 using namespace testsupport;
@@ -30,6 +37,8 @@ constexpr const char* kNotSigned =
     "The downloaded update is not signed by the makers of Vantri. It was deleted and not started.";
 constexpr const char* kIncomplete =
     "The update download ended before it was complete. It was deleted and not started.";
+constexpr const char* kNotNewer = "The downloaded update installs version 0.19, which is not newer than this "
+                                  "Vantri (version 0.19). It was deleted and not started.";
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -181,10 +190,12 @@ protected:
             MakeKey("makers");
             MakeKey("stranger");
         }
-        // A stand-in installer that writes down its arguments, one per line.
-        installer = "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > '" +
-                    (scratch.path() / "ran.part").string() + "'\nmv '" +
-                    (scratch.path() / "ran.part").string() + "' '" + ran().string() + "'\n";
+        // A stand-in installer that writes down its arguments, one per line, then the modes of its file and
+        // of its folder.
+        const std::string part = (scratch.path() / "ran.part").string();
+        installer = "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > '" + part +
+                    "'\nstat -c %a \"$0\" \"${0%/*}\" >> '" + part + "'\nmv '" + part + "' '" +
+                    ran().string() + "'\n";
     }
 
     fs::path downloads() const { return scratch.path() / "tmp"; }
@@ -201,27 +212,38 @@ protected:
                 .exitCode,
             0);
     }
-    // Signs `bytes` with key `name` as the makers do, with the standard tool.
-    std::string Sign(const std::string& bytes, const std::string& name) {
+    // Signs `bytes` with key `name` as the makers do, with the standard tool, naming the version in the
+    // trusted comment (nothing: the tool's own comment).
+    std::string Sign(const std::string& bytes, const std::string& name,
+                     std::optional<std::string> comment = "Vantri 0.20 installer") {
         const fs::path file = scratch.path() / "tosign";
         WriteAll(file, bytes);
         const fs::path key = scratch.path() / "keys" / (name + ".key");
-        EXPECT_EQ(platform::RunChildProcess({"minisign", "-S", "-s", key.string(), "-m", file.string(), "-t",
-                                             "Vantri 0.20 installer"},
-                                            {}, "/dev/null")
-                      .exitCode,
-                  0);
+        std::vector<std::string> command{"minisign", "-S", "-s", key.string(), "-m", file.string()};
+        if (comment) {
+            command.push_back("-t");
+            command.push_back(*comment);
+        }
+        EXPECT_EQ(platform::RunChildProcess(command, {}, "/dev/null").exitCode, 0);
         return ReadAll(file.string() + ".minisig");
     }
-    std::unique_ptr<MyNetworkPacket_RequestApplicationUpdateDownload> Exchange() {
+    std::string PublicKey(const std::string& name) const {
+        return ReadAll(scratch.path() / "keys" / (name + ".pub"));
+    }
+    std::unique_ptr<MyNetworkPacket_RequestApplicationUpdateDownload>
+    Exchange(std::vector<std::string> keys = {}, fs::path downloadFolder = {}) {
         MyNetworkPacket_RequestApplicationUpdateDownload::Options options;
-        options.downloadFolder = downloads().u16string();
+        options.downloadFolder = (downloadFolder.empty() ? downloads() : downloadFolder).u16string();
         options.programFolder = program().u16string() + u"/";
-        options.publicKey = ReadAll(scratch.path() / "keys" / "makers.pub");
+        options.publicKeys = keys.empty() ? std::vector<std::string>{PublicKey("makers")} : keys;
         return std::make_unique<MyNetworkPacket_RequestApplicationUpdateDownload>(
             nullptr, StationConnectionData("upd.example"), options);
     }
     bool DownloadsEmpty() const { return fs::is_empty(downloads()); }
+    std::string SignedBody(const std::string& name = "makers") {
+        return DownloadHeader(static_cast<std::int32_t>(installer.size())) + DataRecords(installer) +
+               SignatureRecord(Sign(installer, name));
+    }
 
     ScratchFolder scratch;
     RecordingMessageBoxes boxes;
@@ -250,16 +272,119 @@ TEST_F(UpdateDownloadTest, ASignedInstallerRunsFromAPrivateFolderWithTheSilentAr
     EXPECT_TRUE(exchange->installerStarted());
     EXPECT_EQ(exchange->received(), installer.size());
     ASSERT_TRUE(WaitFor([&] { return fs::exists(ran()); }));
-    EXPECT_EQ(ReadAll(ran()), "/S\n/D=" + program().string() + "/\n");
+    // Only the user may enter the folder; the installer is the user's to run.
+    EXPECT_EQ(ReadAll(ran()), "/S\n/D=" + program().string() + "/\n700\n700\n");
 
     const fs::path file(exchange->filePath());
     EXPECT_EQ(file.parent_path().parent_path(), downloads());
     EXPECT_EQ(file.filename(), "VantriUpdate");
-    EXPECT_EQ(ReadAll(file), installer);
-    // Only the user may enter the folder; the installer is the user's to run.
-    EXPECT_EQ(fs::status(file.parent_path()).permissions(), fs::perms::owner_all);
-    EXPECT_EQ(fs::status(file).permissions() & fs::perms::all, fs::perms::owner_all);
+    // Once the installer has ended, its private folder goes, though the exchange still exists.
+    EXPECT_TRUE(WaitFor([&] { return DownloadsEmpty(); }));
     EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST_F(UpdateDownloadTest, AnOldInstallerIsRefusedHoweverWellSigned) {
+    if (!canSign)
+        GTEST_SKIP() << kNoMinisign;
+    const std::string data =
+        DownloadHeader(static_cast<std::int32_t>(installer.size())) + DataRecords(installer);
+    const struct {
+        const char* name;
+        std::optional<std::string> comment;
+        std::string message;
+    } cases[] = {
+        {"this version", UpdateTrustedComment(19), kNotNewer},
+        {"an older version", "Vantri 0.18 installer\tsigned long ago",
+         "The downloaded update installs version 0.18, which is not newer than this Vantri (version 0.19). "
+         "It was deleted and not started."},
+        {"the tool's own comment", std::nullopt,
+         "The downloaded update does not say which version of Vantri it installs. It was deleted and not "
+         "started."},
+    };
+    for (const auto& c : cases) {
+        RecordingMessageBoxes told;
+        auto exchange = Exchange();
+        EXPECT_FALSE(FeedBodyInOne(*exchange, data + SignatureRecord(Sign(installer, "makers", c.comment))));
+        EXPECT_FALSE(exchange->installerStarted()) << c.name;
+        EXPECT_TRUE(DownloadsEmpty()) << c.name;
+        ASSERT_EQ(told.count(), 1u) << c.name;
+        EXPECT_EQ(told.utf8()[0], c.message) << c.name;
+    }
+    EXPECT_FALSE(fs::exists(ran()));
+}
+
+TEST_F(UpdateDownloadTest, EitherOfTwoTrustedKeysIsAccepted) {
+    if (!canSign)
+        GTEST_SKIP() << kNoMinisign;
+    // The makers moving to a new key: the build trusts the old and the new one.
+    auto exchange = Exchange({PublicKey("makers"), PublicKey("stranger")});
+    EXPECT_FALSE(FeedBodyInOne(*exchange, SignedBody("stranger")));
+    EXPECT_TRUE(exchange->installerStarted());
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(ran()); }));
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
+TEST_F(UpdateDownloadTest, AnInstallerLargerThanAnyTheMakersShipIsRefusedBeforeAFileIsMade) {
+    for (std::int32_t total : {static_cast<std::int32_t>(kMaxUpdateInstallerBytes) + 1,
+                               std::numeric_limits<std::int32_t>::max()}) {
+        RecordingMessageBoxes told;
+        auto exchange = Exchange();
+        EXPECT_FALSE(FeedBodyInOne(*exchange, DownloadHeader(total) + DataRecords(installer)));
+        EXPECT_TRUE(DownloadsEmpty()) << total;
+        ASSERT_EQ(told.count(), 1u);
+        EXPECT_EQ(told.utf8()[0].rfind("NetworkError == NETWORKERROR_INVALIDDATA!", 0), 0u);
+    }
+}
+
+TEST_F(UpdateDownloadTest, AnInstallerThatCannotStartIsReportedAndDeleted) {
+    if (!canSign)
+        GTEST_SKIP() << kNoMinisign;
+    installer = "not a program the system can start\n";
+    auto exchange = Exchange();
+    EXPECT_FALSE(FeedBodyInOne(*exchange, SignedBody()));
+    EXPECT_FALSE(exchange->installerStarted());
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.utf8()[0], "The downloaded update could not be started. It was deleted.");
+    EXPECT_TRUE(WaitFor([&] { return DownloadsEmpty(); }));
+}
+
+// Run only by the next test, inside a mount namespace of its own whose folder VANTRI_TEST_NOEXEC_FOLDER
+// is a file system that lets no program run.
+TEST_F(UpdateDownloadTest, DISABLED_InANoexecFolder) {
+    const std::optional<std::string> noexec = platform::GetEnv("VANTRI_TEST_NOEXEC_FOLDER");
+    ASSERT_TRUE(noexec && canSign);
+    auto exchange = Exchange({}, *noexec);
+    EXPECT_FALSE(FeedBodyInOne(*exchange, SignedBody()));
+    EXPECT_FALSE(exchange->installerStarted());
+    ASSERT_EQ(boxes.count(), 1u);
+    EXPECT_EQ(boxes.utf8()[0], "The update could not be started: the folder " + *noexec +
+                                   " does not let programs run (it is mounted noexec). It was deleted. Set "
+                                   "TMPDIR to a folder that lets programs run and try again.");
+    EXPECT_TRUE(fs::is_empty(*noexec));
+    EXPECT_FALSE(fs::exists(ran()));
+}
+
+TEST_F(UpdateDownloadTest, ATemporaryFolderMountedNoexecIsReportedByName) {
+    if (!canSign)
+        GTEST_SKIP() << kNoMinisign;
+    const fs::path noexec = scratch.path() / "noexec-tmp";
+    fs::create_directories(noexec);
+    const std::string script =
+        "mount -t tmpfs -o noexec,size=8m vantri-test \"$1\" || exit 77; exec \"$2\" "
+        "--gtest_also_run_disabled_tests --gtest_filter=UpdateDownloadTest.DISABLED_InANoexecFolder";
+    // A user and mount namespace of its own: the mount is seen by that process alone.
+    if (platform::RunChildProcess({"unshare", "-rm", "true"}, {}, "/dev/null").exitCode != 0)
+        GTEST_SKIP() << "no user and mount namespace to be had";
+    const platform::ChildProcessResult inner = platform::RunChildProcess(
+        {"unshare", "-rm", "sh", "-c", script, "sh", noexec.string(),
+         Utf16ToUtf8(platform::OwnExecutablePath())},
+        {{"VANTRI_TEST_NOEXEC_FOLDER", noexec.string()}, {"ASAN_OPTIONS", "detect_leaks=0"}},
+        (scratch.path() / "inner.log").string());
+    if (inner.exitCode == 77)
+        GTEST_SKIP() << "no tmpfs to be mounted: " << ReadAll(scratch.path() / "inner.log");
+    EXPECT_EQ(inner.exitCode, 0) << ReadAll(scratch.path() / "inner.log");
+    EXPECT_NE(ReadAll(scratch.path() / "inner.log").find("[  PASSED  ] 1 test"), std::string::npos)
+        << ReadAll(scratch.path() / "inner.log");
 }
 
 TEST_F(UpdateDownloadTest, WithoutAValidSignatureNothingRunsNothingStaysAndTheUserIsTold) {

@@ -1,11 +1,13 @@
 // Minisign signature checks against signatures made once by the minisign tool (keys and signatures are
 // fixed texts here, so the check runs the same on every platform without the tool): both signature
 // kinds hold, and any change to the file, the key, the key id, the trusted comment or the format fails.
+// The streamed check gives the trusted comment, whatever the pieces, and takes either of two keys.
 
 #include "platform/Signature.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -142,6 +144,43 @@ TEST(MinisignSignature, MalformedTextsFailWithoutHarm) {
           // A signature line where the key belongs.
           kRelabelledLine})
         EXPECT_FALSE(Verify(kData, kHashedSignature, key)) << key;
+}
+
+// The streamed check of `data` handed over in pieces of `piece` bytes.
+std::optional<std::string> Streamed(std::string_view data, std::string_view signature,
+                                    std::vector<std::string_view> keys = {kMakersKey},
+                                    std::size_t piece = 5) {
+    platform::MinisignStreamVerifier verifier;
+    for (std::size_t at = 0; at < data.size(); at += piece) {
+        const std::vector<std::uint8_t> bytes = Bytes(data.substr(at, piece));
+        verifier.Update(bytes);
+    }
+    return verifier.Finish(signature, keys);
+}
+
+TEST(MinisignStreamVerifier, GivesTheTrustedCommentWhateverThePieces) {
+    for (std::size_t piece : {std::size_t(1), std::size_t(5), std::size_t(36), std::size_t(4096)})
+        EXPECT_EQ(Streamed(kData, kHashedSignature, {kMakersKey}, piece), "Vantri 0.20 installer") << piece;
+    EXPECT_EQ(Streamed("", kEmptyFileSignature), "empty");
+    EXPECT_EQ(Streamed(kData, kHashedSignature, {kMakersKeyFile}), "Vantri 0.20 installer");
+}
+
+TEST(MinisignStreamVerifier, EitherOfTwoKeysAndNothingElse) {
+    // The makers moving from one key to the next: a signature by either holds.
+    EXPECT_EQ(Streamed(kData, kHashedSignature, {kStrangersKey, kMakersKey}), "Vantri 0.20 installer");
+    EXPECT_EQ(Streamed(kData, kStrangersSignature, {kMakersKey, kStrangersKey}), "Vantri 0.20 installer");
+    EXPECT_FALSE(Streamed(kData, kStrangersSignature, {kMakersKey}));
+    EXPECT_FALSE(Streamed(kData, kHashedSignature, {}));
+    EXPECT_FALSE(Streamed(kData, WithLine(kStrangersSignature, 1, kForgedKeyIdLine), {kMakersKey}));
+    std::string changed = kData;
+    changed[10] ^= 1;
+    EXPECT_FALSE(Streamed(changed, kHashedSignature));
+    EXPECT_FALSE(Streamed(kData + "x", kHashedSignature));
+    EXPECT_FALSE(Streamed(kData, WithLine(kHashedSignature, 2, "trusted comment: Vantri 9.99 installer")));
+    // The legacy form needs the whole file at once: refused, though it holds.
+    EXPECT_TRUE(Verify(kData, kLegacySignature));
+    EXPECT_FALSE(Streamed(kData, kLegacySignature));
+    EXPECT_FALSE(Streamed(kData, "untrusted comment: x\nRUQ\n"));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The player's update exchanges against a running vantri-station over loopback: the newest version is
 // offered, and an installer the makers signed with minisign is downloaded with the signature file that
 // lies beside it in the archive, verified and started; an archive without the signature file offers an
-// installer that never runs.
+// installer that never runs; one whose signature names another version than the offer is not served.
 
 #include "ArchiveLoader.h"
 #include "Catalogue.h"
@@ -54,6 +54,10 @@ protected:
                                                          ran.string() + ".part'\nmv '" + ran.string() +
                                                          ".part' '" + ran.string() + "'\n");
     }
+    void Sign(const std::string& trustedComment) {
+        ASSERT_TRUE(RunTool({"minisign", "-S", "-s", (folder.path() / "makers.key").string(), "-m",
+                             (root / "updates/VantriUpdate.exe").string(), "-t", trustedComment}));
+    }
     void Serve() {
         std::vector<station::Failure> problems;
         auto archive = station::LoadArchive(root, problems);
@@ -74,7 +78,7 @@ protected:
         MyNetworkPacket_RequestApplicationUpdateDownload::Options options;
         options.downloadFolder = folder.path().u16string();
         options.programFolder = u"/opt/vantri/";
-        options.publicKey = ReadAll(folder.path() / "makers.pub");
+        options.publicKeys = {ReadAll(folder.path() / "makers.pub")};
         return options;
     }
 
@@ -102,8 +106,7 @@ TEST_F(UpdateEndToEnd, TheOfferedVersionReachesTheMainWindow) {
 }
 
 TEST_F(UpdateEndToEnd, ASignedInstallerFromTheArchiveIsDownloadedVerifiedAndStarted) {
-    ASSERT_TRUE(RunTool({"minisign", "-S", "-s", (folder.path() / "makers.key").string(), "-m",
-                         (root / "updates/VantriUpdate.exe").string()}));
+    Sign("Vantri 0.20 installer");
     Serve();
     MyNetworkPacket_RequestApplicationUpdateDownload exchange(nullptr, Address(), Options());
     EXPECT_TRUE(testsupport::DriveExchange(exchange).ended);
@@ -125,6 +128,24 @@ TEST_F(UpdateEndToEnd, AnInstallerWithoutItsSignatureFileNeverRuns) {
     for (const auto& entry : fs::directory_iterator(folder.path()))
         EXPECT_EQ(entry.path().filename().string().rfind("vantri-update-", 0), std::string::npos)
             << entry.path();
+}
+
+TEST_F(UpdateEndToEnd, ASignatureNamingAnotherVersionThanTheOfferIsNotServed) {
+    // server.conf offers 20.
+    for (const auto& [comment, message] : std::vector<std::pair<std::string, std::string>>{
+             {"Vantri 0.21 installer", "the signature names version 0.21 but 'update-version' offers 0.20"},
+             {"timestamp:1714000000\tfile:VantriUpdate.exe\thashed",
+              "the signature's trusted comment does not name the version, as players require (sign with -t "
+              "\"Vantri 0.20 installer\")"}}) {
+        Sign(comment);
+        std::vector<station::Failure> problems;
+        auto archive = station::LoadArchive(root, problems);
+        ASSERT_TRUE(archive.ok());
+        auto catalogue = station::Catalogue::Build(std::move(*archive));
+        ASSERT_FALSE(catalogue.ok()) << comment;
+        EXPECT_EQ(catalogue.failure().message, message);
+        EXPECT_EQ(fs::path(catalogue.failure().file).filename(), "VantriUpdate.exe.minisig");
+    }
 }
 
 } // namespace

@@ -7,7 +7,9 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <random>
+#include <vector>
 
 namespace platform {
 
@@ -63,10 +65,10 @@ std::unique_ptr<PrivateDownload> PrivateDownload::Create(std::u16string_view par
 }
 
 PrivateDownload::~PrivateDownload() {
-    if (!keep_)
-        Discard();
-    else
+    if (started_)
         Close();
+    else
+        Discard();
 }
 
 bool PrivateDownload::Write(std::span<const std::uint8_t> bytes) {
@@ -90,25 +92,27 @@ bool PrivateDownload::Close() {
     return flushed && closed;
 }
 
-bool PrivateDownload::ReadBack(std::vector<std::uint8_t>& bytes) const {
-    bytes.clear();
-    if (fd_ >= 0)
+bool PrivateDownload::ReadBack(const std::function<bool(std::span<const std::uint8_t>)>& piece) const {
+    if (fd_ >= 0 || path_.empty())
         return false;
     HANDLE file = CreateFileW(Wide(path_), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
+    std::vector<std::uint8_t> buffer(65536);
     bool ok = true;
     for (;;) {
-        std::uint8_t buffer[65536];
         DWORD got = 0;
-        if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+        if (!ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
             ok = false;
             break;
         }
         if (got == 0)
             break;
-        bytes.insert(bytes.end(), buffer, buffer + got);
+        if (!piece({buffer.data(), got})) {
+            ok = false;
+            break;
+        }
     }
     CloseHandle(file);
     return ok;
@@ -127,21 +131,70 @@ void PrivateDownload::Discard() {
         RemoveDirectoryW(Wide(folder_));
 }
 
-bool StartDetachedProgram(std::u16string_view program, const std::vector<std::u16string>& arguments) {
-    std::u16string commandLine = Quoted(program);
+namespace {
+
+// What the thread pool needs to delete a started program's file and folder once the program has ended.
+struct EndedProgramCleanup {
+    std::u16string path;
+    std::u16string folder;
+    HANDLE process = nullptr;
+    HANDLE wait = nullptr;
+    HANDLE registered = nullptr; // set once `wait` holds the registration
+
+    ~EndedProgramCleanup() {
+        if (process)
+            CloseHandle(process);
+        if (registered)
+            CloseHandle(registered);
+    }
+
+    static void CALLBACK Ended(void* parameter, BOOLEAN) {
+        std::unique_ptr<EndedProgramCleanup> self(static_cast<EndedProgramCleanup*>(parameter));
+        // The program's image may be released a moment after the process is signalled.
+        for (int attempt = 0;
+             attempt < 50 && !DeleteFileW(Wide(self->path)) && GetLastError() != ERROR_FILE_NOT_FOUND;
+             ++attempt)
+            Sleep(100);
+        RemoveDirectoryW(Wide(self->folder));
+        WaitForSingleObject(self->registered, INFINITE);
+        // Not UnregisterWaitEx with a completion event: that would wait for this very callback.
+        UnregisterWait(self->wait);
+    }
+};
+
+} // namespace
+
+PrivateDownload::Start PrivateDownload::Run(const std::vector<std::u16string>& arguments) {
+    if (started_ || fd_ >= 0 || path_.empty())
+        return Start::Failed;
+    std::u16string commandLine = Quoted(path_);
     for (const std::u16string& argument : arguments)
         commandLine += u" " + Quoted(argument);
     std::wstring line = WideString(commandLine);
-    const std::wstring path = WideString(program);
+    const std::wstring program = WideString(path_);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(path.c_str(), line.data(), nullptr, nullptr, FALSE,
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE,
                         DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process))
-        return false;
+        return Start::Failed;
     CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
+    started_ = true;
+    auto cleanup = std::make_unique<EndedProgramCleanup>();
+    cleanup->path = path_;
+    cleanup->folder = folder_;
+    cleanup->process = process.hProcess;
+    cleanup->registered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!cleanup->registered)
+        return Start::Started; // the program runs; its folder stays behind
+    EndedProgramCleanup* handedOver = cleanup.get();
+    if (!RegisterWaitForSingleObject(&handedOver->wait, handedOver->process, &EndedProgramCleanup::Ended,
+                                     handedOver, INFINITE, WT_EXECUTEONLYONCE))
+        return Start::Started;
+    // From here the callback owns the cleanup.
+    cleanup.release();
+    SetEvent(handedOver->registered);
+    return Start::Started;
 }
 
 } // namespace platform

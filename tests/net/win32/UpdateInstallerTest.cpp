@@ -1,7 +1,8 @@
 // The update installer on Windows: a download signed with the makers' key is kept as "VantriUpdate.exe"
 // in a private folder under the temporary folder and started with "/S" and "/D=" followed by the
-// program's folder with its trailing backslash; one that is not signed by the makers is deleted and never
-// started. The installer is a stand-in built with the tests, which writes down its arguments.
+// program's folder with its trailing backslash, and its folder goes once it has ended; one that is not
+// signed by the makers is deleted and never started. The installer is a stand-in built with the tests,
+// which writes down its arguments.
 
 #include "net/CatalogueHarness.h"
 #include "net/MyNetworkPacket_RequestApplicationUpdateDownload.h"
@@ -67,7 +68,7 @@ protected:
         MyNetworkPacket_RequestApplicationUpdateDownload::Options options;
         options.downloadFolder = downloads().u16string();
         options.programFolder = program().u16string() + u"\\";
-        options.publicKey = ReadAll(fs::path(VANTRI_TEST_SIGNING_DIR) / "makers.pub");
+        options.publicKeys = {ReadAll(fs::path(VANTRI_TEST_SIGNING_DIR) / "makers.pub")};
         return std::make_unique<MyNetworkPacket_RequestApplicationUpdateDownload>(
             nullptr, StationConnectionData("upd.example"), options);
     }
@@ -113,7 +114,8 @@ TEST_F(WindowsUpdateInstallerTest, ASignedInstallerIsStartedWithTheSilentArgumen
     const fs::path file(exchange->filePath());
     EXPECT_EQ(file.filename(), "VantriUpdate.exe");
     EXPECT_EQ(file.parent_path().parent_path(), downloads());
-    EXPECT_EQ(ReadAll(file), installer);
+    // The system's thread pool deletes the installer and its folder once it has ended.
+    EXPECT_TRUE(WaitFor([&] { return DownloadsEmpty(); }, kStartTimeout));
     EXPECT_EQ(boxes.count(), 0u);
 }
 
