@@ -2,6 +2,7 @@
 // server; imports recordings with their track lists and chat logs into an archive; checks an archive.
 
 #include "ArchiveLoader.h"
+#include "ArchiveWatch.h"
 #include "Catalogue.h"
 #include "CommandLine.h"
 #include "Files.h"
@@ -9,6 +10,7 @@
 #include "Importer.h"
 #include "Text.h"
 #include "TimeText.h"
+#include "record/RecordCommand.h"
 
 #include <csignal>
 #include <cstdio>
@@ -31,7 +33,12 @@ constexpr const char* kUsage =
     "                 [--chat-utc-offset +HH:MM] [--chat-margin SECONDS] [--type 1|2|3]\n"
     "                 [--title TEXT] [--host TEXT] [--genre TEXT] [--channel TEXT]\n"
     "                 [--station-name TEXT] [--station-description TEXT] [--replace]\n"
-    "  vantri-station check ARCHIVE\n";
+    "  vantri-station check ARCHIVE\n"
+    "  (serve loads the archive again on SIGHUP and when a station or stream folder appears or goes)\n";
+
+std::string Usage() {
+    return std::string(kUsage) + station::record::kRecordUsage;
+}
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "vantri-station: %s\n", message.c_str());
@@ -100,12 +107,10 @@ int Serve(CommandLine& line) {
     if (std::string unused = line.Unused(); !unused.empty())
         return Fail(unused + "\n" + kUsage);
 
-    // Block the stop signals before any thread starts, so that only sigwait below receives them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Take the stop and rescan signals before any thread starts, so that only the watch receives them.
+    auto watch = ArchiveWatch::Start(line.positional()[1]);
+    if (!watch)
+        return Fail(watch.failure().Text());
     std::signal(SIGPIPE, SIG_IGN);
 
     bool clean = true;
@@ -130,8 +135,31 @@ int Serve(CommandLine& line) {
     std::printf("vantri-station: serving %zu stations with %zu streams on %s port %u%s\n", stations, streams,
                 options.address.c_str(), bound, options.chunked ? " (chunked)" : "");
     std::fflush(stdout);
-    int received = 0;
-    sigwait(&stopSignals, &received);
+    // A new show appearing in the archive (or SIGHUP) loads the archive again; until the new catalogue
+    // is whole, the old one is served, and a rescan that fails keeps it.
+    while ((*watch)->Wait() == ArchiveWatch::Wake::Rescan) {
+        auto again = Load(line.positional()[1], clean);
+        (*watch)->Refresh();
+        if (!again) {
+            std::fprintf(stderr, "vantri-station: rescan: %s; serving what was loaded before\n",
+                         again.failure().Text().c_str());
+            continue;
+        }
+        std::size_t rescanned = 0;
+        for (const auto& [id, station] : again->stations)
+            rescanned += station.streams.size();
+        const std::size_t rescannedStations = again->stations.size();
+        auto rebuilt = Catalogue::Build(std::move(*again));
+        if (!rebuilt) {
+            std::fprintf(stderr, "vantri-station: rescan: %s; serving what was loaded before\n",
+                         rebuilt.failure().Text().c_str());
+            continue;
+        }
+        (*server)->Replace(*rebuilt);
+        std::printf("vantri-station: rescanned: serving %zu stations with %zu streams\n", rescannedStations,
+                    rescanned);
+        std::fflush(stdout);
+    }
     return 0;
 }
 
@@ -238,7 +266,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     for (const std::string& argument : arguments)
         if (argument == "--help" || argument == "-h") {
-            std::fputs(kUsage, stdout);
+            std::fputs(Usage().c_str(), stdout);
             return 0;
         }
     CommandLine line(arguments, {"chunked", "no-directory", "no-stations", "no-update", "log", "replace"});
@@ -251,6 +279,8 @@ int main(int argc, char** argv) {
         return Import(line);
     if (command == "check")
         return Check(line);
-    std::fputs(kUsage, command == "help" ? stdout : stderr);
+    if (command == "record")
+        return station::record::RunRecordCommand(line);
+    std::fputs(Usage().c_str(), command == "help" ? stdout : stderr);
     return command == "help" ? 0 : 2;
 }
