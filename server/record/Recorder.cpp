@@ -43,6 +43,19 @@ double AudioSeconds(const std::filesystem::path& path) {
     return clock.seconds();
 }
 
+// The last `bytes` bytes of a file.
+std::string FileTail(const std::filesystem::path& path, std::size_t bytes) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = in.tellg();
+    if (size <= 0)
+        return {};
+    const std::streamoff from = std::max<std::streamoff>(0, size - static_cast<std::streamoff>(bytes));
+    in.seekg(from);
+    std::string tail(static_cast<std::size_t>(size - from), '\0');
+    in.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+    return tail;
+}
+
 std::string TrackText(const std::string& title) {
     std::string artist;
     std::string name;
@@ -81,13 +94,23 @@ void Recorder::Publish(ShowFolder show, const std::string& when) {
         " chat rows in " + published->folder.string());
 }
 
+void Recorder::FlushHeld() {
+    if (!trimmer_.holding())
+        return;
+    const std::string held = trimmer_.Expire(trimmer_.holdEnds());
+    clock_.Resync();
+    Record(held);
+}
+
 void Recorder::EndShow(const std::string& when) {
     if (!show_)
         return;
+    FlushHeld();
     ShowFolder show = std::move(*show_);
     show_.reset();
     goneSince_.reset();
     clock_ = Mp3FrameClock();
+    trimmer_ = OverlapTrimmer();
     recoveredSeconds_ = 0;
     haveTitle_ = false;
     lastTitle_.clear();
@@ -122,6 +145,8 @@ void Recorder::Recover() {
             // A fresh clock counts on from where the recording ends.
             clock_ = Mp3FrameClock();
             recoveredSeconds_ = AudioSeconds(show->folder() / kRecordingName);
+            trimmer_ = OverlapTrimmer();
+            trimmer_.Remember(FileTail(show->folder() / kRecordingName, OverlapTrimmer::kTailBytes));
             lastTitle_ = show->lastTrackText();
             haveTitle_ = show->tracks() > 0;
             goneSince_ = Clock::now() -
@@ -160,6 +185,8 @@ int Recorder::Run() {
             deadline = std::min(deadline, irc_->Deadline());
         if (goneSince_)
             deadline = std::min(deadline, *goneSince_ + options_.grace);
+        if (trimmer_.holding())
+            deadline = std::min(deadline, trimmer_.holdEnds());
         Wait(waits, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now) +
                         std::chrono::milliseconds(1));
         if (stop.Arrived()) {
@@ -177,6 +204,8 @@ int Recorder::Run() {
         icecast_.Tick(now);
         if (irc_)
             irc_->Tick(now);
+        if (trimmer_.holding() && now >= trimmer_.holdEnds())
+            FlushHeld();
         if (show_ && goneSince_ && now >= *goneSince_ + options_.grace)
             EndShow("after the broadcast ended");
     }
@@ -194,7 +223,7 @@ void Recorder::OnMountUp(const IcyHead& head) {
     if (show_) {
         const auto gap = goneSince_ ? std::chrono::duration<double>(Clock::now() - *goneSince_).count() : 0.0;
         goneSince_.reset();
-        clock_.Resync();
+        trimmer_.Reconnected(Clock::now());
         char text[32];
         std::snprintf(text, sizeof text, "%.1f", gap);
         Say("show " + std::to_string(show_->streamId()) + " continues after a break of " + text + " s");
@@ -234,11 +263,25 @@ void Recorder::OnMountUp(const IcyHead& head) {
 void Recorder::OnAudio(std::string_view bytes) {
     if (!show_ || exitStatus_)
         return;
+    const bool wasHolding = trimmer_.holding();
+    const std::string placed = trimmer_.Take(bytes, Clock::now());
+    if (wasHolding && !trimmer_.holding() && trimmer_.trimmed() == 0)
+        clock_.Resync(); // a new session: its first frame starts afresh
+    if (wasHolding && trimmer_.trimmed() != 0)
+        Say("show " + std::to_string(show_->streamId()) + ": left out " + std::to_string(trimmer_.trimmed()) +
+            " bytes the server sent again");
+    Record(placed);
+}
+
+void Recorder::Record(std::string_view bytes) {
+    if (!show_ || bytes.empty())
+        return;
     if (auto written = show_->AppendAudio(bytes); !written) {
         Fault("cannot write the recording: " + written.failure().Text());
         return;
     }
     clock_.Feed(bytes);
+    trimmer_.Remember(bytes);
 }
 
 void Recorder::OnTitle(const std::string& title) {
@@ -270,6 +313,7 @@ void Recorder::OnTitle(const std::string& title) {
 void Recorder::OnMountDown(const std::string& why) {
     if (!show_)
         return;
+    FlushHeld();
     goneSince_ = Clock::now();
     char grace[32];
     std::snprintf(grace, sizeof grace, "%g", static_cast<double>(options_.grace.count()) / 1000.0);

@@ -11,6 +11,7 @@
 #include "IcecastClient.h"
 #include "IrcClient.h"
 #include "Mp3FrameClock.h"
+#include "OverlapTrimmer.h"
 #include "ShowFolder.h"
 
 #include <deque>
@@ -49,6 +50,10 @@ private:
     void Log(const std::string& line) override;
 
     void OnChat(const ChatEvent& event);
+    // Writes audio to the show and moves the clock on.
+    void Record(std::string_view bytes);
+    // Writes what the trimmer holds back as it is.
+    void FlushHeld();
     void Recover();
     void Publish(ShowFolder show, const std::string& when);
     void EndShow(const std::string& when);
@@ -59,6 +64,7 @@ private:
     std::optional<IrcClient> irc_;
     std::optional<ShowFolder> show_;
     Mp3FrameClock clock_;
+    OverlapTrimmer trimmer_;
     double recoveredSeconds_ = 0;                // audio a recovered show held before this run (seconds)
     std::optional<Clock::time_point> goneSince_; // the show's mount is gone since then
     std::string lastTitle_;
