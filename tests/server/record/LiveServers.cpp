@@ -372,6 +372,12 @@ void Chatter::SendBytes(const std::string& bytes) {
 }
 
 bool Chatter::WaitFor(const std::string& text, std::chrono::milliseconds deadline) {
+    return WaitForLine([&](const std::string& line) { return line.find(text) != std::string::npos; },
+                       deadline);
+}
+
+bool Chatter::WaitForLine(const std::function<bool(const std::string&)>& wanted,
+                          std::chrono::milliseconds deadline) {
     const auto end = std::chrono::steady_clock::now() + deadline;
     for (;;) {
         for (std::size_t newline; (newline = in_.find('\n')) != std::string::npos;) {
@@ -379,7 +385,7 @@ bool Chatter::WaitFor(const std::string& text, std::chrono::milliseconds deadlin
             in_.erase(0, newline + 1);
             if (line.starts_with("PING"))
                 Send("PONG" + line.substr(4));
-            if (line.find(text) != std::string::npos)
+            if (wanted(line))
                 return true;
         }
         const auto left =
@@ -395,6 +401,32 @@ bool Chatter::WaitFor(const std::string& text, std::chrono::milliseconds deadlin
             return false;
         in_.append(buffer, static_cast<std::size_t>(got));
     }
+}
+
+bool Chatter::JoinWith(const std::string& channel, const std::string& nick,
+                       std::chrono::milliseconds deadline) {
+    Send("JOIN " + channel);
+    bool named = false;
+    const bool joined = WaitForLine(
+        [&](const std::string& line) {
+            if (line.find(" 353 ") != std::string::npos) {
+                const std::string names = " " + line.substr(line.rfind(':') + 1) + " ";
+                for (const char* sign : {" ", " @", " +"})
+                    named = named || names.find(sign + nick + " ") != std::string::npos ||
+                            names.find(sign + nick + "\r") != std::string::npos;
+            }
+            return line.find(" 366 ") != std::string::npos;
+        },
+        deadline);
+    return joined && (named || WaitForJoin(nick, deadline));
+}
+
+bool Chatter::WaitForJoin(const std::string& nick, std::chrono::milliseconds deadline) {
+    return WaitForLine(
+        [&](const std::string& line) {
+            return line.starts_with(":" + nick + "!") && line.find(" JOIN ") != std::string::npos;
+        },
+        deadline);
 }
 
 void Chatter::Close() {

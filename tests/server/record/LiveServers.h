@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -106,6 +107,14 @@ public:
     // Reads until a line containing `text` arrives; answers whether it did within the deadline.
     bool WaitFor(const std::string& text,
                  std::chrono::milliseconds deadline = std::chrono::milliseconds(10000));
+    bool WaitForLine(const std::function<bool(const std::string&)>& wanted,
+                     std::chrono::milliseconds deadline);
+    // Joins and waits until `nick` is in the channel too (named at the join, or joining after).
+    bool JoinWith(const std::string& channel, const std::string& nick,
+                  std::chrono::milliseconds deadline = std::chrono::milliseconds(15000));
+    // Waits for `nick` to join.
+    bool WaitForJoin(const std::string& nick,
+                     std::chrono::milliseconds deadline = std::chrono::milliseconds(15000));
     void Close();
 
 private:
