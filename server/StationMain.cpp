@@ -29,7 +29,8 @@ constexpr const char* kUsage =
     "                 [--no-directory] [--no-stations] [--no-update] [--port-file FILE] [--log]\n"
     "  vantri-station import ARCHIVE --station ID --stream ID --mp3 FILE --start 'YYYY-MM-DD "
     "HH:MM:SS[Z|+HH:MM]'\n"
-    "                 [--cue FILE] [--chat FILE] [--chat-format auto|irssi|weechat|mirc]\n"
+    "                 [--cue FILE] [--chat FILE]\n"
+    "                 [--chat-format auto|irssi|weechat|mirc|znc|hexchat|quassel|thelounge]\n"
     "                 [--chat-utc-offset +HH:MM] [--chat-margin SECONDS] [--type 1|2|3]\n"
     "                 [--title TEXT] [--host TEXT] [--genre TEXT] [--channel TEXT]\n"
     "                 [--station-name TEXT] [--station-description TEXT] [--replace]\n"
@@ -228,7 +229,8 @@ int Import(CommandLine& line) {
     if (auto format = line.Value("chat-format")) {
         const auto parsed = IrcFormatFromName(*format);
         if (!parsed)
-            return Fail("--chat-format must be auto, irssi, weechat or mirc");
+            return Fail(
+                "--chat-format must be auto, irssi, weechat, mirc, znc, hexchat, quassel or thelounge");
         request.chatFormat = *parsed;
     }
     request.chatUtcOffset = ZoneOfDateTime(*start).value_or(0);
