@@ -17,14 +17,15 @@ constexpr int kRates[3] = {44100, 48000, 32000};
 
 // An ID3v2 tag's length (its ten-byte head included) when `head` starts one.
 std::uint64_t Id3Length(const std::uint8_t* head) {
-    if (head[0] != 'I' || head[1] != 'D' || head[2] != '3')
+    // Versions 2.2 to 2.4; a "tag" past a megabyte is taken for bytes that only look like one.
+    if (head[0] != 'I' || head[1] != 'D' || head[2] != '3' || head[3] < 2 || head[3] > 4 || head[4] == 0xFF)
         return 0;
     for (int i = 6; i < 10; ++i)
         if (head[i] & 0x80)
             return 0;
     const std::uint64_t size = (std::uint64_t{head[6]} << 21) | (std::uint64_t{head[7]} << 14) |
                                (std::uint64_t{head[8]} << 7) | head[9];
-    return 10 + size + ((head[5] & 0x10) ? 10 : 0);
+    return size > (1u << 20) ? 0 : 10 + size + ((head[5] & 0x10) ? 10 : 0);
 }
 
 } // namespace
