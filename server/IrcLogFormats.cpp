@@ -28,6 +28,27 @@ std::string TrailingReason(std::string_view text) {
     return Reason(text, '(', ')');
 }
 
+// "--> nick (host) has joined #chan" and "<-- nick (host) has left #chan (reason)" / "has quit (reason)",
+// the arrows HexChat and Quassel share.
+bool Arrival(std::string_view arrow, std::string_view text, IrcEvent& event) {
+    std::string nick;
+    std::string_view rest;
+    NickHostRest(text, nick, rest);
+    if (arrow == "-->" && StartsWith(rest, "has joined ")) {
+        Set(event, StreamChatRowKind_Join, {nick});
+        return true;
+    }
+    if (arrow == "<--" && StartsWith(rest, "has left ")) {
+        Set(event, StreamChatRowKind_Leave, WithReason({nick}, TrailingReason(rest.substr(9))));
+        return true;
+    }
+    if (arrow == "<--" && StartsWith(rest, "has quit")) {
+        Set(event, StreamChatRowKind_Quit, WithReason({nick}, TrailingReason(rest.substr(8))));
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 void ParseZncBody(std::string_view bodyRaw, IrcEvent& event) {
@@ -60,22 +81,10 @@ void ParseHexChatBody(std::string_view leftRaw, std::string_view rightRaw, IrcEv
         Action(right, event);
         return;
     }
-    if (left == "-->") {
+    if (Arrival(left, right, event))
+        return;
+    if (left == "<--") {
         NickHostRest(right, nick, rest);
-        if (StartsWith(rest, "has joined ")) {
-            Set(event, StreamChatRowKind_Join, {nick});
-            return;
-        }
-    } else if (left == "<--") {
-        NickHostRest(right, nick, rest);
-        if (StartsWith(rest, "has left ")) {
-            Set(event, StreamChatRowKind_Leave, WithReason({nick}, TrailingReason(rest.substr(9))));
-            return;
-        }
-        if (StartsWith(rest, "has quit")) {
-            Set(event, StreamChatRowKind_Quit, WithReason({nick}, TrailingReason(rest.substr(8))));
-            return;
-        }
         if (StartsWith(rest, "has kicked ")) {
             std::string_view after;
             const std::string victim = Nick(FirstWord(rest.substr(11), after));
@@ -129,29 +138,13 @@ void ParseQuasselBody(std::string_view bodyRaw, IrcEvent& event) {
     const std::string_view body = Trim(cleaned);
     std::string_view text;
     const std::string_view sender = FirstWord(body, text);
-    std::string nick;
-    std::string_view rest;
     if (sender == "-*-") {
         Action(text, event);
         return;
     }
-    if (sender == "-->") {
-        NickHostRest(text, nick, rest);
-        if (StartsWith(rest, "has joined ")) {
-            Set(event, StreamChatRowKind_Join, {nick});
-            return;
-        }
-    } else if (sender == "<--") {
-        NickHostRest(text, nick, rest);
-        if (StartsWith(rest, "has left ")) {
-            Set(event, StreamChatRowKind_Leave, WithReason({nick}, TrailingReason(rest.substr(9))));
-            return;
-        }
-        if (StartsWith(rest, "has quit")) {
-            Set(event, StreamChatRowKind_Quit, WithReason({nick}, TrailingReason(rest.substr(8))));
-            return;
-        }
-    } else if (sender == "<->") {
+    if (Arrival(sender, text, event))
+        return;
+    if (sender == "<->") {
         if (NickChange(text, event))
             return;
     } else if (sender == "<-*") {

@@ -46,19 +46,6 @@ int Fail(const std::string& message) {
     return 1;
 }
 
-// Reads --name as a number up to `max`; an empty `error` means it was absent or fine. The error names
-// the option and its range.
-bool Number(CommandLine& line, const char* name, std::uint64_t min, std::uint64_t max, std::uint64_t& value,
-            std::string& error) {
-    const std::optional<std::string> text = line.Value(name);
-    if (!text || (ParseUnsigned(*text, max, value) && value >= min))
-        return true;
-    if (error.empty())
-        error = "--" + std::string(name) + " must be a number from " + std::to_string(min) + " to " +
-                std::to_string(max) + ", not '" + *text + "'";
-    return false;
-}
-
 Result<Archive> Load(const std::string& root, bool& clean) {
     std::vector<Failure> problems;
     auto archive = LoadArchive(root, problems);
@@ -80,15 +67,15 @@ int Serve(CommandLine& line) {
     std::uint64_t timeout = options.timeoutSeconds;
     std::uint64_t chunk = options.chunkBytes;
     std::string range;
-    Number(line, "port", 0, 65535, port, range);
-    Number(line, "public-port", 0, 65535, publicPort, range);
-    Number(line, "threads", 0, 256, threads, range);
-    Number(line, "timeout", 0, 86400, timeout, range);
-    Number(line, "chunk-size", 1, 1u << 20, chunk, range);
+    NumberOption(line, "port", 0, 65535, port, range);
+    NumberOption(line, "public-port", 0, 65535, publicPort, range);
+    NumberOption(line, "threads", 0, 256, threads, range);
+    NumberOption(line, "timeout", 0, 86400, timeout, range);
+    NumberOption(line, "chunk-size", 1, 1u << 20, chunk, range);
     std::uint64_t addressLimit = options.perAddressLimit;
     std::uint64_t headSeconds = options.headSeconds;
-    Number(line, "address-limit", 0, 100000, addressLimit, range);
-    Number(line, "head-seconds", 0, 3600, headSeconds, range);
+    NumberOption(line, "address-limit", 0, 100000, addressLimit, range);
+    NumberOption(line, "head-seconds", 0, 3600, headSeconds, range);
     options.perAddressLimit = static_cast<unsigned>(addressLimit);
     options.headSeconds = static_cast<unsigned>(headSeconds);
     if (!range.empty())
@@ -207,10 +194,10 @@ int Import(CommandLine& line) {
     if (!station || !stream || !mp3 || !start)
         return Fail("import needs --station, --stream, --mp3 and --start\n" + std::string(kUsage));
     std::string range;
-    Number(line, "station", 0, 0x7FFFFFFF, stationId, range);
-    Number(line, "stream", 0, 0x7FFFFFFF, streamId, range);
-    Number(line, "type", 1, 3, type, range);
-    Number(line, "chat-margin", 0, 1u << 30, margin, range);
+    NumberOption(line, "station", 0, 0x7FFFFFFF, stationId, range);
+    NumberOption(line, "stream", 0, 0x7FFFFFFF, streamId, range);
+    NumberOption(line, "type", 1, 3, type, range);
+    NumberOption(line, "chat-margin", 0, 1u << 30, margin, range);
     if (!range.empty())
         return Fail(range);
     const auto startTime = ParseDateTime(*start);

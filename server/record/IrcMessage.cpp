@@ -1,6 +1,7 @@
 #include "IrcMessage.h"
 
 #include "IrcLog.h"
+#include "IrcLogParts.h"
 #include "Text.h"
 #include "records/CatalogueRecords.h"
 #include "records/WireFormat.h"
@@ -8,21 +9,12 @@
 namespace station::record {
 namespace {
 
+// The setter, then every word of the modes and their arguments.
 std::vector<std::string> ModeArgs(std::string setter, const std::vector<std::string>& params) {
-    std::vector<std::string> args = {std::move(setter)};
-    for (std::size_t i = 1; i < params.size(); ++i) {
-        for (std::string_view word : Split(params[i], ' ')) {
-            if (word.empty())
-                continue;
-            if (args.size() < kMaxChatArgs)
-                args.emplace_back(word);
-            else
-                args.back() += " " + std::string(word);
-        }
-    }
-    if (args.size() < 2)
-        args.emplace_back("");
-    return args;
+    std::string modes;
+    for (std::size_t i = 1; i < params.size(); ++i)
+        modes += params[i] + " ";
+    return irclog::ModeArgs(std::move(setter), modes);
 }
 
 // Appends a reason when there is one.

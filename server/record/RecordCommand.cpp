@@ -47,17 +47,6 @@ bool ParseHostPort(std::string_view text, std::string& host, std::uint16_t& port
     return true;
 }
 
-bool Number(CommandLine& line, const char* name, std::uint64_t min, std::uint64_t max, std::uint64_t& value,
-            std::string& error) {
-    const std::optional<std::string> text = line.Value(name);
-    if (!text || (ParseUnsigned(*text, max, value) && value >= min))
-        return true;
-    if (error.empty())
-        error = "--" + std::string(name) + " must be a number from " + std::to_string(min) + " to " +
-                std::to_string(max) + ", not '" + *text + "'";
-    return false;
-}
-
 } // namespace
 
 int RunRecordCommand(CommandLine& line) {
@@ -80,10 +69,10 @@ int RunRecordCommand(CommandLine& line) {
     std::uint64_t margin = static_cast<std::uint64_t>(options.chatMargin);
     std::uint64_t type = 1;
     std::string range;
-    Number(line, "station", 0, 0x7FFFFFFF, stationId, range);
-    Number(line, "grace", 0, 86400, grace, range);
-    Number(line, "chat-margin", 0, 86400, margin, range);
-    Number(line, "type", kMinStreamType, kMaxStreamType, type, range);
+    NumberOption(line, "station", 0, 0x7FFFFFFF, stationId, range);
+    NumberOption(line, "grace", 0, 86400, grace, range);
+    NumberOption(line, "chat-margin", 0, 86400, margin, range);
+    NumberOption(line, "type", kMinStreamType, kMaxStreamType, type, range);
     if (!range.empty())
         return Fail(range);
     options.stationId = static_cast<std::int32_t>(stationId);
