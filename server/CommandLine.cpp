@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "Text.h"
+
 #include <algorithm>
 
 namespace station {
@@ -53,6 +55,17 @@ std::string CommandLine::Unused() const {
         if (!option.used)
             return "unknown option --" + option.name;
     return {};
+}
+
+bool NumberOption(CommandLine& line, const char* name, std::uint64_t min, std::uint64_t max,
+                  std::uint64_t& value, std::string& error) {
+    const std::optional<std::string> text = line.Value(name);
+    if (!text || (ParseUnsigned(*text, max, value) && value >= min))
+        return true;
+    if (error.empty())
+        error = "--" + std::string(name) + " must be a number from " + std::to_string(min) + " to " +
+                std::to_string(max) + ", not '" + *text + "'";
+    return false;
 }
 
 } // namespace station

@@ -1,6 +1,7 @@
 #pragma once
 // A small reader of "--name value" and "--flag" arguments.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,5 +31,10 @@ private:
     std::vector<std::string> positional_;
     std::string error_;
 };
+
+// Reads --name as a number from `min` to `max` into `value`; false when it is given but out of range, and
+// then `error` (if still empty) names the option and its range. Absent, `value` is left as it was.
+bool NumberOption(CommandLine& line, const char* name, std::uint64_t min, std::uint64_t max,
+                  std::uint64_t& value, std::string& error);
 
 } // namespace station

@@ -83,7 +83,12 @@ struct ChunkedBuffer {
     std::string owned; // the directory body is made per request; other bodies live in the catalogue
     std::string_view data;
     std::size_t chunk = 0;
+    std::shared_ptr<const Catalogue> keep; // the catalogue `data` lies in
 };
+
+void ReleaseCatalogue(void* cls) {
+    std::unique_ptr<std::shared_ptr<const Catalogue>>(static_cast<std::shared_ptr<const Catalogue>*>(cls));
+}
 
 // A window of a recording served in chunks with pread.
 struct ChunkedFile {
@@ -166,7 +171,19 @@ bool TargetHasZeroByte(const ConnectionState& state, const char* version) {
 struct HttpServer::State {
     ~State();
 
-    std::shared_ptr<const Catalogue> catalogue;
+    // The catalogue being served and when it was loaded, replaced whole by a rescan. Each request takes
+    // its own reference, and bodies sent from the catalogue's memory keep it until they are sent.
+    struct Loaded {
+        std::shared_ptr<const Catalogue> catalogue;
+        std::time_t at = 0; // when its bodies were made: their modification time
+    };
+    mutable std::mutex loadedLock;
+    Loaded loaded;
+    Loaded Current() const {
+        std::lock_guard guard(loadedLock);
+        return loaded;
+    }
+    std::filesystem::path root; // the archive's folder, the same for every catalogue
     ServerOptions options;
     std::uint16_t port = 0;
     FileDescriptor rootFd; // the archive's folder; recordings are opened beneath it at every request
@@ -192,16 +209,17 @@ struct HttpServer::State {
     MHD_Result Refuse(MHD_Connection* connection, int status, const std::string& reason,
                       std::string_view target);
     // `flagHeader`, when given, is sent with the value "1" (it tells what the body holds).
-    MHD_Result SendBody(MHD_Connection* connection, std::string_view body, std::string owned,
-                        std::string_view target, const char* cacheControl, const char* flagHeader = nullptr);
+    MHD_Result SendBody(MHD_Connection* connection, const Loaded& source, std::string_view body,
+                        std::string owned, std::string_view target, const char* cacheControl,
+                        const char* flagHeader = nullptr);
     // Answers 304 when the request's conditions say the client's copy is current; null otherwise.
     std::optional<MHD_Result> AnswerNotModified(MHD_Connection* connection, const Validators& validators,
                                                 const char* cacheControl, std::string_view target);
     static void AddValidators(MHD_Response* response, const Validators& validators, const char* cacheControl);
-    std::time_t loadedAt = 0; // when the catalogue's bodies were made: their modification time
     MHD_Result SendWindow(MHD_Connection* connection, const Stream& stream, std::uint64_t start,
                           std::uint32_t length, std::string_view target);
-    MHD_Result SendWebLinkPage(MHD_Connection* connection, const WebLink& link, std::string_view target);
+    MHD_Result SendWebLinkPage(MHD_Connection* connection, const Archive& archive, const WebLink& link,
+                               std::string_view target);
     MHD_Result Queue(MHD_Connection* connection, int status, ResponsePtr response, std::string_view target,
                      std::uint64_t bytes);
     void Log(std::string_view target, int status, std::uint64_t bytes) const;
@@ -303,10 +321,10 @@ std::optional<MHD_Result> HttpServer::State::AnswerNotModified(MHD_Connection* c
     return Queue(connection, MHD_HTTP_NOT_MODIFIED, std::move(response), target, 0);
 }
 
-MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, std::string_view body, std::string owned,
-                                       std::string_view target, const char* cacheControl,
-                                       const char* flagHeader) {
-    const Validators validators{ContentTag(owned.empty() ? body : std::string_view(owned)), loadedAt};
+MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, const Loaded& source,
+                                       std::string_view body, std::string owned, std::string_view target,
+                                       const char* cacheControl, const char* flagHeader) {
+    const Validators validators{ContentTag(owned.empty() ? body : std::string_view(owned)), source.at};
     if (auto answered = AnswerNotModified(connection, validators, cacheControl, target))
         return *answered;
     ResponsePtr response;
@@ -316,6 +334,7 @@ MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, std::string_v
         chunked->owned = std::move(owned);
         chunked->data = chunked->owned.empty() ? body : std::string_view(chunked->owned);
         chunked->chunk = options.chunkBytes;
+        chunked->keep = source.catalogue;
         response.reset(MHD_create_response_from_callback(
             MHD_SIZE_UNKNOWN, options.chunkBytes, &ReadChunkedBuffer, chunked.get(), &FreeChunkedBuffer));
         if (response)
@@ -323,9 +342,12 @@ MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, std::string_v
     } else if (!owned.empty()) {
         response.reset(MHD_create_response_from_buffer(owned.size(), owned.data(), MHD_RESPMEM_MUST_COPY));
     } else {
-        // Catalogue bodies outlive the daemon.
-        response.reset(MHD_create_response_from_buffer(body.size(), const_cast<char*>(body.data()),
-                                                       MHD_RESPMEM_PERSISTENT));
+        // The body lives in the catalogue, which the response keeps until it is sent.
+        auto keep = std::make_unique<std::shared_ptr<const Catalogue>>(source.catalogue);
+        response.reset(MHD_create_response_from_buffer_with_free_callback_cls(
+            body.size(), const_cast<char*>(body.data()), &ReleaseCatalogue, keep.get()));
+        if (response)
+            keep.release(); // now freed by ReleaseCatalogue
     }
     if (response) {
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "application/octet-stream");
@@ -343,7 +365,7 @@ MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Strea
     // Opened beneath the archive's folder at every request: a recording replaced by a link that leads out
     // of the archive since it was loaded is refused.
     const std::filesystem::path relative =
-        stream.recording.lexically_normal().lexically_relative(catalogue->archive().root.lexically_normal());
+        stream.recording.lexically_normal().lexically_relative(root.lexically_normal());
     FileDescriptor fd(OpenBeneath(rootFd.get(), relative));
     struct stat facts {};
     if (fd.get() < 0 || ::fstat(fd.get(), &facts) != 0 || !S_ISREG(facts.st_mode))
@@ -387,9 +409,9 @@ MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Strea
     return Queue(connection, MHD_HTTP_OK, std::move(response), target, count);
 }
 
-MHD_Result HttpServer::State::SendWebLinkPage(MHD_Connection* connection, const WebLink& link,
-                                              std::string_view target) {
-    const std::optional<std::string> page = WebLinkPage(catalogue->archive(), link);
+MHD_Result HttpServer::State::SendWebLinkPage(MHD_Connection* connection, const Archive& archive,
+                                              const WebLink& link, std::string_view target) {
+    const std::optional<std::string> page = WebLinkPage(archive, link);
     if (!page)
         return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no such station or stream", target);
     ResponsePtr response(MHD_create_response_from_buffer(page->size(), const_cast<char*>(page->data()),
@@ -417,8 +439,10 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         return Refuse(connection, MHD_HTTP_BAD_REQUEST, "Bad Request: HTTP/1.1 requests need a Host header",
                       target);
 
+    const Loaded source = Current();
+    const Catalogue* catalogue = source.catalogue.get();
     if (const auto link = ParseWebLinkTarget(target))
-        return SendWebLinkPage(connection, *link, target);
+        return SendWebLinkPage(connection, catalogue->archive(), *link, target);
     const RequestParse parse = ParseRequestTarget(target);
     if (!parse.ok)
         return Refuse(connection, parse.status, parse.reason, target);
@@ -437,7 +461,8 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         if (host.empty())
             host = options.address;
         const std::uint16_t port = options.publicPort != 0 ? options.publicPort : this->port;
-        return SendBody(connection, {}, catalogue->DirectoryBody(host, port), target, kCacheDirectory);
+        return SendBody(connection, source, {}, catalogue->DirectoryBody(host, port), target,
+                        kCacheDirectory);
     }
     case Endpoint::UpdateInfo:
     case Endpoint::UpdateDownload: {
@@ -445,7 +470,7 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
                                                                            : catalogue->UpdateDownloadBody();
         if (!options.serveUpdate || request.prefix != "/" || !body)
             return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no update is offered here", target);
-        return SendBody(connection, *body, {}, target, kCacheStationInfo);
+        return SendBody(connection, source, *body, {}, target, kCacheStationInfo);
     }
     default:
         break;
@@ -456,7 +481,7 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no station is served under this path",
                       target);
     if (request.endpoint == Endpoint::StationInfo)
-        return SendBody(connection, station->infoBody, {}, target, kCacheStationInfo);
+        return SendBody(connection, source, station->infoBody, {}, target, kCacheStationInfo);
 
     const auto found =
         request.streamId <= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())
@@ -469,12 +494,12 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
     case Endpoint::StreamData:
         return SendWindow(connection, *stream.stream, request.start, request.length, target);
     case Endpoint::TrackList:
-        return SendBody(connection, stream.trackListBody, {}, target, kCacheCatalogue,
+        return SendBody(connection, source, stream.trackListBody, {}, target, kCacheCatalogue,
                         stream.stream->chatSync.empty() ? nullptr : kChatSyncHeader);
     case Endpoint::Chat:
         if (!stream.stream->hasChat)
             return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: the stream has no chat log", target);
-        return SendBody(connection, stream.chatBody, {}, target, kCacheCatalogue);
+        return SendBody(connection, source, stream.chatBody, {}, target, kCacheCatalogue);
     default:
         return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found", target);
     }
@@ -560,10 +585,20 @@ std::uint16_t HttpServer::port() const {
     return state_->port;
 }
 
+void HttpServer::Replace(std::shared_ptr<const Catalogue> catalogue) {
+    State::Loaded loaded{std::move(catalogue), std::time(nullptr)};
+    std::lock_guard guard(state_->loadedLock);
+    // Validators must change with the bodies even within the same second.
+    if (loaded.at <= state_->loaded.at)
+        loaded.at = state_->loaded.at + 1;
+    std::swap(state_->loaded, loaded);
+}
+
 Result<std::unique_ptr<HttpServer>> HttpServer::Start(std::shared_ptr<const Catalogue> catalogue,
                                                       ServerOptions options) {
     auto state = std::make_unique<State>();
-    state->catalogue = std::move(catalogue);
+    state->root = catalogue->archive().root;
+    state->loaded = {std::move(catalogue), std::time(nullptr)};
     state->options = std::move(options);
     const ServerOptions& o = state->options;
     if (o.chunkBytes == 0)
@@ -589,10 +624,8 @@ Result<std::unique_ptr<HttpServer>> HttpServer::Start(std::shared_ptr<const Cata
         flags |= MHD_USE_ERROR_LOG;
     const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
     // No address reuse beyond the usual: a second server on a port in use must fail, not share it.
-    if (!state->catalogue->archive().root.empty())
-        state->rootFd = FileDescriptor(
-            ::open(state->catalogue->archive().root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    state->loadedAt = std::time(nullptr);
+    if (!state->root.empty())
+        state->rootFd = FileDescriptor(::open(state->root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     state->watchman = std::thread([s = state.get()] { s->Watch(); });
 
     MHD_Daemon* daemon = MHD_start_daemon(

@@ -1,7 +1,8 @@
 #pragma once
 // Serves a catalogue over HTTP/1.1 with libmicrohttpd: the directory and the update endpoints at "/",
 // every station under its base path. Event-driven (epoll) with a small pool of threads; stream windows
-// go out with sendfile, or chunked when configured. Stops when destroyed.
+// go out with sendfile, or chunked when configured. Stops when destroyed. The catalogue can be replaced
+// while serving (a rescan of the archive); requests under way finish with the one they began with.
 
 #include "Catalogue.h"
 #include "Result.h"
@@ -45,6 +46,8 @@ public:
 
     // The port actually listened on.
     std::uint16_t port() const;
+    // Serves `catalogue` from the next request on. Its archive must have the same root folder.
+    void Replace(std::shared_ptr<const Catalogue> catalogue);
 
     struct State;
 

@@ -5,7 +5,21 @@
 //   WeeChat: "YYYY-MM-DD HH:MM:SS<TAB>prefix<TAB>message" ("-->" joins, "<--" parts, quits and kicks,
 //            "--" nick, topic and mode changes, " *" actions);
 //   mIRC:    "[HH:MM[:SS]] <nick> text", "* nick action", "* Joins: nick (user@host)", ... with
-//            "Session Start: <date>" lines.
+//            "Session Start: <date>" lines;
+//   ZNC:     its log module's "[HH:MM:SS] <nick> text", "[HH:MM:SS] * nick action", "[HH:MM:SS] *** Joins:
+//            nick (ident@host)", "*** Quits: nick (ident@host) (reason)", "*** nick sets mode: +o x", ...
+//            (told from mIRC by its "***" lines; the date is the file's, so the lines go near the start);
+//   HexChat: "Mar 03 20:00:01 <nick>\ttext", "... *\tnick action", "... -->\tnick (user@host) has joined
+//            #chan", "<--" parts, quits and kicks, "---" nick, topic and mode changes, with "**** BEGIN
+//            LOGGING AT Sun Mar  3 20:00:00 2024" lines giving the year;
+//   Quassel: exported as "[YYYY-MM-DD HH:MM:SS] <nick> text", "-*- nick action", "--> nick (host) has
+//            joined #chan", "<-- ... has left/quit", "<-> old is now known as new", "<-* op has kicked x from
+//            #chan (reason)", "*** Mode #chan +o x by op", "* nick has changed topic for #chan to: "...",
+//            "[nick] notice";
+//   The Lounge: "[YYYY-MM-DDTHH:MM:SS.mmmZ] <nick> text" (UTC), "* nick action", "*** nick (host)
+//            joined", "*** nick (host) left (reason)", "*** nick (host) quit (reason)", "*** x was kicked
+//            by op (reason)", "*** nick set mode +o x", "*** old changed nick to new", "*** nick changed
+//            topic to 'topic'", "-nick- notice".
 // Every line needs the format's timestamp; a line with a timestamp whose text is not a known event is
 // kept as a plain line. Lines that are not valid UTF-8 are read as Windows-1252; mIRC colour and
 // formatting codes are removed.
@@ -20,7 +34,7 @@
 
 namespace station {
 
-enum class IrcFormat { Auto, Irssi, WeeChat, Mirc };
+enum class IrcFormat { Auto, Irssi, WeeChat, Mirc, Znc, HexChat, Quassel, Lounge };
 
 std::optional<IrcFormat> IrcFormatFromName(std::string_view name);
 
@@ -47,6 +61,11 @@ Result<std::vector<IrcEvent>> ParseIrcLog(std::string_view text, const std::stri
 void ParseIrssiBody(std::string_view body, IrcEvent& event);
 void ParseWeeChatBody(std::string_view prefix, std::string_view message, IrcEvent& event);
 void ParseMircBody(std::string_view body, IrcEvent& event);
+// (in IrcLogFormats.cpp)
+void ParseZncBody(std::string_view body, IrcEvent& event);
+void ParseHexChatBody(std::string_view left, std::string_view right, IrcEvent& event);
+void ParseQuasselBody(std::string_view body, IrcEvent& event);
+void ParseLoungeBody(std::string_view body, IrcEvent& event);
 // Removes mIRC colour and formatting codes and other control bytes; tabs become blanks.
 std::string CleanIrcText(std::string_view text);
 

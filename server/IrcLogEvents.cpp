@@ -1,6 +1,7 @@
 // The text of one IRC log line, after its timestamp, as a chat event.
 
 #include "IrcLog.h"
+#include "IrcLogParts.h"
 
 #include "Text.h"
 #include "records/CatalogueRecords.h"
@@ -9,9 +10,7 @@
 #include <cctype>
 
 namespace station {
-namespace {
-
-using Args = std::vector<std::string>;
+namespace irclog {
 
 void Set(IrcEvent& event, std::uint8_t kind, Args args) {
     event.kind = kind;
@@ -233,7 +232,9 @@ bool MircEvent(std::string_view text, IrcEvent& event) {
     return false;
 }
 
-} // namespace
+} // namespace irclog
+
+using namespace irclog;
 
 std::string CleanIrcText(std::string_view text) {
     std::string out;

@@ -2,6 +2,7 @@
 // server; imports recordings with their track lists and chat logs into an archive; checks an archive.
 
 #include "ArchiveLoader.h"
+#include "ArchiveWatch.h"
 #include "Catalogue.h"
 #include "CommandLine.h"
 #include "Files.h"
@@ -9,6 +10,7 @@
 #include "Importer.h"
 #include "Text.h"
 #include "TimeText.h"
+#include "record/RecordCommand.h"
 
 #include <csignal>
 #include <cstdio>
@@ -27,28 +29,21 @@ constexpr const char* kUsage =
     "                 [--no-directory] [--no-stations] [--no-update] [--port-file FILE] [--log]\n"
     "  vantri-station import ARCHIVE --station ID --stream ID --mp3 FILE --start 'YYYY-MM-DD "
     "HH:MM:SS[Z|+HH:MM]'\n"
-    "                 [--cue FILE] [--chat FILE] [--chat-format auto|irssi|weechat|mirc]\n"
+    "                 [--cue FILE] [--chat FILE]\n"
+    "                 [--chat-format auto|irssi|weechat|mirc|znc|hexchat|quassel|thelounge]\n"
     "                 [--chat-utc-offset +HH:MM] [--chat-margin SECONDS] [--type 1|2|3]\n"
     "                 [--title TEXT] [--host TEXT] [--genre TEXT] [--channel TEXT]\n"
     "                 [--station-name TEXT] [--station-description TEXT] [--replace]\n"
-    "  vantri-station check ARCHIVE\n";
+    "  vantri-station check ARCHIVE\n"
+    "  (serve loads the archive again on SIGHUP and when a station or stream folder appears or goes)\n";
+
+std::string Usage() {
+    return std::string(kUsage) + station::record::kRecordUsage;
+}
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "vantri-station: %s\n", message.c_str());
     return 1;
-}
-
-// Reads --name as a number up to `max`; an empty `error` means it was absent or fine. The error names
-// the option and its range.
-bool Number(CommandLine& line, const char* name, std::uint64_t min, std::uint64_t max, std::uint64_t& value,
-            std::string& error) {
-    const std::optional<std::string> text = line.Value(name);
-    if (!text || (ParseUnsigned(*text, max, value) && value >= min))
-        return true;
-    if (error.empty())
-        error = "--" + std::string(name) + " must be a number from " + std::to_string(min) + " to " +
-                std::to_string(max) + ", not '" + *text + "'";
-    return false;
 }
 
 Result<Archive> Load(const std::string& root, bool& clean) {
@@ -72,15 +67,15 @@ int Serve(CommandLine& line) {
     std::uint64_t timeout = options.timeoutSeconds;
     std::uint64_t chunk = options.chunkBytes;
     std::string range;
-    Number(line, "port", 0, 65535, port, range);
-    Number(line, "public-port", 0, 65535, publicPort, range);
-    Number(line, "threads", 0, 256, threads, range);
-    Number(line, "timeout", 0, 86400, timeout, range);
-    Number(line, "chunk-size", 1, 1u << 20, chunk, range);
+    NumberOption(line, "port", 0, 65535, port, range);
+    NumberOption(line, "public-port", 0, 65535, publicPort, range);
+    NumberOption(line, "threads", 0, 256, threads, range);
+    NumberOption(line, "timeout", 0, 86400, timeout, range);
+    NumberOption(line, "chunk-size", 1, 1u << 20, chunk, range);
     std::uint64_t addressLimit = options.perAddressLimit;
     std::uint64_t headSeconds = options.headSeconds;
-    Number(line, "address-limit", 0, 100000, addressLimit, range);
-    Number(line, "head-seconds", 0, 3600, headSeconds, range);
+    NumberOption(line, "address-limit", 0, 100000, addressLimit, range);
+    NumberOption(line, "head-seconds", 0, 3600, headSeconds, range);
     options.perAddressLimit = static_cast<unsigned>(addressLimit);
     options.headSeconds = static_cast<unsigned>(headSeconds);
     if (!range.empty())
@@ -100,12 +95,10 @@ int Serve(CommandLine& line) {
     if (std::string unused = line.Unused(); !unused.empty())
         return Fail(unused + "\n" + kUsage);
 
-    // Block the stop signals before any thread starts, so that only sigwait below receives them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Take the stop and rescan signals before any thread starts, so that only the watch receives them.
+    auto watch = ArchiveWatch::Start(line.positional()[1]);
+    if (!watch)
+        return Fail(watch.failure().Text());
     std::signal(SIGPIPE, SIG_IGN);
 
     bool clean = true;
@@ -130,8 +123,31 @@ int Serve(CommandLine& line) {
     std::printf("vantri-station: serving %zu stations with %zu streams on %s port %u%s\n", stations, streams,
                 options.address.c_str(), bound, options.chunked ? " (chunked)" : "");
     std::fflush(stdout);
-    int received = 0;
-    sigwait(&stopSignals, &received);
+    // A new show appearing in the archive (or SIGHUP) loads the archive again; until the new catalogue
+    // is whole, the old one is served, and a rescan that fails keeps it.
+    while ((*watch)->Wait() == ArchiveWatch::Wake::Rescan) {
+        auto again = Load(line.positional()[1], clean);
+        (*watch)->Refresh();
+        if (!again) {
+            std::fprintf(stderr, "vantri-station: rescan: %s; serving what was loaded before\n",
+                         again.failure().Text().c_str());
+            continue;
+        }
+        std::size_t rescanned = 0;
+        for (const auto& [id, station] : again->stations)
+            rescanned += station.streams.size();
+        const std::size_t rescannedStations = again->stations.size();
+        auto rebuilt = Catalogue::Build(std::move(*again));
+        if (!rebuilt) {
+            std::fprintf(stderr, "vantri-station: rescan: %s; serving what was loaded before\n",
+                         rebuilt.failure().Text().c_str());
+            continue;
+        }
+        (*server)->Replace(*rebuilt);
+        std::printf("vantri-station: rescanned: serving %zu stations with %zu streams\n", rescannedStations,
+                    rescanned);
+        std::fflush(stdout);
+    }
     return 0;
 }
 
@@ -178,10 +194,10 @@ int Import(CommandLine& line) {
     if (!station || !stream || !mp3 || !start)
         return Fail("import needs --station, --stream, --mp3 and --start\n" + std::string(kUsage));
     std::string range;
-    Number(line, "station", 0, 0x7FFFFFFF, stationId, range);
-    Number(line, "stream", 0, 0x7FFFFFFF, streamId, range);
-    Number(line, "type", 1, 3, type, range);
-    Number(line, "chat-margin", 0, 1u << 30, margin, range);
+    NumberOption(line, "station", 0, 0x7FFFFFFF, stationId, range);
+    NumberOption(line, "stream", 0, 0x7FFFFFFF, streamId, range);
+    NumberOption(line, "type", 1, 3, type, range);
+    NumberOption(line, "chat-margin", 0, 1u << 30, margin, range);
     if (!range.empty())
         return Fail(range);
     const auto startTime = ParseDateTime(*start);
@@ -200,7 +216,8 @@ int Import(CommandLine& line) {
     if (auto format = line.Value("chat-format")) {
         const auto parsed = IrcFormatFromName(*format);
         if (!parsed)
-            return Fail("--chat-format must be auto, irssi, weechat or mirc");
+            return Fail(
+                "--chat-format must be auto, irssi, weechat, mirc, znc, hexchat, quassel or thelounge");
         request.chatFormat = *parsed;
     }
     request.chatUtcOffset = ZoneOfDateTime(*start).value_or(0);
@@ -238,7 +255,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     for (const std::string& argument : arguments)
         if (argument == "--help" || argument == "-h") {
-            std::fputs(kUsage, stdout);
+            std::fputs(Usage().c_str(), stdout);
             return 0;
         }
     CommandLine line(arguments, {"chunked", "no-directory", "no-stations", "no-update", "log", "replace"});
@@ -251,6 +268,8 @@ int main(int argc, char** argv) {
         return Import(line);
     if (command == "check")
         return Check(line);
-    std::fputs(kUsage, command == "help" ? stdout : stderr);
+    if (command == "record")
+        return station::record::RunRecordCommand(line);
+    std::fputs(Usage().c_str(), command == "help" ? stdout : stderr);
     return command == "help" ? 0 : 2;
 }

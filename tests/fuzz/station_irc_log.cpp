@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0)
         return 0;
     station::IrcLogOptions options;
-    options.format = static_cast<station::IrcFormat>(data[0] % 4);
+    options.format = static_cast<station::IrcFormat>(data[0] % 8);
     options.utcOffset = (static_cast<int>(data[0]) - 128) * 900;
     options.reference = 1709496000;
     auto events = station::ParseIrcLog(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1),
