@@ -72,8 +72,7 @@ public:
     bool Arrived(); // true once a stop signal came (reads the handle empty)
 
 private:
-    int readFd_ = -1;
-    int writeFd_ = -1;
+    int readFd_ = -1; // a signalfd
 };
 
 // A file opened for appending, created when missing. Every Append writes all its bytes or fails.
