@@ -1,5 +1,6 @@
 #include "panels/MyStationComboPanel.h"
 
+#include "app/Links.h"
 #include "app/MyAppContext.h"
 #include "media/MyMediaHandler.h"
 #include "media/MyMediaHandlerMessages.h"
@@ -179,6 +180,50 @@ void MyStationComboPanel::AddStreamRow(RowPool& pool, const StreamInfoData& stre
     listBox->AddRow(std::move(row));
 }
 
+void MyStationComboPanel::AddMomentRows(RowPool& pool, std::int32_t& n) {
+    if (!moments || moments->empty())
+        return;
+    auto heading = TakeRow<MyStationComboStationListBoxRow>(pool, StationKey(kMomentsId));
+    if (!heading) {
+        heading = std::make_unique<MyStationComboStationListBoxRow>(skin, &fonts_,
+                                                                    std::u16string(kMomentsName), kMomentsId);
+        heading->Create(context, 0, 0, 0, 0);
+        heading->callbackTarget = this;
+        heading->LButtonDownCallback = &MyStationComboPanel::ToggleStation;
+    }
+    heading->controlId = n++;
+    listBox->AddRow(std::move(heading));
+    if (!expandedStations.count(kMomentsId))
+        return;
+    // Newest first, as the streams are.
+    for (std::size_t i = moments->size(); i-- > 0;) {
+        const MyMoment& moment = (*moments)[i];
+        auto row = std::make_unique<MyStationComboMomentListBoxRow>(
+            skin, &fonts_, moment.stationId, moment.streamId, moment.second, static_cast<std::int32_t>(i));
+        row->Create(context, 0, 0, 0, 0);
+        row->SetDateText(FormatDuration(moment.second));
+        const auto station = stationsById.find(moment.stationId);
+        const StreamInfoData* stream = nullptr;
+        if (station != stationsById.end()) {
+            row->headline = station->second->name;
+            const auto found = station->second->streams.find(moment.streamId);
+            if (found != station->second->streams.end())
+                stream = found->second.get();
+        }
+        if (stream) {
+            row->headline += u" - ";
+            row->headline += stream->text1;
+        }
+        row->detailLeft = moment.track;
+        row->detailRight = moment.note;
+        row->callbackTarget = this;
+        row->LClickCallback = &MyStationComboPanel::PlayMoment;
+        row->RClickCallback = &MyStationComboPanel::MomentMenu;
+        row->controlId = n++;
+        listBox->AddRow(std::move(row));
+    }
+}
+
 void MyStationComboPanel::FillList() {
     rebuildPending_ = false;
     if (!listBox)
@@ -191,6 +236,8 @@ void MyStationComboPanel::FillList() {
     if (builtViewMode_ == viewMode) {
         pool.reserve(listBox->rows.size());
         for (auto& row : listBox->rows) {
+            if (dynamic_cast<MyStationComboMomentListBoxRow*>(row.get()))
+                continue; // moments are made anew: their indices move as moments come and go
             if (auto* stream = dynamic_cast<MyStationComboStreamListBoxRow*>(row.get()))
                 pool.try_emplace(StreamKey(stream->stationId, stream->streamId), std::move(row));
             else if (auto* station = dynamic_cast<MyStationComboStationListBoxRow*>(row.get()))
@@ -219,6 +266,7 @@ void MyStationComboPanel::FillList() {
         }
     };
     if (viewMode == 0) {
+        AddMomentRows(pool, n);
         for (const StationInfoData* station : sortedStations) {
             auto row = TakeRow<MyStationComboStationListBoxRow>(pool, StationKey(station->stationId));
             if (!row) {
@@ -310,6 +358,26 @@ void MyStationComboPanel::PlayStream(std::int32_t id) {
     if (appContext && appContext->mediaHandler)
         appContext->mediaHandler->QueueMessage(
             std::make_unique<MyMediaHandlerMessage_StartPlayStream>(stationId, streamId, 0.0f, 0u));
+}
+
+void MyStationComboPanel::PlayMoment(std::int32_t id) {
+    auto* row = dynamic_cast<MyStationComboMomentListBoxRow*>(listBox ? listBox->RowAt(id) : nullptr);
+    if (row)
+        PlayMomentCallback(callbackTarget, row->stationId, row->streamId, row->second);
+}
+
+void MyStationComboPanel::MomentMenu(std::int32_t id) {
+    auto* row = dynamic_cast<MyStationComboMomentListBoxRow*>(listBox ? listBox->RowAt(id) : nullptr);
+    if (!row)
+        return;
+    menuMoment = row->momentIndex;
+    if (appContext)
+        appContext->menuLink.Set(row->stationId, row->streamId, row->second);
+    if (!window || !instance)
+        return;
+    const POINT cursor = window->ScreenToClient(instance->CursorPosition());
+    window->BringToFront();
+    OpenPopupMenu(context, kMomentMenu, cursor, MyPopupMenuAlign_Top);
 }
 
 void MyStationComboPanel::StreamMenu(std::int32_t id) {

@@ -6,6 +6,7 @@
 //
 // The panel reads the station records the main window hands it and never owns or changes them.
 
+#include "app/Moments.h"
 #include "panels/MyStationComboRows.h"
 #include "records/CatalogueRecords.h"
 #include "ui/MyControlBase.h"
@@ -37,6 +38,10 @@ class MyStationComboPanel : public MyControlBase {
 public:
     static constexpr COLORREF kRowBackground = 0xE5E5E5;
     static constexpr int kStreamMenu = 114;
+    static constexpr int kMomentMenu = 117;
+    // The id of the "Moments" entry heading the stations view while any moment is kept.
+    static constexpr std::int32_t kMomentsId = -1;
+    static constexpr std::u16string_view kMomentsName = u"Moments";
 
     MyStationComboPanel(MyAppContext* appContext, MySurface* skin) : appContext(appContext), skin(skin) {}
     ~MyStationComboPanel() override;
@@ -61,6 +66,10 @@ public:
     void PlayStream(std::int32_t id);
     // A stream row's right click in the stations view: the copy-link menu.
     void StreamMenu(std::int32_t id);
+    // A moment row's click plays its show from its second; its right click opens the moment menu, for
+    // which `menuLink` holds the moment's place and `menuMoment` its index.
+    void PlayMoment(std::int32_t id);
+    void MomentMenu(std::int32_t id);
 
     MyAppContext* appContext;
     MySurface* skin;
@@ -71,10 +80,15 @@ public:
     MyListBoxV2* listBox = nullptr;
     std::set<std::int32_t> expandedStations;
     std::int32_t viewMode = 0; // 0 stations, 1 streams
+    // The saved moments shown under "Moments", oldest first (owned by the main window; null: none).
+    const std::vector<MyMoment>* moments = nullptr;
+    std::int32_t menuMoment = -1;
 
     // Told the station and stream a click starts (station id, stream id), before the media thread is asked
     // to play it: the main window records them as its current stream. Invoked on `callbackTarget`.
     MyCallback<std::int32_t, std::int32_t> PlayStreamCallback;
+    // Told a moment row's click (station id, stream id, second); the main window plays it.
+    MyCallback<std::int32_t, std::int32_t, std::int32_t> PlayMomentCallback;
 
     // Case-insensitive order of two names, as the station list sorts them.
     static bool NameLess(const std::u16string& a, const std::u16string& b);
@@ -91,6 +105,8 @@ private:
     // stream's own first text.
     void AddStreamRow(RowPool& pool, const StreamInfoData& stream, const std::u16string* headline,
                       bool withMenu, std::int32_t& n);
+    // The "Moments" entry and, when it is expanded, a row a moment.
+    void AddMomentRows(RowPool& pool, std::int32_t& n);
 
     // The rows' fonts; rows keep plain pointers into it and use them only to paint.
     MyStationComboFonts fonts_;

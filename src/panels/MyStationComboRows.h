@@ -54,6 +54,11 @@ public:
     // The stream's start in local time, "YYYY-MM-DD HH:MM" (empty when it cannot be converted). Written
     // on first use: a list of many streams formats only the dates it shows.
     const std::u16string& DateText();
+    // Puts `text` in place of the stream's start date.
+    void SetDateText(std::u16string text) {
+        dateText = std::move(text);
+        dateTextMade_ = true;
+    }
 
     MySurface* skin;
     MyStationComboFonts* fonts;
@@ -70,4 +75,17 @@ public:
 
 private:
     bool dateTextMade_ = false;
+};
+
+// A saved moment under the chooser's "Moments" entry, drawn as a stream row: its time in the show and the
+// show's headline, then the track playing and the note. Clicking it plays the show from that second.
+class MyStationComboMomentListBoxRow : public MyStationComboStreamListBoxRow {
+public:
+    MyStationComboMomentListBoxRow(MySurface* skin, MyStationComboFonts* fonts, std::int32_t stationId,
+                                   std::int32_t streamId, std::int32_t second, std::int32_t momentIndex)
+        : MyStationComboStreamListBoxRow(skin, fonts, stationId, streamId, 0), second(second),
+          momentIndex(momentIndex) {}
+
+    std::int32_t second;
+    std::int32_t momentIndex; // in the moments list the panel shows
 };

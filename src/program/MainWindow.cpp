@@ -103,6 +103,8 @@ void MainWindow::OnCreate() {
         t.aboutTab->LClickCallback = &MainWindow::OnAboutTabClicked;
     if (wire(t.stationPage))
         t.stationPage->PlayStreamCallback = &MainWindow::OnStreamChosen;
+    if (t.stationPage)
+        t.stationPage->PlayMomentCallback = &MainWindow::OnMomentChosen;
 
     // The settings boxes show the options.
     MySettings* settings = appContext->settings;
@@ -128,8 +130,15 @@ void MainWindow::OnCreate() {
         t.chatPage->SetHideQuietJoins(settings && settings->HasFlag(SettingsFlag_HideQuietJoins));
     if (p.posBar)
         p.posBar->showChatActivity = settings && settings->HasFlag(SettingsFlag_ShowChatActivity);
-    if (settings)
+    if (settings) {
         chatOffsets = MyChatOffsets(settings->path);
+        moments = MyMoments(settings->path);
+    }
+    if (t.stationPage) {
+        t.stationPage->moments = &moments.moments;
+        if (!moments.moments.empty())
+            t.stationPage->RebuildList();
+    }
 
     // Resume: the saved position is used only when no link was given.
     if (settings && settings->HasFlag(SettingsFlag_ResumePlaying))
@@ -613,6 +622,14 @@ bool MainWindow::HandleCommand(std::uint32_t command) {
         return true;
     case kCommand_ChatForgetSyncPoints:
         ForgetChatPins();
+        return true;
+    case kCommand_SaveMoment:
+        SaveMoment();
+        return true;
+    case kCommand_CopyMomentUri:
+    case kCommand_CopyMomentWebLink:
+    case kCommand_ForgetMoment:
+        HandleMomentCommand(command);
         return true;
     default:
         return false;

@@ -7,6 +7,7 @@
 // thread only.
 
 #include "app/ChatOffsets.h"
+#include "app/Moments.h"
 #include "app/MyCallbacks.h"
 #include "panels/PlayPositionTracker.h"
 #include "program/MediaControlsBridge.h"
@@ -105,6 +106,11 @@ public:
     // Moves the current show's chat offset by `delta` seconds (or back to 0 when `reset`), saves it, and
     // shows the chat of the new chat second at once.
     void ChangeChatOffset(std::int32_t delta, bool reset);
+    // Ctrl+B: keeps the moment playing (the second, the track, the chat of the seconds before) and shows
+    // it in the station chooser; a chosen moment plays; the moment menu's commands.
+    void SaveMoment();
+    void OnMomentChosen(std::int32_t station, std::int32_t stream, std::int32_t second);
+    void HandleMomentCommand(std::uint32_t command);
 
     MyAppContext* appContext;
     std::unique_ptr<MyTrayIcon> trayIcon;
@@ -132,6 +138,7 @@ public:
     MyPlayControlPanel* playControlPanel = nullptr;
     MyInfoTabPanel* infoTabPanel = nullptr;
     MyChatOffsets chatOffsets;
+    MyMoments moments;
 
 private:
     // Finds the chat row of play second `second` less the chat offset and shows it.
@@ -142,6 +149,8 @@ private:
     void SetTimeText(const std::u16string& text);
     void SetStatusText(const std::u16string& text);
     void SaveSettings();
+    // Hands the moments to the station chooser and refills it.
+    void ShowMoments();
 
     std::unique_ptr<platform::TrayIcon> trayBackend_;
     // The chat rows of the current show, null until they arrived (chatRows may still be the last show's).

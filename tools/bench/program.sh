@@ -5,7 +5,7 @@
 #   CPU of vantri playing with the window visible and chat replaying, against vantri-console playing the
 #   same show (BENCH_SECONDS each, 540 by default: the demo show lasts 9 minutes and the console counts
 #   seconds played);
-#   peak resident memory playing a 3-hour show with 50,000 chat rows.
+#   peak resident memory playing a 3-hour show with 50,000 chat rows (alone with BENCH_MEMORY_ONLY=1).
 #
 #   tools/bench/program.sh [BUILD_DIR]     (default build/; needs vantri, vantri-console, vantri-station,
 #                                           bench_program and the demo archive in BUILD_DIR/demo-archive
@@ -46,6 +46,7 @@ export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime SDL_AUDIODRIVE
 stations=$(ls "$work/archive/stations" | wc -l)
 run() { if [ -n "${DISPLAY:-}" ]; then "$@"; else xvfb-run -a -s "-screen 0 1280x1024x24" "$@"; fi; }
 
+if [ -z "${BENCH_MEMORY_ONLY:-}" ]; then
 echo "== start ($stations stations)"
 run "$build/tools/bench_program" start 7 "$stations"
 echo "== second instance to playing"
@@ -53,5 +54,6 @@ run "$build/tools/bench_program" handover "$build/vantri" "vantri:track-1-2-1Q" 
 echo "== CPU playing $seconds s (the window shows the chat replaying)"
 run "$build/tools/bench_program" run "$seconds" "$build/vantri" "vantri:track-1-1-0"
 run "$build/tools/bench_program" run "$seconds" "$build/vantri-console" --seconds "$seconds" "vantri:track-1-1-0"
+fi
 echo "== peak memory: a 3-hour show with 50,000 chat rows, played for 60 s from 2:30:00"
 run "$build/tools/bench_program" run 60 "$build/vantri" "vantri:track-3-1-2LA"

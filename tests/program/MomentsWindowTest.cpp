@@ -1,0 +1,191 @@
+// Saved moments in the main window: Ctrl+B keeps the moment playing with its track and the chat before
+// it, the station chooser lists it under "Moments" and plays it, its menu copies a link to it or forgets
+// it, and the moments outlive the program.
+
+#include "app/MyAppContext.h"
+#include "app/MySettings.h"
+#include "panels/MyInfoTabPanel.h"
+#include "panels/MyStationComboPanel.h"
+#include "platform/HeadlessWindowSystem.h"
+#include "platform/TrayIcon.h"
+#include "program/Commands.h"
+#include "program/MainWindow.h"
+#include "program/MainWindowBase.h"
+#include "support/ScratchFolder.h"
+#include "ui/MyResourceTables.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+class NoTray : public platform::TrayIcon {
+public:
+    bool available() const override { return false; }
+    bool Add(const platform::IconImage&, const std::u16string&, platform::PostTarget*,
+             std::uint32_t) override {
+        return false;
+    }
+    bool Balloon(const std::u16string&, const std::u16string&, std::uint32_t) override { return false; }
+    void Remove() override {}
+};
+
+struct Program {
+    explicit Program(const std::u16string& folder) : settings(folder) {
+        app.settings = &settings;
+        app.instance = &system;
+        EXPECT_TRUE(base.StartApplication(&system, &app, std::make_unique<NoTray>()));
+        main = base.mainWindow;
+        Pump();
+    }
+    void Pump() {
+        platform::Message m;
+        while (system.PeekMessage(m) && m.message != platform::WM_QUIT)
+            system.DispatchMessage(m);
+    }
+    void Command(std::uint32_t command) {
+        base.window->Send(platform::WM_COMMAND, command, 0);
+        Pump();
+    }
+    MyStationComboPanel& chooser() { return *main->infoTabPanel->stationPage; }
+    MyListBoxV2ItemBase* Row(std::size_t i) {
+        auto& rows = chooser().listBox->rows;
+        return i < rows.size() ? rows[i].get() : nullptr;
+    }
+
+    platform::HeadlessWindowSystem system;
+    MySettings settings;
+    MyAppContext app;
+    MainWindowBase base;
+    MainWindow* main = nullptr;
+};
+
+class MomentsWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        station.stationId = 7;
+        station.name = u"Night Radio";
+        auto show = std::make_unique<StreamInfoData>();
+        show->stationId = 7;
+        show->streamId = 12;
+        show->duration = 1000;
+        show->text1 = u"The long show";
+        stream = show.get();
+        station.streams[12] = std::move(show);
+        TrackInfo track;
+        track.start = 100;
+        track.text1 = u"Artist";
+        track.text2 = u"Title";
+        tracks.push_back(track);
+        // One message a second from second 100 on.
+        for (int t = 100; t < 200; ++t)
+            rows.push_back(StreamChatRow(t, StreamChatRowKind_Message, {u"dj", u"line " + Number(t)}));
+    }
+    static std::u16string Number(int n) {
+        const std::string s = std::to_string(n);
+        return std::u16string(s.begin(), s.end());
+    }
+    void Play(Program& p, std::int32_t second) {
+        p.main->OnStationInfo(&station);
+        p.main->PlayLink(7, 12, 0);
+        p.main->OnStreamInfo(&station, stream, &tracks);
+        p.main->OnStreamChat(stream, &rows);
+        p.main->OnPlayPos(static_cast<float>(second) / static_cast<float>(stream->duration));
+        p.Pump();
+    }
+
+    testsupport::ScratchFolder folder;
+    StationInfoData station;
+    StreamInfoData* stream = nullptr;
+    TrackInfoList tracks;
+    StreamChatRowList rows;
+};
+
+TEST_F(MomentsWindow, CtrlBKeepsTheMomentWithItsContextAndTheChooserPlaysIt) {
+    Program p(folder.text());
+    Play(p, 150);
+    const std::uint16_t command =
+        FindAccelerator(LoadAcceleratorResource(115), 'B', /*control=*/true, false, false);
+    ASSERT_EQ(command, kCommand_SaveMoment);
+    p.Command(command);
+
+    ASSERT_EQ(p.main->moments.moments.size(), 1u);
+    const MyMoment& moment = p.main->moments.moments[0];
+    EXPECT_EQ(moment.stationId, 7);
+    EXPECT_EQ(moment.streamId, 12);
+    EXPECT_EQ(moment.second, 150);
+    EXPECT_EQ(moment.track, u"Artist - Title");
+    // The chat of the ten seconds up to the moment, oldest first.
+    ASSERT_EQ(moment.chat.size(), 10u);
+    EXPECT_NE(moment.chat.front().find(u"line 141"), std::u16string::npos);
+    EXPECT_NE(moment.chat.back().find(u"line 150"), std::u16string::npos);
+
+    // The chooser heads its stations with "Moments"; expanded, it shows the moment.
+    auto* heading = dynamic_cast<MyStationComboStationListBoxRow*>(p.Row(0));
+    ASSERT_NE(heading, nullptr);
+    EXPECT_EQ(heading->stationName, u"Moments");
+    auto* stationRow = dynamic_cast<MyStationComboStationListBoxRow*>(p.Row(1));
+    ASSERT_NE(stationRow, nullptr);
+    EXPECT_EQ(stationRow->stationName, u"Night Radio");
+    p.chooser().ToggleStation({}, heading->controlId);
+    auto* row = dynamic_cast<MyStationComboMomentListBoxRow*>(p.Row(1));
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->DateText(), u"0:02:30");
+    EXPECT_EQ(row->headline, u"Night Radio - The long show");
+    EXPECT_EQ(row->detailLeft, u"Artist - Title");
+
+    // Choosing it plays its show from its second.
+    p.main->stationId = p.main->streamId = 0;
+    p.chooser().PlayMoment(row->controlId);
+    EXPECT_EQ(p.main->stationId, 7);
+    EXPECT_EQ(p.main->streamId, 12);
+
+    // Its menu copies a link to that second.
+    p.chooser().MomentMenu(row->controlId);
+    p.Command(kCommand_CopyMomentUri);
+    std::u16string copied;
+    ASSERT_TRUE(p.system.GetClipboardText(copied));
+    EXPECT_EQ(copied, u"vantri:track-7-C-2Q"); // 150 = 2 × 62 + 26 in base 62
+    EXPECT_EQ(LoadMenuResource(MyStationComboPanel::kMomentMenu).size(), 4u);
+}
+
+TEST_F(MomentsWindow, MomentsOutliveTheProgramAndForgettingOneRemovesIt) {
+    {
+        Program p(folder.text());
+        Play(p, 120);
+        p.Command(kCommand_SaveMoment);
+        Play(p, 190);
+        p.Command(kCommand_SaveMoment);
+    }
+    Program p(folder.text());
+    ASSERT_EQ(p.main->moments.moments.size(), 2u);
+    p.main->OnStationInfo(&station);
+    p.Pump();
+    auto* heading = dynamic_cast<MyStationComboStationListBoxRow*>(p.Row(0));
+    ASSERT_NE(heading, nullptr);
+    p.chooser().ToggleStation({}, heading->controlId);
+    // Newest first.
+    auto* newest = dynamic_cast<MyStationComboMomentListBoxRow*>(p.Row(1));
+    auto* oldest = dynamic_cast<MyStationComboMomentListBoxRow*>(p.Row(2));
+    ASSERT_TRUE(newest && oldest);
+    EXPECT_EQ(newest->second, 190);
+    EXPECT_EQ(oldest->second, 120);
+
+    p.chooser().MomentMenu(newest->controlId);
+    p.Command(kCommand_ForgetMoment);
+    ASSERT_EQ(p.main->moments.moments.size(), 1u);
+    EXPECT_EQ(p.main->moments.moments[0].second, 120);
+    p.chooser().MomentMenu(dynamic_cast<MyStationComboMomentListBoxRow*>(p.Row(1))->controlId);
+    p.Command(kCommand_ForgetMoment);
+    EXPECT_TRUE(p.main->moments.moments.empty());
+    // No moments, no heading: the stations view is as it always was.
+    auto* first = dynamic_cast<MyStationComboStationListBoxRow*>(p.Row(0));
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->stationName, u"Night Radio");
+    std::ifstream file(folder.path() / "Vantri" / "moments.txt");
+    EXPECT_EQ(file.peek(), std::ifstream::traits_type::eof());
+}
+
+} // namespace
