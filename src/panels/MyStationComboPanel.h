@@ -38,7 +38,7 @@ class MyStationComboPanel : public MyControlBase {
 public:
     static constexpr COLORREF kRowBackground = 0xE5E5E5;
     static constexpr int kStreamMenu = 114;
-    static constexpr int kMomentMenu = 117;
+    static constexpr int kMomentMenu = 118;
     // The id of the "Moments" entry heading the stations view while any moment is kept.
     static constexpr std::int32_t kMomentsId = -1;
     static constexpr std::u16string_view kMomentsName = u"Moments";

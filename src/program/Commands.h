@@ -1,6 +1,6 @@
 #pragma once
 // The command numbers of the tray menu (109), the copy-link menus (113, 114), the chat menu (116), the moment
-// menu (117) and the accelerator table (115), as WM_COMMAND carries them in the low word of wParam.
+// menu (118) and the accelerator table (115), as WM_COMMAND carries them in the low word of wParam.
 
 #include <cstdint>
 
@@ -32,9 +32,9 @@ enum Command : std::uint32_t {
     // Sync points of the show playing (menu 116).
     kCommand_ChatInStepHere = 40106,
     kCommand_ChatForgetSyncPoints = 40107,
-    // Saved moments: Ctrl+B saves one; menu 117 on a moment of the station chooser.
-    kCommand_SaveMoment = 40200,
-    kCommand_CopyMomentUri = 40201,
-    kCommand_CopyMomentWebLink = 40202,
-    kCommand_ForgetMoment = 40203,
+    // Saved moments: Ctrl+B saves one; menu 118 on a moment of the station chooser.
+    kCommand_SaveMoment = 40300,
+    kCommand_CopyMomentUri = 40301,
+    kCommand_CopyMomentWebLink = 40302,
+    kCommand_ForgetMoment = 40303,
 };
