@@ -2,6 +2,7 @@
 
 #include "BeneathOpen.h"
 #include "HttpCaching.h"
+#include "RequestHead.h"
 #include "RequestTarget.h"
 #include "Text.h"
 #include "WebLinkPage.h"
@@ -151,21 +152,27 @@ std::string HostOnly(const char* header) {
 
 } // namespace
 
-// libmicrohttpd reads the request line in place and ends the target with a zero byte where the blank
-// before the version was, so a zero byte sent inside the target would silently cut it there. Between the
-// end of the target as seen and the version, only that ending (and blanks) may lie; anything else
-// followed a zero byte inside the target.
-bool TargetHasZeroByte(const ConnectionState& state, const char* version) {
-    const char* raw = state.rawTarget;
-    if (!raw || !version)
-        return false;
-    const char* end = raw + state.target.size();
-    if (version <= end || version - end > 8192)
-        return false; // not the in-place layout this check knows
-    for (const char* p = end; p < version; ++p)
-        if (*p != '\0' && *p != ' ')
-            return true;
-    return false;
+// Where libmicrohttpd left the parts of this request's head, to find zero bytes hidden in them.
+HeadLayout LayoutOf(MHD_Connection* connection, const ConnectionState& state, const char* method,
+                    const char* version) {
+    HeadLayout head;
+    head.method = method;
+    head.target = state.rawTarget;
+    head.targetSize = state.target.size();
+    head.version = version;
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_REQUEST_HEADER_SIZE);
+    if (info && method)
+        head.end = method + info->header_size;
+    MHD_get_connection_values_n(
+        connection, MHD_HEADER_KIND,
+        [](void* cls, MHD_ValueKind, const char* name, std::size_t nameSize, const char* value,
+           std::size_t valueSize) {
+            static_cast<HeadLayout*>(cls)->fields.push_back({name, nameSize, value, valueSize});
+            return MHD_YES;
+        },
+        &head);
+    return head;
 }
 
 struct HttpServer::State {
@@ -429,8 +436,9 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         state->headComplete = true;
     }
     const std::string_view target = state ? std::string_view(state->target) : std::string_view(url);
-    if (state && TargetHasZeroByte(*state, version))
-        return Refuse(connection, MHD_HTTP_BAD_REQUEST, "Bad Request: a zero byte in the target", target);
+    if (!state || HeadHadZeroByte(LayoutOf(connection, *state, method, version)))
+        return Refuse(connection, MHD_HTTP_BAD_REQUEST, "Bad Request: a zero byte in the request head",
+                      target);
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 && std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0)
         return Refuse(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "Method Not Allowed: only GET is served",
                       target);
