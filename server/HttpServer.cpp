@@ -215,10 +215,12 @@ struct HttpServer::State {
                       void** requestContext);
     MHD_Result Refuse(MHD_Connection* connection, int status, const std::string& reason,
                       std::string_view target);
-    // `flagHeader`, when given, is sent with the value "1" (it tells what the body holds).
+    // `tag` is the body's entity tag, made when it was loaded; a body made for this request (`owned`)
+    // is tagged by its bytes. `flagHeader`, when given, is sent with the value "1" (it tells what the
+    // body holds).
     MHD_Result SendBody(MHD_Connection* connection, const Loaded& source, std::string_view body,
                         std::string owned, std::string_view target, const char* cacheControl,
-                        const char* flagHeader = nullptr);
+                        const std::string* tag, const char* flagHeader = nullptr);
     // Answers 304 when the request's conditions say the client's copy is current; null otherwise.
     std::optional<MHD_Result> AnswerNotModified(MHD_Connection* connection, const Validators& validators,
                                                 const char* cacheControl, std::string_view target);
@@ -330,8 +332,10 @@ std::optional<MHD_Result> HttpServer::State::AnswerNotModified(MHD_Connection* c
 
 MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, const Loaded& source,
                                        std::string_view body, std::string owned, std::string_view target,
-                                       const char* cacheControl, const char* flagHeader) {
-    const Validators validators{ContentTag(owned.empty() ? body : std::string_view(owned)), source.at};
+                                       const char* cacheControl, const std::string* tag,
+                                       const char* flagHeader) {
+    const Validators validators{tag ? *tag : ContentTag(owned.empty() ? body : std::string_view(owned)),
+                                source.at};
     if (auto answered = AnswerNotModified(connection, validators, cacheControl, target))
         return *answered;
     ResponsePtr response;
@@ -469,8 +473,8 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         if (host.empty())
             host = options.address;
         const std::uint16_t port = options.publicPort != 0 ? options.publicPort : this->port;
-        return SendBody(connection, source, {}, catalogue->DirectoryBody(host, port), target,
-                        kCacheDirectory);
+        return SendBody(connection, source, {}, catalogue->DirectoryBody(host, port), target, kCacheDirectory,
+                        nullptr);
     }
     case Endpoint::UpdateInfo:
     case Endpoint::UpdateDownload: {
@@ -478,7 +482,9 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
                                                                            : catalogue->UpdateDownloadBody();
         if (!options.serveUpdate || request.prefix != "/" || !body)
             return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no update is offered here", target);
-        return SendBody(connection, source, *body, {}, target, kCacheStationInfo);
+        return SendBody(connection, source, *body, {}, target, kCacheStationInfo,
+                        request.endpoint == Endpoint::UpdateInfo ? &catalogue->UpdateInfoTag()
+                                                                 : &catalogue->UpdateDownloadTag());
     }
     default:
         break;
@@ -489,7 +495,8 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no station is served under this path",
                       target);
     if (request.endpoint == Endpoint::StationInfo)
-        return SendBody(connection, source, station->infoBody, {}, target, kCacheStationInfo);
+        return SendBody(connection, source, station->infoBody, {}, target, kCacheStationInfo,
+                        &station->infoTag);
 
     const auto found =
         request.streamId <= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())
@@ -503,11 +510,11 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         return SendWindow(connection, *stream.stream, request.start, request.length, target);
     case Endpoint::TrackList:
         return SendBody(connection, source, stream.trackListBody, {}, target, kCacheCatalogue,
-                        stream.stream->chatSync.empty() ? nullptr : kChatSyncHeader);
+                        &stream.trackListTag, stream.stream->chatSync.empty() ? nullptr : kChatSyncHeader);
     case Endpoint::Chat:
         if (!stream.stream->hasChat)
             return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: the stream has no chat log", target);
-        return SendBody(connection, source, stream.chatBody, {}, target, kCacheCatalogue);
+        return SendBody(connection, source, stream.chatBody, {}, target, kCacheCatalogue, &stream.chatTag);
     default:
         return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found", target);
     }
