@@ -1,5 +1,6 @@
 #include "HttpServer.h"
 
+#include "AddressLimit.h"
 #include "BeneathOpen.h"
 #include "HttpCaching.h"
 #include "RequestHead.h"
@@ -77,6 +78,7 @@ struct ConnectionState {
     std::chrono::steady_clock::time_point waitingSince; // for a complete request head
     bool headComplete = false;
     bool cutOff = false;
+    std::optional<AddressLimit::Key> client; // counted against the per-address limit
 };
 
 // A body served from memory in chunks of a fixed size.
@@ -194,6 +196,7 @@ struct HttpServer::State {
     ServerOptions options;
     std::uint16_t port = 0;
     FileDescriptor rootFd; // the archive's folder; recordings are opened beneath it at every request
+    std::unique_ptr<AddressLimit> addressLimit;
 
     // Connections still waiting for a complete request head, watched by the watchman thread; and
     // sockets being closed gently (their pipelined input read away, so that no reset cuts the answer).
@@ -227,8 +230,10 @@ struct HttpServer::State {
     static void AddValidators(MHD_Response* response, const Validators& validators, const char* cacheControl);
     MHD_Result SendWindow(MHD_Connection* connection, const Stream& stream, std::uint64_t start,
                           std::uint32_t length, std::string_view target);
-    MHD_Result SendWebLinkPage(MHD_Connection* connection, const Archive& archive, const WebLink& link,
+    // Web-link pages describe the stations' shows: served only while the stations are.
+    MHD_Result SendWebLinkPage(MHD_Connection* connection, const Loaded& source, const WebLink& link,
                                std::string_view target);
+    static void AddPageSecurity(MHD_Response* response);
     MHD_Result Queue(MHD_Connection* connection, int status, ResponsePtr response, std::string_view target,
                      std::uint64_t bytes);
     void Log(std::string_view target, int status, std::uint64_t bytes) const;
@@ -420,16 +425,35 @@ MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Strea
     return Queue(connection, MHD_HTTP_OK, std::move(response), target, count);
 }
 
-MHD_Result HttpServer::State::SendWebLinkPage(MHD_Connection* connection, const Archive& archive,
+MHD_Result HttpServer::State::SendWebLinkPage(MHD_Connection* connection, const Loaded& source,
                                               const WebLink& link, std::string_view target) {
-    const std::optional<std::string> page = WebLinkPage(archive, link);
+    std::optional<std::string> page = WebLinkPage(source.catalogue->archive(), link);
     if (!page)
         return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no such station or stream", target);
+    // The page changes only with the archive, like a station's information.
+    const Validators validators{ContentTag(*page), source.at};
+    if (auto answered = AnswerNotModified(connection, validators, kCacheStationInfo, target))
+        return *answered;
+    const std::size_t bytes = page->size();
     ResponsePtr response(MHD_create_response_from_buffer(page->size(), const_cast<char*>(page->data()),
                                                          MHD_RESPMEM_MUST_COPY));
-    if (response)
+    if (response) {
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "text/html; charset=utf-8");
-    return Queue(connection, MHD_HTTP_OK, std::move(response), target, page->size());
+        AddValidators(response.get(), validators, kCacheStationInfo);
+        AddPageSecurity(response.get());
+    }
+    return Queue(connection, MHD_HTTP_OK, std::move(response), target, bytes);
+}
+
+void HttpServer::State::AddPageSecurity(MHD_Response* response) {
+    // The page loads nothing and runs nothing: its one style sheet is inline, and its only link opens
+    // the player. It is never framed, and leaves no address behind in the next site's logs.
+    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    MHD_add_response_header(response, "Content-Security-Policy",
+                            "default-src 'none'; style-src 'unsafe-inline'; base-uri 'none'; "
+                            "form-action 'none'; frame-ancestors 'none'");
+    MHD_add_response_header(response, "Referrer-Policy", "no-referrer");
+    MHD_add_response_header(response, "X-Frame-Options", "DENY");
 }
 
 MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url, const char* method,
@@ -453,8 +477,11 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
 
     const Loaded source = Current();
     const Catalogue* catalogue = source.catalogue.get();
-    if (const auto link = ParseWebLinkTarget(target))
-        return SendWebLinkPage(connection, catalogue->archive(), *link, target);
+    if (const auto link = ParseWebLinkTarget(target)) {
+        if (!options.serveStations)
+            return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no stations are served here", target);
+        return SendWebLinkPage(connection, source, *link, target);
+    }
     const RequestParse parse = ParseRequestTarget(target);
     if (!parse.ok)
         return Refuse(connection, parse.status, parse.reason, target);
@@ -532,6 +559,11 @@ MHD_Result AccessHandler(void* cls, MHD_Connection* connection, const char* url,
     return static_cast<HttpServer::State*>(cls)->Handle(connection, url, method, version, requestContext);
 }
 
+MHD_Result AcceptPolicy(void* cls, const sockaddr* address, socklen_t /*length*/) {
+    const auto* server = static_cast<HttpServer::State*>(cls);
+    return server->addressLimit->Allows(address) ? MHD_YES : MHD_NO;
+}
+
 void* KeepTarget(void* /*cls*/, const char* uri, MHD_Connection* connection) {
     const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
     if (!info || !info->socket_context)
@@ -551,6 +583,15 @@ void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContex
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
         state->fd = info ? info->connect_fd : -1;
         state->waitingSince = std::chrono::steady_clock::now();
+        // Counted from here to NOTIFY_CLOSED. Another thread may have let in the same client meanwhile:
+        // one past the limit is ended at once (libmicrohttpd then closes it).
+        const MHD_ConnectionInfo* peer =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+        state->client = AddressLimit::KeyOf(peer ? peer->client_addr : nullptr);
+        if (state->client && !server->addressLimit->Add(*state->client) && state->fd >= 0) {
+            state->cutOff = true;
+            ::shutdown(state->fd, SHUT_RDWR);
+        }
         std::lock_guard guard(server->watchLock);
         if (state->fd >= 0)
             server->connections.emplace(state.get(), state.get());
@@ -560,6 +601,8 @@ void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContex
             static_cast<ConnectionState*>(std::exchange(*socketContext, nullptr)));
         if (!state)
             return;
+        if (state->client)
+            server->addressLimit->Remove(*state->client);
         std::lock_guard guard(server->watchLock);
         server->connections.erase(state.get());
         // A client that sent more than the request (pipelined input, still unread) would otherwise see a
@@ -643,13 +686,15 @@ Result<std::unique_ptr<HttpServer>> HttpServer::Start(std::shared_ptr<const Cata
         state->rootFd = FileDescriptor(::open(state->root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     state->watchman = std::thread([s = state.get()] { s->Watch(); });
 
+    // The per-address limit is kept here rather than by libmicrohttpd, which counts IPv6 addresses one
+    // by one.
+    state->addressLimit = std::make_unique<AddressLimit>(o.perAddressLimit);
     MHD_Daemon* daemon = MHD_start_daemon(
-        flags, o.port, nullptr, nullptr, &AccessHandler, state.get(), MHD_OPTION_SOCK_ADDR, address,
+        flags, o.port, &AcceptPolicy, state.get(), &AccessHandler, state.get(), MHD_OPTION_SOCK_ADDR, address,
         MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_TIMEOUT, o.timeoutSeconds,
         MHD_OPTION_CONNECTION_LIMIT, o.connectionLimit, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-        static_cast<std::size_t>(16384), MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, o.perAddressLimit, MHD_OPTION_NOTIFY_COMPLETED, &RequestCompleted,
-        state.get(), MHD_OPTION_NOTIFY_CONNECTION, &NotifyConnection, state.get(),
+        static_cast<std::size_t>(16384), MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_NOTIFY_COMPLETED,
+        &RequestCompleted, state.get(), MHD_OPTION_NOTIFY_CONNECTION, &NotifyConnection, state.get(),
         MHD_OPTION_URI_LOG_CALLBACK, &KeepTarget, nullptr, MHD_OPTION_END);
     if (!daemon)
         return Failure{"", 0,
