@@ -2,7 +2,9 @@
 
 #include "AddressLimit.h"
 #include "BeneathOpen.h"
+#include "Feed.h"
 #include "HttpCaching.h"
+#include "HttpServerState.h"
 #include "RequestHead.h"
 #include "RequestTarget.h"
 #include "Text.h"
@@ -32,54 +34,6 @@
 
 namespace station {
 namespace {
-
-// An open file descriptor, closed on destruction unless released to libmicrohttpd.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        if (this != &other) {
-            if (fd_ >= 0)
-                ::close(fd_);
-            fd_ = other.release();
-        }
-        return *this;
-    }
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
-struct DaemonDeleter {
-    void operator()(MHD_Daemon* daemon) const { MHD_stop_daemon(daemon); }
-};
-
-struct ResponseDeleter {
-    void operator()(MHD_Response* response) const { MHD_destroy_response(response); }
-};
-using ResponsePtr = std::unique_ptr<MHD_Response, ResponseDeleter>;
-
-// Per-connection state: the raw request target of the request being handled, kept because
-// libmicrohttpd hands the access handler an unescaped path with the query split off; and what the
-// request-head deadline needs.
-struct ConnectionState {
-    std::string target;
-    const char* rawTarget = nullptr; // where libmicrohttpd holds the target, while the request is read
-    int fd = -1;
-    std::chrono::steady_clock::time_point waitingSince; // for a complete request head
-    bool headComplete = false;
-    bool cutOff = false;
-    std::optional<AddressLimit::Key> client; // counted against the per-address limit
-};
 
 // A body served from memory in chunks of a fixed size.
 struct ChunkedBuffer {
@@ -176,68 +130,6 @@ HeadLayout LayoutOf(MHD_Connection* connection, const ConnectionState& state, co
         &head);
     return head;
 }
-
-struct HttpServer::State {
-    ~State();
-
-    // The catalogue being served and when it was loaded, replaced whole by a rescan. Each request takes
-    // its own reference, and bodies sent from the catalogue's memory keep it until they are sent.
-    struct Loaded {
-        std::shared_ptr<const Catalogue> catalogue;
-        std::time_t at = 0; // when its bodies were made: their modification time
-    };
-    mutable std::mutex loadedLock;
-    Loaded loaded;
-    Loaded Current() const {
-        std::lock_guard guard(loadedLock);
-        return loaded;
-    }
-    std::filesystem::path root; // the archive's folder, the same for every catalogue
-    ServerOptions options;
-    std::uint16_t port = 0;
-    FileDescriptor rootFd; // the archive's folder; recordings are opened beneath it at every request
-    std::unique_ptr<AddressLimit> addressLimit;
-
-    // Connections still waiting for a complete request head, watched by the watchman thread; and
-    // sockets being closed gently (their pipelined input read away, so that no reset cuts the answer).
-    std::mutex watchLock;
-    std::condition_variable watchWake;
-    bool stopping = false;
-    std::map<ConnectionState*, ConnectionState*> connections;
-    struct Lingering {
-        FileDescriptor fd;
-        std::chrono::steady_clock::time_point until;
-    };
-    std::vector<Lingering> lingering;
-    std::thread watchman;
-    void Watch();
-
-    std::unique_ptr<MHD_Daemon, DaemonDeleter> daemon;
-
-    MHD_Result Handle(MHD_Connection* connection, const char* url, const char* method, const char* version,
-                      void** requestContext);
-    MHD_Result Refuse(MHD_Connection* connection, int status, const std::string& reason,
-                      std::string_view target);
-    // `tag` is the body's entity tag, made when it was loaded; a body made for this request (`owned`)
-    // is tagged by its bytes. `flagHeader`, when given, is sent with the value "1" (it tells what the
-    // body holds).
-    MHD_Result SendBody(MHD_Connection* connection, const Loaded& source, std::string_view body,
-                        std::string owned, std::string_view target, const char* cacheControl,
-                        const std::string* tag, const char* flagHeader = nullptr);
-    // Answers 304 when the request's conditions say the client's copy is current; null otherwise.
-    std::optional<MHD_Result> AnswerNotModified(MHD_Connection* connection, const Validators& validators,
-                                                const char* cacheControl, std::string_view target);
-    static void AddValidators(MHD_Response* response, const Validators& validators, const char* cacheControl);
-    MHD_Result SendWindow(MHD_Connection* connection, const Stream& stream, std::uint64_t start,
-                          std::uint32_t length, std::string_view target);
-    // Web-link pages describe the stations' shows: served only while the stations are.
-    MHD_Result SendWebLinkPage(MHD_Connection* connection, const Loaded& source, const WebLink& link,
-                               std::string_view target);
-    static void AddPageSecurity(MHD_Response* response);
-    MHD_Result Queue(MHD_Connection* connection, int status, ResponsePtr response, std::string_view target,
-                     std::uint64_t bytes);
-    void Log(std::string_view target, int status, std::uint64_t bytes) const;
-};
 
 void HttpServer::State::Log(std::string_view target, int status, std::uint64_t bytes) const {
     if (!options.logRequests)
@@ -338,7 +230,7 @@ std::optional<MHD_Result> HttpServer::State::AnswerNotModified(MHD_Connection* c
 MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, const Loaded& source,
                                        std::string_view body, std::string owned, std::string_view target,
                                        const char* cacheControl, const std::string* tag,
-                                       const char* flagHeader) {
+                                       const char* flagHeader, const char* contentType) {
     const Validators validators{tag ? *tag : ContentTag(owned.empty() ? body : std::string_view(owned)),
                                 source.at};
     if (auto answered = AnswerNotModified(connection, validators, cacheControl, target))
@@ -366,7 +258,7 @@ MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, const Loaded&
             keep.release(); // now freed by ReleaseCatalogue
     }
     if (response) {
-        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "application/octet-stream");
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, contentType);
         AddValidators(response.get(), validators, cacheControl);
         // The directory names the host it was asked for.
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_VARY, "Host");
@@ -378,36 +270,58 @@ MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, const Loaded&
 
 MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Stream& stream,
                                          std::uint64_t start, std::uint32_t length, std::string_view target) {
+    FileDescriptor fd;
+    std::uint64_t size = 0;
+    struct stat facts {};
+    if (!OpenRecording(stream, fd, size, facts))
+        return Refuse(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "the recording cannot be read", target);
+    const std::uint64_t count = start >= size ? 0 : std::min<std::uint64_t>(length, size - start);
+    // Caches may keep a window for good.
+    const Validators validators = RecordingValidators(facts, start, count);
+    if (auto answered = AnswerNotModified(connection, validators, kCacheImmutable, target))
+        return *answered;
+    ResponsePtr response = FileResponse(fd, start, count, options.chunked ? options.chunkBytes : 0);
+    if (response) {
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "audio/mpeg");
+        AddValidators(response.get(), validators, kCacheImmutable);
+    }
+    return Queue(connection, MHD_HTTP_OK, std::move(response), target, count);
+}
+
+bool HttpServer::State::OpenRecording(const Stream& stream, FileDescriptor& fd, std::uint64_t& size,
+                                      struct stat& facts) const {
     // Opened beneath the archive's folder at every request: a recording replaced by a link that leads out
     // of the archive since it was loaded is refused.
     const std::filesystem::path relative =
         stream.recording.lexically_normal().lexically_relative(root.lexically_normal());
-    FileDescriptor fd(OpenBeneath(rootFd.get(), relative));
-    struct stat facts {};
+    fd = FileDescriptor(OpenBeneath(rootFd.get(), relative));
     if (fd.get() < 0 || ::fstat(fd.get(), &facts) != 0 || !S_ISREG(facts.st_mode))
-        return Refuse(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "the recording cannot be read", target);
+        return false;
     // The recording is served as loaded; should the file have shrunk since, only what is left.
-    const std::uint64_t size =
-        std::min<std::uint64_t>(stream.size, static_cast<std::uint64_t>(facts.st_size));
-    const std::uint64_t count = start >= size ? 0 : std::min<std::uint64_t>(length, size - start);
-    // The same window of the same file is the same bytes: caches may keep it for good.
-    const Validators validators{
-        WindowTag(static_cast<std::uint64_t>(facts.st_dev), static_cast<std::uint64_t>(facts.st_ino),
-                  static_cast<std::uint64_t>(facts.st_size),
-                  static_cast<std::int64_t>(facts.st_mtim.tv_sec) * 1000000000 + facts.st_mtim.tv_nsec, start,
-                  count),
-        facts.st_mtim.tv_sec};
-    if (auto answered = AnswerNotModified(connection, validators, kCacheImmutable, target))
-        return *answered;
+    size = std::min<std::uint64_t>(stream.size, static_cast<std::uint64_t>(facts.st_size));
+    return true;
+}
+
+Validators HttpServer::State::RecordingValidators(const struct stat& facts, std::uint64_t start,
+                                                  std::uint64_t count) {
+    return {WindowTag(static_cast<std::uint64_t>(facts.st_dev), static_cast<std::uint64_t>(facts.st_ino),
+                      static_cast<std::uint64_t>(facts.st_size),
+                      static_cast<std::int64_t>(facts.st_mtim.tv_sec) * 1000000000 + facts.st_mtim.tv_nsec,
+                      start, count),
+            facts.st_mtim.tv_sec};
+}
+
+ResponsePtr FileResponse(FileDescriptor& fd, std::uint64_t start, std::uint64_t count,
+                         std::size_t chunkBytes) {
     ResponsePtr response;
-    if (options.chunked) {
+    if (chunkBytes != 0) {
         auto chunked = std::make_unique<ChunkedFile>();
         chunked->fd = std::move(fd);
         chunked->offset = start;
         chunked->length = count;
-        chunked->chunk = options.chunkBytes;
-        response.reset(MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, options.chunkBytes,
-                                                         &ReadChunkedFile, chunked.get(), &FreeChunkedFile));
+        chunked->chunk = chunkBytes;
+        response.reset(MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, chunkBytes, &ReadChunkedFile,
+                                                         chunked.get(), &FreeChunkedFile));
         if (response)
             chunked.release(); // now freed by FreeChunkedFile
     } else if (count == 0) {
@@ -418,11 +332,7 @@ MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Strea
         if (response)
             fd.release();
     }
-    if (response) {
-        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "audio/mpeg");
-        AddValidators(response.get(), validators, kCacheImmutable);
-    }
-    return Queue(connection, MHD_HTTP_OK, std::move(response), target, count);
+    return response;
 }
 
 MHD_Result HttpServer::State::SendWebLinkPage(MHD_Connection* connection, const Loaded& source,
@@ -477,6 +387,11 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
 
     const Loaded source = Current();
     const Catalogue* catalogue = source.catalogue.get();
+    if (const auto feed = ParseFeedTarget(target)) {
+        if (!options.serveStations)
+            return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no stations are served here", target);
+        return SendFeed(connection, source, *feed, hostHeader, target);
+    }
     if (const auto link = ParseWebLinkTarget(target)) {
         if (!options.serveStations)
             return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no stations are served here", target);
