@@ -46,6 +46,9 @@ struct Stream {
     bool hasChat = false;
     std::vector<ChatRow> chat;
     ChatSyncPoints chatSync; // default chat sync points, in play-second order (chatsync.txt)
+    // Which versions of its files (stream.conf, the recording, tracks.txt, chat.txt, chatsync.txt) the
+    // stream was loaded from, as bytes: what its answers' validators are made of.
+    std::string sources;
 };
 
 struct Station {
@@ -57,6 +60,7 @@ struct Station {
     std::uint16_t port = 0;
     std::string basePath; // "/station/<id>/" unless configured
     std::map<std::int32_t, Stream> streams;
+    std::string sources; // which version of station.conf it was loaded from, as for streams
 };
 
 struct UpdateOffer {

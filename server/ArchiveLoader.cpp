@@ -41,17 +41,30 @@ std::map<std::int32_t, fs::path> IdFolders(const fs::path& folder, std::vector<F
     return folders;
 }
 
-Result<std::string> ReadInside(const fs::path& root, const fs::path& path) {
+// Reads a text file of the archive; with `sources`, appends which version of it was read.
+Result<std::string> ReadInside(const fs::path& root, const fs::path& path, std::string* sources = nullptr) {
     if (!IsInside(root, path))
         return Failure{path.string(), 0, "lies outside the archive (a symbolic link?)"};
-    return ReadWholeFile(path, kMaxTextFileBytes);
+    FileIdentity identity;
+    auto text = ReadWholeFile(path, kMaxTextFileBytes, &identity);
+    if (text && sources) {
+        sources->push_back('f');
+        identity.AppendTo(*sources);
+    }
+    return text;
+}
+
+// Marks an optional file as absent in `sources`, so that its coming changes them.
+void Absent(std::string& sources) {
+    sources.push_back('-');
 }
 
 } // namespace
 
 Result<Stream> LoadStream(const fs::path& root, const fs::path& folder, std::int32_t streamId) {
     const fs::path confPath = folder / "stream.conf";
-    auto confText = ReadInside(root, confPath);
+    std::string sources;
+    auto confText = ReadInside(root, confPath, &sources);
     if (!confText)
         return confText.failure();
     bool durationKnown = false;
@@ -77,6 +90,12 @@ Result<Stream> LoadStream(const fs::path& root, const fs::path& folder, std::int
                            std::to_string(size) + "; remove the line or import the recording again"};
     stream->size = size;
     stream->recording = fs::canonical(recording, error);
+    if (const auto identity = IdentityOf(stream->recording)) {
+        sources.push_back('r');
+        identity->AppendTo(sources);
+    } else {
+        Absent(sources);
+    }
     if (!durationKnown) {
         auto probe = ProbeMp3(recording);
         if (!probe)
@@ -85,8 +104,10 @@ Result<Stream> LoadStream(const fs::path& root, const fs::path& folder, std::int
     }
 
     const fs::path tracksPath = folder / "tracks.txt";
-    if (fs::exists(tracksPath, error)) {
-        auto text = ReadInside(root, tracksPath);
+    if (!fs::exists(tracksPath, error)) {
+        Absent(sources);
+    } else {
+        auto text = ReadInside(root, tracksPath, &sources);
         if (!text)
             return text.failure();
         auto tracks = ParseTrackFile(*text, tracksPath.string());
@@ -95,8 +116,10 @@ Result<Stream> LoadStream(const fs::path& root, const fs::path& folder, std::int
         stream->tracks = std::move(*tracks);
     }
     const fs::path chatPath = folder / "chat.txt";
-    if (fs::exists(chatPath, error)) {
-        auto text = ReadInside(root, chatPath);
+    if (!fs::exists(chatPath, error)) {
+        Absent(sources);
+    } else {
+        auto text = ReadInside(root, chatPath, &sources);
         if (!text)
             return text.failure();
         auto rows = ParseChatFile(*text, chatPath.string());
@@ -106,8 +129,10 @@ Result<Stream> LoadStream(const fs::path& root, const fs::path& folder, std::int
     }
     stream->hasChat = !stream->chat.empty();
     const fs::path syncPath = folder / "chatsync.txt";
-    if (fs::exists(syncPath, error)) {
-        auto text = ReadInside(root, syncPath);
+    if (!fs::exists(syncPath, error)) {
+        Absent(sources);
+    } else {
+        auto text = ReadInside(root, syncPath, &sources);
         if (!text)
             return text.failure();
         auto points = ParseChatSyncFile(*text, syncPath.string());
@@ -115,6 +140,7 @@ Result<Stream> LoadStream(const fs::path& root, const fs::path& folder, std::int
             return points.failure();
         stream->chatSync = std::move(*points);
     }
+    stream->sources = std::move(sources);
     return stream;
 }
 
@@ -151,7 +177,8 @@ Result<Archive> LoadArchive(const fs::path& rootGiven, std::vector<Failure>& pro
     std::set<std::string> basePaths;
     for (const auto& [stationId, stationFolder] : IdFolders(stations, problems)) {
         const fs::path confPath = stationFolder / "station.conf";
-        auto text = ReadInside(root, confPath);
+        std::string sources;
+        auto text = ReadInside(root, confPath, &sources);
         if (!text) {
             problems.push_back(text.failure());
             continue;
@@ -161,6 +188,7 @@ Result<Archive> LoadArchive(const fs::path& rootGiven, std::vector<Failure>& pro
             problems.push_back(station.failure());
             continue;
         }
+        station->sources = std::move(sources);
         if (!basePaths.insert(station->basePath).second) {
             problems.push_back(
                 {confPath.string(), 0, "another station is served under " + station->basePath});

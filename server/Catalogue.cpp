@@ -1,6 +1,7 @@
 #include "Catalogue.h"
 
 #include "Files.h"
+#include "HttpCaching.h"
 #include "Responses.h"
 
 #include "records/ProgramVersion.h"
@@ -44,12 +45,24 @@ Result<std::shared_ptr<const Catalogue>> Catalogue::Build(Archive archive) {
         ServedStation served;
         served.station = &station;
         served.infoBody = StationInfoBody(station);
-        for (const auto& [streamId, stream] : station.streams)
-            served.streams[streamId] = ServedStream{&stream, TrackListBody(stream), ChatBody(stream)};
+        // The station's information lists its streams: it changes with any of them.
+        std::string infoSources = station.sources;
+        for (const auto& [streamId, stream] : station.streams) {
+            ServedStream& s = served.streams[streamId];
+            s.stream = &stream;
+            s.trackListBody = TrackListBody(stream);
+            s.chatBody = ChatBody(stream);
+            s.trackListTag = SourceTag("tracks", stream.sources, s.trackListBody.size());
+            s.chatTag = SourceTag("chat", stream.sources, s.chatBody.size());
+            infoSources.append(reinterpret_cast<const char*>(&streamId), sizeof streamId);
+            infoSources += stream.sources;
+        }
+        served.infoTag = SourceTag("station", infoSources, served.infoBody.size());
         catalogue->stations_.emplace(station.basePath, std::move(served));
     }
     if (const auto& update = catalogue->archive_.update) {
         catalogue->updateInfo_ = station::UpdateInfoBody(update->newestVersion);
+        catalogue->updateInfoTag_ = ContentTag(*catalogue->updateInfo_);
         if (!update->installer.empty()) {
             // Installers are small; above the players' limit something is wrong with the configuration.
             auto bytes = ReadWholeFile(update->installer, kMaxUpdateInstallerBytes);
@@ -73,6 +86,8 @@ Result<std::shared_ptr<const Catalogue>> Catalogue::Build(Archive archive) {
             if (!body)
                 return Failure{update->installer.string(), 0, body.failure().message};
             catalogue->updateDownload_ = std::move(*body);
+            // Hashed once here: the installer is small, and read whole anyway.
+            catalogue->updateDownloadTag_ = ContentTag(*catalogue->updateDownload_);
         }
     }
     return std::shared_ptr<const Catalogue>(std::move(catalogue));

@@ -14,15 +14,20 @@
 
 namespace station {
 
+// Each body with its entity tag, made when the archive is loaded from the versions of the files it was
+// built from.
 struct ServedStream {
     const Stream* stream = nullptr;
     std::string trackListBody;
     std::string chatBody;
+    std::string trackListTag;
+    std::string chatTag;
 };
 
 struct ServedStation {
     const Station* station = nullptr;
     std::string infoBody;
+    std::string infoTag;
     std::map<std::int32_t, ServedStream> streams;
 };
 
@@ -37,6 +42,9 @@ public:
     // Null when the archive offers no update (information or installer).
     const std::string* UpdateInfoBody() const { return updateInfo_ ? &*updateInfo_ : nullptr; }
     const std::string* UpdateDownloadBody() const { return updateDownload_ ? &*updateDownload_ : nullptr; }
+    // Their entity tags.
+    const std::string& UpdateInfoTag() const { return updateInfoTag_; }
+    const std::string& UpdateDownloadTag() const { return updateDownloadTag_; }
 
 private:
     Catalogue() = default;
@@ -45,6 +53,8 @@ private:
     std::map<std::string, ServedStation, std::less<>> stations_;
     std::optional<std::string> updateInfo_;
     std::optional<std::string> updateDownload_;
+    std::string updateInfoTag_;
+    std::string updateDownloadTag_;
 };
 
 } // namespace station

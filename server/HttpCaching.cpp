@@ -38,6 +38,14 @@ std::string ContentTag(std::string_view body) {
     return Quoted(Fnv(body, 0xcbf29ce484222325ull), Fnv(body, 0x84222325cbf29ce4ull) ^ body.size());
 }
 
+std::string SourceTag(std::string_view kind, std::string_view sources, std::uint64_t bodySize) {
+    std::string identity(kind);
+    identity.push_back('\0');
+    identity.append(sources);
+    identity.append(reinterpret_cast<const char*>(&bodySize), sizeof bodySize);
+    return ContentTag(identity);
+}
+
 std::string WindowTag(std::uint64_t device, std::uint64_t inode, std::uint64_t size, std::int64_t modifiedNs,
                       std::uint64_t start, std::uint64_t length) {
     std::string identity(reinterpret_cast<const char*>(&device), sizeof device);

@@ -27,6 +27,9 @@ struct Validators {
 
 // A strong entity tag for a body held in memory: a hash of its bytes.
 std::string ContentTag(std::string_view body);
+// A strong entity tag for a body made from files: what kind of body, which versions of the files
+// (`sources`, see FileIdentity) and its length. Made once when the files are loaded, not per request.
+std::string SourceTag(std::string_view kind, std::string_view sources, std::uint64_t bodySize);
 // A strong entity tag for a window of a recording file: the file's identity and change time, and the
 // window.
 std::string WindowTag(std::uint64_t device, std::uint64_t inode, std::uint64_t size, std::int64_t modifiedNs,

@@ -1,7 +1,11 @@
 #include "HttpServer.h"
 
+#include "AddressLimit.h"
 #include "BeneathOpen.h"
+#include "Feed.h"
 #include "HttpCaching.h"
+#include "HttpServerState.h"
+#include "RequestHead.h"
 #include "RequestTarget.h"
 #include "Text.h"
 #include "WebLinkPage.h"
@@ -30,53 +34,6 @@
 
 namespace station {
 namespace {
-
-// An open file descriptor, closed on destruction unless released to libmicrohttpd.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-        if (this != &other) {
-            if (fd_ >= 0)
-                ::close(fd_);
-            fd_ = other.release();
-        }
-        return *this;
-    }
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
-struct DaemonDeleter {
-    void operator()(MHD_Daemon* daemon) const { MHD_stop_daemon(daemon); }
-};
-
-struct ResponseDeleter {
-    void operator()(MHD_Response* response) const { MHD_destroy_response(response); }
-};
-using ResponsePtr = std::unique_ptr<MHD_Response, ResponseDeleter>;
-
-// Per-connection state: the raw request target of the request being handled, kept because
-// libmicrohttpd hands the access handler an unescaped path with the query split off; and what the
-// request-head deadline needs.
-struct ConnectionState {
-    std::string target;
-    const char* rawTarget = nullptr; // where libmicrohttpd holds the target, while the request is read
-    int fd = -1;
-    std::chrono::steady_clock::time_point waitingSince; // for a complete request head
-    bool headComplete = false;
-    bool cutOff = false;
-};
 
 // A body served from memory in chunks of a fixed size.
 struct ChunkedBuffer {
@@ -151,79 +108,28 @@ std::string HostOnly(const char* header) {
 
 } // namespace
 
-// libmicrohttpd reads the request line in place and ends the target with a zero byte where the blank
-// before the version was, so a zero byte sent inside the target would silently cut it there. Between the
-// end of the target as seen and the version, only that ending (and blanks) may lie; anything else
-// followed a zero byte inside the target.
-bool TargetHasZeroByte(const ConnectionState& state, const char* version) {
-    const char* raw = state.rawTarget;
-    if (!raw || !version)
-        return false;
-    const char* end = raw + state.target.size();
-    if (version <= end || version - end > 8192)
-        return false; // not the in-place layout this check knows
-    for (const char* p = end; p < version; ++p)
-        if (*p != '\0' && *p != ' ')
-            return true;
-    return false;
+// Where libmicrohttpd left the parts of this request's head, to find zero bytes hidden in them.
+HeadLayout LayoutOf(MHD_Connection* connection, const ConnectionState& state, const char* method,
+                    const char* version) {
+    HeadLayout head;
+    head.method = method;
+    head.target = state.rawTarget;
+    head.targetSize = state.target.size();
+    head.version = version;
+    const MHD_ConnectionInfo* info =
+        MHD_get_connection_info(connection, MHD_CONNECTION_INFO_REQUEST_HEADER_SIZE);
+    if (info && method)
+        head.end = method + info->header_size;
+    MHD_get_connection_values_n(
+        connection, MHD_HEADER_KIND,
+        [](void* cls, MHD_ValueKind, const char* name, std::size_t nameSize, const char* value,
+           std::size_t valueSize) {
+            static_cast<HeadLayout*>(cls)->fields.push_back({name, nameSize, value, valueSize});
+            return MHD_YES;
+        },
+        &head);
+    return head;
 }
-
-struct HttpServer::State {
-    ~State();
-
-    // The catalogue being served and when it was loaded, replaced whole by a rescan. Each request takes
-    // its own reference, and bodies sent from the catalogue's memory keep it until they are sent.
-    struct Loaded {
-        std::shared_ptr<const Catalogue> catalogue;
-        std::time_t at = 0; // when its bodies were made: their modification time
-    };
-    mutable std::mutex loadedLock;
-    Loaded loaded;
-    Loaded Current() const {
-        std::lock_guard guard(loadedLock);
-        return loaded;
-    }
-    std::filesystem::path root; // the archive's folder, the same for every catalogue
-    ServerOptions options;
-    std::uint16_t port = 0;
-    FileDescriptor rootFd; // the archive's folder; recordings are opened beneath it at every request
-
-    // Connections still waiting for a complete request head, watched by the watchman thread; and
-    // sockets being closed gently (their pipelined input read away, so that no reset cuts the answer).
-    std::mutex watchLock;
-    std::condition_variable watchWake;
-    bool stopping = false;
-    std::map<ConnectionState*, ConnectionState*> connections;
-    struct Lingering {
-        FileDescriptor fd;
-        std::chrono::steady_clock::time_point until;
-    };
-    std::vector<Lingering> lingering;
-    std::thread watchman;
-    void Watch();
-
-    std::unique_ptr<MHD_Daemon, DaemonDeleter> daemon;
-
-    MHD_Result Handle(MHD_Connection* connection, const char* url, const char* method, const char* version,
-                      void** requestContext);
-    MHD_Result Refuse(MHD_Connection* connection, int status, const std::string& reason,
-                      std::string_view target);
-    // `flagHeader`, when given, is sent with the value "1" (it tells what the body holds).
-    MHD_Result SendBody(MHD_Connection* connection, const Loaded& source, std::string_view body,
-                        std::string owned, std::string_view target, const char* cacheControl,
-                        const char* flagHeader = nullptr);
-    // Answers 304 when the request's conditions say the client's copy is current; null otherwise.
-    std::optional<MHD_Result> AnswerNotModified(MHD_Connection* connection, const Validators& validators,
-                                                const char* cacheControl, std::string_view target);
-    static void AddValidators(MHD_Response* response, const Validators& validators, const char* cacheControl);
-    MHD_Result SendWindow(MHD_Connection* connection, const Stream& stream, std::uint64_t start,
-                          std::uint32_t length, std::string_view target);
-    MHD_Result SendWebLinkPage(MHD_Connection* connection, const Archive& archive, const WebLink& link,
-                               std::string_view target);
-    MHD_Result Queue(MHD_Connection* connection, int status, ResponsePtr response, std::string_view target,
-                     std::uint64_t bytes);
-    void Log(std::string_view target, int status, std::uint64_t bytes) const;
-};
 
 void HttpServer::State::Log(std::string_view target, int status, std::uint64_t bytes) const {
     if (!options.logRequests)
@@ -323,8 +229,10 @@ std::optional<MHD_Result> HttpServer::State::AnswerNotModified(MHD_Connection* c
 
 MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, const Loaded& source,
                                        std::string_view body, std::string owned, std::string_view target,
-                                       const char* cacheControl, const char* flagHeader) {
-    const Validators validators{ContentTag(owned.empty() ? body : std::string_view(owned)), source.at};
+                                       const char* cacheControl, const std::string* tag,
+                                       const char* flagHeader, const char* contentType) {
+    const Validators validators{tag ? *tag : ContentTag(owned.empty() ? body : std::string_view(owned)),
+                                source.at};
     if (auto answered = AnswerNotModified(connection, validators, cacheControl, target))
         return *answered;
     ResponsePtr response;
@@ -350,7 +258,7 @@ MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, const Loaded&
             keep.release(); // now freed by ReleaseCatalogue
     }
     if (response) {
-        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "application/octet-stream");
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, contentType);
         AddValidators(response.get(), validators, cacheControl);
         // The directory names the host it was asked for.
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_VARY, "Host");
@@ -362,36 +270,58 @@ MHD_Result HttpServer::State::SendBody(MHD_Connection* connection, const Loaded&
 
 MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Stream& stream,
                                          std::uint64_t start, std::uint32_t length, std::string_view target) {
+    FileDescriptor fd;
+    std::uint64_t size = 0;
+    struct stat facts {};
+    if (!OpenRecording(stream, fd, size, facts))
+        return Refuse(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "the recording cannot be read", target);
+    const std::uint64_t count = start >= size ? 0 : std::min<std::uint64_t>(length, size - start);
+    // Caches may keep a window for good.
+    const Validators validators = RecordingValidators(facts, start, count);
+    if (auto answered = AnswerNotModified(connection, validators, kCacheImmutable, target))
+        return *answered;
+    ResponsePtr response = FileResponse(fd, start, count, options.chunked ? options.chunkBytes : 0);
+    if (response) {
+        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "audio/mpeg");
+        AddValidators(response.get(), validators, kCacheImmutable);
+    }
+    return Queue(connection, MHD_HTTP_OK, std::move(response), target, count);
+}
+
+bool HttpServer::State::OpenRecording(const Stream& stream, FileDescriptor& fd, std::uint64_t& size,
+                                      struct stat& facts) const {
     // Opened beneath the archive's folder at every request: a recording replaced by a link that leads out
     // of the archive since it was loaded is refused.
     const std::filesystem::path relative =
         stream.recording.lexically_normal().lexically_relative(root.lexically_normal());
-    FileDescriptor fd(OpenBeneath(rootFd.get(), relative));
-    struct stat facts {};
+    fd = FileDescriptor(OpenBeneath(rootFd.get(), relative));
     if (fd.get() < 0 || ::fstat(fd.get(), &facts) != 0 || !S_ISREG(facts.st_mode))
-        return Refuse(connection, MHD_HTTP_INTERNAL_SERVER_ERROR, "the recording cannot be read", target);
+        return false;
     // The recording is served as loaded; should the file have shrunk since, only what is left.
-    const std::uint64_t size =
-        std::min<std::uint64_t>(stream.size, static_cast<std::uint64_t>(facts.st_size));
-    const std::uint64_t count = start >= size ? 0 : std::min<std::uint64_t>(length, size - start);
-    // The same window of the same file is the same bytes: caches may keep it for good.
-    const Validators validators{
-        WindowTag(static_cast<std::uint64_t>(facts.st_dev), static_cast<std::uint64_t>(facts.st_ino),
-                  static_cast<std::uint64_t>(facts.st_size),
-                  static_cast<std::int64_t>(facts.st_mtim.tv_sec) * 1000000000 + facts.st_mtim.tv_nsec, start,
-                  count),
-        facts.st_mtim.tv_sec};
-    if (auto answered = AnswerNotModified(connection, validators, kCacheImmutable, target))
-        return *answered;
+    size = std::min<std::uint64_t>(stream.size, static_cast<std::uint64_t>(facts.st_size));
+    return true;
+}
+
+Validators HttpServer::State::RecordingValidators(const struct stat& facts, std::uint64_t start,
+                                                  std::uint64_t count) {
+    return {WindowTag(static_cast<std::uint64_t>(facts.st_dev), static_cast<std::uint64_t>(facts.st_ino),
+                      static_cast<std::uint64_t>(facts.st_size),
+                      static_cast<std::int64_t>(facts.st_mtim.tv_sec) * 1000000000 + facts.st_mtim.tv_nsec,
+                      start, count),
+            facts.st_mtim.tv_sec};
+}
+
+ResponsePtr FileResponse(FileDescriptor& fd, std::uint64_t start, std::uint64_t count,
+                         std::size_t chunkBytes) {
     ResponsePtr response;
-    if (options.chunked) {
+    if (chunkBytes != 0) {
         auto chunked = std::make_unique<ChunkedFile>();
         chunked->fd = std::move(fd);
         chunked->offset = start;
         chunked->length = count;
-        chunked->chunk = options.chunkBytes;
-        response.reset(MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, options.chunkBytes,
-                                                         &ReadChunkedFile, chunked.get(), &FreeChunkedFile));
+        chunked->chunk = chunkBytes;
+        response.reset(MHD_create_response_from_callback(MHD_SIZE_UNKNOWN, chunkBytes, &ReadChunkedFile,
+                                                         chunked.get(), &FreeChunkedFile));
         if (response)
             chunked.release(); // now freed by FreeChunkedFile
     } else if (count == 0) {
@@ -402,23 +332,38 @@ MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Strea
         if (response)
             fd.release();
     }
-    if (response) {
-        MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "audio/mpeg");
-        AddValidators(response.get(), validators, kCacheImmutable);
-    }
-    return Queue(connection, MHD_HTTP_OK, std::move(response), target, count);
+    return response;
 }
 
-MHD_Result HttpServer::State::SendWebLinkPage(MHD_Connection* connection, const Archive& archive,
+MHD_Result HttpServer::State::SendWebLinkPage(MHD_Connection* connection, const Loaded& source,
                                               const WebLink& link, std::string_view target) {
-    const std::optional<std::string> page = WebLinkPage(archive, link);
+    std::optional<std::string> page = WebLinkPage(source.catalogue->archive(), link);
     if (!page)
         return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no such station or stream", target);
+    // The page changes only with the archive, like a station's information.
+    const Validators validators{ContentTag(*page), source.at};
+    if (auto answered = AnswerNotModified(connection, validators, kCacheStationInfo, target))
+        return *answered;
+    const std::size_t bytes = page->size();
     ResponsePtr response(MHD_create_response_from_buffer(page->size(), const_cast<char*>(page->data()),
                                                          MHD_RESPMEM_MUST_COPY));
-    if (response)
+    if (response) {
         MHD_add_response_header(response.get(), MHD_HTTP_HEADER_CONTENT_TYPE, "text/html; charset=utf-8");
-    return Queue(connection, MHD_HTTP_OK, std::move(response), target, page->size());
+        AddValidators(response.get(), validators, kCacheStationInfo);
+        AddPageSecurity(response.get());
+    }
+    return Queue(connection, MHD_HTTP_OK, std::move(response), target, bytes);
+}
+
+void HttpServer::State::AddPageSecurity(MHD_Response* response) {
+    // The page loads nothing and runs nothing: its one style sheet is inline, and its only link opens
+    // the player. It is never framed, and leaves no address behind in the next site's logs.
+    MHD_add_response_header(response, "X-Content-Type-Options", "nosniff");
+    MHD_add_response_header(response, "Content-Security-Policy",
+                            "default-src 'none'; style-src 'unsafe-inline'; base-uri 'none'; "
+                            "form-action 'none'; frame-ancestors 'none'");
+    MHD_add_response_header(response, "Referrer-Policy", "no-referrer");
+    MHD_add_response_header(response, "X-Frame-Options", "DENY");
 }
 
 MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url, const char* method,
@@ -429,8 +374,9 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         state->headComplete = true;
     }
     const std::string_view target = state ? std::string_view(state->target) : std::string_view(url);
-    if (state && TargetHasZeroByte(*state, version))
-        return Refuse(connection, MHD_HTTP_BAD_REQUEST, "Bad Request: a zero byte in the target", target);
+    if (!state || HeadHadZeroByte(LayoutOf(connection, *state, method, version)))
+        return Refuse(connection, MHD_HTTP_BAD_REQUEST, "Bad Request: a zero byte in the request head",
+                      target);
     if (std::strcmp(method, MHD_HTTP_METHOD_GET) != 0 && std::strcmp(method, MHD_HTTP_METHOD_HEAD) != 0)
         return Refuse(connection, MHD_HTTP_METHOD_NOT_ALLOWED, "Method Not Allowed: only GET is served",
                       target);
@@ -441,8 +387,16 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
 
     const Loaded source = Current();
     const Catalogue* catalogue = source.catalogue.get();
-    if (const auto link = ParseWebLinkTarget(target))
-        return SendWebLinkPage(connection, catalogue->archive(), *link, target);
+    if (const auto feed = ParseFeedTarget(target)) {
+        if (!options.serveStations)
+            return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no stations are served here", target);
+        return SendFeed(connection, source, *feed, hostHeader, target);
+    }
+    if (const auto link = ParseWebLinkTarget(target)) {
+        if (!options.serveStations)
+            return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no stations are served here", target);
+        return SendWebLinkPage(connection, source, *link, target);
+    }
     const RequestParse parse = ParseRequestTarget(target);
     if (!parse.ok)
         return Refuse(connection, parse.status, parse.reason, target);
@@ -461,8 +415,8 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         if (host.empty())
             host = options.address;
         const std::uint16_t port = options.publicPort != 0 ? options.publicPort : this->port;
-        return SendBody(connection, source, {}, catalogue->DirectoryBody(host, port), target,
-                        kCacheDirectory);
+        return SendBody(connection, source, {}, catalogue->DirectoryBody(host, port), target, kCacheDirectory,
+                        nullptr);
     }
     case Endpoint::UpdateInfo:
     case Endpoint::UpdateDownload: {
@@ -470,7 +424,9 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
                                                                            : catalogue->UpdateDownloadBody();
         if (!options.serveUpdate || request.prefix != "/" || !body)
             return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no update is offered here", target);
-        return SendBody(connection, source, *body, {}, target, kCacheStationInfo);
+        return SendBody(connection, source, *body, {}, target, kCacheStationInfo,
+                        request.endpoint == Endpoint::UpdateInfo ? &catalogue->UpdateInfoTag()
+                                                                 : &catalogue->UpdateDownloadTag());
     }
     default:
         break;
@@ -481,7 +437,8 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no station is served under this path",
                       target);
     if (request.endpoint == Endpoint::StationInfo)
-        return SendBody(connection, source, station->infoBody, {}, target, kCacheStationInfo);
+        return SendBody(connection, source, station->infoBody, {}, target, kCacheStationInfo,
+                        &station->infoTag);
 
     const auto found =
         request.streamId <= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())
@@ -495,11 +452,11 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
         return SendWindow(connection, *stream.stream, request.start, request.length, target);
     case Endpoint::TrackList:
         return SendBody(connection, source, stream.trackListBody, {}, target, kCacheCatalogue,
-                        stream.stream->chatSync.empty() ? nullptr : kChatSyncHeader);
+                        &stream.trackListTag, stream.stream->chatSync.empty() ? nullptr : kChatSyncHeader);
     case Endpoint::Chat:
         if (!stream.stream->hasChat)
             return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: the stream has no chat log", target);
-        return SendBody(connection, source, stream.chatBody, {}, target, kCacheCatalogue);
+        return SendBody(connection, source, stream.chatBody, {}, target, kCacheCatalogue, &stream.chatTag);
     default:
         return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found", target);
     }
@@ -515,6 +472,11 @@ MHD_Result AccessHandler(void* cls, MHD_Connection* connection, const char* url,
         return MHD_YES;
     }
     return static_cast<HttpServer::State*>(cls)->Handle(connection, url, method, version, requestContext);
+}
+
+MHD_Result AcceptPolicy(void* cls, const sockaddr* address, socklen_t /*length*/) {
+    const auto* server = static_cast<HttpServer::State*>(cls);
+    return server->addressLimit->Allows(address) ? MHD_YES : MHD_NO;
 }
 
 void* KeepTarget(void* /*cls*/, const char* uri, MHD_Connection* connection) {
@@ -536,6 +498,15 @@ void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContex
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
         state->fd = info ? info->connect_fd : -1;
         state->waitingSince = std::chrono::steady_clock::now();
+        // Counted from here to NOTIFY_CLOSED. Another thread may have let in the same client meanwhile:
+        // one past the limit is ended at once (libmicrohttpd then closes it).
+        const MHD_ConnectionInfo* peer =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+        state->client = AddressLimit::KeyOf(peer ? peer->client_addr : nullptr);
+        if (state->client && !server->addressLimit->Add(*state->client) && state->fd >= 0) {
+            state->cutOff = true;
+            ::shutdown(state->fd, SHUT_RDWR);
+        }
         std::lock_guard guard(server->watchLock);
         if (state->fd >= 0)
             server->connections.emplace(state.get(), state.get());
@@ -545,6 +516,8 @@ void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContex
             static_cast<ConnectionState*>(std::exchange(*socketContext, nullptr)));
         if (!state)
             return;
+        if (state->client)
+            server->addressLimit->Remove(*state->client);
         std::lock_guard guard(server->watchLock);
         server->connections.erase(state.get());
         // A client that sent more than the request (pipelined input, still unread) would otherwise see a
@@ -628,13 +601,15 @@ Result<std::unique_ptr<HttpServer>> HttpServer::Start(std::shared_ptr<const Cata
         state->rootFd = FileDescriptor(::open(state->root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     state->watchman = std::thread([s = state.get()] { s->Watch(); });
 
+    // The per-address limit is kept here rather than by libmicrohttpd, which counts IPv6 addresses one
+    // by one.
+    state->addressLimit = std::make_unique<AddressLimit>(o.perAddressLimit);
     MHD_Daemon* daemon = MHD_start_daemon(
-        flags, o.port, nullptr, nullptr, &AccessHandler, state.get(), MHD_OPTION_SOCK_ADDR, address,
+        flags, o.port, &AcceptPolicy, state.get(), &AccessHandler, state.get(), MHD_OPTION_SOCK_ADDR, address,
         MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_TIMEOUT, o.timeoutSeconds,
         MHD_OPTION_CONNECTION_LIMIT, o.connectionLimit, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-        static_cast<std::size_t>(16384), MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u,
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, o.perAddressLimit, MHD_OPTION_NOTIFY_COMPLETED, &RequestCompleted,
-        state.get(), MHD_OPTION_NOTIFY_CONNECTION, &NotifyConnection, state.get(),
+        static_cast<std::size_t>(16384), MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_NOTIFY_COMPLETED,
+        &RequestCompleted, state.get(), MHD_OPTION_NOTIFY_CONNECTION, &NotifyConnection, state.get(),
         MHD_OPTION_URI_LOG_CALLBACK, &KeepTarget, nullptr, MHD_OPTION_END);
     if (!daemon)
         return Failure{"", 0,

@@ -21,8 +21,8 @@ struct ServerOptions {
     unsigned threads = 0;              // 0: one per processor
     unsigned timeoutSeconds = 30;      // idle connections (slow clients) are closed after this
     unsigned connectionLimit = 4000;
-    // Connections one client address may hold at once (0: no limit), so that one client cannot take
-    // every connection.
+    // Connections one client may hold at once (0: no limit), so that one client cannot take every
+    // connection. A client is an IPv4 address or an IPv6 /64 network.
     unsigned perAddressLimit = 64;
     // Seconds a connection has to send a complete request head, however it trickles it in.
     unsigned headSeconds = 10;

@@ -10,8 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
+
 using namespace station;
 using namespace stationtest;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -94,9 +98,67 @@ TEST_F(CachingTest, WindowsHaveTheirOwnTagsAndRefusalsAreNotKept) {
     EXPECT_TRUE(Header(missing, "etag").empty());
 }
 
+// Tags are made once from the files a body comes from: the same across requests and reloads while the
+// files stay, new for a body whose file was replaced and loaded again.
+TEST_F(CachingTest, TagsFollowTheFilesAcrossRescans) {
+    const std::string chat = "/station/1/getstreamchat/?streamid=1";
+    const std::string tracks = "/station/1/getstreaminfo/?streamid=1";
+    const std::string info = "/station/1/getstationinfo/";
+    const std::string other = "/night/getstationinfo/";
+    auto tagsNow = [&] {
+        std::map<std::string, std::string> tags;
+        for (const std::string& target : {chat, tracks, info, other}) {
+            const HttpReply reply = Get(PlayerRequest(target));
+            EXPECT_EQ(reply.status, 200) << target;
+            tags[target] = Header(reply, "etag");
+            EXPECT_EQ(tags[target].size(), 34u) << target;
+        }
+        return tags;
+    };
+    auto rescan = [&] {
+        std::vector<Failure> problems;
+        auto archive = LoadArchive(folder.path(), problems);
+        ASSERT_TRUE(archive.ok());
+        auto catalogue = Catalogue::Build(std::move(*archive));
+        ASSERT_TRUE(catalogue.ok());
+        server->Replace(*catalogue);
+    };
+    const auto first = tagsNow();
+    EXPECT_EQ(tagsNow(), first);
+    rescan();
+    EXPECT_EQ(tagsNow(), first) << "nothing changed on disk";
+
+    // The chat log replaced by another file (as an editor or importer saves it): the answers of its stream
+    // change, those of other stations stay, and the old tag no longer matches.
+    const fs::path log = folder.path() / "stations/1/streams/1/chat.txt";
+    WriteText(log.string() + ".new", "0:00:01\tmessage\tbob\treplaced\n");
+    fs::rename(log.string() + ".new", log);
+    rescan();
+    const auto second = tagsNow();
+    EXPECT_NE(second.at(chat), first.at(chat));
+    EXPECT_NE(second.at(info), first.at(info)) << "the station's information lists its streams";
+    EXPECT_EQ(second.at(other), first.at(other));
+    const HttpReply stale = Get(Conditional(chat, "If-None-Match: " + first.at(chat)));
+    EXPECT_EQ(stale.status, 200);
+    EXPECT_NE(stale.body.find("replaced"), std::string::npos);
+    EXPECT_EQ(Get(Conditional(chat, "If-None-Match: " + second.at(chat))).status, 304);
+    const HttpReply head = Get("HEAD " + chat + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(head.status, 200);
+    EXPECT_EQ(Header(head, "etag"), second.at(chat));
+
+    // Written again in place with the same bytes but a new time: a new version all the same.
+    fs::last_write_time(log, fs::last_write_time(log) + std::chrono::seconds(5));
+    rescan();
+    EXPECT_NE(tagsNow().at(chat), second.at(chat));
+}
+
 TEST(HttpCaching, ValidatorsAndConditions) {
     EXPECT_NE(ContentTag("abc"), ContentTag("abd"));
     EXPECT_EQ(ContentTag("abc"), ContentTag("abc"));
+    EXPECT_EQ(SourceTag("chat", "f1", 10), SourceTag("chat", "f1", 10));
+    EXPECT_NE(SourceTag("chat", "f1", 10), SourceTag("tracks", "f1", 10));
+    EXPECT_NE(SourceTag("chat", "f1", 10), SourceTag("chat", "f2", 10));
+    EXPECT_NE(SourceTag("chat", "f1", 10), SourceTag("chat", "f1", 11));
     EXPECT_EQ(HttpDate(784111777), "Sun, 06 Nov 1994 08:49:37 GMT");
     EXPECT_EQ(ParseHttpDate("Sun, 06 Nov 1994 08:49:37 GMT"), 784111777);
     EXPECT_FALSE(ParseHttpDate("yesterday"));

@@ -241,13 +241,50 @@ TEST(ServerHardening, InputPipelinedAfterTheRequestDoesNotCutTheAnswer) {
     EXPECT_EQ(reply.body, SilentMp3Bytes(100).substr(0, 40000));
 }
 
-TEST(ServerHardening, ATargetWithAZeroByteIsRefused) {
+// libmicrohttpd cuts each part of the head at a zero byte; wherever one was sent, the answer is 400, and
+// the same heads without it are served.
+TEST(ServerHardening, AZeroByteAnywhereInTheHeadIsRefused) {
     Server server;
     ASSERT_NE(server.port(), 0);
-    const std::string request = "GET /station/1/getstationinfo/" + std::string(1, '\0') +
-                                "x HTTP/1.1\r\nHOST: 127.0.0.1\r\nConnection: Close\r\n\r\n";
-    const HttpReply reply = Exchange(server.port(), request);
-    EXPECT_EQ(reply.status, 400);
+    const std::string zero(1, '\0');
+    const std::string rest = "\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+    const std::vector<std::string> refused = {
+        "GET /getstations/" + zero + " HTTP/1.1" + rest,
+        "GET /getstations/" + zero + zero + " HTTP/1.1" + rest,
+        "GET /getstations/" + zero + " HTTP/1.0\r\n\r\n",
+        "GET /station/1/getstationinfo/" + zero + "x HTTP/1.1" + rest,
+        "GET /getst" + zero + "ations/ HTTP/1.1" + rest,
+        "GET " + zero + "/getstations/ HTTP/1.1" + rest,
+        "GET /stream-1-1" + zero + " HTTP/1.1" + rest,
+        "GET /getstations/%00 HTTP/1.1" + rest,
+        "GET /getstations/?debug%00 HTTP/1.1" + rest,
+        "GET" + zero + " /getstations/ HTTP/1.1" + rest,
+        "GET" + zero + "X /getstations/ HTTP/1.1" + rest,
+        "GET /getstations/ HTTP/1.1" + zero + rest,
+        "GET /getstations/ HTTP/1.1\r\nHost: 127.0.0.1" + zero + "evil\r\nConnection: close\r\n\r\n",
+        "GET /getstations/ HTTP/1.1\r\nHost: 127.0.0.1" + zero + "\r\nConnection: close\r\n\r\n",
+        "GET /getstations/ HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close" + zero + "x\r\n\r\n",
+        "GET /getstations/ HTTP/1.1\r\nHost:" + zero + " 127.0.0.1\r\nConnection: close\r\n\r\n",
+        "GET /getstations/ HTTP/1.1\r\nHo" + zero + "st: 127.0.0.1\r\nConnection: close\r\n\r\n",
+    };
+    for (const std::string& request : refused) {
+        const HttpReply reply = Exchange(server.port(), request);
+        EXPECT_EQ(reply.status, 400) << EscapedForLog(request);
+        EXPECT_TRUE(reply.closed) << EscapedForLog(request);
+    }
+    const std::vector<std::string> served = {
+        "GET /getstations/ HTTP/1.1" + rest,
+        "GET  /getstations/ HTTP/1.1" + rest,
+        "GET /getstations/ HTTP/1.0\r\n\r\n",
+        "GET /getstations/ HTTP/1.0\n\n",
+        "GET /getstations/ HTTP/1.1\nHost: 127.0.0.1\nConnection: close\n\n",
+        "GET /getstations/ HTTP/1.1\r\nHost:127.0.0.1\r\nX-Empty:\r\nConnection: close\r\n\r\n",
+        "HEAD /station/1/getstationinfo/?debug HTTP/1.1" + rest,
+        "GET /stream-1-1 HTTP/1.1" + rest,
+        "GET /station/1/getstreamdata/?streamid=1&start=0&length=10 HTTP/1.1" + rest,
+    };
+    for (const std::string& request : served)
+        EXPECT_EQ(Exchange(server.port(), request).status, 200) << EscapedForLog(request);
 }
 
 TEST(ServerHardening, LogLinesEscapeControlBytes) {

@@ -102,4 +102,45 @@ TEST_F(WebLinkServer, TheServerAnswersWebLinksAtItsRootAsHtml) {
     EXPECT_EQ(Exchange(port, PlayerRequest("/getstations/")).status, 200);
 }
 
+TEST_F(WebLinkServer, ThePageIsCacheableAndLocksDownWhatABrowserMayDoWithIt) {
+    auto server = HttpServer::Start(catalogue, {});
+    ASSERT_TRUE(server.ok());
+    const std::uint16_t port = (*server)->port();
+    const HttpReply page = Exchange(port, PlayerRequest("/stream-1-1"));
+    ASSERT_EQ(page.status, 200);
+    EXPECT_TRUE(page.HasHeader("cache-control", "public, max-age=300"));
+    EXPECT_TRUE(page.HasHeader("x-content-type-options", "nosniff"));
+    EXPECT_TRUE(page.HasHeader("referrer-policy", "no-referrer"));
+    EXPECT_TRUE(page.HasHeader("content-security-policy",
+                               "default-src 'none'; style-src 'unsafe-inline'; base-uri 'none'; "
+                               "form-action 'none'; frame-ancestors 'none'"));
+    std::string etag;
+    for (const std::string& header : page.headers)
+        if (header.rfind("ETag: ", 0) == 0)
+            etag = header.substr(6);
+    ASSERT_FALSE(etag.empty());
+    // The page holds no script and loads nothing from elsewhere, so the policy takes nothing from it.
+    EXPECT_FALSE(Contains(page.body, "<script"));
+    EXPECT_FALSE(Contains(page.body, "src="));
+    const HttpReply again =
+        Exchange(port, "GET /stream-1-1 HTTP/1.1\r\nHost: 127.0.0.1\r\nIf-None-Match: " + etag +
+                           "\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(again.status, 304);
+    EXPECT_TRUE(again.body.empty());
+}
+
+TEST_F(WebLinkServer, NoPagesWhileTheStationsAreNotServed) {
+    ServerOptions options;
+    options.serveStations = false;
+    auto server = HttpServer::Start(catalogue, options);
+    ASSERT_TRUE(server.ok());
+    const std::uint16_t port = (*server)->port();
+    for (const char* target : {"/stream-1-1", "/track-1-1-2", "/station/1/getstationinfo/"}) {
+        const HttpReply reply = Exchange(port, PlayerRequest(target));
+        EXPECT_EQ(reply.status, 404) << target;
+        EXPECT_FALSE(Contains(reply.body, "Radio One")) << target;
+    }
+    EXPECT_EQ(Exchange(port, PlayerRequest("/getstations/")).status, 200);
+}
+
 } // namespace
