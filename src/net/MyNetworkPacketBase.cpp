@@ -232,11 +232,25 @@ bool MyNetworkPacketBase::TakeReceived(std::uint32_t count, bool& answer) {
         answer = clientSocket_.valid();
         return false;
     }
-    if (requestStatus_ == RequestStatus_ReceivingData && !ParseBody()) {
+    const bool goOn = requestStatus_ != RequestStatus_ReceivingData || ParseBody();
+    // Checked after parsing, so that a response that completes within the bytes of this read still ends
+    // normally whatever follows it.
+    if (clientSocket_.valid() && requestStatus_ == RequestStatus_ReceivingData &&
+        bodyBytesSeen() > bodyLimit_) {
+        Disconnect(NETWORKERROR_INVALIDDATA);
+        answer = false;
+        return false;
+    }
+    if (!goOn) {
         answer = clientSocket_.valid();
         return false;
     }
     return true;
+}
+
+std::uint64_t MyNetworkPacketBase::bodyBytesSeen() const {
+    const std::uint32_t held = chunked_ ? std::min(receiveBufferPos_, chunkDataReady_) : receiveBufferPos_;
+    return bodyConsumed_ + held;
 }
 
 void MyNetworkPacketBase::Disconnect(NetworkError error) {
@@ -387,6 +401,7 @@ int MyNetworkPacketBase::ParseBodyOnce() {
         return -1;
     }
     RemoveFront(static_cast<std::size_t>(consumed));
+    bodyConsumed_ += static_cast<std::uint32_t>(consumed);
     if (chunked_)
         chunkDataReady_ -= static_cast<std::uint32_t>(consumed);
     return 1;

@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,6 +71,10 @@ public:
     // The time allowed from DoConnect to the connection, and between two reads of the response once
     // connected. Before DoConnect.
     void SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds idle);
+    // The most body bytes (after chunked decoding) the response may bring; past it the exchange ends as
+    // invalid data. Each concrete class sets the limit of its kind (net/ResponseLimits.h); unlimited here.
+    void SetBodyLimit(std::uint64_t bytes) { bodyLimit_ = bytes; }
+    std::uint64_t bodyLimit() const { return bodyLimit_; }
     // When the exchange runs out of time if nothing happens first.
     Clock::time_point deadline() const { return deadline_; }
     // Ends an exchange whose deadline has passed, as a network failure without a box.
@@ -109,6 +114,8 @@ private:
     bool ParseBody();
     // One offer to HandleData: 1 when it consumed bytes, 0 when nothing was consumed, -1 to stop.
     int ParseBodyOnce();
+    // Body bytes received so far: those the parser consumed and those of the body held now.
+    std::uint64_t bodyBytesSeen() const;
     void RemoveFront(std::size_t count);
     void RemoveAt(std::size_t offset, std::size_t count);
 
@@ -131,6 +138,8 @@ private:
     std::uint32_t receiveBufferPos_ = 0;
     bool chunked_ = false;
     std::uint32_t chunkDataReady_ = 0;
+    std::uint64_t bodyConsumed_ = 0;
+    std::uint64_t bodyLimit_ = std::numeric_limits<std::uint64_t>::max();
 };
 
 // Chunk-size line parsing over `data` (from the chunk data ready offset). Kept free for tests and fuzzing.

@@ -11,7 +11,11 @@ constexpr int kCloseLingerMilliseconds = 2000;
 } // namespace
 
 Script& Script::Send(std::string bytes) {
-    steps_.push_back({Kind::Send, std::move(bytes), 0});
+    steps_.push_back({Kind::Send, std::move(bytes), 0, 1});
+    return *this;
+}
+Script& Script::Repeat(std::string bytes, std::uint64_t times) {
+    steps_.push_back({Kind::Send, std::move(bytes), 0, times});
     return *this;
 }
 Script& Script::Pause(int milliseconds) {
@@ -138,7 +142,8 @@ void ScriptedServer::Play(Connection& connection, const Script& script) {
         bool goOn = true;
         switch (step.kind) {
         case Script::Kind::Send:
-            goOn = socket.SendAll(step.bytes.data(), step.bytes.size(), &stop_);
+            for (std::uint64_t i = 0; goOn && i < step.times && !stopping(); ++i)
+                goOn = socket.SendAll(step.bytes.data(), step.bytes.size(), &stop_);
             break;
         case Script::Kind::Pause: {
             auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(step.milliseconds);
