@@ -93,6 +93,66 @@ TEST(CatalogueLoopback, DirectoryFillsTheTableAndEveryStationsInformationReaches
     EXPECT_EQ(boxes.count(), 0u) << (boxes.count() ? boxes.utf8()[0] : "");
 }
 
+TEST(CatalogueLoopback, ADirectoryOfAHundredStationsHasEveryStationAnswered) {
+    RecordingMessageBoxes boxes;
+    constexpr int kStations = 100;
+    // Every station's server holds its answer until the test lets it go, so that more stations are asked
+    // than can be in flight at once.
+    ScriptedServer stationServer(
+        Script()
+            .AwaitRequest()
+            .Stall()
+            .Send(Served(StationHeader(4, "Station", "", 1) + StreamRecord(StreamFields{})))
+            .Close());
+    std::string body = DirectoryHeader(kStations);
+    for (int i = 0; i < kStations; ++i)
+        body += DirectoryStation(1000 + i, stationServer.port(), "S", "127.0.0.1",
+                                 "/s" + std::to_string(i) + "/");
+    ScriptedServer directory(Answer(Served(body)));
+    ScopedEnvironment address("VANTRI_DIRECTORY", "127.0.0.1:" + std::to_string(directory.port()));
+
+    MediaContext ui;
+    MyMediaHandler media(&ui.context);
+    MyNetworkHandler network(&ui.context);
+    ui.context.mediaHandler = &media;
+    ui.context.networkHandler = &network;
+    ASSERT_TRUE(media.Start());
+    ASSERT_TRUE(network.Start());
+    network.GetStationsConnectionData();
+
+    ASSERT_TRUE(WaitFor([&] { return stationServer.stalled() == MyNetworkHandler::kMaxExchangesInFlight; },
+                        std::chrono::seconds(20)));
+    EXPECT_EQ(network.requestsWaiting(), kStations - MyNetworkHandler::kMaxExchangesInFlight);
+    EXPECT_EQ(boxes.count(), 0u) << (boxes.count() ? boxes.utf8()[0] : "");
+
+    std::set<std::int32_t> answered;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            stationServer.Release();
+            for (auto& callback : ui.TakeCallbacks()) {
+                if (callback->type != MyCallbacks::MessageType_StationInfo)
+                    continue;
+                answered.insert(static_cast<MyCallbacks::MyMainWindowMessage_StationInfoCallback&>(*callback)
+                                    .station->stationId);
+            }
+            return answered.size() == kStations;
+        },
+        std::chrono::seconds(30)));
+    ASSERT_TRUE(stationServer.WaitForConnectionsDone(kStations));
+    StopAndWait(network);
+    StopAndWait(media);
+
+    EXPECT_EQ(*answered.begin(), 1000);
+    EXPECT_EQ(*answered.rbegin(), 1000 + kStations - 1);
+    std::set<std::string> paths;
+    for (int i = 0; i < kStations; ++i) {
+        const std::string request = stationServer.request(static_cast<std::size_t>(i));
+        paths.insert(request.substr(0, request.find(' ', 4)));
+    }
+    EXPECT_EQ(paths.size(), static_cast<std::size_t>(kStations)) << "every station was asked once";
+    EXPECT_EQ(boxes.count(), 0u) << (boxes.count() ? boxes.utf8()[0] : "");
+}
+
 // A real network thread whose results go to a recording media thread.
 class StationServerTest : public ::testing::Test {
 protected:
