@@ -7,8 +7,10 @@
 // Life: constructed by the network thread from a message; its event added to the thread's wait handles;
 // DoConnect starts the lookup; its answer -> connect; kConnect -> Connected; kWrite -> SendRequest ->
 // ReceivingHeaders; kRead -> headers -> ReceivingData -> HandleData until the parser has its result and calls
-// Disconnect(NETWORKERROR_NONE), or the peer closes or an error ends it. HandleNetworkEvent answering false
-// means the exchange is over (its socket closed); the network thread then deletes it.
+// Disconnect(NETWORKERROR_NONE), or the peer closes or an error ends it. A status other than 2xx ends the
+// exchange at its status line, as a server that failed to answer (no box): an error page is never data.
+// HandleNetworkEvent answering false means the exchange is over (its socket closed); the network thread then
+// deletes it.
 
 #include "net/NameLookup.h"
 #include "net/NetworkError.h"
@@ -20,7 +22,9 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct MyAppContext;
@@ -141,6 +145,12 @@ private:
     std::uint64_t bodyConsumed_ = 0;
     std::uint64_t bodyLimit_ = std::numeric_limits<std::uint64_t>::max();
 };
+
+// Whether a status line is that of a successful answer (HTTP, status 200 to 299).
+bool IsSuccessStatusLine(std::string_view line);
+// For a Transfer-Encoding header line, whether its last coding is chunked (names and codings compared
+// without regard to case); none for any other line.
+std::optional<bool> TransferEncodingIsChunked(std::string_view line);
 
 // Chunk-size line parsing over `data` (from the chunk data ready offset). Kept free for tests and fuzzing.
 enum class ChunkSizeLine { Valid, Incomplete, Invalid };
