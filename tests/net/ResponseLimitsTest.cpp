@@ -250,6 +250,26 @@ TEST_F(EndlessStationTest, ATrackListThatRepeatsItsHeaderForEverEndsAtItsByteLim
     EXPECT_TRUE(server.WaitForConnectionsDone(1, std::chrono::seconds(10)));
 }
 
+TEST_F(EndlessStationTest, ATrackListOfExactlyItsByteLimitIsReadAndOneRecordMoreIsNot) {
+    const std::string header = TrackListHeader(static_cast<std::int32_t>(kMaxTracks));
+    ASSERT_EQ(kMaxTrackListBodyBytes % header.size(), 0u);
+    const std::uint64_t fit = kMaxTrackListBodyBytes / header.size();
+    for (std::uint64_t records : {fit, fit + 1}) {
+        SCOPED_TRACE(records);
+        boxes.Clear();
+        ScriptedServer server(
+            Script().AwaitRequest().Send("HTTP/1.1 200 OK\r\n\r\n").Repeat(header, records).Close());
+        Name(server);
+        network.GetTrackInfoList(5, 77);
+        JournalEntry result = OnlyEmptyResult(MediaHandlerMessageType_AddTrackInfoList);
+        EXPECT_EQ(result.trackList, nullptr);
+        if (records == fit)
+            EXPECT_EQ(boxes.count(), 0u) << "the close, not the limit, ended it";
+        else
+            EXPECT_TRUE(OnlyInvalidDataBox(boxes)) << (boxes.count() ? boxes.utf8()[0] : "no box");
+    }
+}
+
 TEST_F(EndlessStationTest, AStationRepeatingOneStreamForEverEndsAtItsByteLimit) {
     // The same stream id again and again replaces one entry: memory stays flat, the count is never
     // reached, and the byte limit (128 MiB) ends the exchange.
