@@ -25,6 +25,26 @@ std::optional<std::int32_t> StationIdOf(const MyNetworkHandlerMessage& message) 
     return std::nullopt;
 }
 
+// A copy of a request message, kept while the request waits; null for a message that is no request.
+std::unique_ptr<MyNetworkHandlerMessage> CopyRequest(const MyNetworkHandlerMessage& message) {
+    if (const auto* m = MessageAs<MyNetworkHandlerMessage_GetStreamData>(message))
+        return std::make_unique<MyNetworkHandlerMessage_GetStreamData>(
+            m->stationId, m->streamId, m->requestNumber, m->startOffset, m->length);
+    if (const auto* m = MessageAs<MyNetworkHandlerMessage_GetTrackInfoList>(message))
+        return std::make_unique<MyNetworkHandlerMessage_GetTrackInfoList>(m->stationId, m->streamId);
+    if (const auto* m = MessageAs<MyNetworkHandlerMessage_GetStreamChatRowList>(message))
+        return std::make_unique<MyNetworkHandlerMessage_GetStreamChatRowList>(m->stationId, m->streamId);
+    if (const auto* m = MessageAs<MyNetworkHandlerMessage_GetStationInfo>(message))
+        return std::make_unique<MyNetworkHandlerMessage_GetStationInfo>(m->stationId);
+    if (MessageAs<MyNetworkHandlerMessage_GetStationsConnectionData>(message))
+        return std::make_unique<MyNetworkHandlerMessage_GetStationsConnectionData>();
+    if (MessageAs<MyNetworkHandlerMessage_GetApplicationUpdateInfo>(message))
+        return std::make_unique<MyNetworkHandlerMessage_GetApplicationUpdateInfo>();
+    if (MessageAs<MyNetworkHandlerMessage_GetApplicationUpdateDownload>(message))
+        return std::make_unique<MyNetworkHandlerMessage_GetApplicationUpdateDownload>();
+    return nullptr;
+}
+
 } // namespace
 
 MyNetworkHandler::MyNetworkHandler(MyAppContext* context) : MyNetworkHandler(context, MakeNetworkExchange) {}
@@ -61,14 +81,14 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
         }
         if (const auto* streamData = MessageAs<MyNetworkHandlerMessage_GetStreamData>(*message))
             CancelOlderSeries(*streamData);
-        StartExchange(factory_ ? factory_(context, *message, std::move(station)) : nullptr);
+        Request(*message, std::move(station));
         ExpireDeadlines();
         return;
     }
     case NetworkHandlerMessageType_GetStationsConnectionData:
     case NetworkHandlerMessageType_GetApplicationUpdateInfo:
     case NetworkHandlerMessageType_GetApplicationUpdateDownload:
-        StartExchange(factory_ ? factory_(context, *message, nullptr) : nullptr);
+        Request(*message, nullptr);
         ExpireDeadlines();
         return;
     case NetworkHandlerMessageType_AddStationConnectionData: {
@@ -104,6 +124,18 @@ void MyNetworkHandler::FinishUnstartedStreamData(const MyNetworkHandlerMessage& 
 }
 
 void MyNetworkHandler::CancelOlderSeries(const MyNetworkHandlerMessage_GetStreamData& message) {
+    for (auto it = waiting_.begin(); it != waiting_.end();) {
+        const auto* stream = MessageAs<MyNetworkHandlerMessage_GetStreamData>(*it->message);
+        if (stream && stream->stationId == message.stationId && stream->streamId == message.streamId &&
+            stream->requestNumber < message.requestNumber) {
+            // Its finishing message carries the old series' number, which the media thread drops.
+            FinishUnstartedStreamData(*stream);
+            it = waiting_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    UpdateInFlightCount();
     for (auto it = inFlight_.begin(); it != inFlight_.end();) {
         auto next = std::next(it);
         auto* stream = dynamic_cast<MyNetworkPacket_RequestStreamData*>(it->second.get());
@@ -124,15 +156,29 @@ void MyNetworkHandler::EndExchange(
     UpdateInFlightCount();
 }
 
+void MyNetworkHandler::Request(const MyNetworkHandlerMessage& message,
+                               std::shared_ptr<const StationConnectionData> station) {
+    if (inFlight_.size() < kMaxExchangesInFlight && waiting_.empty()) {
+        StartExchange(factory_ ? factory_(context, message, std::move(station)) : nullptr);
+        return;
+    }
+    if (std::unique_ptr<MyNetworkHandlerMessage> copy = CopyRequest(message))
+        waiting_.push_back({std::move(copy), std::move(station)});
+    UpdateInFlightCount();
+}
+
+void MyNetworkHandler::StartWaiting() {
+    while (inFlight_.size() < kMaxExchangesInFlight && !waiting_.empty()) {
+        WaitingRequest next = std::move(waiting_.front());
+        waiting_.pop_front();
+        UpdateInFlightCount();
+        StartExchange(factory_ ? factory_(context, *next.message, std::move(next.station)) : nullptr);
+    }
+}
+
 void MyNetworkHandler::StartExchange(std::unique_ptr<MyNetworkPacketBase> exchange) {
     if (!exchange)
         return; // this build has no exchange for the request
-    if (inFlight_.size() >= kMaxExchangesInFlight) {
-        ShowErrorBox(u"AddEvent FAILED!", kSourceName, __LINE__);
-        // Ended before it began: the exchange sends what its requester waits for, as after a failure.
-        exchange->Disconnect(NETWORKERROR_NONE);
-        return;
-    }
     exchange->SetResolver(resolver_);
     exchange->SetTimeouts(timeouts_.connect, exchange->type() == NetworkPacketType_RequestStreamData
                                                  ? timeouts_.streamIdle
@@ -169,17 +215,19 @@ bool MyNetworkHandler::HandleWaitHandle(platform::Event* handle) {
 
 void MyNetworkHandler::ExpireDeadlines() {
     const auto now = MyNetworkPacketBase::Clock::now();
-    auto earliest = MyNetworkPacketBase::Clock::time_point::max();
     for (auto it = inFlight_.begin(); it != inFlight_.end();) {
         auto next = std::next(it);
         if (it->second->deadline() <= now) {
             it->second->TimeOut();
             EndExchange(it);
-        } else {
-            earliest = std::min(earliest, it->second->deadline());
         }
         it = next;
     }
+    // Places freed by exchanges that ended go to the requests waiting for them.
+    StartWaiting();
+    auto earliest = MyNetworkPacketBase::Clock::time_point::max();
+    for (const auto& entry : inFlight_)
+        earliest = std::min(earliest, entry.second->deadline());
     if (earliest == MyNetworkPacketBase::Clock::time_point::max()) {
         deadlineTimer_.Disarm();
         return;

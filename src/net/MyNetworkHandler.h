@@ -5,7 +5,8 @@
 //
 // Threading: the sending operations may be called from any thread. Everything else runs on the network
 // thread. At most 60 exchanges are in flight, since one wait takes at most 64 handles (stop, message, the
-// deadline timer and the exchanges' events).
+// deadline timer and the exchanges' events). Requests beyond that wait in arrival order and start as
+// exchanges end, so that a directory of many stations has every station asked in turn.
 //
 // Every exchange has a deadline: a connect time-out from its start to its connection (name lookup
 // included), then an idle time-out between reads, short for stream data and longer for the catalogue.
@@ -18,6 +19,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -63,19 +65,37 @@ public:
     void GetApplicationUpdateInfo();
     void GetApplicationUpdateDownload();
 
-    // Exchanges in flight now; readable from any thread (for tests and benchmarks).
+    // Exchanges in flight now, and requests waiting for a free place; readable from any thread (for tests
+    // and benchmarks).
     std::size_t exchangesInFlight() const { return exchangesInFlight_.load(); }
+    std::size_t requestsWaiting() const { return requestsWaiting_.load(); }
 
 private:
+    // A request that waits for a place in flight: a copy of its message and, for station requests, the
+    // station's record as it was when asked.
+    struct WaitingRequest {
+        std::unique_ptr<MyNetworkHandlerMessage> message;
+        std::shared_ptr<const StationConnectionData> station;
+    };
+
+    // Starts the request's exchange now, or queues it while every place is taken.
+    void Request(const MyNetworkHandlerMessage& message,
+                 std::shared_ptr<const StationConnectionData> station);
+    // Starts waiting requests, oldest first, while places are free.
+    void StartWaiting();
     // The common path: AddEvent, DoConnect, then into the in-flight table.
     void StartExchange(std::unique_ptr<MyNetworkPacketBase> exchange);
     // Types 0 to 3: the station's record, or null after the "not found" box.
     std::shared_ptr<const StationConnectionData> FindStation(std::int32_t stationId) const;
-    void UpdateInFlightCount() { exchangesInFlight_ = inFlight_.size(); }
+    void UpdateInFlightCount() {
+        exchangesInFlight_ = inFlight_.size();
+        requestsWaiting_ = waiting_.size();
+    }
     // A stream-data request that cannot start still ends its series' pending state, as an exchange that
     // ended early would.
     void FinishUnstartedStreamData(const MyNetworkHandlerMessage& message);
-    // A new series of a stream ends the exchanges of that stream's older series.
+    // A new series of a stream ends the exchanges of that stream's older series, and drops its waiting
+    // requests.
     void CancelOlderSeries(const MyNetworkHandlerMessage_GetStreamData& message);
     void EndExchange(std::map<platform::Event*, std::unique_ptr<MyNetworkPacketBase>>::iterator found);
     // Ends the exchanges past their deadline and sets the timer for the earliest one left.
@@ -85,9 +105,11 @@ private:
     ExchangeFactory factory_;
     // Owns the exchanges, keyed by their event.
     std::map<platform::Event*, std::unique_ptr<MyNetworkPacketBase>> inFlight_;
+    std::deque<WaitingRequest> waiting_;
     // Shared with the exchanges that use a record, so that one replaced here stays valid until they end.
     std::map<std::int32_t, std::shared_ptr<const StationConnectionData>> stationConnections_;
     std::atomic<std::size_t> exchangesInFlight_{0};
+    std::atomic<std::size_t> requestsWaiting_{0};
     NameResolver resolver_;
     Timeouts timeouts_;
     platform::Timer deadlineTimer_;

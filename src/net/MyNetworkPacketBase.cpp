@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <string_view>
 
 namespace {
 
@@ -39,6 +41,57 @@ const char16_t* ErrorBoxText(NetworkError error) {
     }
     return nullptr;
 }
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
+        char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace
+
+bool IsSuccessStatusLine(std::string_view line) {
+    // "HTTP/" version, one blank, three digits, then the end or a blank and the reason.
+    if (line.substr(0, 5) != "HTTP/")
+        return false;
+    const std::size_t blank = line.find(' ');
+    if (blank == std::string_view::npos || line.size() < blank + 4)
+        return false;
+    for (std::size_t i = blank + 1; i < blank + 4; ++i)
+        if (line[i] < '0' || line[i] > '9')
+            return false;
+    if (line.size() > blank + 4 && line[blank + 4] != ' ')
+        return false;
+    return line[blank + 1] == '2';
+}
+
+std::optional<bool> TransferEncodingIsChunked(std::string_view line) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos || !SameIgnoringCase(line.substr(0, colon), "Transfer-Encoding"))
+        return std::nullopt;
+    // The codings are applied in order; the body is chunked when chunked is the last of them.
+    std::string_view codings = line.substr(colon + 1);
+    const std::size_t comma = codings.rfind(',');
+    if (comma != std::string_view::npos)
+        codings.remove_prefix(comma + 1);
+    return SameIgnoringCase(TrimBlanks(codings), "chunked");
+}
+
+namespace {
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
@@ -232,11 +285,25 @@ bool MyNetworkPacketBase::TakeReceived(std::uint32_t count, bool& answer) {
         answer = clientSocket_.valid();
         return false;
     }
-    if (requestStatus_ == RequestStatus_ReceivingData && !ParseBody()) {
+    const bool goOn = requestStatus_ != RequestStatus_ReceivingData || ParseBody();
+    // Checked after parsing, so that a response that completes within the bytes of this read still ends
+    // normally whatever follows it.
+    if (clientSocket_.valid() && requestStatus_ == RequestStatus_ReceivingData &&
+        bodyBytesSeen() > bodyLimit_) {
+        Disconnect(NETWORKERROR_INVALIDDATA);
+        answer = false;
+        return false;
+    }
+    if (!goOn) {
         answer = clientSocket_.valid();
         return false;
     }
     return true;
+}
+
+std::uint64_t MyNetworkPacketBase::bodyBytesSeen() const {
+    const std::uint32_t held = chunked_ ? std::min(receiveBufferPos_, chunkDataReady_) : receiveBufferPos_;
+    return bodyConsumed_ + held;
 }
 
 void MyNetworkPacketBase::Disconnect(NetworkError error) {
@@ -317,9 +384,17 @@ bool MyNetworkPacketBase::ParseHeaders() {
             return true;
         }
         std::string line(receiveBuffer_ + lineStart, lineEnd - lineStart);
-        if (line.find("chunked") != std::string::npos)
-            chunked_ = true;
+        // Only the Transfer-Encoding header says how the body is framed; a later one overrides.
+        if (!headerLines_.empty())
+            if (std::optional<bool> isChunked = TransferEncodingIsChunked(line))
+                chunked_ = *isChunked;
         headerLines_.push_back(std::move(line));
+        if (headerLines_.size() == 1 && !IsSuccessStatusLine(headerLines_.front())) {
+            // An error page, a redirect or no HTTP at all is not the answer asked for: the exchange ends as
+            // a server that failed to answer, and its body never reaches the parser.
+            Disconnect(NETWORKERROR_NONE);
+            return false;
+        }
         if (headerLines_.size() > kMaxHeaderLines) {
             Disconnect(NETWORKERROR_INVALIDHEADERS);
             return false;
@@ -387,6 +462,7 @@ int MyNetworkPacketBase::ParseBodyOnce() {
         return -1;
     }
     RemoveFront(static_cast<std::size_t>(consumed));
+    bodyConsumed_ += static_cast<std::uint32_t>(consumed);
     if (chunked_)
         chunkDataReady_ -= static_cast<std::uint32_t>(consumed);
     return 1;

@@ -7,8 +7,10 @@
 // Life: constructed by the network thread from a message; its event added to the thread's wait handles;
 // DoConnect starts the lookup; its answer -> connect; kConnect -> Connected; kWrite -> SendRequest ->
 // ReceivingHeaders; kRead -> headers -> ReceivingData -> HandleData until the parser has its result and calls
-// Disconnect(NETWORKERROR_NONE), or the peer closes or an error ends it. HandleNetworkEvent answering false
-// means the exchange is over (its socket closed); the network thread then deletes it.
+// Disconnect(NETWORKERROR_NONE), or the peer closes or an error ends it. A status other than 2xx ends the
+// exchange at its status line, as a server that failed to answer (no box): an error page is never data.
+// HandleNetworkEvent answering false means the exchange is over (its socket closed); the network thread then
+// deletes it.
 
 #include "net/NameLookup.h"
 #include "net/NetworkError.h"
@@ -18,8 +20,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct MyAppContext;
@@ -70,6 +75,10 @@ public:
     // The time allowed from DoConnect to the connection, and between two reads of the response once
     // connected. Before DoConnect.
     void SetTimeouts(std::chrono::milliseconds connect, std::chrono::milliseconds idle);
+    // The most body bytes (after chunked decoding) the response may bring; past it the exchange ends as
+    // invalid data. Each concrete class sets the limit of its kind (net/ResponseLimits.h); unlimited here.
+    void SetBodyLimit(std::uint64_t bytes) { bodyLimit_ = bytes; }
+    std::uint64_t bodyLimit() const { return bodyLimit_; }
     // When the exchange runs out of time if nothing happens first.
     Clock::time_point deadline() const { return deadline_; }
     // Ends an exchange whose deadline has passed, as a network failure without a box.
@@ -109,6 +118,8 @@ private:
     bool ParseBody();
     // One offer to HandleData: 1 when it consumed bytes, 0 when nothing was consumed, -1 to stop.
     int ParseBodyOnce();
+    // Body bytes received so far: those the parser consumed and those of the body held now.
+    std::uint64_t bodyBytesSeen() const;
     void RemoveFront(std::size_t count);
     void RemoveAt(std::size_t offset, std::size_t count);
 
@@ -131,7 +142,15 @@ private:
     std::uint32_t receiveBufferPos_ = 0;
     bool chunked_ = false;
     std::uint32_t chunkDataReady_ = 0;
+    std::uint64_t bodyConsumed_ = 0;
+    std::uint64_t bodyLimit_ = std::numeric_limits<std::uint64_t>::max();
 };
+
+// Whether a status line is that of a successful answer (HTTP, status 200 to 299).
+bool IsSuccessStatusLine(std::string_view line);
+// For a Transfer-Encoding header line, whether its last coding is chunked (names and codings compared
+// without regard to case); none for any other line.
+std::optional<bool> TransferEncodingIsChunked(std::string_view line);
 
 // Chunk-size line parsing over `data` (from the chunk data ready offset). Kept free for tests and fuzzing.
 enum class ChunkSizeLine { Valid, Incomplete, Invalid };

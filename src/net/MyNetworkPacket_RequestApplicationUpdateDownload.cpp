@@ -1,5 +1,6 @@
 #include "net/MyNetworkPacket_RequestApplicationUpdateDownload.h"
 
+#include "net/ResponseLimits.h"
 #include "net/ServerAddresses.h"
 #include "net/UpdateSigningKey.h"
 #include "platform/MessageBox.h"
@@ -53,6 +54,7 @@ MyNetworkPacket_RequestApplicationUpdateDownload::MyNetworkPacket_RequestApplica
     : MyNetworkPacketBase(context, NetworkPacketType_RequestApplicationUpdateDownload),
       options_(std::move(options)) {
     connectionData = std::make_shared<const StationConnectionData>(std::move(updateServer));
+    SetBodyLimit(kMaxUpdateDownloadBodyBytes);
 }
 
 MyNetworkPacket_RequestApplicationUpdateDownload::~MyNetworkPacket_RequestApplicationUpdateDownload() =

@@ -2,6 +2,7 @@
 
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
+#include "net/ResponseLimits.h"
 #include "net/ServerAddresses.h"
 #include "records/ProgramVersion.h"
 
@@ -24,6 +25,7 @@ MyNetworkPacket_RequestApplicationUpdateInfo::MyNetworkPacket_RequestApplication
     MyAppContext* context, StationConnectionData updateServer)
     : MyNetworkPacketBase(context, NetworkPacketType_RequestApplicationUpdateInfo) {
     connectionData = std::make_shared<const StationConnectionData>(std::move(updateServer));
+    SetBodyLimit(kMaxUpdateInfoBodyBytes);
 }
 
 bool MyNetworkPacket_RequestApplicationUpdateInfo::SendRequest() {

@@ -1,6 +1,7 @@
 #include "net/MyNetworkPacket_RequestStationInfo.h"
 
 #include "media/MyMediaHandler.h"
+#include "net/ResponseLimits.h"
 
 namespace {
 
@@ -14,6 +15,7 @@ MyNetworkPacket_RequestStationInfo::MyNetworkPacket_RequestStationInfo(
     : MyNetworkRecordPacketBase(context, NetworkPacketType_RequestStationInfo), stationId(stationId),
       info(std::make_unique<StationInfoData>(stationId)) {
     connectionData = std::move(station);
+    SetBodyLimit(kMaxStationInfoBodyBytes);
 }
 
 MyNetworkPacket_RequestStationInfo::~MyNetworkPacket_RequestStationInfo() = default;
@@ -51,7 +53,7 @@ MyNetworkRecordPacketBase::RecordOutcome MyNetworkPacket_RequestStationInfo::Han
     std::int32_t count = 0;
     if (!in.ReadText(name) ||
         (version == kStationInfoFormatVersionDescription && !in.ReadText(description)) ||
-        !in.ReadInt32(count) || !in.atEnd())
+        !in.ReadInt32(count) || !in.atEnd() || count > kMaxStreams)
         return RecordOutcome_InvalidData;
     // A second header replaces what the first one set.
     formatVersion = version;

@@ -5,6 +5,7 @@
 #include "app/MyAppContext.h"
 #include "media/MyMediaHandler.h"
 #include "net/MyNetworkHandler.h"
+#include "net/ResponseLimits.h"
 #include "net/ServerAddresses.h"
 
 namespace {
@@ -22,6 +23,7 @@ MyNetworkPacket_RequestStationsConnectionData::MyNetworkPacket_RequestStationsCo
     MyAppContext* context, StationConnectionData directoryServer)
     : MyNetworkRecordPacketBase(context, NetworkPacketType_RequestStationsConnectionData) {
     connectionData = std::make_shared<const StationConnectionData>(std::move(directoryServer));
+    SetBodyLimit(kMaxDirectoryBodyBytes);
 }
 
 bool MyNetworkPacket_RequestStationsConnectionData::SendRequest() {
@@ -39,7 +41,7 @@ MyNetworkPacket_RequestStationsConnectionData::HandleRecord(ResponseRecord& reco
         std::uint8_t version = 0;
         std::int32_t count = 0;
         if (!in.ReadByte(version) || !in.ReadInt32(count) || !in.atEnd() ||
-            version != kDirectoryFormatVersion)
+            version != kDirectoryFormatVersion || count > kMaxStations)
             return RecordOutcome_InvalidData;
         expectedStationCount = count;
         return RecordOutcome_Next;

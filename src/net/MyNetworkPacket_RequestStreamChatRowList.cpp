@@ -1,6 +1,7 @@
 #include "net/MyNetworkPacket_RequestStreamChatRowList.h"
 
 #include "media/MyMediaHandler.h"
+#include "net/ResponseLimits.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ MyNetworkPacket_RequestStreamChatRowList::MyNetworkPacket_RequestStreamChatRowLi
     : MyNetworkRecordPacketBase(context, NetworkPacketType_RequestStreamChatRowList), stationId(stationId),
       streamId(streamId), list(std::make_unique<StreamChatRowList>()), argTexts(StreamChatRow::kMaxArgs) {
     connectionData = std::move(station);
+    SetBodyLimit(kMaxChatBodyBytes);
     argViews.reserve(StreamChatRow::kMaxArgs);
 }
 
@@ -44,7 +46,7 @@ MyNetworkPacket_RequestStreamChatRowList::HandleRecord(ResponseRecord& record) {
             return RecordOutcome_InvalidData;
         if (version != kChatFormatVersion)
             return RecordOutcome_WrongVersion;
-        if (!in.SkipText() || !in.ReadInt32(count) || !in.atEnd())
+        if (!in.SkipText() || !in.ReadInt32(count) || !in.atEnd() || count > kMaxChatRows)
             return RecordOutcome_InvalidData;
         expectedRowCount = count;
         return RecordOutcome_Next;

@@ -20,6 +20,8 @@ MyNetworkPacket_RequestStreamData::MyNetworkPacket_RequestStreamData(
       streamId(streamId), requestNumber(requestNumber), startOffset(startOffset),
       length(static_cast<std::uint32_t>(length)) {
     connectionData = std::move(station);
+    // The window: the parser ends the exchange when it is complete and never takes more.
+    SetBodyLimit(this->length);
 }
 
 MyNetworkPacket_RequestStreamData::~MyNetworkPacket_RequestStreamData() = default;

@@ -1,6 +1,7 @@
 #include "net/MyNetworkPacket_RequestTrackInfoList.h"
 
 #include "media/MyMediaHandler.h"
+#include "net/ResponseLimits.h"
 
 #include <cctype>
 #include <string_view>
@@ -18,6 +19,7 @@ MyNetworkPacket_RequestTrackInfoList::MyNetworkPacket_RequestTrackInfoList(
     : MyNetworkRecordPacketBase(context, NetworkPacketType_RequestTrackInfoList), stationId(stationId),
       streamId(streamId), list(std::make_unique<TrackInfoList>()) {
     connectionData = std::move(station);
+    SetBodyLimit(kMaxTrackListBodyBytes);
 }
 
 MyNetworkPacket_RequestTrackInfoList::~MyNetworkPacket_RequestTrackInfoList() = default;
@@ -89,7 +91,7 @@ MyNetworkPacket_RequestTrackInfoList::HandleRecord(ResponseRecord& record) {
             return RecordOutcome_InvalidData;
         if (version != kTrackListFormatVersion)
             return RecordOutcome_WrongVersion;
-        if (!in.ReadInt32(count) || !in.atEnd())
+        if (!in.ReadInt32(count) || !in.atEnd() || count > kMaxTracks)
             return RecordOutcome_InvalidData;
         expectedTrackCount = count;
         return RecordOutcome_Next;

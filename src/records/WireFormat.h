@@ -39,6 +39,13 @@ inline constexpr std::size_t kMaxChatArgs = 20;
 // Installer bytes per update data record: L = 3 + n.
 inline constexpr std::size_t kMaxUpdateDataBytes = kMaxRecordLength - 3;
 
+// The most items a player takes from one response; a count announced above these is invalid data, so
+// that a server cannot make the player hold without bound.
+inline constexpr std::int64_t kMaxChatRows = 2'000'000;
+inline constexpr std::int64_t kMaxTracks = 10'000;
+inline constexpr std::int64_t kMaxStreams = 100'000;
+inline constexpr std::int64_t kMaxStations = 10'000;
+
 inline constexpr std::uint8_t kDirectoryFormatVersion = 1;
 inline constexpr std::uint8_t kStationInfoFormatVersionPlain = 4;       // name, stream count
 inline constexpr std::uint8_t kStationInfoFormatVersionDescription = 5; // name, description, stream count

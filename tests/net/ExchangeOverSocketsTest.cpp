@@ -157,19 +157,32 @@ TEST(ExchangeHeaders, TwentyLinesAreAcceptedAndATwentyFirstEndsTheExchange) {
     }
 }
 
-TEST(ExchangeHeaders, ChunkedAnywhereInALineSwitchesDecodingOnButNotWithACapital) {
+TEST(ExchangeHeaders, OnlyTheTransferEncodingHeaderSwitchesChunkedDecodingOn) {
     const std::string chunked = "5\r\nhello\r\n0\r\n\r\n";
-    {
-        ExchangeRun run = Exchange(
-            Script().AwaitRequest().Send(HttpResponse(chunked, {"Set-Cookie: mode=chunked"})).Close());
-        EXPECT_TRUE(run.record->chunked);
-        EXPECT_EQ(run.record->Body(), "hello");
+    // The word in another header's value or name, or in the status line, frames nothing.
+    for (const std::vector<std::string>& headers :
+         {std::vector<std::string>{"Set-Cookie: mode=chunked"},
+          {"X-Transfer-Encoding: chunked"},
+          {"X-Note: Transfer-Encoding: chunked"},
+          {"Transfer-Encoding: chunked, gzip"},
+          {"Transfer-Encoding: chunked", "Transfer-Encoding: identity"}}) {
+        ExchangeRun run = Exchange(Script().AwaitRequest().Send(HttpResponse(chunked, headers)).Close());
+        EXPECT_FALSE(run.record->chunked) << headers[0];
+        EXPECT_EQ(run.record->Body(), chunked) << headers[0];
     }
     {
-        ExchangeRun run = Exchange(
-            Script().AwaitRequest().Send(HttpResponse(chunked, {"Transfer-Encoding: Chunked"})).Close());
+        ExchangeRun run =
+            Exchange(Script().AwaitRequest().Send("HTTP/1.1 200 chunked\r\n\r\n" + chunked).Close());
         EXPECT_FALSE(run.record->chunked);
         EXPECT_EQ(run.record->Body(), chunked);
+    }
+    // The header's own name and its last coding, whatever their case.
+    for (const std::string& header :
+         {std::string("Transfer-Encoding: chunked"), std::string("transfer-encoding:Chunked"),
+          std::string("TRANSFER-ENCODING: gzip, CHUNKED \t")}) {
+        ExchangeRun run = Exchange(Script().AwaitRequest().Send(HttpResponse(chunked, {header})).Close());
+        EXPECT_TRUE(run.record->chunked) << header;
+        EXPECT_EQ(run.record->Body(), "hello") << header;
     }
 }
 
@@ -296,12 +309,31 @@ TEST(ExchangeEnd, AResetWhileReadingShowsTheReceiveBoxAndEnds) {
     }
 }
 
-TEST(ExchangeEnd, AnErrorStatusBodyGoesToTheParserLikeAnyOther) {
-    ExchangeRun run =
-        Exchange(Script().AwaitRequest().Send("HTTP/1.1 404 Not Found\r\n\r\nNo such stream").Close());
-    EXPECT_EQ(run.record->Body(), "No such stream");
-    ASSERT_FALSE(run.record->headerLines.empty());
-    EXPECT_EQ(run.record->headerLines[0], "HTTP/1.1 404 Not Found");
+TEST(ExchangeEnd, AnAnswerThatIsNotASuccessEndsAtItsStatusLineAndItsBodyIsNeverData) {
+    // The server stalls after its answer: only the status can end these exchanges.
+    for (const std::string& status :
+         {std::string("HTTP/1.1 404 Not Found"), std::string("HTTP/1.1 500"),
+          std::string("HTTP/1.1 301 Moved Permanently"), std::string("HTTP/1.0 199 Odd"),
+          std::string("HTTP/1.1 2000 OK"), std::string("HTTP/1.1 20x OK"), std::string("ICY 200 OK"),
+          std::string("No such stream")}) {
+        testsupport::RecordingMessageBoxes boxes;
+        ExchangeRun run =
+            Exchange(Script().AwaitRequest().Send(status + "\r\nX-A: 1\r\n\r\nNo such stream").Stall());
+        ASSERT_TRUE(run.outcome.ended) << status;
+        EXPECT_EQ(run.record->Body(), "") << status;
+        EXPECT_TRUE(run.record->offers.empty()) << status;
+        EXPECT_FALSE(run.record->resultDelivered) << status;
+        EXPECT_EQ(run.record->disconnects, std::vector<NetworkError>{NETWORKERROR_NONE}) << status;
+        EXPECT_EQ(run.record->headerLines, std::vector<std::string>{status});
+        EXPECT_EQ(boxes.count(), 0u) << status;
+    }
+    // Every 2xx status is an answer.
+    for (const std::string& status :
+         {std::string("HTTP/1.1 200 OK"), std::string("HTTP/1.1 206 Partial Content"),
+          std::string("HTTP/1.0 299"), std::string("HTTP/1.1 203 ")}) {
+        ExchangeRun run = Exchange(Script().AwaitRequest().Send(status + "\r\n\r\nbody").Close());
+        EXPECT_EQ(run.record->Body(), "body") << status;
+    }
 }
 
 TEST(ExchangeEnd, RecordsAlreadyReceivedAreAllParsedWhenThePeerClosesAtOnce) {

@@ -37,6 +37,29 @@ const std::string kChunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\
                              "4\r\nWiki\r\n5\r\npedia\r\nE\r\n in\r\n\r\nchunks.\r\n0\r\n\r\n";
 const std::string kChunkedBody = "Wikipedia in\r\n\r\nchunks.";
 
+TEST(StatusAndFraming, OnlyA2xxStatusLineIsASuccess) {
+    EXPECT_TRUE(IsSuccessStatusLine("HTTP/1.1 200 OK"));
+    EXPECT_TRUE(IsSuccessStatusLine("HTTP/1.0 204"));
+    EXPECT_TRUE(IsSuccessStatusLine("HTTP/1.1 299 Whatever it says"));
+    for (std::string_view line : {"HTTP/1.1 404 Not Found", "HTTP/1.1 302 Found", "HTTP/1.1 100 Continue",
+                                  "HTTP/1.1 500", "HTTP/1.1 20", "HTTP/1.1 2000", "HTTP/1.1 2x0 OK",
+                                  "HTTP/1.1  200 OK", "http/1.1 200 OK", "HTTP/1.1", "", "200 OK"})
+        EXPECT_FALSE(IsSuccessStatusLine(line)) << line;
+}
+
+TEST(StatusAndFraming, TransferEncodingIsReadFromItsOwnHeaderOnly) {
+    EXPECT_EQ(TransferEncodingIsChunked("Transfer-Encoding: chunked"), true);
+    EXPECT_EQ(TransferEncodingIsChunked("transfer-encoding:CHUNKED"), true);
+    EXPECT_EQ(TransferEncodingIsChunked("Transfer-Encoding: gzip,\tchunked "), true);
+    EXPECT_EQ(TransferEncodingIsChunked("Transfer-Encoding: chunked, gzip"), false);
+    EXPECT_EQ(TransferEncodingIsChunked("Transfer-Encoding: identity"), false);
+    EXPECT_EQ(TransferEncodingIsChunked("Transfer-Encoding: notchunked"), false);
+    for (std::string_view line :
+         {"Set-Cookie: chunked", "X-Transfer-Encoding: chunked", "Transfer-Encoding-X: chunked",
+          "Transfer-Encoding : chunked", "X-Note: Transfer-Encoding: chunked", "Transfer-Encoding chunked"})
+        EXPECT_EQ(TransferEncodingIsChunked(line), std::nullopt) << line;
+}
+
 TEST(ChunkSizeLine, ParsesDigitsAndALeadingCrLf) {
     std::uint32_t size = 0;
     std::size_t length = 0;

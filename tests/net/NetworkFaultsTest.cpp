@@ -198,17 +198,40 @@ TEST_F(NetworkFaultsTest, RequestsThatCannotStartStillEndTheirSeries) {
     EXPECT_EQ(texts[2].rfind("DoConnect FAILED!", 0), 0u);
 }
 
-TEST_F(NetworkFaultsTest, TheSixtyFirstRequestEndsItsSeries) {
-    ScriptedServer server(Script().AwaitRequest().Stall());
+TEST_F(NetworkFaultsTest, TheSixtyFirstRequestWaitsAndANewerSeriesDropsItWithItsEnd) {
+    ScriptedServer server(Script().AwaitRequest().Stall().Send(HttpResponse(std::string(100, 'd'))).Close());
     StartNetwork();
     AddStation(1, server.host(), server.port());
     // Sixty requests of sixty streams, so that none cancels another.
     for (int i = 0; i < 60; ++i)
         network->GetStreamData(1, 100 + i, 1, 0);
-    ASSERT_TRUE(WaitFor([&] { return network->exchangesInFlight() == 60; }, 10s));
-    network->GetStreamData(1, 500, 77, 0);
-    ASSERT_TRUE(WaitForEarlyEnd(77));
-    EXPECT_EQ(boxes.count(), 1u);
+    ASSERT_TRUE(WaitFor([&] { return network->exchangesInFlight() == 60 && server.stalled() == 60; }, 10s));
+    network->GetStreamData(1, 500, 77, 0, 100);
+    network->GetStreamData(1, 501, 80, 0, 100);
+    ASSERT_TRUE(WaitFor([&] { return network->requestsWaiting() == 2; }));
+    // A newer series of stream 501 ends its waiting request at once, as an early end.
+    network->GetStreamData(1, 501, 81, 0, 100);
+    ASSERT_TRUE(WaitForEarlyEnd(80));
+    ASSERT_TRUE(WaitFor([&] { return network->requestsWaiting() == 2; }));
+    EXPECT_EQ(server.connections(), 60u);
+    // Places freed in flight go to the waiting requests, which run to their ends.
+    ASSERT_TRUE(server.ReleaseOne());
+    ASSERT_TRUE(server.ReleaseOne());
+    auto delivered = [&](std::int32_t tag) {
+        for (auto& entry : journal.Take())
+            entries.push_back(std::move(entry));
+        for (const auto& entry : entries)
+            if (entry.tag == tag && entry.requestFinished && entry.block && entry.block->fill == 100)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            server.Release();
+            return delivered(77) && delivered(81);
+        },
+        15s));
+    EXPECT_EQ(boxes.count(), 0u) << (boxes.count() ? boxes.utf8()[0] : "");
     server.Release();
 }
 

@@ -34,6 +34,12 @@ public:
         std::lock_guard guard(lock_);
         return texts_.size();
     }
+    // Forgets the boxes recorded so far.
+    void Clear() {
+        std::lock_guard guard(lock_);
+        texts_.clear();
+        captions_.clear();
+    }
     // Texts as UTF-8 for readable assertions.
     std::vector<std::string> utf8() const;
     void setYesNoAnswer(platform::MessageBoxResult answer) { answer_ = answer; }

@@ -1,5 +1,7 @@
 #include "support/ScriptedServer.h"
 
+#include <algorithm>
+
 namespace testsupport {
 
 namespace {
@@ -7,11 +9,17 @@ namespace {
 constexpr int kStallPollMilliseconds = 5;
 // How long a graceful close waits for the client to close its side, in milliseconds.
 constexpr int kCloseLingerMilliseconds = 2000;
+// Bytes of repeated sends that go out in one send.
+constexpr std::uint64_t kRepeatBatchBytes = 65536;
 
 } // namespace
 
 Script& Script::Send(std::string bytes) {
-    steps_.push_back({Kind::Send, std::move(bytes), 0});
+    steps_.push_back({Kind::Send, std::move(bytes), 0, 1});
+    return *this;
+}
+Script& Script::Repeat(std::string bytes, std::uint64_t times) {
+    steps_.push_back({Kind::Send, std::move(bytes), 0, times});
     return *this;
 }
 Script& Script::Pause(int milliseconds) {
@@ -137,9 +145,24 @@ void ScriptedServer::Play(Connection& connection, const Script& script) {
             break;
         bool goOn = true;
         switch (step.kind) {
-        case Script::Kind::Send:
-            goOn = socket.SendAll(step.bytes.data(), step.bytes.size(), &stop_);
+        case Script::Kind::Send: {
+            if (step.times == 1 || step.bytes.empty()) {
+                goOn = socket.SendAll(step.bytes.data(), step.bytes.size(), &stop_);
+                break;
+            }
+            // Repeated bytes go out in batches of about 64 KiB, not one small send each.
+            const std::uint64_t perBatch = std::max<std::uint64_t>(1, kRepeatBatchBytes / step.bytes.size());
+            std::string batch;
+            for (std::uint64_t i = 0; i < std::min(perBatch, step.times); ++i)
+                batch += step.bytes;
+            for (std::uint64_t sent = 0; goOn && sent < step.times && !stopping();) {
+                const std::uint64_t count = std::min(perBatch, step.times - sent);
+                goOn =
+                    socket.SendAll(batch.data(), static_cast<std::size_t>(count) * step.bytes.size(), &stop_);
+                sent += count;
+            }
             break;
+        }
         case Script::Kind::Pause: {
             auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(step.milliseconds);
             for (;;) {

@@ -40,11 +40,15 @@ public:
     enum class Kind { Send, Pause, AwaitRequest, Stall, Close, Reset };
     struct Step {
         Kind kind;
-        std::string bytes;    // Send
-        int milliseconds = 0; // Pause
+        std::string bytes;       // Send
+        int milliseconds = 0;    // Pause
+        std::uint64_t times = 1; // Send: how often the bytes go out, one after another
     };
 
     Script& Send(std::string bytes);
+    // Sends `bytes` `times` times in a row, and stops early when the client has closed: a server that
+    // sends without end, without the script holding it all at once.
+    Script& Repeat(std::string bytes, std::uint64_t times);
     Script& Pause(int milliseconds);
     Script& AwaitRequest();
     Script& Stall();
