@@ -60,7 +60,7 @@ TEST(MenuResources, EveryMenuHoldsItsItemsInOrder) {
 TEST(MenuResources, TheAcceleratorTableMapsEachKeyToItsCommand) {
     using namespace platform;
     const auto table = LoadAcceleratorResource(115);
-    EXPECT_EQ(table.size(), 15u);
+    EXPECT_EQ(table.size(), 16u);
     EXPECT_EQ(FindAccelerator(table, 'V', true, false, false), 40013);
     EXPECT_EQ(FindAccelerator(table, 'C', true, false, false), 40022);
     EXPECT_EQ(FindAccelerator(table, 'X', true, false, false), 40023);
@@ -78,6 +78,9 @@ TEST(MenuResources, TheAcceleratorTableMapsEachKeyToItsCommand) {
     EXPECT_EQ(FindAccelerator(table, VK_OEM_6, false, true, false), 40104);
     EXPECT_EQ(FindAccelerator(table, VK_OEM_5, false, false, false), 40105);
     EXPECT_EQ(FindAccelerator(table, VK_OEM_5, true, false, false), 0);
+    // Ctrl+B keeps the moment playing.
+    EXPECT_EQ(FindAccelerator(table, 'B', true, false, false), 40300);
+    EXPECT_EQ(FindAccelerator(table, 'B', false, false, false), 0);
     // A plain V, or Ctrl+Shift+V, is no accelerator.
     EXPECT_EQ(FindAccelerator(table, 'V', false, false, false), 0);
     EXPECT_EQ(FindAccelerator(table, 'V', true, true, false), 0);
