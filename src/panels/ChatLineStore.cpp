@@ -1,5 +1,6 @@
 #include "panels/ChatLineStore.h"
 
+#include "panels/ChatLine.h"
 #include "panels/MyStreamChatListBoxRow.h"
 
 #include <algorithm>
@@ -7,6 +8,8 @@
 void ChatLineStore::Clear() {
     // The memory goes too: the next show's chat may be much smaller.
     std::vector<Line>().swap(lines_);
+    rows_ = nullptr;
+    std::u16string().swap(composed_);
     text_.Clear();
     widths_.Clear();
 }
@@ -31,6 +34,20 @@ void ChatLineStore::Add(std::int32_t time, std::u16string_view text, COLORREF co
     lines_.push_back(line);
 }
 
+void ChatLineStore::SetRows(const StreamChatRowList* rows, std::size_t maxLength) {
+    rows_ = rows;
+    rowTextLength_ = std::min(maxLength, kMaxLength);
+}
+
+void ChatLineStore::AddRowLine(std::size_t row, std::int32_t time, COLORREF colour) {
+    Line line;
+    line.textStart = static_cast<std::uint32_t>(row);
+    line.time = time;
+    line.colour = colour;
+    line.fromRow = true;
+    lines_.push_back(line);
+}
+
 void ChatLineStore::Compact() {
     if (lines_.capacity() > lines_.size())
         lines_.shrink_to_fit();
@@ -40,6 +57,12 @@ void ChatLineStore::Compact() {
 
 std::u16string_view ChatLineStore::Text(std::size_t i) const {
     const Line& line = lines_[i];
+    if (line.fromRow) {
+        if (!rows_ || line.textStart >= rows_->size())
+            return {};
+        composed_ = CleanChatText(ComposeChatLine((*rows_)[line.textStart]).text, rowTextLength_);
+        return composed_;
+    }
     return std::u16string_view(text_.At(line.textStart), line.textLength);
 }
 

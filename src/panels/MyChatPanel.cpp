@@ -26,6 +26,12 @@ void MyChatListBox::AddLine(std::int32_t time, std::u16string_view text, COLORRE
     relayoutNeeded = true;
 }
 
+void MyChatListBox::AddRowLine(std::size_t row, std::int32_t time, COLORREF colour) {
+    lines.AddRowLine(row, time, colour);
+    dirty = true;
+    relayoutNeeded = true;
+}
+
 void MyChatListBox::AddRow(std::unique_ptr<MyStreamChatListBoxRow> row) {
     if (!row)
         return;
@@ -249,9 +255,10 @@ void MyChatPanel::SetChatRows(const StreamChatRowList* list) {
     listBox->font = font.get();
     if (list) {
         listBox->lines.Reserve(list->size());
-        for (const StreamChatRow& chatRow : *list) {
-            ChatLine line = ComposeChatLine(chatRow);
-            listBox->AddLine(chatRow.time, CleanChatText(std::move(line.text), kMaxLineLength), line.colour);
+        listBox->lines.SetRows(list, kMaxLineLength);
+        for (std::size_t i = 0; i < list->size(); ++i) {
+            const StreamChatRow& chatRow = (*list)[i];
+            listBox->AddRowLine(i, chatRow.time, ComposeChatLine(chatRow).colour);
         }
         listBox->lines.Compact();
     }

@@ -40,6 +40,8 @@ public:
 
     // Appends a line in `colour`; the list lays it out on its next paint.
     void AddLine(std::int32_t time, std::u16string_view text, COLORREF colour);
+    // Appends the line chat row `row` of the rows given to `lines` reads as.
+    void AddRowLine(std::size_t row, std::int32_t time, COLORREF colour);
     // Appends the line a row control shows; the control itself is not kept.
     void AddRow(std::unique_ptr<MyStreamChatListBoxRow> row);
     // Leaves line `index` out of the view (it takes no space) or shows it again; answers whether that
