@@ -202,19 +202,20 @@ TEST(PanelsDesktop, TheKeyboardAndTheMouseOfTheDisplayDriveTheStreamMenu) {
 
     // Home, Down and Enter: the second item, as a command posted to the owner. The keys go one at a time,
     // each once the menu shows what the one before did, so that a key lost while another test holds the
-    // focus can never let a later one choose another item: a lost key is sent again, and a menu closed
-    // by a focus change meanwhile is opened again and the keys start over. The pointer waits outside the
+    // focus can never let a later one choose another item: after a lost key, or a menu closed by a focus
+    // change meanwhile (and opened again), the keys start over from Home. The pointer waits outside the
     // menu, where passing over it cannot move the highlight.
     const platform::Rect ownerRect = owner.window->WindowRect();
     ASSERT_TRUE(
         Xdotool({"mousemove", std::to_string(ownerRect.left + 350), std::to_string(ownerRect.top + 250)}));
     auto highlighted = [&](std::int32_t item) { return menu && menu->IsOpen() && menu->hotItem == item; };
-    // Sends `key` while item `from` stays highlighted (the key was lost), until something changed;
-    // answers whether item `to` is highlighted then.
+    // Sends `key` once and waits until item `from` is no longer highlighted; answers whether item `to` is
+    // then. Never sent twice: a slow key arriving after its repeat would move the highlight past `to`.
     auto press = [&](const char* key, std::int32_t from, std::int32_t to) {
-        return SendUntil(
-                   *system, {"key", key}, [] {}, [&] { return !highlighted(from); }) &&
-               highlighted(to);
+        if (!Xdotool({"key", key}))
+            return false;
+        PumpUntil(*system, [&] { return !highlighted(from); });
+        return highlighted(to);
     };
     bool chosen = false;
     for (int attempt = 0; attempt < 5 && !chosen; ++attempt) {
