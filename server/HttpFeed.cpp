@@ -29,15 +29,18 @@ bool RangeApplies(const char* ifRange, const Validators& validators) {
 
 std::optional<std::string> HttpServer::State::FeedBase(const char* hostHeader) const {
     const std::uint16_t shownPort = options.publicPort != 0 ? options.publicPort : port;
+    // An IPv6 address as a URL's host is written in brackets.
+    auto withPort = [shownPort](const std::string& host) {
+        in6_addr v6{};
+        const bool ipv6 = ::inet_pton(AF_INET6, host.c_str(), &v6) == 1;
+        return (ipv6 ? "[" + host + "]" : host) + ":" + std::to_string(shownPort);
+    };
     if (!options.publicHost.empty())
-        return BaseFromHost(options.publicHost + ":" + std::to_string(shownPort));
+        return BaseFromHost(withPort(options.publicHost));
     if (hostHeader)
         return BaseFromHost(hostHeader);
     // An HTTP/1.0 client that named no host: the address listened on.
-    in6_addr v6{};
-    const bool ipv6 = ::inet_pton(AF_INET6, options.address.c_str(), &v6) == 1;
-    return BaseFromHost((ipv6 ? "[" + options.address + "]" : options.address) + ":" +
-                        std::to_string(shownPort));
+    return BaseFromHost(withPort(options.address));
 }
 
 MHD_Result HttpServer::State::SendFeed(MHD_Connection* connection, const Loaded& source,

@@ -160,8 +160,11 @@ void HttpServer::State::Watch() {
         for (auto& [key, connection] : connections) {
             // Shutting the socket down makes libmicrohttpd see the end and close the connection itself.
             // The entry leaves the map before the descriptor is closed, under this lock.
-            if (!connection->headComplete && !connection->cutOff && options.headSeconds != 0 &&
-                now - connection->waitingSince >= headTime) {
+            // The flag first: a request's end stores the time before the flag, so a flag seen cleared
+            // comes with the time it was cleared at.
+            const bool complete = connection->headComplete.load();
+            const Clock::time_point since{Clock::duration{connection->waitingSince.load()}};
+            if (!complete && !connection->cutOff && options.headSeconds != 0 && now - since >= headTime) {
                 connection->cutOff = true;
                 ::shutdown(connection->fd, SHUT_RDWR);
             }
@@ -369,10 +372,8 @@ void HttpServer::State::AddPageSecurity(MHD_Response* response) {
 MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url, const char* method,
                                      const char* version, void** requestContext) {
     auto* state = static_cast<ConnectionState*>(*requestContext);
-    if (state) {
-        std::lock_guard guard(watchLock);
-        state->headComplete = true;
-    }
+    if (state)
+        state->headComplete.store(true);
     const std::string_view target = state ? std::string_view(state->target) : std::string_view(url);
     if (!state || HeadHadZeroByte(LayoutOf(connection, *state, method, version)))
         return Refuse(connection, MHD_HTTP_BAD_REQUEST, "Bad Request: a zero byte in the request head",
@@ -497,7 +498,7 @@ void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContex
         const MHD_ConnectionInfo* info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
         state->fd = info ? info->connect_fd : -1;
-        state->waitingSince = std::chrono::steady_clock::now();
+        state->waitingSince.store(std::chrono::steady_clock::now().time_since_epoch().count());
         // Counted from here to NOTIFY_CLOSED. Another thread may have let in the same client meanwhile:
         // one past the limit is ended at once (libmicrohttpd then closes it).
         const MHD_ConnectionInfo* peer =
@@ -537,15 +538,13 @@ void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContex
 }
 
 // A connection kept alive waits for its next request head under the same deadline.
-void RequestCompleted(void* cls, MHD_Connection* /*connection*/, void** requestContext,
+void RequestCompleted(void* /*cls*/, MHD_Connection* /*connection*/, void** requestContext,
                       MHD_RequestTerminationCode /*code*/) {
     auto* state = requestContext ? static_cast<ConnectionState*>(*requestContext) : nullptr;
     if (!state)
         return;
-    auto* server = static_cast<HttpServer::State*>(cls);
-    std::lock_guard guard(server->watchLock);
-    state->headComplete = false;
-    state->waitingSince = std::chrono::steady_clock::now();
+    state->waitingSince.store(std::chrono::steady_clock::now().time_since_epoch().count());
+    state->headComplete.store(false);
 }
 
 } // namespace

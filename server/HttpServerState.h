@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
@@ -71,8 +72,10 @@ struct ConnectionState {
     std::string target;
     const char* rawTarget = nullptr; // where libmicrohttpd holds the target, while the request is read
     int fd = -1;
-    std::chrono::steady_clock::time_point waitingSince; // for a complete request head
-    bool headComplete = false;
+    // For the request-head deadline: written by the connection's thread at each request, read by the
+    // watchman without a lock, so that no request waits for another thread's bookkeeping.
+    std::atomic<std::chrono::steady_clock::rep> waitingSince{0}; // steady-clock ticks
+    std::atomic<bool> headComplete{false};
     bool cutOff = false;
     std::optional<AddressLimit::Key> client; // counted against the per-address limit
 };

@@ -248,6 +248,28 @@ TEST_F(FeedServe, FeedAnswersAreCacheableLikeTheOthers) {
     EXPECT_EQ(stale.body, SilentMp3Bytes(100));
 }
 
+TEST(FeedServeOptions, AConfiguredPublicHostNamesTheAddresses) {
+    TempFolder folder;
+    MakeSmallArchive(folder.path());
+    std::vector<Failure> problems;
+    auto archive = LoadArchive(folder.path(), problems);
+    ASSERT_TRUE(archive.ok());
+    auto catalogue = Catalogue::Build(std::move(*archive));
+    ASSERT_TRUE(catalogue.ok());
+    for (const auto& [host, expected] : std::vector<std::pair<std::string, std::string>>{
+             {"radio.example", "http://radio.example:8080/feed/1/1/recording.mp3"},
+             {"2001:db8::5", "http://[2001:db8::5]:8080/feed/1/1/recording.mp3"}}) {
+        ServerOptions options;
+        options.publicHost = host;
+        options.publicPort = 8080;
+        auto server = HttpServer::Start(*catalogue, options);
+        ASSERT_TRUE(server.ok());
+        const HttpReply reply = Exchange((*server)->port(), PlayerRequest("/feed/1.xml", "ignored.example"));
+        ASSERT_EQ(reply.status, 200) << host;
+        EXPECT_NE(reply.body.find("url=\"" + expected + "\""), std::string::npos) << reply.body;
+    }
+}
+
 TEST(FeedHeaders, ByteRangesAndHosts) {
     auto range = [](const char* header, std::uint64_t size) {
         const ByteRange r = ParseByteRange(header, size);
