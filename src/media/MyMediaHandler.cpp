@@ -339,8 +339,10 @@ void MyMediaHandler::HandleAddStreamChatRowList(MyMediaHandlerMessage_AddStreamC
         // and the stable sort keeps it among rows of equal time.
         std::unique_ptr<StreamChatRowList> rows = std::move(message.list);
         std::erase_if(*rows, [](const StreamChatRow& row) { return !IsStorableChatRow(row); });
-        std::stable_sort(rows->begin(), rows->end(),
-                         [](const StreamChatRow& a, const StreamChatRow& b) { return a.time < b.time; });
+        // Stations send their chat in time order; only a list out of order pays for the sort's buffer.
+        const auto earlier = [](const StreamChatRow& a, const StreamChatRow& b) { return a.time < b.time; };
+        if (!std::is_sorted(rows->begin(), rows->end(), earlier))
+            std::stable_sort(rows->begin(), rows->end(), earlier);
         rows->shrink_to_fit();
         stream->SetChatRows(std::move(rows));
     }

@@ -49,6 +49,10 @@ MyNetworkPacket_RequestStreamChatRowList::HandleRecord(ResponseRecord& record) {
         if (!in.SkipText() || !in.ReadInt32(count) || !in.atEnd() || count > kMaxChatRows)
             return RecordOutcome_InvalidData;
         expectedRowCount = count;
+        // Room for the rows announced (at most kMaxChatRows), so the list never grows by copying itself;
+        // rows never sent leave the room untouched.
+        if (count > 0)
+            list->reserve(static_cast<std::size_t>(count));
         return RecordOutcome_Next;
     }
     if (record.type != ResponseRecordType_ChatRow)
