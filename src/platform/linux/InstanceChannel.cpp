@@ -5,6 +5,7 @@
 #include "platform/InstanceChannel.h"
 
 #include "platform/Environment.h"
+#include "platform/linux/ForkedChildren.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -96,6 +97,10 @@ struct InstanceChannel::State {
     Fd wakeWrite;
     Receiver receiver;
     std::thread thread;
+    // A child forked without exec (a message box) must not keep the lock or the channel after this
+    // process ends; these go before the descriptors they name are closed.
+    std::unique_ptr<linux_backend::ChildlessDescriptor> lockInChildren;
+    std::unique_ptr<linux_backend::ChildlessDescriptor> listenerInChildren;
 
     void Serve();
     void ServeOne(int connection);
@@ -177,6 +182,7 @@ InstanceChannel::Claim InstanceChannel::Open(const std::string& name, Receiver r
     state->lock = Fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!state->lock.valid())
         return Claim::Unavailable;
+    state->lockInChildren = std::make_unique<linux_backend::ChildlessDescriptor>(state->lock.get());
     if (::flock(state->lock.get(), LOCK_EX | LOCK_NB) != 0)
         return errno == EWOULDBLOCK ? Claim::Second : Claim::Unavailable;
     // The lock is ours: whatever socket file lies there belongs to an instance that is gone.
@@ -184,6 +190,7 @@ InstanceChannel::Claim InstanceChannel::Open(const std::string& name, Receiver r
     state->listener = Fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!state->listener.valid())
         return Claim::Unavailable;
+    state->listenerInChildren = std::make_unique<linux_backend::ChildlessDescriptor>(state->listener.get());
     const mode_t previous = ::umask(077);
     const int bound =
         ::bind(state->listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
