@@ -92,13 +92,14 @@ public:
     }
 
     ~MprisControls() override {
-        // The bus thread ends before the object it serves goes.
-        if (bus_)
-            bus_->Run([this] { object_.reset(); });
+        // The object goes on the bus thread, before that thread ends. A thread stuck in a call keeps
+        // it: it may still be using it.
+        if (bus_ && !bus_->Run([this] { object_.reset(); }))
+            (void)object_.release();
         bus_.reset();
     }
 
-    bool available() const override { return bus_ != nullptr; }
+    bool available() const override { return bus_ != nullptr && bus_->connected(); }
 
     void Publish(const MediaState& state) override {
         std::vector<std::string> changed;

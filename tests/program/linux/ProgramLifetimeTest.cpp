@@ -121,4 +121,35 @@ TEST_F(ProgramLifetimeTest, AnErrorBoxOpenAtExitEndsWithTheProgramAndLeavesTheNe
     ExpectANewStartToBeFirst();
 }
 
+TEST_F(ProgramLifetimeTest, ASessionBusThatWentAwayNeitherHangsTheExitNorTheNextStart) {
+    testsupport::PrivateSessionBus bus;
+    if (!bus.running())
+        GTEST_SKIP() << "dbus-daemon could not be started";
+    busAddress = bus.address();
+    auto first = Start("dummy", "first.txt");
+    // Up when the desktop's media controls answer.
+    int code = -1;
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+            const std::string status =
+                testsupport::RunTool({"playerctl", "--player=vantri", "status"}, &code);
+            return Listening() && code == 0 && status == "Stopped\n";
+        },
+        20s))
+        << Output("first.txt");
+    bus.End();
+    // Gone for every client once a new one cannot reach it.
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+            testsupport::RunTool({"playerctl", "--player=vantri", "status"}, &code);
+            return code != 0;
+        },
+        10s));
+    // The program notices the lost bus; SIGTERM still ends it through its shutdown, in time.
+    ASSERT_EQ(kill(first->pid(), SIGTERM), 0);
+    EXPECT_EQ(first->WaitForEnd(20s), 0) << Output("first.txt");
+    busAddress = "unix:path=" + (scratch.path() / "no-bus").string();
+    ExpectANewStartToBeFirst();
+}
+
 } // namespace
