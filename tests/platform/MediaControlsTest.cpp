@@ -115,6 +115,24 @@ TEST_F(MediaControlsTest, EveryPlayerctlCommandReachesTheWindow) {
     }
 }
 
+TEST_F(MediaControlsTest, AVolumeThatIsNoFiniteNumberIsRefused) {
+    controls->Publish(Playing());
+    for (const char* volume : {"nan", "inf", "-inf"}) {
+        int code = 0;
+        const std::string answer =
+            RunTool({"dbus-send", "--session", "--print-reply", "--dest=org.mpris.MediaPlayer2.vantri",
+                     "/org/mpris/MediaPlayer2", "org.freedesktop.DBus.Properties.Set",
+                     "string:org.mpris.MediaPlayer2.Player", "string:Volume",
+                     std::string("variant:double:") + volume},
+                    &code);
+        EXPECT_NE(code, 0) << volume << ": " << answer;
+        EXPECT_NE(answer.find("InvalidArgs"), std::string::npos) << volume << ": " << answer;
+    }
+    // Nothing reached the window before the next command.
+    Playerctl({"volume", "1.5"});
+    EXPECT_EQ(NextCommand(), std::make_pair(MediaCommand::SetVolume, std::intptr_t{1'000'000}));
+}
+
 TEST_F(MediaControlsTest, PositionRequestsOutsideTheCurrentTrackOrWithoutSeekingAreIgnored) {
     auto state = Playing();
     state.canSeek = false;

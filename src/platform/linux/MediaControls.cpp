@@ -3,6 +3,7 @@
 #include "platform/Utf.h"
 #include "platform/linux/DesktopBus.h"
 
+#include <cmath>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -206,6 +207,10 @@ private:
             .onInterface(player)
             .withGetter([this] { return State().volume; })
             .withSetter([this](const double& volume) {
+                // Not a number, or an infinite one, is no volume: refused rather than turned into one.
+                if (!std::isfinite(volume))
+                    throw sdbus::Error("org.freedesktop.DBus.Error.InvalidArgs",
+                                       "The volume is not a finite number");
                 const double clamped = volume < 0 ? 0 : (volume > 1 ? 1 : volume);
                 Command(MediaCommand::SetVolume, static_cast<std::intptr_t>(clamped * 1e6 + 0.5));
             });
