@@ -95,6 +95,7 @@ TEST_F(ProgramLifetimeTest, AnErrorBoxOpenAtExitEndsWithTheProgramAndLeavesTheNe
             return !boxes.empty() && Listening() && OpenErrorBoxes() >= boxes.size();
         },
         20s))
+        << "no error box came up (SDL's boxes need the X server's core fonts, xfonts-base)\n"
         << Output("first.txt");
     // Whatever this test leaves running ends with it.
     struct KillAtEnd {
