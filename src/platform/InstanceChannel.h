@@ -13,9 +13,11 @@ namespace platform {
 
 class InstanceChannel {
 public:
-    // The most bytes of a message the first instance takes; the rest is cut off. A command line this
-    // long does not fit the 1024-unit buffer it is parsed in, so cutting it never makes a different link.
-    static constexpr std::size_t kMaxMessageBytes = 1024;
+    // The most bytes of a message the first instance takes. Every command line that fits the 1024-unit
+    // buffer it is parsed in has at most this many (three bytes of UTF-8 per unit), so it arrives whole.
+    // A longer message arrives empty, as a start without a command line: it could never be a link, and a
+    // part of it could be a different one.
+    static constexpr std::size_t kMaxMessageBytes = 3 * 1024;
 
     // Called on the channel's own thread, once per message, with the message (possibly empty: a start
     // without a command line). It must only post or queue; the sender waits until it returns.
@@ -30,12 +32,22 @@ public:
     // Tries to become the first instance for `name`. On First, `channel` listens and calls `receiver`.
     static Claim Open(const std::string& name, Receiver receiver, std::unique_ptr<InstanceChannel>& channel);
 
-    // Hands `message` (cut at kMaxMessageBytes) to the first instance of `name` and waits until it has
-    // been received, at most `milliseconds`. False when no instance took it.
-    static bool Send(const std::string& name, std::string_view message, int milliseconds = 5000);
+    enum class Delivery {
+        Delivered,    // the first instance took the message
+        NotDelivered, // no instance listens, or it did not take the message in time
+        Refused       // the listener is another user's process: nothing was handed to it
+    };
+
+    // Hands `message` to the first instance of `name` and waits until it has been received, at most
+    // `milliseconds`.
+    static Delivery Deliver(const std::string& name, std::string_view message, int milliseconds = 5000);
+    // The same; true when it was delivered.
+    static bool Send(const std::string& name, std::string_view message, int milliseconds = 5000) {
+        return Deliver(name, message, milliseconds) == Delivery::Delivered;
+    }
 
     // The folder the channel lies in; empty when there is no folder of the user's own that others cannot
-    // enter.
+    // enter. $XDG_RUNTIME_DIR is used only when it is such a folder.
     static std::string Folder();
 
     // Stops listening and removes the channel.

@@ -5,8 +5,11 @@
 //
 // Linux: a desktop entry "<scheme>.desktop" in $XDG_DATA_HOME/applications (default
 // ~/.local/share/applications) with MimeType x-scheme-handler/<scheme>, made the default for that type in
-// $XDG_CONFIG_HOME/mimeapps.list (default ~/.config/mimeapps.list). Both files are written atomically; a
-// mimeapps.list written by someone else keeps every other line as it was.
+// $XDG_CONFIG_HOME/mimeapps.list (default ~/.config/mimeapps.list). Both files are written atomically,
+// through a new file of a unique name, keeping the old file's mode; a file with further names (hard links)
+// is rewritten in place instead, so that the links hold. A mimeapps.list written by someone else keeps
+// every other line as it was, and its byte-order mark. A "<scheme>.desktop" that this program did not
+// write (its command lacks the program's marker) is never replaced: the registration is then not made.
 
 #include <optional>
 #include <string>

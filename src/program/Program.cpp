@@ -7,6 +7,7 @@
 #include "media/MyMediaHandler.h"
 #include "net/MyNetworkHandler.h"
 #include "platform/Audio.h"
+#include "platform/Environment.h"
 #include "platform/InstanceChannel.h"
 #include "platform/TerminationSignals.h"
 #include "program/Commands.h"
@@ -50,15 +51,21 @@ private:
 
 // The second instance's part: hand the command line to the first. The first may be starting (not yet
 // listening) or ending (no longer listening); then this process may become the first itself.
-enum class HandOver { Delivered, BecameFirst, Failed };
+enum class HandOver { Delivered, BecameFirst, Failed, Refused };
 
 HandOver HandToFirstInstance(const std::string& name, std::string_view commandLine,
                              const InstanceChannel::Receiver& receiver,
                              std::unique_ptr<InstanceChannel>& channel) {
     const auto deadline = std::chrono::steady_clock::now() + kHandOverTime;
     for (;;) {
-        if (InstanceChannel::Send(name, commandLine))
+        switch (InstanceChannel::Deliver(name, commandLine)) {
+        case InstanceChannel::Delivery::Delivered:
             return HandOver::Delivered;
+        case InstanceChannel::Delivery::Refused:
+            return HandOver::Refused;
+        case InstanceChannel::Delivery::NotDelivered:
+            break;
+        }
         const InstanceChannel::Claim claim = InstanceChannel::Open(name, receiver, channel);
         if (claim == InstanceChannel::Claim::First)
             return HandOver::BecameFirst;
@@ -132,6 +139,16 @@ int RunProgram(std::string_view commandLine, const ProgramOptions& options) {
         }
     };
     std::unique_ptr<InstanceChannel> channel;
+    if (const auto runtime = GetEnv("XDG_RUNTIME_DIR");
+        runtime && !runtime->empty() && (*runtime)[0] == '/') {
+        // Said once here; without any private folder the message below says so instead.
+        if (const std::string folder = InstanceChannel::Folder(); !folder.empty() && folder != *runtime)
+            std::fprintf(
+                stderr,
+                "vantri: XDG_RUNTIME_DIR (%s) is not a folder of this user's that others cannot enter; "
+                "the single-instance channel is kept in %s instead\n",
+                runtime->c_str(), folder.c_str());
+    }
     switch (InstanceChannel::Open(options.instanceName, receiver, channel)) {
     case InstanceChannel::Claim::First:
         break;
@@ -143,6 +160,11 @@ int RunProgram(std::string_view commandLine, const ProgramOptions& options) {
             break;
         case HandOver::Failed:
             std::fputs("vantri: another instance is running but does not answer\n", stderr);
+            return 1;
+        case HandOver::Refused:
+            std::fputs("vantri: the single-instance channel is held by another user's process; the command "
+                       "line was not handed over\n",
+                       stderr);
             return 1;
         }
         break;

@@ -6,6 +6,7 @@
 #include "app/MySettings.h"
 #include "platform/ChildProcess.h"
 #include "platform/LinkSchemeRegistry.h"
+#include "platform/Utf.h"
 #include "support/Deadline.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/ScopedEnvironment.h"
@@ -185,6 +186,74 @@ TEST_F(LinkSchemeTest, AListKeptElsewhereBehindALinkIsUpdatedWhereItLies) {
     EXPECT_EQ(
         ReadAll(shared),
         "[Default Applications]\nx-scheme-handler/vantri=vantri.desktop;\ntext/html=firefox.desktop;\n");
+}
+
+TEST_F(LinkSchemeTest, TheListKeepsItsModeItsHardLinksAndItsByteOrderMark) {
+    const std::string bom = "\xEF\xBB\xBF";
+    WriteAll(List(), bom + "[Default Applications]\ntext/html=firefox.desktop;\n");
+    fs::permissions(List(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read,
+                    fs::perm_options::replace);
+    RegisterLinkScheme(u"/opt/vantri/vantri");
+    // The mark stays in front and the group is the one there, not a second one.
+    const std::string expected =
+        bom + "[Default Applications]\nx-scheme-handler/vantri=vantri.desktop;\ntext/html=firefox.desktop;\n";
+    EXPECT_EQ(ReadAll(List()), expected);
+    EXPECT_EQ(fs::status(List()).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(platform::ReadLinkSchemeCommand(u"vantri"));
+    EXPECT_EQ(*platform::ReadLinkSchemeCommand(u"vantri"), Command(u"/opt/vantri/vantri"));
+
+    // A second name of the same file (a hard link) shows the change: the file was rewritten in place.
+    const fs::path second = scratch.path() / "dotfiles" / "mimeapps.list";
+    fs::create_directories(second.parent_path());
+    fs::create_hard_link(List(), second);
+    RegisterLinkScheme(u"/opt/vantri/moved");
+    EXPECT_TRUE(fs::equivalent(List(), second));
+    EXPECT_EQ(fs::hard_link_count(List()), 2u);
+    EXPECT_EQ(ReadAll(second), ReadAll(List()));
+    EXPECT_EQ(*platform::ReadLinkSchemeCommand(u"vantri"), Command(u"/opt/vantri/moved"));
+    // Nothing is left beside the files.
+    for (const fs::path& folder : {List().parent_path(), Entry().parent_path()})
+        for (const auto& entry : fs::directory_iterator(folder))
+            EXPECT_TRUE(entry.path() == List() || entry.path() == Entry()) << entry.path();
+}
+
+TEST_F(LinkSchemeTest, AListWithAByteOrderMarkIsRead) {
+    RegisterOther();
+    WriteAll(List(), "\xEF\xBB\xBF[Default Applications]\nx-scheme-handler/vantri=other.desktop;\n");
+    const auto registered = platform::ReadLinkSchemeCommand(u"vantri");
+    ASSERT_TRUE(registered);
+    EXPECT_EQ(*registered, u"/usr/bin/other %u");
+}
+
+TEST_F(LinkSchemeTest, AnEntryOfTheSameNameThatTheUserWroteIsNeverReplaced) {
+    const std::string own =
+        "[Desktop Entry]\nType=Application\nName=My Vantri\nExec=/home/me/vantri-wrapper %u\n";
+    WriteAll(Entry(), own);
+    RegisterLinkScheme(u"/opt/vantri/vantri");
+    EXPECT_EQ(ReadAll(Entry()), own);
+    EXPECT_FALSE(fs::exists(List()));
+    // One of ours (with the marker) from an earlier place is replaced.
+    WriteAll(Entry(), "[Desktop Entry]\nType=Application\nName=Vantri\nExec=" +
+                          Utf16ToUtf8(Command(u"/old/vantri")) + "\n");
+    RegisterLinkScheme(u"/opt/vantri/vantri");
+    ASSERT_TRUE(platform::ReadLinkSchemeCommand(u"vantri"));
+    EXPECT_EQ(*platform::ReadLinkSchemeCommand(u"vantri"), Command(u"/opt/vantri/vantri"));
+}
+
+TEST_F(LinkSchemeTest, NamesPlantedWhereANewFileCouldGoAreLeftAlone) {
+    // Links and folders under the names a fixed temporary name would take.
+    WriteAll(List(), "[Default Applications]\n");
+    const fs::path elsewhere = scratch.path() / "elsewhere";
+    WriteAll(elsewhere, "untouched");
+    fs::create_symlink(elsewhere, List().string() + ".new");
+    fs::create_directories(Entry().string() + ".new");
+    RegisterLinkScheme(u"/opt/vantri/vantri");
+    ASSERT_TRUE(platform::ReadLinkSchemeCommand(u"vantri"));
+    EXPECT_EQ(*platform::ReadLinkSchemeCommand(u"vantri"), Command(u"/opt/vantri/vantri"));
+    EXPECT_EQ(ReadAll(elsewhere), "untouched");
+    EXPECT_TRUE(fs::is_symlink(List().string() + ".new"));
+    EXPECT_TRUE(fs::is_directory(Entry().string() + ".new"));
 }
 
 TEST_F(LinkSchemeTest, PathsWithBlanksQuotesAndShellCharactersAreQuotedAsDesktopEntriesRequire) {

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 using namespace testsupport;
 using platform::MediaCommand;
@@ -113,6 +115,24 @@ TEST_F(MediaControlsTest, EveryPlayerctlCommandReachesTheWindow) {
     }
 }
 
+TEST_F(MediaControlsTest, AVolumeThatIsNoFiniteNumberIsRefused) {
+    controls->Publish(Playing());
+    for (const char* volume : {"nan", "inf", "-inf"}) {
+        int code = 0;
+        const std::string answer =
+            RunTool({"dbus-send", "--session", "--print-reply", "--dest=org.mpris.MediaPlayer2.vantri",
+                     "/org/mpris/MediaPlayer2", "org.freedesktop.DBus.Properties.Set",
+                     "string:org.mpris.MediaPlayer2.Player", "string:Volume",
+                     std::string("variant:double:") + volume},
+                    &code);
+        EXPECT_NE(code, 0) << volume << ": " << answer;
+        EXPECT_NE(answer.find("InvalidArgs"), std::string::npos) << volume << ": " << answer;
+    }
+    // Nothing reached the window before the next command.
+    Playerctl({"volume", "1.5"});
+    EXPECT_EQ(NextCommand(), std::make_pair(MediaCommand::SetVolume, std::intptr_t{1'000'000}));
+}
+
 TEST_F(MediaControlsTest, PositionRequestsOutsideTheCurrentTrackOrWithoutSeekingAreIgnored) {
     auto state = Playing();
     state.canSeek = false;
@@ -126,6 +146,27 @@ TEST_F(MediaControlsTest, PositionRequestsOutsideTheCurrentTrackOrWithoutSeeking
     // A command that is answered shows that nothing came before it.
     Playerctl({"next"});
     EXPECT_EQ(NextCommand().first, MediaCommand::Next);
+}
+
+TEST_F(MediaControlsTest, ASessionBusThatWentAwayEndsTheControlsWithoutAWait) {
+    EXPECT_EQ(Playerctl({"status"}), "Stopped");
+    bus.End();
+    ASSERT_TRUE(WaitFor([&] { return !controls->available(); }, std::chrono::seconds(10)));
+    // Changes now go nowhere, and the controls end at once. They end on a thread of the test's own, so
+    // that an end that waits for ever fails the test rather than hanging it.
+    controls->Publish(Playing());
+    controls->Seeked(5);
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    std::thread ending([owned = std::move(controls), ended]() mutable {
+        owned.reset();
+        *ended = true;
+    });
+    const bool inTime = WaitFor([&] { return ended->load(); }, std::chrono::seconds(10));
+    if (inTime)
+        ending.join();
+    else
+        ending.detach();
+    EXPECT_TRUE(inTime);
 }
 
 TEST_F(MediaControlsTest, WithoutASessionBusThereAreNoControls) {

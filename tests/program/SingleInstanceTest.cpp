@@ -55,16 +55,55 @@ TEST_F(SingleInstanceTest, TheFirstHoldsTheChannelAndHearsEveryMessageWhole) {
     // Send returns once the first instance has taken the message.
     ASSERT_TRUE(InstanceChannel::Send(name, ""));
     ASSERT_TRUE(InstanceChannel::Send(name, "vantri:track-1-7-5"));
-    const std::string longLine(5000, 'x');
-    ASSERT_TRUE(InstanceChannel::Send(name, longLine));
+    // The longest line that fits the 1024-unit buffer a link is parsed in: 1023 characters of three bytes.
+    std::string longest = "vantri:track-1-7-5 ";
+    while (longest.size() + 3 <= 1023 * 3)
+        longest += "\xE2\x82\xAC";
+    ASSERT_TRUE(InstanceChannel::Send(name, longest));
     const auto got = Received();
     ASSERT_EQ(got.size(), 3u);
     EXPECT_EQ(got[0], "");
     EXPECT_EQ(got[1], "vantri:track-1-7-5");
-    EXPECT_EQ(got[2], std::string(InstanceChannel::kMaxMessageBytes, 'x'));
+    EXPECT_EQ(got[2], longest);
     EXPECT_EQ(std::filesystem::path(first->path()).parent_path(), runtime.path());
     EXPECT_EQ(std::filesystem::status(first->path()).permissions() & std::filesystem::perms::others_all,
               std::filesystem::perms::none);
+}
+
+TEST_F(SingleInstanceTest, ALineTooLongToBeWholeArrivesEmptyAndNeverCut) {
+    std::unique_ptr<InstanceChannel> first;
+    ASSERT_EQ(InstanceChannel::Open(name, Receiver(), first), InstanceChannel::Claim::First);
+    // Whole, this line is no link (it does not fit the buffer); cut anywhere before its end, its start
+    // would be one: a different link than the line's own track form.
+    std::string line = "vantri:stream-1-2 ";
+    line += std::string(InstanceChannel::kMaxMessageBytes, ' ');
+    line += "track-3-4-5";
+    ASSERT_TRUE(InstanceChannel::Send(name, line));
+    ASSERT_TRUE(InstanceChannel::Send(name, std::string(5000, 'x')));
+    // One byte more than the most taken is already too long.
+    ASSERT_TRUE(InstanceChannel::Send(name, std::string(InstanceChannel::kMaxMessageBytes + 1, 'y')));
+    ASSERT_TRUE(InstanceChannel::Send(name, std::string(InstanceChannel::kMaxMessageBytes, 'z')));
+    EXPECT_EQ(Received(),
+              (std::vector<std::string>{"", "", "", std::string(InstanceChannel::kMaxMessageBytes, 'z')}));
+}
+
+TEST_F(SingleInstanceTest, ARuntimeFolderOthersCanEnterIsNotUsed) {
+    testsupport::ScratchFolder temp;
+    testsupport::ScopedEnvironment tmpdir("TMPDIR", temp.path().string());
+    EXPECT_EQ(InstanceChannel::Folder(), runtime.path().string());
+    std::filesystem::permissions(runtime.path(),
+                                 std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                     std::filesystem::perms::group_exec |
+                                     std::filesystem::perms::others_read |
+                                     std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::replace);
+    // The private folder of the user's own in the temporary folder instead.
+    const std::string folder = InstanceChannel::Folder();
+    EXPECT_EQ(std::filesystem::path(folder).parent_path(), temp.path());
+    std::unique_ptr<InstanceChannel> first;
+    ASSERT_EQ(InstanceChannel::Open(name, Receiver(), first), InstanceChannel::Claim::First);
+    EXPECT_EQ(std::filesystem::path(first->path()).parent_path().string(), folder);
+    EXPECT_FALSE(std::filesystem::exists(runtime.path() / (name + ".socket")));
 }
 
 TEST_F(SingleInstanceTest, WithoutAFirstInstanceNothingTakesTheMessage) {

@@ -48,8 +48,13 @@ PrivateSessionBus::PrivateSessionBus() {
 
 PrivateSessionBus::~PrivateSessionBus() {
     environment_.reset();
+    End();
+}
+
+void PrivateSessionBus::End() {
     if (processId_ > 0)
         platform::TerminateProcess(processId_);
+    processId_ = 0;
 }
 
 std::string RunTool(const std::vector<std::string>& arguments, int* exitCode) {

@@ -20,6 +20,8 @@ public:
     // False when dbus-daemon could not be started (then the tests skip).
     bool running() const { return processId_ > 0; }
     const std::string& address() const { return address_; }
+    // Ends the daemon now, as a session bus that goes away under its clients.
+    void End();
 
 private:
     std::string address_;

@@ -5,6 +5,7 @@
 #include "platform/InstanceChannel.h"
 
 #include "platform/Environment.h"
+#include "platform/linux/ForkedChildren.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -96,6 +97,10 @@ struct InstanceChannel::State {
     Fd wakeWrite;
     Receiver receiver;
     std::thread thread;
+    // A child forked without exec (a message box) must not keep the lock or the channel after this
+    // process ends; these go before the descriptors they name are closed.
+    std::unique_ptr<linux_backend::ChildlessDescriptor> lockInChildren;
+    std::unique_ptr<linux_backend::ChildlessDescriptor> listenerInChildren;
 
     void Serve();
     void ServeOne(int connection);
@@ -126,6 +131,7 @@ void InstanceChannel::State::ServeOne(int connection) {
         peer.uid != ::geteuid())
         return; // another user's process: not heard, and not answered
     std::string message;
+    std::size_t total = 0;
     char buffer[512];
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReceiveMilliseconds);
     for (;;) {
@@ -136,9 +142,13 @@ void InstanceChannel::State::ServeOne(int connection) {
             continue;
         if (got <= 0)
             break;
+        total += static_cast<std::size_t>(got);
         const std::size_t room = kMaxMessageBytes - std::min(message.size(), kMaxMessageBytes);
         message.append(buffer, std::min(static_cast<std::size_t>(got), room));
     }
+    // Too long to be whole: none of it is taken, as a part of it could be a different link.
+    if (total > kMaxMessageBytes)
+        message.clear();
     if (receiver)
         receiver(std::move(message));
     // The answer tells the sender that its message was taken.
@@ -147,10 +157,13 @@ void InstanceChannel::State::ServeOne(int connection) {
 }
 
 std::string InstanceChannel::Folder() {
+    // The runtime folder only when it is private (the desktop makes it so); one that others can enter
+    // would let them take the channel.
     if (const auto runtime = GetEnv("XDG_RUNTIME_DIR");
         runtime && !runtime->empty() && (*runtime)[0] == '/') {
         struct stat info {};
-        if (::stat(runtime->c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid())
+        if (::stat(runtime->c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+            (info.st_mode & 077) == 0)
             return *runtime;
     }
     std::string base = "/tmp";
@@ -177,6 +190,7 @@ InstanceChannel::Claim InstanceChannel::Open(const std::string& name, Receiver r
     state->lock = Fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (!state->lock.valid())
         return Claim::Unavailable;
+    state->lockInChildren = std::make_unique<linux_backend::ChildlessDescriptor>(state->lock.get());
     if (::flock(state->lock.get(), LOCK_EX | LOCK_NB) != 0)
         return errno == EWOULDBLOCK ? Claim::Second : Claim::Unavailable;
     // The lock is ours: whatever socket file lies there belongs to an instance that is gone.
@@ -184,6 +198,7 @@ InstanceChannel::Claim InstanceChannel::Open(const std::string& name, Receiver r
     state->listener = Fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!state->listener.valid())
         return Claim::Unavailable;
+    state->listenerInChildren = std::make_unique<linux_backend::ChildlessDescriptor>(state->listener.get());
     const mode_t previous = ::umask(077);
     const int bound =
         ::bind(state->listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
@@ -202,37 +217,46 @@ InstanceChannel::Claim InstanceChannel::Open(const std::string& name, Receiver r
     return Claim::First;
 }
 
-bool InstanceChannel::Send(const std::string& name, std::string_view message, int milliseconds) {
+InstanceChannel::Delivery InstanceChannel::Deliver(const std::string& name, std::string_view message,
+                                                   int milliseconds) {
     const std::string folder = Folder();
     if (folder.empty())
-        return false;
+        return Delivery::NotDelivered;
     sockaddr_un address{};
     if (!FillAddress(folder + "/" + name + ".socket", address))
-        return false;
+        return Delivery::NotDelivered;
     Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd.valid() || ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        return false;
+        return Delivery::NotDelivered;
+    // The listener must be this user's: a command line (a link, "kill") is never handed to a stranger.
+    ucred listener{};
+    socklen_t length = sizeof listener;
+    if (::getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &listener, &length) != 0 ||
+        length != sizeof listener || listener.uid != ::geteuid())
+        return Delivery::Refused;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    message = message.substr(0, kMaxMessageBytes);
+    // A message too long to be whole goes as one byte more than the first instance takes, which then
+    // takes none of it.
+    message = message.substr(0, kMaxMessageBytes + 1);
     while (!message.empty()) {
         if (!WaitFor(fd.get(), POLLOUT, deadline))
-            return false;
+            return Delivery::NotDelivered;
         const ssize_t sent = ::send(fd.get(), message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (sent <= 0)
-            return false;
+            return Delivery::NotDelivered;
         message.remove_prefix(static_cast<std::size_t>(sent));
     }
     ::shutdown(fd.get(), SHUT_WR);
     char answer = 0;
     for (;;) {
         if (!WaitFor(fd.get(), POLLIN, deadline))
-            return false;
+            return Delivery::NotDelivered;
         const ssize_t got = ::recv(fd.get(), &answer, 1, MSG_DONTWAIT);
         if (got < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
-        return got == 1;
+        return got == 1 ? Delivery::Delivered : Delivery::NotDelivered;
     }
 }
 

@@ -4,10 +4,15 @@
 #include "platform/Paths.h"
 #include "platform/Utf.h"
 
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <random>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace platform {
@@ -16,6 +21,8 @@ namespace {
 
 constexpr std::size_t kMaxListFileBytes = 1u << 20;
 constexpr const char* kDefaultGroup = "[Default Applications]";
+// A byte-order mark some editors put in front of UTF-8 text.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string EnvironmentPath(const char* name) {
     const char* value = std::getenv(name);
@@ -72,9 +79,71 @@ bool ReadText(const std::string& path, std::string& text) {
     return true;
 }
 
+// Removes a byte-order mark from the start of `text`; answers whether there was one.
+bool TakeByteOrderMark(std::string& text) {
+    if (!text.starts_with(kByteOrderMark))
+        return false;
+    text.erase(0, kByteOrderMark.size());
+    return true;
+}
+
+bool WriteAllOf(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t written = write(fd, text.data(), text.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+bool Flush(int fd) {
+    while (fsync(fd) != 0)
+        if (errno != EINTR)
+            return false;
+    return true;
+}
+
+// Writes `text` over the file `path` (which is no symbolic link), keeping what others rely on.
+// - A file with further names (hard links) is rewritten in place, so that every name goes on showing
+//   the same file; this one step is not atomic.
+// - Otherwise the text goes to a new file of a unique name beside it (never one that exists, never
+//   through a link), which gets the old file's mode and is flushed and renamed over it in one step.
 bool WriteText(const std::string& path, const std::string& text) {
-    return WriteFileAtomically(Utf8ToUtf16(path),
-                               {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
+    struct stat old {};
+    const bool exists = lstat(path.c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode))
+        return false;
+    if (exists && old.st_nlink > 1) {
+        const int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            return false;
+        const bool whole =
+            WriteAllOf(fd, text) && ftruncate(fd, static_cast<off_t>(text.size())) == 0 && Flush(fd);
+        return close(fd) == 0 && whole;
+    }
+    std::random_device random;
+    std::string fresh;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        char suffix[20];
+        std::snprintf(suffix, sizeof suffix, ".%08x.new", static_cast<unsigned>(random()));
+        fresh = path + suffix;
+        fd = open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+    bool whole = (!exists || fchmod(fd, old.st_mode & 07777) == 0) && WriteAllOf(fd, text) && Flush(fd);
+    whole = close(fd) == 0 && whole;
+    if (!whole || rename(fresh.c_str(), path.c_str()) != 0) {
+        unlink(fresh.c_str());
+        return false;
+    }
+    return true;
 }
 
 // The file's lines, each with its own line end (the last may have none).
@@ -273,6 +342,7 @@ std::optional<std::u16string> ReadLinkSchemeCommand(std::u16string_view scheme) 
         std::string text;
         if (!ReadText(list, text))
             continue;
+        TakeByteOrderMark(text);
         std::optional<std::string> value = FindValue(text, kDefaultGroup, key);
         if (!value)
             continue;
@@ -289,6 +359,7 @@ std::optional<std::u16string> ReadLinkSchemeCommand(std::u16string_view scheme) 
             std::string entry;
             if (!ReadText(path, entry))
                 return std::nullopt;
+            TakeByteOrderMark(entry);
             std::optional<std::string> exec = FindValue(entry, "[Desktop Entry]", "Exec");
             if (!exec)
                 return std::nullopt;
@@ -353,7 +424,28 @@ bool WriteLinkSchemeRegistration(std::u16string_view scheme, std::u16string_view
                         "Categories=AudioVideo;Audio;Player;\n"
                         "MimeType=x-scheme-handler/" +
                         schemeName + ";\n";
-    if (!WriteText(applications + "/" + id, entry))
+    // A desktop entry of that name that the user wrote (not one of ours: its command does not end with
+    // our marker) stays as it is, and so the registration is not made.
+    const std::string entryPath = applications + "/" + id;
+    struct stat info {};
+    if (lstat(entryPath.c_str(), &info) == 0) {
+        std::string existing;
+        const std::string ours = Utf16ToUtf8(command);
+        const std::size_t blank = ours.rfind(' ');
+        std::optional<std::string> exec;
+        if (S_ISREG(info.st_mode) && ReadText(entryPath, existing)) {
+            TakeByteOrderMark(existing);
+            exec = FindValue(existing, "[Desktop Entry]", "Exec");
+        }
+        if (blank == std::string::npos || !exec || !exec->ends_with(ours.substr(blank))) {
+            std::fprintf(stderr,
+                         "vantri: %s was not written by Vantri; it is left as it is, and %s: links are not "
+                         "registered\n",
+                         entryPath.c_str(), schemeName.c_str());
+            return false;
+        }
+    }
+    if (!WriteText(entryPath, entry))
         return false;
 
     const std::string list = WriteTarget(configHome + "/mimeapps.list");
@@ -365,7 +457,10 @@ bool WriteLinkSchemeRegistration(std::u16string_view scheme, std::u16string_view
             return false;
         text.clear();
     }
-    return WriteText(list, WithDefaultHandler(text, "x-scheme-handler/" + schemeName, id + ";"));
+    // A byte-order mark stays where it was, in front of the text.
+    const bool mark = TakeByteOrderMark(text);
+    return WriteText(list, (mark ? std::string(kByteOrderMark) : std::string()) +
+                               WithDefaultHandler(text, "x-scheme-handler/" + schemeName, id + ";"));
 }
 
 } // namespace platform

@@ -3,6 +3,7 @@
 #include "platform/Utf.h"
 #include "platform/linux/DesktopBus.h"
 
+#include <cmath>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -92,13 +93,14 @@ public:
     }
 
     ~MprisControls() override {
-        // The bus thread ends before the object it serves goes.
-        if (bus_)
-            bus_->Run([this] { object_.reset(); });
+        // The object goes on the bus thread, before that thread ends. A thread stuck in a call keeps
+        // it: it may still be using it.
+        if (bus_ && !bus_->Run([this] { object_.reset(); }))
+            (void)object_.release();
         bus_.reset();
     }
 
-    bool available() const override { return bus_ != nullptr; }
+    bool available() const override { return bus_ != nullptr && bus_->connected(); }
 
     void Publish(const MediaState& state) override {
         std::vector<std::string> changed;
@@ -205,6 +207,10 @@ private:
             .onInterface(player)
             .withGetter([this] { return State().volume; })
             .withSetter([this](const double& volume) {
+                // Not a number, or an infinite one, is no volume: refused rather than turned into one.
+                if (!std::isfinite(volume))
+                    throw sdbus::Error("org.freedesktop.DBus.Error.InvalidArgs",
+                                       "The volume is not a finite number");
                 const double clamped = volume < 0 ? 0 : (volume > 1 ? 1 : volume);
                 Command(MediaCommand::SetVolume, static_cast<std::intptr_t>(clamped * 1e6 + 0.5));
             });

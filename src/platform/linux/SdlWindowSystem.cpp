@@ -4,6 +4,7 @@
 
 #include "platform/Utf.h"
 #include "platform/WindowCore.h"
+#include "platform/linux/ForkedChildren.h"
 #include "platform/linux/X11Capture.h"
 
 #include <SDL.h>
@@ -407,6 +408,8 @@ protected:
                                           choices,
                                           nullptr};
             int chosen = -1;
+            // SDL's box process ends with this thread, at the latest when the program ends.
+            const linux_backend::ChildEndsWithParent endsWithProgram;
             if (SDL_ShowMessageBox(&data, &chosen) != 0)
                 return buttons == MessageBoxButtons::YesNo ? MessageBoxResult::No : MessageBoxResult::Ok;
             if (buttons == MessageBoxButtons::YesNo)

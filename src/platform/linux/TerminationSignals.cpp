@@ -1,5 +1,7 @@
 #include "platform/TerminationSignals.h"
 
+#include "platform/linux/ForkedChildren.h"
+
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
@@ -16,6 +18,8 @@ struct TerminationSignals::State {
     std::atomic<bool> stopping{false};
     std::atomic<int> requests{0};
     std::thread thread;
+    // Children get the mask from before: a child that shows a box must die of SIGTERM.
+    std::unique_ptr<linux_backend::ChildSignalMask> childMask;
 };
 
 TerminationSignals::TerminationSignals(std::function<void()> onRequest) : state_(std::make_unique<State>()) {
@@ -25,6 +29,7 @@ TerminationSignals::TerminationSignals(std::function<void()> onRequest) : state_
     sigaddset(&set, SIGINT);
     sigaddset(&set, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &set, &state_->previousMask);
+    state_->childMask = std::make_unique<linux_backend::ChildSignalMask>(state_->previousMask);
     State* state = state_.get();
     state_->thread = std::thread([state, set] {
         for (;;) {
@@ -45,6 +50,7 @@ TerminationSignals::~TerminationSignals() {
     // Wakes the waiting thread with a signal that only it takes.
     pthread_kill(state_->thread.native_handle(), SIGTERM);
     state_->thread.join();
+    state_->childMask.reset();
     pthread_sigmask(SIG_SETMASK, &state_->previousMask, nullptr);
 }
 

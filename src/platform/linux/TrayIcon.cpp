@@ -56,8 +56,11 @@ public:
 
     ~StatusNotifierTrayIcon() override {
         Remove();
-        if (bus_)
-            bus_->Run([this] { busDaemon_.reset(); });
+        // A bus thread stuck in a call keeps what it may still be using.
+        if (bus_ && !bus_->Run([this] { busDaemon_.reset(); })) {
+            (void)busDaemon_.release();
+            (void)object_.release();
+        }
         bus_.reset();
     }
 

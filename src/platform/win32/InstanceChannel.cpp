@@ -44,7 +44,8 @@ struct InstanceChannel::State {
             const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
             if (!self || !data || data->dwData != kCommandLineData)
                 return FALSE;
-            const std::size_t bytes = std::min<std::size_t>(data->cbData, kMaxMessageBytes);
+            // A message longer than the most taken arrives empty: a part of it could be a different link.
+            const std::size_t bytes = data->cbData <= kMaxMessageBytes ? data->cbData : 0;
             std::string text(static_cast<const char*>(data->lpData), data->lpData ? bytes : 0);
             self->receiver(std::move(text));
             return TRUE;
@@ -111,18 +112,23 @@ InstanceChannel::Claim InstanceChannel::Open(const std::string& name, Receiver r
     return Claim::First;
 }
 
-bool InstanceChannel::Send(const std::string& name, std::string_view message, int milliseconds) {
+InstanceChannel::Delivery InstanceChannel::Deliver(const std::string& name, std::string_view message,
+                                                   int milliseconds) {
     // Message-only windows are found by FindWindowExW under HWND_MESSAGE (FindWindowW skips them). No
     // window: no first instance listens now (the caller decides whether to wait and try again).
     const HWND target = FindWindowExW(HWND_MESSAGE, nullptr, Wide(ClassName(name)), nullptr);
     if (!target)
-        return false;
-    const std::string_view cut = message.substr(0, kMaxMessageBytes);
+        return Delivery::NotDelivered;
+    // A message too long to be whole goes as one byte more than the first instance takes, which then
+    // takes none of it.
+    const std::string_view cut = message.substr(0, kMaxMessageBytes + 1);
     COPYDATASTRUCT data{kCommandLineData, static_cast<DWORD>(cut.size()), const_cast<char*>(cut.data())};
     DWORD_PTR answer = 0;
-    return SendMessageTimeoutW(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
-                               static_cast<UINT>(std::max(milliseconds, 1)), &answer) != 0 &&
-           answer == TRUE;
+    const bool taken =
+        SendMessageTimeoutW(target, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG,
+                            static_cast<UINT>(std::max(milliseconds, 1)), &answer) != 0 &&
+        answer == TRUE;
+    return taken ? Delivery::Delivered : Delivery::NotDelivered;
 }
 
 std::string InstanceChannel::Folder() {
