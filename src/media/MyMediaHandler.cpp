@@ -76,6 +76,10 @@ void MyMediaHandler::HandleMessage(MyMessageBase* message) {
         if (auto* m = MessageAs<MyMediaHandlerMessage_AddChatSyncPoints>(*message))
             HandleAddChatSyncPoints(*m);
         break;
+    case MediaHandlerMessageType_SetPlaySpeed:
+        if (auto* m = MessageAs<MyMediaHandlerMessage_SetPlaySpeed>(*message))
+            HandleSetPlaySpeed(*m);
+        break;
     default:
         break;
     }
@@ -112,6 +116,10 @@ void MyMediaHandler::SetVolume(float volume, float balance) {
 
 void MyMediaHandler::SetMute(bool muted) {
     QueueMessage(std::make_unique<MyMediaHandlerMessage_SetMute>(muted));
+}
+
+void MyMediaHandler::SetPlaySpeed(std::int32_t tenths) {
+    QueueMessage(std::make_unique<MyMediaHandlerMessage_SetPlaySpeed>(tenths));
 }
 
 void MyMediaHandler::ReturnUsedWaveHeader(platform::WaveHeader* waveHeader) {

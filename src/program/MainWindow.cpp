@@ -128,8 +128,12 @@ void MainWindow::OnCreate() {
         t.chatPage->SetHideQuietJoins(settings && settings->HasFlag(SettingsFlag_HideQuietJoins));
     if (p.posBar)
         p.posBar->showChatActivity = settings && settings->HasFlag(SettingsFlag_ShowChatActivity);
-    if (settings)
+    if (settings) {
         chatOffsets = MyChatOffsets(settings->path);
+        playSpeeds = MyPlaySpeeds(settings->path);
+    }
+    if (wire(p.speedTextBar))
+        p.speedTextBar->LClickCallback = &MainWindow::OnSpeedClicked;
 
     // Resume: the saved position is used only when no link was given.
     if (settings && settings->HasFlag(SettingsFlag_ResumePlaying))
@@ -245,6 +249,7 @@ void MainWindow::OnStreamInfo(const StationInfoData* station, const StreamInfoDa
     }
     currentStation = station;
     currentStream = stream;
+    ApplyShowSpeed();
     if (playControlPanel && playControlPanel->posBar) {
         MyPlayPosBar* bar = playControlPanel->posBar;
         bar->markStream = stream;
@@ -280,6 +285,7 @@ void MainWindow::OnStationInfo(const StationInfoData* station) {
     if (const auto link = appContext->startLink.TakeForStation(station->stationId)) {
         stationId = link->stationId;
         streamId = link->streamId;
+        ApplyShowSpeed();
         if (appContext->mediaHandler)
             appContext->mediaHandler->StartPlayStream(link->stationId, link->streamId,
                                                       static_cast<std::uint32_t>(link->seconds));
@@ -421,6 +427,7 @@ void MainWindow::OnAboutTabClicked(std::int32_t) {
 void MainWindow::OnStreamChosen(std::int32_t station, std::int32_t stream) {
     stationId = station;
     streamId = stream;
+    ApplyShowSpeed();
 }
 
 void MainWindow::OnSettingsBoxClicked(std::int32_t id) {
@@ -491,6 +498,7 @@ void MainWindow::ToggleInfoView(std::int32_t view) {
 void MainWindow::PlayLink(std::int32_t station, std::int32_t stream, std::int32_t seconds) {
     stationId = station;
     streamId = stream;
+    ApplyShowSpeed();
     if (appContext->mediaHandler)
         appContext->mediaHandler->StartPlayStream(station, stream, static_cast<std::uint32_t>(seconds));
 }
@@ -576,6 +584,18 @@ bool MainWindow::HandleCommand(std::uint32_t command) {
     case kCommand_MediaPrevious:
         PreviousTrack();
         return true;
+    case kCommand_SkipBack:
+        SeekBy(-kSkipBackSeconds);
+        return true;
+    case kCommand_SkipForward:
+        SeekBy(kSkipForwardSeconds);
+        return true;
+    case kCommand_SpeedDown:
+        SetPlaySpeed(playSpeed - 1);
+        return true;
+    case kCommand_SpeedUp:
+        SetPlaySpeed(playSpeed + 1);
+        return true;
     case kCommand_ToggleStations:
         ToggleInfoView(InfoView_Stations);
         return true;
@@ -615,6 +635,11 @@ bool MainWindow::HandleCommand(std::uint32_t command) {
         ForgetChatPins();
         return true;
     default:
+        if (command >= kCommand_SpeedBase + MyPlaySpeeds::kMinTenths &&
+            command <= kCommand_SpeedBase + MyPlaySpeeds::kMaxTenths) {
+            SetPlaySpeed(static_cast<std::int32_t>(command - kCommand_SpeedBase));
+            return true;
+        }
         return false;
     }
 }

@@ -8,6 +8,7 @@
 
 #include "app/ChatOffsets.h"
 #include "app/MyCallbacks.h"
+#include "app/PlaySpeeds.h"
 #include "panels/PlayPositionTracker.h"
 #include "program/MediaControlsBridge.h"
 #include "program/MyTrayIcon.h"
@@ -27,6 +28,9 @@ class MainWindow : public MyWindowBase {
 public:
     // Height of the play control panel, pixels.
     static constexpr std::int32_t kPlayControlHeight = 72;
+    // The skips of Ctrl+Left and Ctrl+Right, seconds.
+    static constexpr double kSkipBackSeconds = 10;
+    static constexpr double kSkipForwardSeconds = 30;
 
     enum InfoView : std::int32_t {
         InfoView_Chat = 0,
@@ -61,6 +65,9 @@ public:
     void ToggleInfoView(std::int32_t view);
     void PreviousTrack();
     void NextTrack();
+    // Moves the play position by `seconds` of the show (negative: back), kept within the show; the
+    // position shown moves at once, so that skips in quick succession add up.
+    void SeekBy(double seconds);
     void PlayLink(std::int32_t station, std::int32_t stream, std::int32_t seconds);
     void PlayClipboardLink();
     void CopyCurrentPositionLink();
@@ -92,6 +99,11 @@ public:
     void OnAboutTabClicked(std::int32_t id);
     void OnSettingsBoxClicked(std::int32_t id);
     void OnStreamChosen(std::int32_t station, std::int32_t stream);
+
+    // The playback speed of the show playing, in tenths: sent to the media thread, shown on the play
+    // panel and kept for the show.
+    void SetPlaySpeed(std::int32_t tenths);
+    void OnSpeedClicked(std::int32_t id);
 
     // The chat sync offset of the current show, seconds the chat is shown later than the recording.
     std::int32_t ChatOffset() const { return chatOffsets.Get(stationId, streamId); }
@@ -132,8 +144,13 @@ public:
     MyPlayControlPanel* playControlPanel = nullptr;
     MyInfoTabPanel* infoTabPanel = nullptr;
     MyChatOffsets chatOffsets;
+    MyPlaySpeeds playSpeeds;
+    std::int32_t playSpeed = MyPlaySpeeds::kNormalTenths; // what the media thread was last told
 
 private:
+    // The kept speed of the show now chosen goes to the media thread when it differs from the last sent.
+    void ApplyShowSpeed();
+    void ShowPlaySpeed();
     // Finds the chat row of play second `second` less the chat offset and shows it.
     void UpdateChat(std::int32_t second);
     // The chat's offset badge and the position bar's activity strip for the current show.

@@ -43,6 +43,8 @@ public:
             line << "SetVolume " << m->volume << " " << m->balance;
         else if (auto* m = dynamic_cast<MyMediaHandlerMessage_SetMute*>(message))
             line << "SetMute " << m->muted;
+        else if (auto* m = dynamic_cast<MyMediaHandlerMessage_SetPlaySpeed*>(message))
+            line << "SetPlaySpeed " << m->tenths;
         else
             line << "type " << message->type;
         std::lock_guard guard(lock_);
