@@ -32,6 +32,13 @@ enum Command : std::uint32_t {
     kCommand_SpeedDown = 40026,
     kCommand_SpeedUp = 40027,
     kCommand_SpeedBase = 40200,
+    // The sleep timer (menu 117; Ctrl+T steps through off, 15, 30 and 60 minutes and the end of the track).
+    kCommand_SleepOff = 40030,
+    kCommand_Sleep15 = 40031,
+    kCommand_Sleep30 = 40032,
+    kCommand_Sleep60 = 40033,
+    kCommand_SleepEndOfTrack = 40034,
+    kCommand_SleepNext = 40035,
     // The chat sync offset of the show playing (menu 116 and the keys [, ], Shift+[, Shift+], \).
     kCommand_ChatEarlier = 40101,
     kCommand_ChatLater = 40102,

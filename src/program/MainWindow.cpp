@@ -205,6 +205,7 @@ void MainWindow::OnPlayEvent(std::int32_t event) {
 
 void MainWindow::OnPlayPos(float position) {
     playPosition = position;
+    StepSleepTimer();
     if (!currentStream || !trackList)
         return;
     const std::int32_t second = PlaySecondOf(position, currentStream->duration);
@@ -595,6 +596,14 @@ bool MainWindow::HandleCommand(std::uint32_t command) {
         return true;
     case kCommand_SpeedUp:
         SetPlaySpeed(playSpeed + 1);
+        return true;
+    case kCommand_SleepOff:
+    case kCommand_Sleep15:
+    case kCommand_Sleep30:
+    case kCommand_Sleep60:
+    case kCommand_SleepEndOfTrack:
+    case kCommand_SleepNext:
+        SleepCommand(command);
         return true;
     case kCommand_ToggleStations:
         ToggleInfoView(InfoView_Stations);

@@ -9,6 +9,7 @@
 #include "app/ChatOffsets.h"
 #include "app/MyCallbacks.h"
 #include "app/PlaySpeeds.h"
+#include "app/SleepTimer.h"
 #include "panels/PlayPositionTracker.h"
 #include "program/MediaControlsBridge.h"
 #include "program/MyTrayIcon.h"
@@ -16,6 +17,7 @@
 #include "ui/MyWindowBase.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -104,6 +106,8 @@ public:
     // panel and kept for the show.
     void SetPlaySpeed(std::int32_t tenths);
     void OnSpeedClicked(std::int32_t id);
+    // The sleep timer commands (kCommand_SleepOff to kCommand_SleepNext).
+    void SleepCommand(std::uint32_t command);
 
     // The chat sync offset of the current show, seconds the chat is shown later than the recording.
     std::int32_t ChatOffset() const { return chatOffsets.Get(stationId, streamId); }
@@ -146,11 +150,24 @@ public:
     MyChatOffsets chatOffsets;
     MyPlaySpeeds playSpeeds;
     std::int32_t playSpeed = MyPlaySpeeds::kNormalTenths; // what the media thread was last told
+    MySleepTimer sleepTimer;
+    // The sleep timer's clock; tests give their own.
+    std::function<MySleepTimer::Clock::time_point()> sleepClock = [] { return MySleepTimer::Clock::now(); };
+    float sleepGain = 1.0f; // the fraction of the volume the fade last sent
+    // The track the timer waits for the end of, as seconds of the show: the one playing when it was set,
+    // or the one a seek went to.
+    std::pair<double, double> sleepTrack{0, 0};
 
 private:
     // The kept speed of the show now chosen goes to the media thread when it differs from the last sent.
     void ApplyShowSpeed();
     void ShowPlaySpeed();
+    // One step of the sleep timer at a new play position: fades, and pauses and saves the position when
+    // the time is up.
+    void StepSleepTimer();
+    void SendSleepGain(float gain);
+    // The start and end of the track (the show when it has none) at the play position.
+    std::pair<double, double> TrackAroundPosition() const;
     // Finds the chat row of play second `second` less the chat offset and shows it.
     void UpdateChat(std::int32_t second);
     // The chat's offset badge and the position bar's activity strip for the current show.

@@ -1,8 +1,11 @@
-// The main window's listening controls: skips in the show playing and its playback speed.
+// The main window's listening controls: skips in the show playing, its playback speed and the sleep
+// timer.
 
 #include "app/MyAppContext.h"
+#include "app/MySettings.h"
 #include "media/MyMediaHandler.h"
 #include "panels/MyPlayControlPanel.h"
+#include "program/Commands.h"
 #include "program/MainWindow.h"
 #include "ui/MyPopupMenu.h"
 
@@ -62,4 +65,91 @@ void MainWindow::OnSpeedClicked(std::int32_t) {
         return;
     const POINT cursor = window->ScreenToClient(instance->CursorPosition());
     OpenPopupMenu(windowContext, kSpeedMenu, cursor, MyPopupMenuAlign_Bottom);
+}
+
+void MainWindow::SleepCommand(std::uint32_t command) {
+    if (command == kCommand_SleepNext) {
+        // Off, 15, 30, 60 minutes, the end of the track, off again.
+        if (!sleepTimer.running())
+            command = kCommand_Sleep15;
+        else if (sleepTimer.mode() == MySleepTimer::Mode_EndOfTrack)
+            command = kCommand_SleepOff;
+        else if (sleepTimer.minutes() <= 15)
+            command = kCommand_Sleep30;
+        else if (sleepTimer.minutes() <= 30)
+            command = kCommand_Sleep60;
+        else
+            command = kCommand_SleepEndOfTrack;
+    }
+    switch (command) {
+    case kCommand_Sleep15:
+        sleepTimer.StartMinutes(15);
+        break;
+    case kCommand_Sleep30:
+        sleepTimer.StartMinutes(30);
+        break;
+    case kCommand_Sleep60:
+        sleepTimer.StartMinutes(60);
+        break;
+    case kCommand_SleepEndOfTrack:
+        sleepTimer.StartEndOfTrack();
+        sleepTrack = TrackAroundPosition();
+        break;
+    default:
+        sleepTimer.Stop();
+        break;
+    }
+    // A new choice starts from the full volume; the next position carries on from there.
+    SendSleepGain(1.0f);
+    StepSleepTimer();
+}
+
+std::pair<double, double> MainWindow::TrackAroundPosition() const {
+    if (!currentStream)
+        return {0, 0};
+    const double duration = currentStream->duration;
+    std::pair<double, double> track{0, duration};
+    if (const auto found = FindTrackAt(PlaySecondOf(playPosition, currentStream->duration))) {
+        track.first = found->start;
+        if (found->nextStart > found->start)
+            track.second = std::min(duration, static_cast<double>(found->nextStart));
+    }
+    return track;
+}
+
+void MainWindow::StepSleepTimer() {
+    if (!sleepTimer.running())
+        return;
+    const double now = currentStream ? static_cast<double>(playPosition) * currentStream->duration : 0.0;
+    // A seek out of the track waited for waits for the end of the track it went to.
+    if (sleepTimer.mode() == MySleepTimer::Mode_EndOfTrack &&
+        (now < sleepTrack.first - 1 || now > sleepTrack.second + 1))
+        sleepTrack = TrackAroundPosition();
+    const double toEnd = sleepTrack.second - now;
+    const MySleepTimer::Step step = sleepTimer.Advance(sleepClock(), playState == 1, toEnd, playSpeed / 10.0);
+    if (!step.pause) {
+        SendSleepGain(step.gain);
+        return;
+    }
+    // Time is up: pause, keep the place for the next listen, and give the volume back while paused.
+    if (appContext->mediaHandler)
+        appContext->mediaHandler->Pause();
+    if (MySettings* settings = appContext->settings; settings && currentStream) {
+        settings->lastStationId = stationId;
+        settings->lastStreamId = streamId;
+        settings->lastSecond = PlaySecondOf(playPosition, currentStream->duration);
+        settings->Save();
+    }
+    SendSleepGain(1.0f);
+}
+
+void MainWindow::SendSleepGain(float gain) {
+    // The fade moves in steps of at least a hundredth; the full volume always comes back.
+    if (gain == sleepGain || (gain != 1.0f && std::fabs(gain - sleepGain) < 0.01f))
+        return;
+    sleepGain = gain;
+    const MySettings* settings = appContext->settings;
+    const float volume = settings ? settings->volume : MySettings::kDefaultVolume;
+    if (appContext->mediaHandler)
+        appContext->mediaHandler->SetVolume(volume * gain, 0.0f);
 }

@@ -8,6 +8,7 @@
 #include "ui/MyPopupMenu.h"
 #include "ui/MyResourceTables.h"
 
+#include <chrono>
 #include <filesystem>
 
 namespace programtest {
@@ -143,7 +144,9 @@ TEST_F(ListeningControlsTest, TheSpeedMenuHoldsTheCommonSpeedsAndTheSteps) {
     for (const MyMenuItem& item : items)
         commands.push_back(item.command);
     EXPECT_EQ(commands, (std::vector<std::uint16_t>{40205, 40208, 40210, 40212, 40215, 40218, 40220, 40225,
-                                                    40230, 0, kCommand_SpeedDown, kCommand_SpeedUp}));
+                                                    40230, 0, kCommand_SpeedDown, kCommand_SpeedUp, 0,
+                                                    kCommand_Sleep15, kCommand_Sleep30, kCommand_Sleep60,
+                                                    kCommand_SleepEndOfTrack, kCommand_SleepOff}));
     EXPECT_EQ(items[4].text, u"1.5\u00D7");
 }
 
@@ -167,6 +170,95 @@ TEST_F(ListeningControlsTest, AClickOnTheSpeedOpensTheSpeedMenuAndItsChoiceIsPla
     Pump();
     EXPECT_EQ(media.WaitForLines(1), (Lines{"SetPlaySpeed 18"}));
     EXPECT_EQ(main().playControlPanel->speedTextBar->text, u"1.8\u00D7");
+}
+
+// The sleep timer with a clock the test moves: positions arrive as the media thread would send them.
+class SleepTimerWindowTest : public ListeningControlsTest {
+protected:
+    void SetUp() override {
+        Start();
+        PlayStream7();
+        main().sleepClock = [this] { return now; };
+        main().OnPlayEvent(0); // playing
+        settings->volume = 1.0f;
+    }
+    // `seconds` of listening pass, then a position `seconds` of the show on arrives.
+    void Listen(double seconds, double showSecond) {
+        now +=
+            std::chrono::duration_cast<MySleepTimer::Clock::duration>(std::chrono::duration<double>(seconds));
+        At(static_cast<float>(showSecond));
+    }
+    MySleepTimer::Clock::time_point now{};
+};
+
+TEST_F(SleepTimerWindowTest, FifteenMinutesFadeOverTheLastTenSecondsThenPauseAndKeepThePlace) {
+    // A show of 300 s is too short for this: give it an hour.
+    const_cast<StreamInfoData*>(main().currentStream)->duration = 3600;
+    auto at = [this](double second) { main().OnPlayPos(static_cast<float>(second / 3600)); };
+    main().HandleCommand(kCommand_Sleep15);
+    at(0);
+    now += std::chrono::seconds(14 * 60 + 50); // ten seconds before the end: still at full volume
+    at(890);
+    EXPECT_TRUE(media.lines().empty());
+    now += std::chrono::seconds(5); // half way through the fade
+    at(895);
+    now += std::chrono::milliseconds(2500);
+    at(897.5);
+    EXPECT_EQ(media.WaitForLines(2), (Lines{"SetVolume 0.5 0", "SetVolume 0.25 0"}));
+    EXPECT_NE(Saved().lastSecond, 900);
+    now += std::chrono::milliseconds(2500);
+    at(900);
+    EXPECT_EQ(media.WaitForLines(4),
+              (Lines{"SetVolume 0.5 0", "SetVolume 0.25 0", "Pause", "SetVolume 1 0"}));
+    EXPECT_FALSE(main().sleepTimer.running());
+    EXPECT_EQ(Saved().lastStationId, 1);
+    EXPECT_EQ(Saved().lastStreamId, 7);
+    EXPECT_EQ(Saved().lastSecond, 900);
+}
+
+TEST_F(SleepTimerWindowTest, TimePausedDoesNotCount) {
+    main().HandleCommand(kCommand_Sleep15);
+    Listen(0, 0);
+    main().OnPlayEvent(2); // paused for an hour
+    Listen(3600, 0);
+    main().OnPlayEvent(0);
+    Listen(0, 0);
+    Listen(14 * 60, 0);
+    EXPECT_TRUE(media.lines().empty());
+    ASSERT_TRUE(main().sleepTimer.SecondsLeft());
+    EXPECT_DOUBLE_EQ(*main().sleepTimer.SecondsLeft(), 60.0);
+}
+
+TEST_F(SleepTimerWindowTest, AtTheEndOfTheTrackAtTwiceTheSpeedTheFadeTakesTenSecondsOfListening) {
+    main().HandleCommand(kCommand_SpeedBase + 20);
+    main().HandleCommand(kCommand_SleepEndOfTrack);
+    EXPECT_EQ(media.WaitForLines(1), (Lines{"SetPlaySpeed 20"}));
+    // The track from 100 ends at 150; at 2x its last 20 s of show are the last 10 s of listening.
+    Listen(1, 110);
+    Listen(1, 120);
+    Listen(1, 130);
+    Listen(5, 140);
+    Listen(5, 150);
+    EXPECT_EQ(media.WaitForLines(4), (Lines{"SetPlaySpeed 20", "SetVolume 0.5 0", "Pause", "SetVolume 1 0"}));
+    EXPECT_EQ(Saved().lastSecond, 150);
+}
+
+TEST_F(SleepTimerWindowTest, CtrlTStepsThroughTheChoicesAndOffGivesTheVolumeBack) {
+    std::vector<std::pair<std::int32_t, std::int32_t>> seen;
+    for (int i = 0; i < 5; ++i) {
+        Press('T', true);
+        seen.emplace_back(main().sleepTimer.mode(), main().sleepTimer.minutes());
+    }
+    EXPECT_EQ(seen, (std::vector<std::pair<std::int32_t, std::int32_t>>{{MySleepTimer::Mode_Minutes, 15},
+                                                                        {MySleepTimer::Mode_Minutes, 30},
+                                                                        {MySleepTimer::Mode_Minutes, 60},
+                                                                        {MySleepTimer::Mode_EndOfTrack, 0},
+                                                                        {MySleepTimer::Mode_Off, 0}}));
+    // Stopped in the middle of a fade: the full volume comes back at once.
+    main().HandleCommand(kCommand_SleepEndOfTrack);
+    Listen(0, 145); // 5 s before the end of the track from 100
+    main().HandleCommand(kCommand_SleepOff);
+    EXPECT_EQ(media.WaitForLines(2), (Lines{"SetVolume 0.5 0", "SetVolume 1 0"}));
 }
 
 } // namespace

@@ -60,7 +60,7 @@ TEST(MenuResources, EveryMenuHoldsItsItemsInOrder) {
 TEST(MenuResources, TheAcceleratorTableMapsEachKeyToItsCommand) {
     using namespace platform;
     const auto table = LoadAcceleratorResource(115);
-    EXPECT_EQ(table.size(), 23u);
+    EXPECT_EQ(table.size(), 24u);
     EXPECT_EQ(FindAccelerator(table, 'V', true, false, false), 40013);
     EXPECT_EQ(FindAccelerator(table, 'C', true, false, false), 40022);
     EXPECT_EQ(FindAccelerator(table, 'X', true, false, false), 40023);
@@ -90,6 +90,8 @@ TEST(MenuResources, TheAcceleratorTableMapsEachKeyToItsCommand) {
     EXPECT_EQ(FindAccelerator(table, VK_OEM_PLUS, false, false, false), 40027);
     EXPECT_EQ(FindAccelerator(table, VK_SUBTRACT, false, false, false), 40026);
     EXPECT_EQ(FindAccelerator(table, VK_ADD, false, false, false), 40027);
+    // The sleep timer's next choice.
+    EXPECT_EQ(FindAccelerator(table, 'T', true, false, false), 40035);
     // A plain V, or Ctrl+Shift+V, is no accelerator.
     EXPECT_EQ(FindAccelerator(table, 'V', false, false, false), 0);
     EXPECT_EQ(FindAccelerator(table, 'V', true, true, false), 0);
