@@ -80,6 +80,10 @@ void MyMediaHandler::HandleMessage(MyMessageBase* message) {
         if (auto* m = MessageAs<MyMediaHandlerMessage_SetPlaySpeed>(*message))
             HandleSetPlaySpeed(*m);
         break;
+    case MediaHandlerMessageType_SetLoudnessLevelling:
+        if (auto* m = MessageAs<MyMediaHandlerMessage_SetLoudnessLevelling>(*message))
+            HandleSetLoudnessLevelling(*m);
+        break;
     default:
         break;
     }
@@ -120,6 +124,10 @@ void MyMediaHandler::SetMute(bool muted) {
 
 void MyMediaHandler::SetPlaySpeed(std::int32_t tenths) {
     QueueMessage(std::make_unique<MyMediaHandlerMessage_SetPlaySpeed>(tenths));
+}
+
+void MyMediaHandler::SetLoudnessLevelling(bool on) {
+    QueueMessage(std::make_unique<MyMediaHandlerMessage_SetLoudnessLevelling>(on));
 }
 
 void MyMediaHandler::ReturnUsedWaveHeader(platform::WaveHeader* waveHeader) {

@@ -16,6 +16,7 @@
 // AddMp3Data handling, and SendStreamDataRequest / ApplyStreamDataRequestRule, which it calls.
 
 #include "app/MyThread.h"
+#include "media/LoudnessLeveller.h"
 #include "media/Mp3Decoder.h"
 #include "media/MyMediaHandlerMessages.h"
 #include "media/MyWaveOutput.h"
@@ -83,6 +84,8 @@ public:
     // Plays faster or slower with the pitch kept, from the next buffer on (clamped to 0.5x..3x; a build
     // that cannot stretch stays at 1x).
     void SetPlaySpeed(std::int32_t tenths);
+    // Evens out the loudness of shows towards -16 LUFS (off at the start).
+    void SetLoudnessLevelling(bool on);
     void ReturnUsedWaveHeader(platform::WaveHeader* waveHeader);
     void AddMp3Data(std::unique_ptr<Mp3DataBlock> block, std::int32_t tag, bool requestFinished);
     // Several blocks of one request in one message, oldest first; the last one carries requestFinished.
@@ -128,6 +131,7 @@ protected:
     void HandleSetVolume(MyMediaHandlerMessage_SetVolume& message);
     void HandleSetMute(MyMediaHandlerMessage_SetMute& message);
     void HandleSetPlaySpeed(MyMediaHandlerMessage_SetPlaySpeed& message);
+    void HandleSetLoudnessLevelling(MyMediaHandlerMessage_SetLoudnessLevelling& message);
     // DecodeAndSubmit away from 1x: the decoded PCM goes through the stretcher before the buffer
     // (MyMediaHandlerSpeed.cpp).
     bool DecodeStretchedAndSubmit();
@@ -195,7 +199,10 @@ protected:
     std::int32_t speedTenths = kNormalSpeedTenths;
     // Present while the speed is not 1x; emptied by every start and seek.
     std::unique_ptr<TimeStretcher> stretcher;
-    std::vector<std::uint8_t> stretchInput;  // decoded PCM on its way into the stretcher
+    std::vector<std::uint8_t> stretchInput; // decoded PCM on its way into the stretcher
+    // Present while loudness levelling is on; measures the show `levelledShow`.
+    std::unique_ptr<LoudnessLeveller> leveller;
+    const StreamInfoData* levelledShow = nullptr;
     StreamInfoData* currentStream = nullptr; // a record inside stationStore, never cleared once set
     std::int32_t requestTag = 0;             // number of the current series of stream-data requests
     // What the front end is given when a stream has no chat: an empty list, never stored in a stream.

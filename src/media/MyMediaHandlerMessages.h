@@ -36,6 +36,7 @@ enum MediaHandlerMessageType : std::int32_t {
     MediaHandlerMessageType_AddStationIdList = 12,
     MediaHandlerMessageType_AddChatSyncPoints = 13,
     MediaHandlerMessageType_SetPlaySpeed = 14,
+    MediaHandlerMessageType_SetLoudnessLevelling = 15,
 };
 
 // Two forms: a start at a fraction of the stream (startFraction 0 to 1, startSeconds 0), or a start at a
@@ -91,6 +92,13 @@ struct MyMediaHandlerMessage_SetPlaySpeed : MyMediaHandlerMessage {
     explicit MyMediaHandlerMessage_SetPlaySpeed(std::int32_t tenths)
         : MyMediaHandlerMessage(kType), tenths(tenths) {}
     std::int32_t tenths;
+};
+
+// Loudness levelling on or off.
+struct MyMediaHandlerMessage_SetLoudnessLevelling : MyMediaHandlerMessage {
+    static constexpr std::int32_t kType = MediaHandlerMessageType_SetLoudnessLevelling;
+    explicit MyMediaHandlerMessage_SetLoudnessLevelling(bool on) : MyMediaHandlerMessage(kType), on(on) {}
+    bool on;
 };
 
 struct MyMediaHandlerMessage_ReturnUsedWaveHeader : MyMediaHandlerMessage {

@@ -255,6 +255,13 @@ bool MyMediaHandler::DecodeAndSubmit() {
 }
 
 bool MyMediaHandler::SubmitBuffer(PcmBuffer* buffer) {
+    if (leveller) {
+        if (levelledShow != currentStream) {
+            leveller->NewShow();
+            levelledShow = currentStream;
+        }
+        leveller->Process(buffer->data, buffer->fill);
+    }
     ++headersInFlight;
     if (waveOut.SubmitBuffer(buffer))
         return true;

@@ -1,5 +1,6 @@
-// The media thread away from 1x: the speed message and decoding through the stretcher. At 1x nothing
-// here runs and the decoded PCM goes to the device unchanged.
+// The media thread's sound shaping: the speed message and decoding through the stretcher away from 1x, and
+// the loudness levelling switch. At 1x without levelling nothing here runs and the decoded PCM goes to the
+// device unchanged.
 
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
@@ -33,6 +34,17 @@ void MyMediaHandler::HandleSetPlaySpeed(MyMediaHandlerMessage_SetPlaySpeed& mess
         stretcher->SetSpeed(speed);
     else
         stretcher = std::make_unique<TimeStretcher>(speed);
+}
+
+void MyMediaHandler::HandleSetLoudnessLevelling(MyMediaHandlerMessage_SetLoudnessLevelling& message) {
+    if (!message.on) {
+        leveller.reset();
+        levelledShow = nullptr;
+    } else if (!leveller) {
+        leveller = std::make_unique<LoudnessLeveller>();
+        if (!leveller->usable())
+            leveller.reset();
+    }
 }
 
 bool MyMediaHandler::DecodeStretchedAndSubmit() {

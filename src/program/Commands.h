@@ -39,6 +39,8 @@ enum Command : std::uint32_t {
     kCommand_Sleep60 = 40033,
     kCommand_SleepEndOfTrack = 40034,
     kCommand_SleepNext = 40035,
+    // Loudness levelling on or off (menu 117).
+    kCommand_LevelLoudness = 40036,
     // The chat sync offset of the show playing (menu 116 and the keys [, ], Shift+[, Shift+], \).
     kCommand_ChatEarlier = 40101,
     kCommand_ChatLater = 40102,

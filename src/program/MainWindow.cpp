@@ -145,6 +145,8 @@ void MainWindow::OnCreate() {
     if (MyMediaHandler* media = appContext->mediaHandler) {
         media->SetMute(settings && settings->HasFlag(SettingsFlag_Muted));
         media->SetVolume(settings ? settings->volume : MySettings::kDefaultVolume, 0.0f);
+        if (settings && settings->HasFlag(SettingsFlag_LevelLoudness))
+            media->SetLoudnessLevelling(true);
     }
     if (MyNetworkHandler* network = appContext->networkHandler) {
         network->GetStationsConnectionData();
@@ -604,6 +606,9 @@ bool MainWindow::HandleCommand(std::uint32_t command) {
     case kCommand_SleepEndOfTrack:
     case kCommand_SleepNext:
         SleepCommand(command);
+        return true;
+    case kCommand_LevelLoudness:
+        ToggleLoudnessLevelling();
         return true;
     case kCommand_ToggleStations:
         ToggleInfoView(InfoView_Stations);

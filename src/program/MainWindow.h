@@ -108,6 +108,8 @@ public:
     void OnSpeedClicked(std::int32_t id);
     // The sleep timer commands (kCommand_SleepOff to kCommand_SleepNext).
     void SleepCommand(std::uint32_t command);
+    // Loudness levelling on or off, saved in the settings.
+    void ToggleLoudnessLevelling();
 
     // The chat sync offset of the current show, seconds the chat is shown later than the recording.
     std::int32_t ChatOffset() const { return chatOffsets.Get(stationId, streamId); }

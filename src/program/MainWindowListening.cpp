@@ -1,5 +1,5 @@
-// The main window's listening controls: skips in the show playing, its playback speed and the sleep
-// timer.
+// The main window's listening controls: skips in the show playing, its playback speed, the sleep timer
+// and loudness levelling.
 
 #include "app/MyAppContext.h"
 #include "app/MySettings.h"
@@ -152,4 +152,15 @@ void MainWindow::SendSleepGain(float gain) {
     const float volume = settings ? settings->volume : MySettings::kDefaultVolume;
     if (appContext->mediaHandler)
         appContext->mediaHandler->SetVolume(volume * gain, 0.0f);
+}
+
+void MainWindow::ToggleLoudnessLevelling() {
+    MySettings* settings = appContext->settings;
+    const bool on = !(settings && settings->HasFlag(SettingsFlag_LevelLoudness));
+    if (settings) {
+        settings->SetFlag(SettingsFlag_LevelLoudness, on);
+        settings->Save();
+    }
+    if (appContext->mediaHandler)
+        appContext->mediaHandler->SetLoudnessLevelling(on);
 }

@@ -49,6 +49,7 @@ public:
     using MyMediaHandler::fedBytes;
     using MyMediaHandler::headersInFlight;
     using MyMediaHandler::InitAudio;
+    using MyMediaHandler::leveller;
     using MyMediaHandler::mp3Queue;
     using MyMediaHandler::muted;
     using MyMediaHandler::needDecodeStart;

@@ -143,10 +143,26 @@ TEST_F(ListeningControlsTest, TheSpeedMenuHoldsTheCommonSpeedsAndTheSteps) {
     std::vector<std::uint16_t> commands;
     for (const MyMenuItem& item : items)
         commands.push_back(item.command);
-    EXPECT_EQ(commands, (std::vector<std::uint16_t>{40205, 40208, 40210, 40212, 40215, 40218, 40220, 40225,
-                                                    40230, 0, kCommand_SpeedDown, kCommand_SpeedUp, 0,
-                                                    kCommand_Sleep15, kCommand_Sleep30, kCommand_Sleep60,
-                                                    kCommand_SleepEndOfTrack, kCommand_SleepOff}));
+    EXPECT_EQ(commands, (std::vector<std::uint16_t>{40205,
+                                                    40208,
+                                                    40210,
+                                                    40212,
+                                                    40215,
+                                                    40218,
+                                                    40220,
+                                                    40225,
+                                                    40230,
+                                                    0,
+                                                    kCommand_SpeedDown,
+                                                    kCommand_SpeedUp,
+                                                    0,
+                                                    kCommand_Sleep15,
+                                                    kCommand_Sleep30,
+                                                    kCommand_Sleep60,
+                                                    kCommand_SleepEndOfTrack,
+                                                    kCommand_SleepOff,
+                                                    0,
+                                                    kCommand_LevelLoudness}));
     EXPECT_EQ(items[4].text, u"1.5\u00D7");
 }
 
@@ -170,6 +186,27 @@ TEST_F(ListeningControlsTest, AClickOnTheSpeedOpensTheSpeedMenuAndItsChoiceIsPla
     Pump();
     EXPECT_EQ(media.WaitForLines(1), (Lines{"SetPlaySpeed 18"}));
     EXPECT_EQ(main().playControlPanel->speedTextBar->text, u"1.8\u00D7");
+}
+
+TEST_F(ListeningControlsTest, LoudnessLevellingIsOffUntilChosenAndThenKeptForTheNextStart) {
+    Start();
+    EXPECT_FALSE(Saved().HasFlag(SettingsFlag_LevelLoudness));
+    main().HandleCommand(kCommand_LevelLoudness);
+    EXPECT_EQ(media.WaitForLines(1), (Lines{"SetLoudnessLevelling 1"}));
+    EXPECT_TRUE(Saved().HasFlag(SettingsFlag_LevelLoudness));
+
+    // The next start turns it on after the volume.
+    owner.reset();
+    media.Clear();
+    settings = std::make_unique<MySettings>(folder.text());
+    context.settings = settings.get();
+    owner = std::make_unique<MainWindowBase>();
+    ASSERT_TRUE(owner->StartApplication(&system, &context, std::make_unique<FakeTray>(true, &trayCalls)));
+    EXPECT_EQ(media.WaitForLines(3), (Lines{"SetMute 0", "SetVolume 0.4 0", "SetLoudnessLevelling 1"}));
+    media.Clear();
+    main().HandleCommand(kCommand_LevelLoudness);
+    EXPECT_EQ(media.WaitForLines(1), (Lines{"SetLoudnessLevelling 0"}));
+    EXPECT_FALSE(Saved().HasFlag(SettingsFlag_LevelLoudness));
 }
 
 // The sleep timer with a clock the test moves: positions arrive as the media thread would send them.

@@ -45,6 +45,8 @@ public:
             line << "SetMute " << m->muted;
         else if (auto* m = dynamic_cast<MyMediaHandlerMessage_SetPlaySpeed*>(message))
             line << "SetPlaySpeed " << m->tenths;
+        else if (auto* m = dynamic_cast<MyMediaHandlerMessage_SetLoudnessLevelling*>(message))
+            line << "SetLoudnessLevelling " << m->on;
         else
             line << "type " << message->type;
         std::lock_guard guard(lock_);
