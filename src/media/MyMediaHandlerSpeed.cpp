@@ -69,8 +69,14 @@ bool MyMediaHandler::DecodeStretchedAndSubmit() {
         // The decoder needs more input.
         if (buffer->fill > PcmBuffer::kSubmitThreshold)
             return SubmitBuffer(buffer);
-        if (mp3Queue.empty())
+        if (mp3Queue.empty()) {
+            // The whole show is decoded: what the stretcher still holds is played as well.
+            if (currentStream && receivedBytes >= currentStream->size && !stretcher->finished()) {
+                stretcher->Finish();
+                continue;
+            }
             break;
+        }
         std::unique_ptr<Mp3DataBlock> block = std::move(mp3Queue.front());
         mp3Queue.pop_front();
         const std::uint16_t fill = std::min<std::uint16_t>(block->fill, Mp3DataBlock::kCapacity);

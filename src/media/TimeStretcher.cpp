@@ -57,6 +57,7 @@ void TimeStretcher::SetSpeed(double speed) {
 
 void TimeStretcher::Reset() {
     stretcher_->reset();
+    finished_ = false;
     mediaFramesIn_ = 0;
     mediaFramesOut_ = 0;
     Prime();
@@ -77,7 +78,17 @@ void TimeStretcher::Prime() {
     startDelay_ = stretcher_->getStartDelay();
 }
 
+void TimeStretcher::Finish() {
+    if (finished_)
+        return;
+    const float* channels[2] = {left_.data(), right_.data()};
+    stretcher_->process(channels, 0, true);
+    finished_ = true;
+}
+
 void TimeStretcher::Put(const std::uint8_t* pcm, std::size_t bytes) {
+    if (finished_)
+        return;
     std::size_t frames = bytes / kBytesPerFrame;
     while (frames > 0) {
         const std::size_t n = std::min(frames, kMaxChunkFrames);

@@ -32,6 +32,9 @@ public:
     void SetSpeed(double speed);
     // Forgets everything put in and not yet taken out (a seek).
     void Reset();
+    // Nothing more comes before the next Reset (the end of the show): what is held can all be taken out.
+    void Finish();
+    bool finished() const { return finished_; }
 
     // Takes `bytes` of interleaved PCM (whole frames; a trailing part frame is ignored).
     void Put(const std::uint8_t* pcm, std::size_t bytes);
@@ -48,6 +51,7 @@ private:
     std::unique_ptr<RubberBand::RubberBandStretcher> stretcher_;
     std::vector<float> left_;
     std::vector<float> right_;
+    bool finished_ = false;
     std::size_t startDelay_ = 0; // output frames still to drop before the first real sound
     double mediaFramesIn_ = 0;   // media frames put in since the last reset
     double mediaFramesOut_ = 0;  // media frames' worth of output taken out since then

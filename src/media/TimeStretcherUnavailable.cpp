@@ -16,6 +16,7 @@ void TimeStretcher::SetSpeed(double speed) {
     speed_ = speed;
 }
 void TimeStretcher::Reset() {}
+void TimeStretcher::Finish() {}
 void TimeStretcher::Prime() {}
 void TimeStretcher::Put(const std::uint8_t*, std::size_t) {}
 std::size_t TimeStretcher::Take(std::uint8_t*, std::size_t) {
