@@ -22,6 +22,7 @@ enum SettingsFlag : std::uint32_t {
     SettingsFlag_NoUpdateCheck = 0x80,     // do not ask the update server for a new version at start
     SettingsFlag_HideQuietJoins = 0x100,   // chat joins and parts of people who say nothing are not shown
     SettingsFlag_ShowChatActivity = 0x200, // the position bar shades where the chat was busy
+    SettingsFlag_LevelLoudness = 0x400,    // shows are played towards one loudness (-16 LUFS)
 };
 
 class MySettings {

@@ -76,6 +76,14 @@ void MyMediaHandler::HandleMessage(MyMessageBase* message) {
         if (auto* m = MessageAs<MyMediaHandlerMessage_AddChatSyncPoints>(*message))
             HandleAddChatSyncPoints(*m);
         break;
+    case MediaHandlerMessageType_SetPlaySpeed:
+        if (auto* m = MessageAs<MyMediaHandlerMessage_SetPlaySpeed>(*message))
+            HandleSetPlaySpeed(*m);
+        break;
+    case MediaHandlerMessageType_SetLoudnessLevelling:
+        if (auto* m = MessageAs<MyMediaHandlerMessage_SetLoudnessLevelling>(*message))
+            HandleSetLoudnessLevelling(*m);
+        break;
     default:
         break;
     }
@@ -112,6 +120,14 @@ void MyMediaHandler::SetVolume(float volume, float balance) {
 
 void MyMediaHandler::SetMute(bool muted) {
     QueueMessage(std::make_unique<MyMediaHandlerMessage_SetMute>(muted));
+}
+
+void MyMediaHandler::SetPlaySpeed(std::int32_t tenths) {
+    QueueMessage(std::make_unique<MyMediaHandlerMessage_SetPlaySpeed>(tenths));
+}
+
+void MyMediaHandler::SetLoudnessLevelling(bool on) {
+    QueueMessage(std::make_unique<MyMediaHandlerMessage_SetLoudnessLevelling>(on));
 }
 
 void MyMediaHandler::ReturnUsedWaveHeader(platform::WaveHeader* waveHeader) {

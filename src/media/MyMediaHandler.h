@@ -16,10 +16,12 @@
 // AddMp3Data handling, and SendStreamDataRequest / ApplyStreamDataRequestRule, which it calls.
 
 #include "app/MyThread.h"
+#include "media/LoudnessLeveller.h"
 #include "media/Mp3Decoder.h"
 #include "media/MyMediaHandlerMessages.h"
 #include "media/MyWaveOutput.h"
 #include "media/PlayEvent.h"
+#include "media/TimeStretcher.h"
 #include "platform/Audio.h"
 #include "platform/Timer.h"
 #include "records/CatalogueRecords.h"
@@ -52,6 +54,10 @@ public:
     static constexpr std::chrono::milliseconds kLongestRetryPause{8000};
     // The most buffers on the audio device at once.
     static constexpr std::int32_t kMaxHeadersInFlight = 4;
+    // Playback speeds in tenths: 0.5x to 3x; 1x plays the decoded PCM unchanged.
+    static constexpr std::int32_t kMinSpeedTenths = 5;
+    static constexpr std::int32_t kMaxSpeedTenths = 30;
+    static constexpr std::int32_t kNormalSpeedTenths = 10;
 
     enum Mp3RequestStatus : std::int32_t {
         RequestStatus_None = 0,
@@ -75,6 +81,11 @@ public:
     void Continue();
     void SetVolume(float volume, float balance);
     void SetMute(bool muted);
+    // Plays faster or slower with the pitch kept, from the next buffer on (clamped to 0.5x..3x; a build
+    // that cannot stretch stays at 1x).
+    void SetPlaySpeed(std::int32_t tenths);
+    // Evens out the loudness of shows towards -16 LUFS (off at the start).
+    void SetLoudnessLevelling(bool on);
     void ReturnUsedWaveHeader(platform::WaveHeader* waveHeader);
     void AddMp3Data(std::unique_ptr<Mp3DataBlock> block, std::int32_t tag, bool requestFinished);
     // Several blocks of one request in one message, oldest first; the last one carries requestFinished.
@@ -119,6 +130,13 @@ protected:
     void HandleContinue(MyMediaHandlerMessage_Continue& message);
     void HandleSetVolume(MyMediaHandlerMessage_SetVolume& message);
     void HandleSetMute(MyMediaHandlerMessage_SetMute& message);
+    void HandleSetPlaySpeed(MyMediaHandlerMessage_SetPlaySpeed& message);
+    void HandleSetLoudnessLevelling(MyMediaHandlerMessage_SetLoudnessLevelling& message);
+    // DecodeAndSubmit away from 1x: the decoded PCM goes through the stretcher before the buffer
+    // (MyMediaHandlerSpeed.cpp).
+    bool DecodeStretchedAndSubmit();
+    // The position estimate after a block was fed, allowing for what the stretcher and `buffer` hold.
+    void PostPlayPos(const PcmBuffer* buffer);
     void HandleReturnUsedWaveHeader(MyMediaHandlerMessage_ReturnUsedWaveHeader& message);
     // Opens the device, silent until the first volume message; false when none could be opened.
     bool InitAudio();
@@ -178,6 +196,13 @@ protected:
     float volume = 0.0f;  // 0 to 1
     float balance = 0.0f; // -1 to 1
     bool muted = false;
+    std::int32_t speedTenths = kNormalSpeedTenths;
+    // Present while the speed is not 1x; emptied by every start and seek.
+    std::unique_ptr<TimeStretcher> stretcher;
+    std::vector<std::uint8_t> stretchInput; // decoded PCM on its way into the stretcher
+    // Present while loudness levelling is on; measures the show `levelledShow`.
+    std::unique_ptr<LoudnessLeveller> leveller;
+    const StreamInfoData* levelledShow = nullptr;
     StreamInfoData* currentStream = nullptr; // a record inside stationStore, never cleared once set
     std::int32_t requestTag = 0;             // number of the current series of stream-data requests
     // What the front end is given when a stream has no chat: an empty list, never stored in a stream.

@@ -35,6 +35,8 @@ enum MediaHandlerMessageType : std::int32_t {
     MediaHandlerMessageType_AddStationInfo = 11,
     MediaHandlerMessageType_AddStationIdList = 12,
     MediaHandlerMessageType_AddChatSyncPoints = 13,
+    MediaHandlerMessageType_SetPlaySpeed = 14,
+    MediaHandlerMessageType_SetLoudnessLevelling = 15,
 };
 
 // Two forms: a start at a fraction of the stream (startFraction 0 to 1, startSeconds 0), or a start at a
@@ -84,6 +86,21 @@ struct MyMediaHandlerMessage_SetMute : MyMediaHandlerMessage {
 
 // Sent by the audio device's completion callback. The header is the device's; the playback side gives
 // it back to the device layer when it handles the message.
+// The speed of playback in tenths: 10 plays as recorded, 15 one and a half times as fast.
+struct MyMediaHandlerMessage_SetPlaySpeed : MyMediaHandlerMessage {
+    static constexpr std::int32_t kType = MediaHandlerMessageType_SetPlaySpeed;
+    explicit MyMediaHandlerMessage_SetPlaySpeed(std::int32_t tenths)
+        : MyMediaHandlerMessage(kType), tenths(tenths) {}
+    std::int32_t tenths;
+};
+
+// Loudness levelling on or off.
+struct MyMediaHandlerMessage_SetLoudnessLevelling : MyMediaHandlerMessage {
+    static constexpr std::int32_t kType = MediaHandlerMessageType_SetLoudnessLevelling;
+    explicit MyMediaHandlerMessage_SetLoudnessLevelling(bool on) : MyMediaHandlerMessage(kType), on(on) {}
+    bool on;
+};
+
 struct MyMediaHandlerMessage_ReturnUsedWaveHeader : MyMediaHandlerMessage {
     static constexpr std::int32_t kType = MediaHandlerMessageType_ReturnUsedWaveHeader;
     explicit MyMediaHandlerMessage_ReturnUsedWaveHeader(platform::WaveHeader* waveHeader)

@@ -133,6 +133,8 @@ void MyMediaHandler::StartPlayAt(std::int32_t stationId, std::int32_t streamId, 
     // The old position's decoder goes now: the buffers the reset hands back must not be refilled with
     // its audio, which would be heard after the seek and move the position backwards.
     decoder.reset();
+    if (stretcher)
+        stretcher->Reset();
     retryTimer.Disarm();
     retryWaiting = false;
     retryOnContinue = false;
@@ -215,6 +217,8 @@ int MyMediaHandler::Mp3DecodeStart() {
 bool MyMediaHandler::DecodeAndSubmit() {
     if (!decoder)
         return false;
+    if (stretcher)
+        return DecodeStretchedAndSubmit();
     PcmBuffer* buffer = waveOut.TakeBuffer();
     for (;;) {
         std::size_t done = 0;
@@ -251,6 +255,13 @@ bool MyMediaHandler::DecodeAndSubmit() {
 }
 
 bool MyMediaHandler::SubmitBuffer(PcmBuffer* buffer) {
+    if (leveller) {
+        if (levelledShow != currentStream) {
+            leveller->NewShow();
+            levelledShow = currentStream;
+        }
+        leveller->Process(buffer->data, buffer->fill);
+    }
     ++headersInFlight;
     if (waveOut.SubmitBuffer(buffer))
         return true;

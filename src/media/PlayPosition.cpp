@@ -39,6 +39,17 @@ double EstimatePlayPosition(std::uint64_t fedBytes, std::uint64_t size, std::uin
     return (static_cast<double>(fedBytes) - queued) / static_cast<double>(size);
 }
 
+double EstimateStretchedPlayPosition(std::uint64_t fedBytes, std::uint64_t size, std::uint32_t duration,
+                                     std::int32_t headersInFlight, double speed, double heldSeconds) {
+    if (size == 0)
+        return 0.0;
+    double queued = 0.0;
+    if (duration != 0)
+        queued = static_cast<double>(size) / static_cast<double>(duration) *
+                 (kSecondsPerPcmBuffer * headersInFlight * speed + heldSeconds);
+    return (static_cast<double>(fedBytes) - queued) / static_cast<double>(size);
+}
+
 namespace {
 
 // Both ranges hold 0, which stands in for a value that is not a number.

@@ -25,6 +25,12 @@ std::uint64_t OffsetOfFraction(double fraction, std::uint64_t size);
 double EstimatePlayPosition(std::uint64_t fedBytes, std::uint64_t size, std::uint32_t duration,
                             std::int32_t headersInFlight);
 
+// The estimate while playing at `speed` (media seconds per second): each buffer on the device holds a
+// quarter second of sound and so `speed` quarter seconds of the stream, and `heldSeconds` of the stream
+// were decoded but are not on the device yet (in the stretcher or the buffer being filled).
+double EstimateStretchedPlayPosition(std::uint64_t fedBytes, std::uint64_t size, std::uint32_t duration,
+                                     std::int32_t headersInFlight, double speed, double heldSeconds);
+
 // The word for the device's SetVolume: low 16 bits the left channel, high 16 bits the right one.
 // `volume` 0..1 and `balance` -1 (left only) .. 1 (right only); values outside are clamped and a value
 // that is not a number counts as 0.

@@ -2,6 +2,7 @@
 
 #include "app/MyAppContext.h"
 #include "app/MySettings.h"
+#include "app/PlaySpeeds.h"
 #include "panels/PlayControlSkin.h"
 #include "platform/MessageBox.h"
 
@@ -23,6 +24,12 @@ void MyPlayControlPanel::OnCreate() {
     status->Create(context, 54, 0, w - 152, 24);
     status->text = u"Init ok.";
     statusTextBar = AddChild(std::move(status));
+
+    auto speed = std::make_unique<MyPlayTextBar>(skin);
+    speed->Create(context, w - 98 - kSpeedWidth, 0, kSpeedWidth, 24);
+    speed->text = FormatPlaySpeed(MyPlaySpeeds::kNormalTenths);
+    speed->centred = true;
+    speedTextBar = AddChild(std::move(speed));
 
     const MySettings* settings = appContext ? appContext->settings : nullptr;
     auto volume = std::make_unique<MyPlayVolumeBar>(skin);
@@ -62,6 +69,7 @@ void MyPlayControlPanel::OnBoundsChanged(const RECT&) {
     const std::int32_t w = width;
     timeTextBar->SetBounds(RECT{l, t, l + 54, t + 24});
     statusTextBar->SetBounds(RECT{l + 54, t, l + 54 + (w - 152), t + 24});
+    speedTextBar->SetBounds(RECT{l + w - 98 - kSpeedWidth, t, l + w - 98, t + 24});
     volumeBar->SetBounds(RECT{l + w - 72, t, l + w - 72 + 64, t + 24});
     muteButton->SetBounds(RECT{l + w - 92, t, l + w - 92 + 14, t + 24});
     posBar->SetBounds(RECT{l + 8, t + 32, l + 8 + (w - 174), t + 32 + 32});

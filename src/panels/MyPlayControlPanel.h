@@ -12,7 +12,8 @@ struct MyAppContext;
 
 class MyPlayControlPanel : public MyControlBase {
 public:
-    static constexpr std::int32_t kHeight = 72; // pixels
+    static constexpr std::int32_t kHeight = 72;     // pixels
+    static constexpr std::int32_t kSpeedWidth = 38; // pixels
 
     MyPlayControlPanel(MyWindowContext* windowContext, MyAppContext* appContext)
         : windowContext(windowContext), appContext(appContext) {}
@@ -26,6 +27,8 @@ public:
     std::unique_ptr<MySurface> PanelGraphics;
     MyPlayTextBar* statusTextBar = nullptr;
     MyPlayTextBar* timeTextBar = nullptr;
+    // The playback speed, over the right end of the status bar; a click opens the speed menu.
+    MyPlayTextBar* speedTextBar = nullptr;
     MyPlayVolumeBar* volumeBar = nullptr;
     MyMuteButton* muteButton = nullptr;
     MyPlayPosBar* posBar = nullptr;

@@ -112,14 +112,22 @@ enum : int {
     VK_RIGHT = 0x27,
     VK_DOWN = 0x28,
     VK_DELETE = 0x2E,
-    VK_F1 = 0x70, // VK_F1 + n - 1 is Fn, up to F12
+    VK_ADD = 0x6B,      // the keypad's "+"
+    VK_SUBTRACT = 0x6D, // the keypad's "-"
+    VK_F1 = 0x70,       // VK_F1 + n - 1 is Fn, up to F12
+    // The media keys that seek. Windows gives these no key code (they come as application commands
+    // there), so they take two codes it leaves unassigned.
+    VK_MEDIA_REWIND = 0x97,
+    VK_MEDIA_FAST_FORWARD = 0x98,
     VK_MEDIA_NEXT_TRACK = 0xB0,
     VK_MEDIA_PREV_TRACK = 0xB1,
     VK_MEDIA_STOP = 0xB2,
     VK_MEDIA_PLAY_PAUSE = 0xB3,
-    VK_OEM_4 = 0xDB, // the "[{" key
-    VK_OEM_5 = 0xDC, // the "\|" key
-    VK_OEM_6 = 0xDD, // the "]}" key
+    VK_OEM_PLUS = 0xBB,  // the "=+" key
+    VK_OEM_MINUS = 0xBD, // the "-_" key
+    VK_OEM_4 = 0xDB,     // the "[{" key
+    VK_OEM_5 = 0xDC,     // the "\|" key
+    VK_OEM_6 = 0xDD,     // the "]}" key
     // Letters and digits are their upper-case ASCII codes ('A' is 0x41, '0' is 0x30).
 };
 

@@ -23,6 +23,23 @@ enum Command : std::uint32_t {
     kCommand_ToggleSettings = 40020,
     kCommand_CopyPosition = 40022,
     kCommand_CopyPosition2 = 40023,
+    // Skips in the show playing (Ctrl+Left, Ctrl+Right and the media keys that seek).
+    kCommand_SkipBack = 40024,
+    kCommand_SkipForward = 40025,
+    // The playback speed of the show playing: 0.1x slower and faster (keys - and =), and the speeds of
+    // menu 117, each kCommand_SpeedBase + the speed in tenths.
+    kCommand_SpeedDown = 40026,
+    kCommand_SpeedUp = 40027,
+    kCommand_SpeedBase = 40200,
+    // The sleep timer (menu 117; Ctrl+T steps through off, 15, 30 and 60 minutes and the end of the track).
+    kCommand_SleepOff = 40030,
+    kCommand_Sleep15 = 40031,
+    kCommand_Sleep30 = 40032,
+    kCommand_Sleep60 = 40033,
+    kCommand_SleepEndOfTrack = 40034,
+    kCommand_SleepNext = 40035,
+    // Loudness levelling on or off (menu 117).
+    kCommand_LevelLoudness = 40036,
     // The chat sync offset of the show playing (menu 116 and the keys [, ], Shift+[, Shift+], \).
     kCommand_ChatEarlier = 40101,
     kCommand_ChatLater = 40102,

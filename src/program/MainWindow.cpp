@@ -133,12 +133,15 @@ void MainWindow::OnCreate() {
     if (settings) {
         chatOffsets = MyChatOffsets(settings->path);
         moments = MyMoments(settings->path);
+        playSpeeds = MyPlaySpeeds(settings->path);
     }
     if (t.stationPage) {
         t.stationPage->moments = &moments.moments;
         if (!moments.moments.empty())
             t.stationPage->RebuildList();
     }
+    if (wire(p.speedTextBar))
+        p.speedTextBar->LClickCallback = &MainWindow::OnSpeedClicked;
 
     // Resume: the saved position is used only when no link was given.
     if (settings && settings->HasFlag(SettingsFlag_ResumePlaying))
@@ -150,6 +153,8 @@ void MainWindow::OnCreate() {
     if (MyMediaHandler* media = appContext->mediaHandler) {
         media->SetMute(settings && settings->HasFlag(SettingsFlag_Muted));
         media->SetVolume(settings ? settings->volume : MySettings::kDefaultVolume, 0.0f);
+        if (settings && settings->HasFlag(SettingsFlag_LevelLoudness))
+            media->SetLoudnessLevelling(true);
     }
     if (MyNetworkHandler* network = appContext->networkHandler) {
         network->GetStationsConnectionData();
@@ -210,6 +215,7 @@ void MainWindow::OnPlayEvent(std::int32_t event) {
 
 void MainWindow::OnPlayPos(float position) {
     playPosition = position;
+    StepSleepTimer();
     if (!currentStream || !trackList)
         return;
     const std::int32_t second = PlaySecondOf(position, currentStream->duration);
@@ -254,6 +260,7 @@ void MainWindow::OnStreamInfo(const StationInfoData* station, const StreamInfoDa
     }
     currentStation = station;
     currentStream = stream;
+    ApplyShowSpeed();
     if (playControlPanel && playControlPanel->posBar) {
         MyPlayPosBar* bar = playControlPanel->posBar;
         bar->markStream = stream;
@@ -289,6 +296,7 @@ void MainWindow::OnStationInfo(const StationInfoData* station) {
     if (const auto link = appContext->startLink.TakeForStation(station->stationId)) {
         stationId = link->stationId;
         streamId = link->streamId;
+        ApplyShowSpeed();
         if (appContext->mediaHandler)
             appContext->mediaHandler->StartPlayStream(link->stationId, link->streamId,
                                                       static_cast<std::uint32_t>(link->seconds));
@@ -430,6 +438,7 @@ void MainWindow::OnAboutTabClicked(std::int32_t) {
 void MainWindow::OnStreamChosen(std::int32_t station, std::int32_t stream) {
     stationId = station;
     streamId = stream;
+    ApplyShowSpeed();
 }
 
 void MainWindow::OnSettingsBoxClicked(std::int32_t id) {
@@ -500,6 +509,7 @@ void MainWindow::ToggleInfoView(std::int32_t view) {
 void MainWindow::PlayLink(std::int32_t station, std::int32_t stream, std::int32_t seconds) {
     stationId = station;
     streamId = stream;
+    ApplyShowSpeed();
     if (appContext->mediaHandler)
         appContext->mediaHandler->StartPlayStream(station, stream, static_cast<std::uint32_t>(seconds));
 }
@@ -585,6 +595,29 @@ bool MainWindow::HandleCommand(std::uint32_t command) {
     case kCommand_MediaPrevious:
         PreviousTrack();
         return true;
+    case kCommand_SkipBack:
+        SeekBy(-kSkipBackSeconds);
+        return true;
+    case kCommand_SkipForward:
+        SeekBy(kSkipForwardSeconds);
+        return true;
+    case kCommand_SpeedDown:
+        SetPlaySpeed(playSpeed - 1);
+        return true;
+    case kCommand_SpeedUp:
+        SetPlaySpeed(playSpeed + 1);
+        return true;
+    case kCommand_SleepOff:
+    case kCommand_Sleep15:
+    case kCommand_Sleep30:
+    case kCommand_Sleep60:
+    case kCommand_SleepEndOfTrack:
+    case kCommand_SleepNext:
+        SleepCommand(command);
+        return true;
+    case kCommand_LevelLoudness:
+        ToggleLoudnessLevelling();
+        return true;
     case kCommand_ToggleStations:
         ToggleInfoView(InfoView_Stations);
         return true;
@@ -632,6 +665,11 @@ bool MainWindow::HandleCommand(std::uint32_t command) {
         HandleMomentCommand(command);
         return true;
     default:
+        if (command >= kCommand_SpeedBase + MyPlaySpeeds::kMinTenths &&
+            command <= kCommand_SpeedBase + MyPlaySpeeds::kMaxTenths) {
+            SetPlaySpeed(static_cast<std::int32_t>(command - kCommand_SpeedBase));
+            return true;
+        }
         return false;
     }
 }

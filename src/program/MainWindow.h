@@ -9,6 +9,8 @@
 #include "app/ChatOffsets.h"
 #include "app/Moments.h"
 #include "app/MyCallbacks.h"
+#include "app/PlaySpeeds.h"
+#include "app/SleepTimer.h"
 #include "panels/PlayPositionTracker.h"
 #include "program/MediaControlsBridge.h"
 #include "program/MyTrayIcon.h"
@@ -16,6 +18,7 @@
 #include "ui/MyWindowBase.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +31,9 @@ class MainWindow : public MyWindowBase {
 public:
     // Height of the play control panel, pixels.
     static constexpr std::int32_t kPlayControlHeight = 72;
+    // The skips of Ctrl+Left and Ctrl+Right, seconds.
+    static constexpr double kSkipBackSeconds = 10;
+    static constexpr double kSkipForwardSeconds = 30;
 
     enum InfoView : std::int32_t {
         InfoView_Chat = 0,
@@ -62,6 +68,9 @@ public:
     void ToggleInfoView(std::int32_t view);
     void PreviousTrack();
     void NextTrack();
+    // Moves the play position by `seconds` of the show (negative: back), kept within the show; the
+    // position shown moves at once, so that skips in quick succession add up.
+    void SeekBy(double seconds);
     void PlayLink(std::int32_t station, std::int32_t stream, std::int32_t seconds);
     void PlayClipboardLink();
     void CopyCurrentPositionLink();
@@ -93,6 +102,15 @@ public:
     void OnAboutTabClicked(std::int32_t id);
     void OnSettingsBoxClicked(std::int32_t id);
     void OnStreamChosen(std::int32_t station, std::int32_t stream);
+
+    // The playback speed of the show playing, in tenths: sent to the media thread, shown on the play
+    // panel and kept for the show.
+    void SetPlaySpeed(std::int32_t tenths);
+    void OnSpeedClicked(std::int32_t id);
+    // The sleep timer commands (kCommand_SleepOff to kCommand_SleepNext).
+    void SleepCommand(std::uint32_t command);
+    // Loudness levelling on or off, saved in the settings.
+    void ToggleLoudnessLevelling();
 
     // The chat sync offset of the current show, seconds the chat is shown later than the recording.
     std::int32_t ChatOffset() const { return chatOffsets.Get(stationId, streamId); }
@@ -139,8 +157,26 @@ public:
     MyInfoTabPanel* infoTabPanel = nullptr;
     MyChatOffsets chatOffsets;
     MyMoments moments;
+    MyPlaySpeeds playSpeeds;
+    std::int32_t playSpeed = MyPlaySpeeds::kNormalTenths; // what the media thread was last told
+    MySleepTimer sleepTimer;
+    // The sleep timer's clock; tests give their own.
+    std::function<MySleepTimer::Clock::time_point()> sleepClock = [] { return MySleepTimer::Clock::now(); };
+    float sleepGain = 1.0f; // the fraction of the volume the fade last sent
+    // The track the timer waits for the end of, as seconds of the show: the one playing when it was set,
+    // or the one a seek went to.
+    std::pair<double, double> sleepTrack{0, 0};
 
 private:
+    // The kept speed of the show now chosen goes to the media thread when it differs from the last sent.
+    void ApplyShowSpeed();
+    void ShowPlaySpeed();
+    // One step of the sleep timer at a new play position: fades, and pauses and saves the position when
+    // the time is up.
+    void StepSleepTimer();
+    void SendSleepGain(float gain);
+    // The start and end of the track (the show when it has none) at the play position.
+    std::pair<double, double> TrackAroundPosition() const;
     // Finds the chat row of play second `second` less the chat offset and shows it.
     void UpdateChat(std::int32_t second);
     // The chat's offset badge and the position bar's activity strip for the current show.

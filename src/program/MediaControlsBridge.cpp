@@ -104,13 +104,15 @@ void MediaControlsBridge::HandleCommand(std::uintptr_t wParam, std::intptr_t lPa
         w.HandleCommand(kCommand_MediaPrevious);
         break;
     case platform::MediaCommand::Seek:
+        // Relative, as the media keys that seek send it: through the skip path, so that presses in quick
+        // succession add up.
+        w.SeekBy(static_cast<double>(lParam) / kMicroseconds);
+        break;
     case platform::MediaCommand::SetPosition: {
         if (length <= 0)
             break;
-        double target = static_cast<double>(lParam);
-        if (static_cast<platform::MediaCommand>(wParam) == platform::MediaCommand::Seek)
-            target += static_cast<double>(w.playPosition) * static_cast<double>(length);
-        const double fraction = std::clamp(target / static_cast<double>(length), 0.0, 1.0);
+        const double fraction =
+            std::clamp(static_cast<double>(lParam) / static_cast<double>(length), 0.0, 1.0);
         w.OnPositionReleased(static_cast<float>(fraction));
         break;
     }

@@ -60,6 +60,10 @@ int KeyFromName(std::string_view name) {
             return VK_OEM_5;
         if (c == ']')
             return VK_OEM_6;
+        if (c == '-')
+            return VK_OEM_MINUS;
+        if (c == '=')
+            return VK_OEM_PLUS;
         return 0;
     }
     if (name == "MediaPlayPause")
@@ -70,6 +74,18 @@ int KeyFromName(std::string_view name) {
         return VK_MEDIA_NEXT_TRACK;
     if (name == "MediaPrev")
         return VK_MEDIA_PREV_TRACK;
+    if (name == "MediaRewind")
+        return VK_MEDIA_REWIND;
+    if (name == "MediaForward")
+        return VK_MEDIA_FAST_FORWARD;
+    if (name == "Left")
+        return VK_LEFT;
+    if (name == "Right")
+        return VK_RIGHT;
+    if (name == "NumMinus")
+        return VK_SUBTRACT;
+    if (name == "NumPlus")
+        return VK_ADD;
     if (name.size() >= 2 && name.front() == 'F') {
         int n = 0;
         const auto [end, error] = std::from_chars(name.data() + 1, name.data() + name.size(), n);

@@ -49,6 +49,7 @@ public:
     using MyMediaHandler::fedBytes;
     using MyMediaHandler::headersInFlight;
     using MyMediaHandler::InitAudio;
+    using MyMediaHandler::leveller;
     using MyMediaHandler::mp3Queue;
     using MyMediaHandler::muted;
     using MyMediaHandler::needDecodeStart;
@@ -56,7 +57,9 @@ public:
     using MyMediaHandler::receivedBytes;
     using MyMediaHandler::requestStatus;
     using MyMediaHandler::requestTag;
+    using MyMediaHandler::speedTenths;
     using MyMediaHandler::stationStore;
+    using MyMediaHandler::stretcher;
     using MyMediaHandler::volume;
     using MyMediaHandler::waveOut;
 
@@ -90,6 +93,9 @@ public:
         Handle(std::make_unique<MyMediaHandlerMessage_SetVolume>(volume, balance));
     }
     void SetMute(bool muted) { Handle(std::make_unique<MyMediaHandlerMessage_SetMute>(muted)); }
+    void SetPlaySpeed(std::int32_t tenths) {
+        Handle(std::make_unique<MyMediaHandlerMessage_SetPlaySpeed>(tenths));
+    }
     void ReturnUsedWaveHeader(platform::WaveHeader* header) {
         Handle(std::make_unique<MyMediaHandlerMessage_ReturnUsedWaveHeader>(header));
     }

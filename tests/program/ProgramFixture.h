@@ -43,6 +43,10 @@ public:
             line << "SetVolume " << m->volume << " " << m->balance;
         else if (auto* m = dynamic_cast<MyMediaHandlerMessage_SetMute*>(message))
             line << "SetMute " << m->muted;
+        else if (auto* m = dynamic_cast<MyMediaHandlerMessage_SetPlaySpeed*>(message))
+            line << "SetPlaySpeed " << m->tenths;
+        else if (auto* m = dynamic_cast<MyMediaHandlerMessage_SetLoudnessLevelling*>(message))
+            line << "SetLoudnessLevelling " << m->on;
         else
             line << "type " << message->type;
         std::lock_guard guard(lock_);

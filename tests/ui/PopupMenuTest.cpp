@@ -60,7 +60,7 @@ TEST(MenuResources, EveryMenuHoldsItsItemsInOrder) {
 TEST(MenuResources, TheAcceleratorTableMapsEachKeyToItsCommand) {
     using namespace platform;
     const auto table = LoadAcceleratorResource(115);
-    EXPECT_EQ(table.size(), 16u);
+    EXPECT_EQ(table.size(), 25u);
     EXPECT_EQ(FindAccelerator(table, 'V', true, false, false), 40013);
     EXPECT_EQ(FindAccelerator(table, 'C', true, false, false), 40022);
     EXPECT_EQ(FindAccelerator(table, 'X', true, false, false), 40023);
@@ -81,6 +81,20 @@ TEST(MenuResources, TheAcceleratorTableMapsEachKeyToItsCommand) {
     // Ctrl+B keeps the moment playing.
     EXPECT_EQ(FindAccelerator(table, 'B', true, false, false), 40300);
     EXPECT_EQ(FindAccelerator(table, 'B', false, false, false), 0);
+    // Skips: Ctrl+Left and Ctrl+Right and the media keys that seek; plain arrows stay the lists'.
+    EXPECT_EQ(FindAccelerator(table, VK_LEFT, true, false, false), 40024);
+    EXPECT_EQ(FindAccelerator(table, VK_RIGHT, true, false, false), 40025);
+    EXPECT_EQ(FindAccelerator(table, VK_MEDIA_REWIND, false, false, false), 40024);
+    EXPECT_EQ(FindAccelerator(table, VK_MEDIA_FAST_FORWARD, false, false, false), 40025);
+    EXPECT_EQ(FindAccelerator(table, VK_LEFT, false, false, false), 0);
+    EXPECT_EQ(FindAccelerator(table, VK_RIGHT, false, false, false), 0);
+    // The speed: - and = on the main keys and the keypad.
+    EXPECT_EQ(FindAccelerator(table, VK_OEM_MINUS, false, false, false), 40026);
+    EXPECT_EQ(FindAccelerator(table, VK_OEM_PLUS, false, false, false), 40027);
+    EXPECT_EQ(FindAccelerator(table, VK_SUBTRACT, false, false, false), 40026);
+    EXPECT_EQ(FindAccelerator(table, VK_ADD, false, false, false), 40027);
+    // The sleep timer's next choice.
+    EXPECT_EQ(FindAccelerator(table, 'T', true, false, false), 40035);
     // A plain V, or Ctrl+Shift+V, is no accelerator.
     EXPECT_EQ(FindAccelerator(table, 'V', false, false, false), 0);
     EXPECT_EQ(FindAccelerator(table, 'V', true, true, false), 0);

@@ -76,6 +76,18 @@ int VirtualKey(SDL_Keycode key) {
         return VK_MEDIA_NEXT_TRACK;
     case SDLK_AUDIOPREV:
         return VK_MEDIA_PREV_TRACK;
+    case SDLK_AUDIOREWIND:
+        return VK_MEDIA_REWIND;
+    case SDLK_AUDIOFASTFORWARD:
+        return VK_MEDIA_FAST_FORWARD;
+    case SDLK_MINUS:
+        return VK_OEM_MINUS;
+    case SDLK_EQUALS:
+        return VK_OEM_PLUS;
+    case SDLK_KP_MINUS:
+        return VK_SUBTRACT;
+    case SDLK_KP_PLUS:
+        return VK_ADD;
     default:
         return 0;
     }

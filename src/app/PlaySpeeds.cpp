@@ -1,0 +1,110 @@
+#include "app/PlaySpeeds.h"
+
+#include "platform/Files.h"
+
+#include <algorithm>
+#include <charconv>
+#include <vector>
+
+namespace {
+
+// Parses a decimal number at the start of `text` after blanks, ending at a blank or the end; advances
+// `text` past it.
+bool TakeNumber(std::string_view& text, std::int64_t& value) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    const char* begin = text.data();
+    const char* end = text.data() + text.size();
+    const auto [next, error] = std::from_chars(begin, end, value);
+    if (error != std::errc() || next == begin || (next != end && *next != ' ' && *next != '\t'))
+        return false;
+    text.remove_prefix(static_cast<std::size_t>(next - text.data()));
+    return true;
+}
+
+bool FitsInt32(std::int64_t v) {
+    return v >= INT32_MIN && v <= INT32_MAX;
+}
+
+} // namespace
+
+MyPlaySpeeds::MyPlaySpeeds(std::u16string_view settingsPath) {
+    if (settingsPath.empty())
+        return;
+    const std::size_t slash = settingsPath.find_last_of(u"/\\");
+    path = slash == std::u16string_view::npos ? std::u16string()
+                                              : std::u16string(settingsPath.substr(0, slash + 1));
+    path += kFileName;
+    std::vector<std::uint8_t> bytes;
+    if (platform::ReadFileStart(path, kMaxFileSize, bytes))
+        speeds = Parse(bytes);
+}
+
+std::int32_t MyPlaySpeeds::Get(std::int32_t stationId, std::int32_t streamId) const {
+    const auto it = speeds.find({stationId, streamId});
+    return it == speeds.end() ? kNormalTenths : it->second;
+}
+
+std::int32_t MyPlaySpeeds::Set(std::int32_t stationId, std::int32_t streamId, std::int32_t tenths) {
+    tenths = std::clamp(tenths, kMinTenths, kMaxTenths);
+    if (tenths == Get(stationId, streamId))
+        return tenths;
+    if (tenths == kNormalTenths)
+        speeds.erase({stationId, streamId});
+    else if (speeds.size() < kMaxShows || speeds.count({stationId, streamId}))
+        speeds[{stationId, streamId}] = tenths;
+    else
+        return tenths; // full: played at this speed now, but not kept
+    Save();
+    return tenths;
+}
+
+bool MyPlaySpeeds::Save() const {
+    if (path.empty())
+        return false;
+    const std::string text = Format(speeds);
+    return platform::WriteFileAtomically(
+        path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+std::map<MyPlaySpeeds::Key, std::int32_t> MyPlaySpeeds::Parse(std::span<const std::uint8_t> bytes) {
+    std::map<Key, std::int32_t> result;
+    std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.remove_suffix(1);
+        std::int64_t station = 0;
+        std::int64_t stream = 0;
+        std::int64_t tenths = 0;
+        if (!TakeNumber(line, station) || !TakeNumber(line, stream) || !TakeNumber(line, tenths) ||
+            !line.empty() || !FitsInt32(station) || !FitsInt32(stream) || tenths < kMinTenths ||
+            tenths > kMaxTenths || tenths == kNormalTenths)
+            continue;
+        const Key key{static_cast<std::int32_t>(station), static_cast<std::int32_t>(stream)};
+        if (result.size() >= kMaxShows && !result.count(key))
+            break;
+        result[key] = static_cast<std::int32_t>(tenths);
+    }
+    return result;
+}
+
+std::string MyPlaySpeeds::Format(const std::map<Key, std::int32_t>& speeds) {
+    std::string text = "# Playback speeds: station id, stream id, speed in tenths (15 is 1.5x)\n";
+    for (const auto& [key, tenths] : speeds)
+        text += std::to_string(key.first) + ' ' + std::to_string(key.second) + ' ' + std::to_string(tenths) +
+                '\n';
+    return text;
+}
+
+std::u16string FormatPlaySpeed(std::int32_t tenths) {
+    std::u16string text;
+    for (char c : std::to_string(tenths / 10))
+        text += static_cast<char16_t>(c);
+    text += u'.';
+    text += static_cast<char16_t>(u'0' + tenths % 10);
+    text += u'\u00D7';
+    return text;
+}
