@@ -100,7 +100,8 @@ public:
     virtual void Paint() {}
     virtual void OnBoundsChanged(const RECT& oldRect) { (void)oldRect; }
 
-    // The keyboard, for the control that holds the focus. OnKeyDown answers whether it used the key;
+    // The keyboard, for the control that holds the focus (and OnKeyDown also for the root, with each key
+    // the focused control leaves or when none has the focus). OnKeyDown answers whether it used the key;
     // OnChar takes one UTF-16 unit of typed text; OnComposition takes WM_IME_STARTCOMPOSITION,
     // WM_IME_COMPOSITION or WM_IME_ENDCOMPOSITION. WantsKey tells the message loop which keys the
     // control takes before the accelerator table sees them (a text input keeps Ctrl+C for its own

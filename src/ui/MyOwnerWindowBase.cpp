@@ -184,8 +184,10 @@ MyControlBase* MyOwnerWindowBase::FocusedControl() const {
 }
 
 std::intptr_t MyOwnerWindowBase::HandleKeyDown(std::uintptr_t wParam, std::intptr_t, bool& handled) {
+    // The focused control first; a key it leaves goes to the root, which keeps the window's own keys.
+    const int key = static_cast<int>(wParam);
     MyControlBase* focus = FocusedControl();
-    handled = focus && focus->OnKeyDown(static_cast<int>(wParam));
+    handled = (focus && focus->OnKeyDown(key)) || (root && root->OnKeyDown(key));
     return 0;
 }
 
