@@ -48,6 +48,7 @@ Result<std::shared_ptr<const Catalogue>> Catalogue::Build(Archive archive) {
             served.streams[streamId] = ServedStream{&stream, TrackListBody(stream), ChatBody(stream)};
         catalogue->stations_.emplace(station.basePath, std::move(served));
     }
+    catalogue->search_.Build(catalogue->archive_);
     if (const auto& update = catalogue->archive_.update) {
         catalogue->updateInfo_ = station::UpdateInfoBody(update->newestVersion);
         if (!update->installer.empty()) {

@@ -3,6 +3,7 @@
 // changes after Build.
 
 #include "Archive.h"
+#include "ArchiveSearch.h"
 #include "Result.h"
 
 #include <cstdint>
@@ -37,6 +38,8 @@ public:
     // Null when the archive offers no update (information or installer).
     const std::string* UpdateInfoBody() const { return updateInfo_ ? &*updateInfo_ : nullptr; }
     const std::string* UpdateDownloadBody() const { return updateDownload_ ? &*updateDownload_ : nullptr; }
+    // The search index of the archive, built with the catalogue.
+    const ArchiveSearch& search() const { return search_; }
 
 private:
     Catalogue() = default;
@@ -45,6 +48,7 @@ private:
     std::map<std::string, ServedStation, std::less<>> stations_;
     std::optional<std::string> updateInfo_;
     std::optional<std::string> updateDownload_;
+    ArchiveSearch search_;
 };
 
 } // namespace station

@@ -3,6 +3,7 @@
 #include "BeneathOpen.h"
 #include "HttpCaching.h"
 #include "RequestTarget.h"
+#include "SearchTarget.h"
 #include "Text.h"
 #include "WebLinkPage.h"
 #include "records/WireFormat.h"
@@ -220,6 +221,9 @@ struct HttpServer::State {
                           std::uint32_t length, std::string_view target);
     MHD_Result SendWebLinkPage(MHD_Connection* connection, const Archive& archive, const WebLink& link,
                                std::string_view target);
+    // searchtracks/ and searchchat/, across every station served.
+    MHD_Result SendSearch(MHD_Connection* connection, const Loaded& source, const SearchRequest& search,
+                          std::string_view target);
     MHD_Result Queue(MHD_Connection* connection, int status, ResponsePtr response, std::string_view target,
                      std::uint64_t bytes);
     void Log(std::string_view target, int status, std::uint64_t bytes) const;
@@ -421,6 +425,18 @@ MHD_Result HttpServer::State::SendWebLinkPage(MHD_Connection* connection, const 
     return Queue(connection, MHD_HTTP_OK, std::move(response), target, page->size());
 }
 
+MHD_Result HttpServer::State::SendSearch(MHD_Connection* connection, const Loaded& source,
+                                         const SearchRequest& search, std::string_view target) {
+    if (!search.ok)
+        return Refuse(connection, MHD_HTTP_BAD_REQUEST, "Bad Request: " + search.reason, target);
+    if (!options.serveStations)
+        return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no stations are served here", target);
+    const ArchiveSearch& index = source.catalogue->search();
+    std::string body = search.kind == SearchKind::Tracks ? index.TracksBody(search.query, search.page)
+                                                         : index.ChatBody(search.query, search.page);
+    return SendBody(connection, source, {}, std::move(body), target, kCacheDirectory);
+}
+
 MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url, const char* method,
                                      const char* version, void** requestContext) {
     auto* state = static_cast<ConnectionState*>(*requestContext);
@@ -443,6 +459,8 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
     const Catalogue* catalogue = source.catalogue.get();
     if (const auto link = ParseWebLinkTarget(target))
         return SendWebLinkPage(connection, catalogue->archive(), *link, target);
+    if (const auto search = ParseSearchTarget(target))
+        return SendSearch(connection, source, *search, target);
     const RequestParse parse = ParseRequestTarget(target);
     if (!parse.ok)
         return Refuse(connection, parse.status, parse.reason, target);
