@@ -60,6 +60,7 @@ Result<std::shared_ptr<const Catalogue>> Catalogue::Build(Archive archive) {
         served.infoTag = SourceTag("station", infoSources, served.infoBody.size());
         catalogue->stations_.emplace(station.basePath, std::move(served));
     }
+    catalogue->search_.Build(catalogue->archive_);
     if (const auto& update = catalogue->archive_.update) {
         catalogue->updateInfo_ = station::UpdateInfoBody(update->newestVersion);
         catalogue->updateInfoTag_ = ContentTag(*catalogue->updateInfo_);

@@ -3,6 +3,7 @@
 // changes after Build.
 
 #include "Archive.h"
+#include "ArchiveSearch.h"
 #include "Result.h"
 
 #include <cstdint>
@@ -45,6 +46,8 @@ public:
     // Their entity tags.
     const std::string& UpdateInfoTag() const { return updateInfoTag_; }
     const std::string& UpdateDownloadTag() const { return updateDownloadTag_; }
+    // The search index of the archive, built with the catalogue.
+    const ArchiveSearch& search() const { return search_; }
 
 private:
     Catalogue() = default;
@@ -55,6 +58,7 @@ private:
     std::optional<std::string> updateDownload_;
     std::string updateInfoTag_;
     std::string updateDownloadTag_;
+    ArchiveSearch search_;
 };
 
 } // namespace station

@@ -7,6 +7,7 @@
 #include "HttpServerState.h"
 #include "RequestHead.h"
 #include "RequestTarget.h"
+#include "SearchTarget.h"
 #include "Text.h"
 #include "WebLinkPage.h"
 #include "records/WireFormat.h"
@@ -369,6 +370,18 @@ void HttpServer::State::AddPageSecurity(MHD_Response* response) {
     MHD_add_response_header(response, "X-Frame-Options", "DENY");
 }
 
+MHD_Result HttpServer::State::SendSearch(MHD_Connection* connection, const Loaded& source,
+                                         const SearchRequest& search, std::string_view target) {
+    if (!search.ok)
+        return Refuse(connection, MHD_HTTP_BAD_REQUEST, "Bad Request: " + search.reason, target);
+    if (!options.serveStations)
+        return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no stations are served here", target);
+    const ArchiveSearch& index = source.catalogue->search();
+    std::string body = search.kind == SearchKind::Tracks ? index.TracksBody(search.query, search.page)
+                                                         : index.ChatBody(search.query, search.page);
+    return SendBody(connection, source, {}, std::move(body), target, kCacheDirectory, nullptr);
+}
+
 MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url, const char* method,
                                      const char* version, void** requestContext) {
     auto* state = static_cast<ConnectionState*>(*requestContext);
@@ -398,6 +411,8 @@ MHD_Result HttpServer::State::Handle(MHD_Connection* connection, const char* url
             return Refuse(connection, MHD_HTTP_NOT_FOUND, "Not Found: no stations are served here", target);
         return SendWebLinkPage(connection, source, *link, target);
     }
+    if (const auto search = ParseSearchTarget(target))
+        return SendSearch(connection, source, *search, target);
     const RequestParse parse = ParseRequestTarget(target);
     if (!parse.ok)
         return Refuse(connection, parse.status, parse.reason, target);

@@ -5,6 +5,7 @@
 #include "AddressLimit.h"
 #include "HttpCaching.h"
 #include "HttpServer.h"
+#include "SearchTarget.h"
 
 #include <microhttpd.h>
 #include <sys/stat.h>
@@ -138,6 +139,9 @@ struct HttpServer::State {
     MHD_Result SendWebLinkPage(MHD_Connection* connection, const Loaded& source, const WebLink& link,
                                std::string_view target);
     static void AddPageSecurity(MHD_Response* response);
+    // searchtracks/ and searchchat/, across every station served.
+    MHD_Result SendSearch(MHD_Connection* connection, const Loaded& source, const SearchRequest& search,
+                          std::string_view target);
     // The podcast feed of a station and what its items point to (HttpFeed.cpp).
     MHD_Result SendFeed(MHD_Connection* connection, const Loaded& source, const FeedTarget& feed,
                         const char* hostHeader, std::string_view target);

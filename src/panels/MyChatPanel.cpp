@@ -174,7 +174,47 @@ void MyChatListBox::OnRButtonUp(POINT point) {
 }
 
 void MyChatListBox::BeforeRowPaint(MyListBoxV2ItemBase& row) {
-    static_cast<MyStreamChatListBoxRow&>(row).reached = currentIndex >= row.index;
+    auto& line = static_cast<MyStreamChatListBoxRow&>(row);
+    line.reached = currentIndex >= row.index;
+    line.highlights.clear();
+    line.backColour = 0;
+    if (!searchPattern || !searchMatches ||
+        !std::binary_search(searchMatches->begin(), searchMatches->end(), row.index))
+        return;
+    const std::size_t from = ChatSearchIndex::SearchedFrom(line.text);
+    for (const auto& [start, end] : searchPattern->MatchesIn(std::u16string_view(line.text).substr(from)))
+        line.highlights.emplace_back(start + from, end + from);
+    if (row.index == shownMatchRow)
+        line.backColour = kShownMatchBack;
+}
+
+bool MyChatListBox::RowShows(std::int32_t index) const {
+    return HasRow(index) && (showBeyond || index <= currentIndex) &&
+           !lines[static_cast<std::size_t>(index)].hidden;
+}
+
+void MyChatListBox::ScrollRowIntoView(std::int32_t index) {
+    if (!RowShows(index))
+        return;
+    if (relayoutNeeded && width > scrollbarWidth && IsShown())
+        Relayout();
+    const std::int32_t top = RowTop(index);
+    const std::int32_t bottom = top + RowHeight(index);
+    if (top >= scrollOffset && bottom <= scrollOffset + height) {
+        dirty = true;
+        Redraw();
+        return;
+    }
+    ScrollTo(std::max(0, top - height / 3));
+    dirty = true;
+    Redraw();
+}
+
+void MyChatListBox::FollowCurrentRow() {
+    follow = true;
+    KeepCurrentRowInView();
+    dirty = true;
+    Redraw();
 }
 
 void MyChatListBox::SetCurrentRow(std::int32_t index) {
@@ -238,6 +278,7 @@ void MyChatPanel::OnCreate() {
     list->Create(context, 0, 0, width, height);
     listBox = AddChild(std::move(list));
     CreateOverlays();
+    CreateSearchBar();
 }
 
 void MyChatPanel::OnBoundsChanged(const RECT& oldRect) {
@@ -265,6 +306,10 @@ void MyChatPanel::SetChatRows(const StreamChatRowList* list) {
     listBox->dirty = true;
     listBox->relayoutNeeded = true;
     listBox->visibleEnd = listBox->contentHeight;
+    // The search index is made again when next needed; an open search looks at the new rows.
+    searchIndex.Clear();
     OnChatRowsReplaced();
+    if (searchOpen())
+        RunSearch();
     Redraw();
 }

@@ -5,6 +5,7 @@
 
 #include "panels/ChatChannelState.h"
 #include "panels/ChatLineStore.h"
+#include "panels/ChatSearchIndex.h"
 #include "panels/MyStreamChatListBoxRow.h"
 #include "records/CatalogueRecords.h"
 #include "ui/MyListBoxV2.h"
@@ -14,6 +15,7 @@
 struct MyAppContext;
 class MyChatStateLine;
 class MyChatOffsetBadge;
+class MyChatSearchBar;
 
 // The list keeps its lines in a ChatLineStore rather than as row controls, and answers a row control
 // (MyStreamChatListBoxRow) only for a line it is asked for: the lines in view when it paints, the line
@@ -37,6 +39,12 @@ public:
     // The row the play position has reached; -1 or any index outside the rows means none.
     void SetCurrentRow(std::int32_t index);
     void SetShowBeyond(bool on);
+    // Whether row `index` shows: reached, or the chat beyond is shown, and not left out.
+    bool RowShows(std::int32_t index) const;
+    // Scrolls row `index` into view (a third down from the top when it was out of view).
+    void ScrollRowIntoView(std::int32_t index);
+    // Follows the current row again and brings it into view.
+    void FollowCurrentRow();
 
     // Appends a line in `colour`; the list lays it out on its next paint.
     void AddLine(std::int32_t time, std::u16string_view text, COLORREF colour);
@@ -60,6 +68,13 @@ public:
     std::int32_t currentHeight = 0;
     bool follow = true;
     bool showBeyond = false;
+    // Search: the query, the rows that hold it (ascending) and the row of the match shown, which the
+    // list highlights; all the panel's, null or -1 while no search is open.
+    const SearchPattern* searchPattern = nullptr;
+    const std::vector<std::int32_t>* searchMatches = nullptr;
+    std::int32_t shownMatchRow = -1;
+    // The background of the row of the match shown.
+    static constexpr COLORREF kShownMatchBack = RGB(0x20, 0x30, 0x60);
 
 protected:
     std::int32_t ContentEnd() const override { return visibleEnd; }
@@ -118,6 +133,25 @@ public:
     // Opens the chat's menu at the cursor.
     void OpenChatMenu(std::int32_t id);
 
+    // Search (Ctrl+F): a bar over the chat whose input finds every row holding its text, whatever the
+    // case and accents, rows beyond the play position included. Those rows' matches are counted and
+    // stepped through like the others, but while the chat beyond the play position is not shown only
+    // their time shows, not their text. Enter plays from the shown match's row; Escape closes the bar
+    // and the chat follows the play position again.
+    void OpenSearch();
+    void CloseSearch();
+    bool searchOpen() const;
+    // F3 and Shift+F3: the next (1) or previous (-1) match, round the ends. Opens the bar when closed.
+    void StepSearch(std::int32_t direction);
+    const std::vector<std::int32_t>& searchMatches() const { return searchMatches_; }
+    // The index in searchMatches() of the match shown, or -1.
+    std::int32_t shownMatch() const { return shownMatch_; }
+    // Enter in the search: invoked on `searchTarget` with the chat time of the match's row.
+    MyCallback<std::int32_t, std::int32_t> SearchPlayCallback;
+    MyCallbackTarget* searchTarget = nullptr;
+    MyChatSearchBar* searchBar = nullptr;
+    ChatSearchIndex searchIndex;
+
     MyAppContext* appContext;
     const StreamChatRowList* chatRows = nullptr;
     MyChatListBox* listBox = nullptr;
@@ -136,6 +170,19 @@ private:
     void ApplyQuietJoins();
     // The rows were replaced: the state line and the filter start over.
     void OnChatRowsReplaced();
+    void CreateSearchBar();
+    void OnSearchTextChanged(std::int32_t id);
+    void OnSearchSubmit(std::int32_t id);
+    void OnSearchCancel(std::int32_t id);
+    // Finds the query's rows again and shows the match nearest before the play position.
+    void RunSearch();
+    // Highlights the shown match, brings its row into view when it shows, and writes the status.
+    void ShowMatch();
+    std::int32_t TopOfList() const;
+
+    std::unique_ptr<SearchPattern> searchPattern_;
+    std::vector<std::int32_t> searchMatches_;
+    std::int32_t shownMatch_ = -1;
 
     bool channelIndexBuilt_ = false;
     bool pinWanted_ = false;

@@ -4,6 +4,7 @@
 #include "panels/ChatJoinFilter.h"
 #include "panels/MyChatOverlays.h"
 #include "panels/MyChatPanel.h"
+#include "panels/MyChatSearchBar.h"
 #include "platform/Window.h"
 #include "ui/MyPopupMenu.h"
 
@@ -27,12 +28,21 @@ void MyChatPanel::CreateOverlays() {
     LayOutChildren();
 }
 
+std::int32_t MyChatPanel::TopOfList() const {
+    return (searchOpen() ? MyChatSearchBar::kHeight : 0) +
+           (stateLine && stateLine->visible ? MyChatStateLine::kHeight : 0);
+}
+
 void MyChatPanel::LayOutChildren() {
-    const std::int32_t lineHeight = stateLine && stateLine->visible ? MyChatStateLine::kHeight : 0;
+    // From the top: the search bar while open, the state line while it has something to say, the list.
+    const std::int32_t barHeight = searchOpen() ? MyChatSearchBar::kHeight : 0;
+    if (searchBar)
+        searchBar->SetBounds(RECT{x, y, x + width, y + std::min(height, MyChatSearchBar::kHeight)});
     if (stateLine)
-        stateLine->SetBounds(RECT{x, y, x + width, y + std::min(height, MyChatStateLine::kHeight)});
+        stateLine->SetBounds(
+            RECT{x, y + barHeight, x + width, y + std::min(height, barHeight + MyChatStateLine::kHeight)});
     if (listBox) {
-        listBox->SetBounds(RECT{x, y + lineHeight, x + width, y + height});
+        listBox->SetBounds(RECT{x, y + std::min(height, TopOfList()), x + width, y + height});
         // The list lost or gained height at its top: the newest line it follows stays in view.
         MyChatListBox& list = *listBox;
         if (list.follow && list.currentHeight > 0 &&
@@ -47,8 +57,7 @@ void MyChatPanel::LayOutChildren() {
 void MyChatPanel::PlaceBadge() {
     if (!offsetBadge)
         return;
-    const std::int32_t top =
-        (stateLine && stateLine->visible ? MyChatStateLine::kHeight : 0) + y + MyChatOffsetBadge::kMargin;
+    const std::int32_t top = TopOfList() + y + MyChatOffsetBadge::kMargin;
     const std::int32_t scrollbar = listBox ? listBox->scrollbarWidth : MyListBoxV2::kScrollbarWidth;
     const std::int32_t right = x + width - scrollbar - MyChatOffsetBadge::kMargin;
     const std::int32_t badgeWidth = offsetBadge->MeasureWidth();

@@ -1,6 +1,8 @@
 #include "panels/MyStationComboPanel.h"
 
 #include "app/Links.h"
+#include "records/SearchFold.h"
+
 #include "app/MyAppContext.h"
 #include "media/MyMediaHandler.h"
 #include "media/MyMediaHandlerMessages.h"
@@ -83,6 +85,38 @@ void MyStationComboPanel::OnCreate() {
     stationsViewButton = AddChild(std::move(stations));
     streamsViewButton = AddChild(std::move(streams));
     listBox = AddChild(std::move(list));
+
+    auto input = std::make_unique<MyTextInput>();
+    input->placeholder = u"Search shows and tracks";
+    const RECT r = SearchInputRect();
+    input->Create(context, r.left - x, r.top - y, r.width(), r.height());
+    input->callbackTarget = this;
+    input->TextChangedCallback = &MyStationComboPanel::OnSearchChanged;
+    input->CancelCallback = &MyStationComboPanel::OnSearchCancelled;
+    searchInput = AddChild(std::move(input));
+}
+
+RECT MyStationComboPanel::SearchInputRect() const {
+    // In the header, right of the view buttons, on its plain stretched part.
+    constexpr std::int32_t kLeft = 88, kTop = 13, kHeight = 22, kRightMargin = 8;
+    return RECT{x + kLeft, y + kTop, std::max(x + kLeft + 40, x + width - kRightMargin), y + kTop + kHeight};
+}
+
+bool MyStationComboPanel::Searching() const {
+    return searchInput && !SearchPattern(searchInput->text()).empty();
+}
+
+void MyStationComboPanel::OnSearchChanged(std::int32_t) {
+    if (listBox)
+        listBox->SetScrollOffset(0);
+    RebuildList();
+}
+
+void MyStationComboPanel::OnSearchCancelled(std::int32_t) {
+    if (!searchInput || searchInput->text().empty())
+        return;
+    searchInput->SetText(u"");
+    OnSearchChanged(0);
 }
 
 void MyStationComboPanel::OnBoundsChanged(const RECT& oldRect) {
@@ -90,6 +124,8 @@ void MyStationComboPanel::OnBoundsChanged(const RECT& oldRect) {
         return;
     if (listBox)
         listBox->SetBounds(RECT{bounds.left + 1, bounds.top + 49, bounds.right - 1, bounds.bottom - 1});
+    if (searchInput)
+        searchInput->SetBounds(SearchInputRect());
 }
 
 void MyStationComboPanel::Paint() {
@@ -258,6 +294,14 @@ void MyStationComboPanel::FillList() {
     builtViewMode_ = viewMode;
 
     std::int32_t n = 0;
+    if (Searching()) {
+        // Result rows are made afresh each time: several may stand for one stream.
+        for (auto& entry : pool)
+            release(std::move(entry.second));
+        builtViewMode_ = -1;
+        FillSearchResults(n);
+        return;
+    }
     std::vector<const StreamInfoData*> streams;
     auto gather = [&](const StationInfoData& station) {
         for (const auto& entry : station.streams) {
@@ -354,10 +398,62 @@ void MyStationComboPanel::PlayStream(std::int32_t id) {
         return;
     const std::int32_t stationId = row->stationId;
     const std::int32_t streamId = row->streamId;
+    const std::int32_t second = row->startSecond;
     PlayStreamCallback(callbackTarget, stationId, streamId);
-    if (appContext && appContext->mediaHandler)
-        appContext->mediaHandler->QueueMessage(
-            std::make_unique<MyMediaHandlerMessage_StartPlayStream>(stationId, streamId, 0.0f, 0u));
+    if (appContext && appContext->mediaHandler) {
+        // A found track plays from its start: a start at a time.
+        auto message =
+            second > 0
+                ? std::make_unique<MyMediaHandlerMessage_StartPlayStream>(stationId, streamId, -1.0f,
+                                                                          static_cast<std::uint32_t>(second))
+                : std::make_unique<MyMediaHandlerMessage_StartPlayStream>(stationId, streamId, 0.0f, 0u);
+        appContext->mediaHandler->QueueMessage(std::move(message));
+    }
+}
+
+void MyStationComboPanel::FillSearchResults(std::int32_t& n) {
+    const SearchPattern pattern(searchInput->text());
+    auto holds = [&](std::u16string_view text) {
+        return !text.empty() && pattern.FindIn(SearchForm(text)) != std::u16string_view::npos;
+    };
+    std::vector<const StreamInfoData*> streams;
+    for (const StationInfoData* station : sortedStations) {
+        streams.clear();
+        for (const auto& entry : station->streams)
+            if (entry.second)
+                streams.push_back(entry.second.get());
+        std::stable_sort(streams.begin(), streams.end(), Newer);
+        const std::u16string showPrefix = station->name + u" - ";
+        for (const StreamInfoData* stream : streams) {
+            auto add = [&](std::u16string left, std::u16string right, std::int32_t second) {
+                auto row = std::make_unique<MyStationComboStreamListBoxRow>(
+                    skin, &fonts_, stream->stationId, stream->streamId, stream->startTime);
+                row->Create(context, 0, 0, 0, 0);
+                row->headline = showPrefix + stream->text1;
+                row->detailLeft = std::move(left);
+                row->detailRight = std::move(right);
+                row->startSecond = second;
+                row->callbackTarget = this;
+                row->LClickCallback = &MyStationComboPanel::PlayStream;
+                row->controlId = n++;
+                listBox->AddRow(std::move(row));
+            };
+            if (static_cast<std::size_t>(n) >= kMostResults)
+                return;
+            if (holds(stream->text1) || holds(stream->text2) || holds(stream->text3))
+                add(stream->text2, stream->text3, 0);
+            const TrackInfoList* tracks = stream->trackList();
+            if (!tracks)
+                continue;
+            for (const TrackInfo& track : *tracks) {
+                if (static_cast<std::size_t>(n) >= kMostResults)
+                    return;
+                if (holds(track.text1) || holds(track.text2))
+                    add(track.text1 + u" - " + track.text2, u"at " + FormatDuration(track.start),
+                        std::max(track.start, 0));
+            }
+        }
+    }
 }
 
 void MyStationComboPanel::PlayMoment(std::int32_t id) {

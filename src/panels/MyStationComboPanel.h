@@ -12,6 +12,7 @@
 #include "ui/MyControlBase.h"
 #include "ui/MyListBoxV2.h"
 #include "ui/MyPressable.h"
+#include "ui/MyTextInput.h"
 
 #include <map>
 #include <memory>
@@ -71,6 +72,16 @@ public:
     void PlayMoment(std::int32_t id);
     void MomentMenu(std::int32_t id);
 
+    // The search box in the header: while it holds a query the list shows what matches it, whatever the
+    // case and accents, across every station: shows by title, host or subtitle, and the tracks (by artist
+    // or title) of the track lists fetched so far, each row playing from its track. Escape empties it.
+    void OnSearchChanged(std::int32_t id);
+    void OnSearchCancelled(std::int32_t id);
+    bool Searching() const;
+    // At most this many rows of results.
+    static constexpr std::size_t kMostResults = 500;
+    MyTextInput* searchInput = nullptr;
+
     MyAppContext* appContext;
     MySurface* skin;
     std::map<std::int32_t, const StationInfoData*> stationsById;
@@ -101,6 +112,8 @@ public:
 
 private:
     void FillList();
+    void FillSearchResults(std::int32_t& n);
+    RECT SearchInputRect() const;
     // Adds the stream's row, taken from `pool` when the last rebuild made one; `headline` null means the
     // stream's own first text.
     void AddStreamRow(RowPool& pool, const StreamInfoData& stream, const std::u16string* headline,

@@ -72,6 +72,8 @@ public:
     std::int32_t stationId;
     std::int32_t streamId;
     std::int32_t startTime;
+    // Where a click plays from, seconds into the stream: 0, or a found track's start.
+    std::int32_t startSecond = 0;
 
 private:
     bool dateTextMade_ = false;

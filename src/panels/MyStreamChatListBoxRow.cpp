@@ -211,4 +211,46 @@ void MyStreamChatListBoxRow::Paint() {
         x += t;
     }
     flush();
+    if (!highlights.empty())
+        PaintHighlights(dc);
+}
+
+void MyStreamChatListBoxRow::PaintHighlights(Dc& dc) {
+    // The tokens' places as Paint's wrap put them; a first word cut with an ellipsis gets none.
+    const std::int32_t left = bounds.left;
+    const std::int32_t right = bounds.right;
+    std::int32_t x = left + kFirstIndent;
+    std::int32_t lineTop = bounds.top;
+    platform::Font* measure = font->get();
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kHighlightText);
+    for (std::uint16_t i = 0; i < tokenCount_; ++i) {
+        const std::int32_t t = tokenWidth(i);
+        const bool cut = x == left + kFirstIndent && right < x + t;
+        if (cut || right < x + t) {
+            if (cut) {
+                lineTop += kLineHeight;
+                x = left + kHangingIndent;
+                continue;
+            }
+            lineTop += kLineHeight;
+            x = left + kHangingIndent;
+        }
+        const std::size_t start = tokenStart(i), end = start + tokenLength(i);
+        for (const auto& [from, to] : highlights) {
+            const std::size_t a = std::max(from, start), b = std::min(to, end);
+            if (a >= b)
+                continue;
+            const std::u16string_view view(text);
+            const std::int32_t before =
+                a > start ? measure->MeasureWidth(view.substr(start, a - start), nullptr) : 0;
+            const std::u16string_view part = view.substr(a, b - a);
+            const std::int32_t wide = measure->MeasureWidth(part, nullptr);
+            RECT mark{x + before, lineTop, std::min(x + before + wide, right), lineTop + kLineHeight};
+            FillRect(dc, mark, CreateSolidBrush(kHighlightBack));
+            RECT area{x + before, lineTop, right, lineTop + kLineHeight};
+            DrawTextW(dc, part, &area, DT_NOPREFIX | DT_SINGLELINE);
+        }
+        x += t;
+    }
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Where the tokens of a line start and how long they are, in UTF-16 units. A token is a run of
@@ -59,6 +60,11 @@ public:
     void TakeTokenWidths(const std::uint16_t* widths, std::uint16_t count);
     bool tokensBuilt() const { return tokensBuilt_; }
 
+    // Parts of `text` to mark as found, [start, end) in UTF-16 units: painted in black on amber.
+    std::vector<std::pair<std::size_t, std::size_t>> highlights;
+    static constexpr COLORREF kHighlightBack = RGB(0xFF, 0xC8, 0x40);
+    static constexpr COLORREF kHighlightText = 0x000000;
+
     bool reached = true;
     // Left out of the view (a quiet join or part): the row takes no space until shown again.
     bool hidden = false;
@@ -70,6 +76,7 @@ public:
 
 private:
     void BuildTokens();
+    void PaintHighlights(Dc& dc);
     bool tokenAdditive(std::uint16_t i) const {
         return (tokens_[2 * tokenCount_ + i] & kChatTokenAdditive) != 0;
     }

@@ -45,6 +45,16 @@ public:
     // `delta` in wheel units (120 per notch, positive away from the user), at a client point.
     void InjectWheel(std::int32_t x, std::int32_t y, std::int32_t delta);
     void InjectKey(int virtualKey, bool down);
+    // Typed text: one WM_CHAR a UTF-16 unit.
+    void InjectText(std::u16string_view text) { QueueText(text); }
+    // An input method composing `text` with its caret at `caret` (UTF-16 units), and ending it.
+    void InjectComposition(std::u16string text, std::int32_t caret) {
+        UpdateComposition(std::move(text), caret);
+    }
+    void InjectCompositionEnd() { EndComposition(); }
+    // The area the text input last named for the input method.
+    void SetTextInputArea(const Rect& area) override { textInputArea_ = area; }
+    Rect textInputArea() const { return textInputArea_; }
     // The user resizes the client area: WM_SIZING with the proposed rectangle, then WM_SIZE with the
     // size the handler left (held at the minimum size).
     void InjectResize(std::int32_t width, std::int32_t height);
@@ -86,6 +96,7 @@ private:
     int raised_ = 0;
     bool leftHeld_ = false;
     bool rightHeld_ = false;
+    Rect textInputArea_;
     std::vector<std::uint32_t> screen_;
     std::vector<Rect> presented_;
     std::atomic<std::size_t> presentedCount_{0};

@@ -43,7 +43,12 @@ struct Message {
     std::uint32_t message = WM_NULL;
     std::uintptr_t wParam = 0;
     std::intptr_t lParam = 0;
+    // For keyboard input: the modifier keys held when the key went down or up (MK_SHIFT, MK_CONTROL and
+    // kModifierAlt), so that IsKeyDown answers for the message being handled, as GetKeyState does,
+    // however much input is waiting behind it. -1 for other messages.
+    std::int32_t keyModifiers = -1;
 };
+inline constexpr std::int32_t kModifierAlt = 0x20;
 
 // 32-bit ARGB pixels, top row first, for window icons.
 struct IconImage {
@@ -122,6 +127,20 @@ public:
     // What the screen shows in the client area now, read back from the display (a screenshot).
     virtual bool ReadScreen(std::vector<std::uint32_t>& pixels, std::int32_t& width,
                             std::int32_t& height) = 0;
+
+    // Text input. Typed text arrives as WM_CHAR messages, one UTF-16 unit each (a character outside the
+    // basic plane as two, the high surrogate first). An input method that composes text first sends
+    // WM_IME_STARTCOMPOSITION, then WM_IME_COMPOSITION whenever the text being composed changes, then
+    // WM_IME_ENDCOMPOSITION; what it commits follows as WM_CHAR. CompositionText answers the text being
+    // composed now (empty outside a composition) and, in `caret`, the caret's place in it in UTF-16 units.
+    virtual std::u16string CompositionText(std::int32_t* caret) const {
+        if (caret)
+            *caret = 0;
+        return {};
+    }
+    // Where the text being edited lies, in client coordinates, so that the input method opens its list
+    // of candidates beside it.
+    virtual void SetTextInputArea(const Rect& area) { (void)area; }
 };
 
 class WindowSystem {
@@ -156,7 +175,8 @@ public:
 
     // The pointer position in screen coordinates (GetCursorPos).
     virtual Point CursorPosition() const = 0;
-    // Whether a key is held now (GetKeyState's high bit); VK_CONTROL, VK_SHIFT and VK_MENU at least.
+    // Whether a key is held (GetKeyState's high bit); VK_CONTROL, VK_SHIFT and VK_MENU at least. For
+    // those three the answer is as of the last keyboard message taken from the queue, when there was one.
     virtual bool IsKeyDown(int virtualKey) const = 0;
 
     // Opens an address in the user's web browser (ShellExecuteW "open"); false when that failed.

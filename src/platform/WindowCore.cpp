@@ -98,6 +98,30 @@ void WindowCore::QueueInput(std::uint32_t message, std::uintptr_t wParam, std::i
         system_.QueueInput({this, message, wParam, lParam});
 }
 
+void WindowCore::UpdateComposition(std::u16string text, std::int32_t caret) {
+    if (!composing_) {
+        composing_ = true;
+        QueueInput(WM_IME_STARTCOMPOSITION, 0, 0);
+    }
+    composition_ = std::move(text);
+    compositionCaret_ = std::clamp<std::int32_t>(caret, 0, static_cast<std::int32_t>(composition_.size()));
+    QueueInput(WM_IME_COMPOSITION, 0, GCS_COMPSTR);
+}
+
+void WindowCore::EndComposition() {
+    if (!composing_)
+        return;
+    composing_ = false;
+    composition_.clear();
+    compositionCaret_ = 0;
+    QueueInput(WM_IME_ENDCOMPOSITION, 0, 0);
+}
+
+void WindowCore::QueueText(std::u16string_view text) {
+    for (const char16_t unit : text)
+        QueueInput(WM_CHAR, unit, 1);
+}
+
 WindowSystemCore::~WindowSystemCore() {
     UninstallMessageBoxSink();
     // A box still open when the program ends stays with its helper thread, which is told not to report.
@@ -211,6 +235,10 @@ bool WindowSystemCore::IsUserInput(std::uint32_t message) {
     switch (message) {
     case WM_KEYDOWN:
     case WM_KEYUP:
+    case WM_CHAR:
+    case WM_IME_STARTCOMPOSITION:
+    case WM_IME_COMPOSITION:
+    case WM_IME_ENDCOMPOSITION:
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
@@ -305,6 +333,8 @@ bool WindowSystemCore::TakeReady(Message& out) {
     if (!input_.empty()) {
         out = input_.front();
         input_.pop_front();
+        if (out.keyModifiers >= 0)
+            retrievedModifiers_ = out.keyModifiers;
         return true;
     }
     for (WindowCore* window : windows_) {

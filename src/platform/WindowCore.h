@@ -46,11 +46,24 @@ public:
     // Takes the oldest posted message without waiting.
     bool TakePosted(WindowMessage& out) { return queue_.Take(out, 0); }
 
+    std::u16string CompositionText(std::int32_t* caret) const override {
+        if (caret)
+            *caret = compositionCaret_;
+        return composition_;
+    }
+
 protected:
     // Closes the native window; called once by Destroy after WM_DESTROY.
     virtual void CloseNative() = 0;
     // Queues an input message for this window, behind earlier input.
     void QueueInput(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+    // An input method's composition: queues WM_IME_STARTCOMPOSITION when one begins and
+    // WM_IME_COMPOSITION with the new text; EndComposition queues WM_IME_ENDCOMPOSITION if one was open.
+    void UpdateComposition(std::u16string text, std::int32_t caret);
+    void EndComposition();
+    bool composing() const { return composing_; }
+    // Queues typed text as WM_CHAR messages, one a UTF-16 unit.
+    void QueueText(std::u16string_view text);
     // The client area, for clipping the invalid area.
     Rect ClientRect() const {
         const Point size = ClientSize();
@@ -69,6 +82,9 @@ private:
     WindowProcedure* procedure_ = nullptr;
     bool capture_ = false;
     Rect invalid_;
+    bool composing_ = false;
+    std::u16string composition_;
+    std::int32_t compositionCaret_ = 0;
 };
 
 class WindowSystemCore : public WindowSystem {
@@ -114,6 +130,8 @@ protected:
     // Work the loop does before handing out messages; the base opens boxes queued by other threads.
     virtual void DoPendingWork();
     const IconImage* ClassIcon(const std::u16string& className) const;
+    // The modifiers of the last keyboard message taken from the queue, or -1 before any.
+    std::int32_t retrievedModifiers() const { return retrievedModifiers_; }
 
     // Prepares a box on the user-interface thread (the owner is read here) and answers the call that
     // shows it and waits for the user, which then runs on a helper thread. The owner may be null.
@@ -153,6 +171,7 @@ private:
     std::vector<std::pair<std::u16string, IconImage>> classIcons_;
     std::vector<WindowCore*> windows_;
     std::deque<Message> input_;
+    std::int32_t retrievedModifiers_ = -1;
     bool quit_ = false;
     int exitCode_ = 0;
 };

@@ -66,6 +66,10 @@ enum : std::uint32_t {
     WM_COPYDATA = 0x004A,
     WM_KEYDOWN = 0x0100,
     WM_KEYUP = 0x0101,
+    WM_CHAR = 0x0102, // wParam: one UTF-16 unit of typed text
+    WM_IME_STARTCOMPOSITION = 0x010D,
+    WM_IME_ENDCOMPOSITION = 0x010E,
+    WM_IME_COMPOSITION = 0x010F, // lParam: GCS_COMPSTR
     WM_COMMAND = 0x0111,
     WM_TIMER = 0x0113,
     WM_MOUSEMOVE = 0x0200,
@@ -85,6 +89,9 @@ inline constexpr std::uintptr_t SIZE_RESTORED = 0, SIZE_MINIMIZED = 1, SIZE_MAXI
 // WM_SIZING wParam: the edge being dragged.
 inline constexpr std::uintptr_t WMSZ_LEFT = 1, WMSZ_RIGHT = 2, WMSZ_TOP = 3, WMSZ_TOPLEFT = 4,
                                 WMSZ_TOPRIGHT = 5, WMSZ_BOTTOM = 6, WMSZ_BOTTOMLEFT = 7, WMSZ_BOTTOMRIGHT = 8;
+
+// WM_IME_COMPOSITION lParam: the text being composed changed.
+inline constexpr std::intptr_t GCS_COMPSTR = 0x0008;
 
 // Mouse-message wParam key flags.
 inline constexpr std::uintptr_t MK_LBUTTON = 0x01, MK_RBUTTON = 0x02, MK_SHIFT = 0x04, MK_CONTROL = 0x08,

@@ -128,6 +128,10 @@ void MainWindow::OnCreate() {
                                            settings->HasFlag(SettingsFlag_ShowChatBeyondPlayPosition));
     if (t.chatPage)
         t.chatPage->SetHideQuietJoins(settings && settings->HasFlag(SettingsFlag_HideQuietJoins));
+    if (t.chatPage) {
+        t.chatPage->searchTarget = this;
+        t.chatPage->SearchPlayCallback = &MainWindow::PlayFromChatTime;
+    }
     if (p.posBar)
         p.posBar->showChatActivity = settings && settings->HasFlag(SettingsFlag_ShowChatActivity);
     if (settings) {

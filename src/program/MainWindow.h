@@ -129,6 +129,14 @@ public:
     void SaveMoment();
     void OnMomentChosen(std::int32_t station, std::int32_t stream, std::int32_t second);
     void HandleMomentCommand(std::uint32_t command);
+    // Keys no focused control took: Ctrl+F opens the chat's search, F3 and Shift+F3 step through its
+    // matches.
+    bool OnKeyDown(int virtualKey) override;
+    // The chat's search (the chat shows first, over any page): open it (0), the next (1) or the
+    // previous (-1) match.
+    void SearchChat(std::int32_t step);
+    // Enter in the chat's search: plays from the first second whose chat reaches `chatSecond`.
+    void PlayFromChatTime(std::int32_t chatSecond, std::int32_t id);
 
     MyAppContext* appContext;
     std::unique_ptr<MyTrayIcon> trayIcon;

@@ -5,6 +5,8 @@
 #include "panels/MyPlayControlPanel.h"
 #include "program/MainWindow.h"
 
+#include "platform/Window.h"
+
 #include <algorithm>
 
 void MainWindow::UpdateChat(std::int32_t second) {
@@ -92,4 +94,48 @@ void MainWindow::ShowChatExtras() {
 
 const StreamChatRowList* MainWindow::CurrentShowChat() const {
     return currentStream && chatRowsStream_ == currentStream ? chatRows : nullptr;
+}
+
+bool MainWindow::OnKeyDown(int virtualKey) {
+    const bool control = instance && instance->IsKeyDown(platform::VK_CONTROL);
+    const bool shift = instance && instance->IsKeyDown(platform::VK_SHIFT);
+    if (virtualKey == 'F' && control && !shift) {
+        SearchChat(0);
+        return true;
+    }
+    if (virtualKey == platform::VK_F1 + 2 && !control) {
+        SearchChat(shift ? -1 : 1);
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::SearchChat(std::int32_t step) {
+    MyChatPanel* chat = infoTabPanel ? infoTabPanel->chatPage : nullptr;
+    if (!chat)
+        return;
+    // The chat lies under the pages: searching it brings it back.
+    if (infoView != InfoView_Chat)
+        ToggleInfoView(infoView);
+    if (step == 0)
+        chat->OpenSearch();
+    else
+        chat->StepSearch(step);
+}
+
+void MainWindow::PlayFromChatTime(std::int32_t chatSecond, std::int32_t) {
+    if (!currentStream || currentStream->duration == 0)
+        return;
+    // The first play second whose chat second reaches the row's time: the chat's offset and sync points
+    // taken back out. The chat second grows with the play second.
+    std::int64_t low = 0, high = currentStream->duration;
+    while (low < high) {
+        const std::int64_t middle = low + (high - low) / 2;
+        if (ChatSecondFor(static_cast<std::int32_t>(middle)) >= chatSecond)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    SendSetPlayPos(
+        static_cast<float>(static_cast<double>(low) / static_cast<double>(currentStream->duration)));
 }

@@ -91,9 +91,14 @@ std::string JoinCommandLine(const std::vector<std::string_view>& arguments) {
 void DispatchWithAccelerators(WindowSystem& system, MainWindowBase& owner, const Message& message) {
     const auto* table = static_cast<const std::vector<MyAccelerator>*>(owner.appContext->accelerators);
     if (table && message.message == WM_KEYDOWN && owner.window && message.window == owner.window.get()) {
-        const std::uint16_t command =
-            FindAccelerator(*table, static_cast<int>(message.wParam), system.IsKeyDown(VK_CONTROL),
-                            system.IsKeyDown(VK_SHIFT), system.IsKeyDown(VK_MENU));
+        const int key = static_cast<int>(message.wParam);
+        const bool control = system.IsKeyDown(VK_CONTROL), shift = system.IsKeyDown(VK_SHIFT),
+                   alt = system.IsKeyDown(VK_MENU);
+        // A text input with the focus takes its keys (letters, Ctrl+C, ...) before the table does.
+        const MyControlBase* focus = owner.FocusedControl();
+        const std::uint16_t command = focus && focus->WantsKey(key, control, shift, alt)
+                                          ? 0
+                                          : FindAccelerator(*table, key, control, shift, alt);
         if (command != 0)
             owner.window->Send(WM_COMMAND, command, 0);
     }

@@ -24,6 +24,10 @@ enum ResponseRecordType : std::uint8_t {
     // After the tracks of a stream's information, when the response carries kChatSyncHeader: the show's
     // default chat sync points. Players that do not know it stop reading at the last track.
     ResponseRecordType_ChatSync = 9,
+    // Search answers (searchtracks/, searchchat/): a header, then one record a hit.
+    ResponseRecordType_SearchHeader = 10,
+    ResponseRecordType_TrackHit = 11,
+    ResponseRecordType_ChatHit = 12,
     ResponseRecordType_UpdateSignature = 252,
     ResponseRecordType_UpdateData = 253,
     ResponseRecordType_UpdateHeader = 254,
@@ -53,6 +57,16 @@ inline constexpr std::uint8_t kTrackListFormatVersion = 3;
 inline constexpr std::uint8_t kChatFormatVersion = 3;
 inline constexpr std::uint8_t kUpdateFormatVersion = 1;
 inline constexpr std::uint8_t kChatSyncFormatVersion = 1; // version, count (uint16), then play, chat (int32)
+// Search header: version, what was searched (1 tracks, 2 chat), hits in all (uint32), the page (uint16),
+// hits a page (uint16), hits in this answer (uint16), and 1 when more hits exist than were counted.
+// Track hit: station, stream, second (int32), 1 for a show itself (0 for a track), then two texts: artist
+// and title of a track, title and host of a show. Chat hit: station, stream, time (int32), the row's kind
+// (uint8), then two texts: the sender and what was said (the row's first two arguments).
+inline constexpr std::uint8_t kSearchFormatVersion = 1;
+inline constexpr std::uint8_t kSearchKindTracks = 1;
+inline constexpr std::uint8_t kSearchKindChat = 2;
+// The longest query, in UTF-16 units; a longer one is cut.
+inline constexpr std::size_t kMaxSearchQueryUnits = 256;
 
 // The response header that announces a chat sync record after the tracks ("X-Vantri-Chat-Sync: 1").
 inline constexpr char kChatSyncHeader[] = "X-Vantri-Chat-Sync";

@@ -10,12 +10,25 @@ MyControlBase::~MyControlBase() {
             context->leftCapture = nullptr;
         if (context->rightCapture == this)
             context->rightCapture = nullptr;
+        if (context->keyboardFocus == this)
+            context->keyboardFocus = nullptr;
         auto& waiting = context->deferredRedraws;
         waiting.erase(std::remove(waiting.begin(), waiting.end(), this), waiting.end());
     }
     for (auto& child : children)
         child.reset();
     children.clear();
+}
+
+void SetKeyboardFocus(MyWindowContext* context, MyControlBase* control) {
+    if (!context || context->keyboardFocus == control)
+        return;
+    MyControlBase* previous = context->keyboardFocus;
+    context->keyboardFocus = control;
+    if (previous)
+        previous->OnFocusChanged(false);
+    if (control && context->keyboardFocus == control)
+        control->OnFocusChanged(true);
 }
 
 void MyControlBase::CreateFromRect(MyWindowContext* newContext, std::int32_t left, std::int32_t top,

@@ -64,7 +64,15 @@ struct MyWindowContext {
     std::vector<MyControlBase*> deferredRedraws;
     // The popup menu opened over this window, open or already closed (MyPopupMenu.h).
     std::shared_ptr<MyPopupMenu> popupMenu;
+    // The control that receives the keyboard (a text input), or null. A left press on a control that
+    // takes the focus gives it the focus; a press anywhere else takes it away. A control clears it when
+    // it is destroyed.
+    MyControlBase* keyboardFocus = nullptr;
 };
+
+// Moves the keyboard focus to `control` (null: none), telling the control that loses it and the one that
+// gains it.
+void SetKeyboardFocus(MyWindowContext* context, MyControlBase* control);
 
 class MyControlBase : public MyCallbackTarget {
 public:
@@ -91,6 +99,25 @@ public:
     virtual void OnCreate() {}
     virtual void Paint() {}
     virtual void OnBoundsChanged(const RECT& oldRect) { (void)oldRect; }
+
+    // The keyboard, for the control that holds the focus (and OnKeyDown also for the root, with each key
+    // the focused control leaves or when none has the focus). OnKeyDown answers whether it used the key;
+    // OnChar takes one UTF-16 unit of typed text; OnComposition takes WM_IME_STARTCOMPOSITION,
+    // WM_IME_COMPOSITION or WM_IME_ENDCOMPOSITION. WantsKey tells the message loop which keys the
+    // control takes before the accelerator table sees them (a text input keeps Ctrl+C for its own
+    // selection).
+    virtual bool OnKeyDown(int virtualKey) {
+        (void)virtualKey;
+        return false;
+    }
+    virtual void OnChar(char16_t unit) { (void)unit; }
+    virtual void OnComposition(std::uint32_t message) { (void)message; }
+    virtual void OnFocusChanged(bool focused) { (void)focused; }
+    virtual bool WantsKey(int virtualKey, bool control, bool shift, bool alt) const {
+        (void)virtualKey, (void)control, (void)shift, (void)alt;
+        return false;
+    }
+    bool hasFocus() const { return context && context->keyboardFocus == this; }
 
     // Shifts `child` and its subtree by this control's top-left corner (children are created relative to
     // their parent), makes this its parent and appends it. Answers the child, which this control now owns.
@@ -125,6 +152,8 @@ public:
     POINT lastPoint;
     MyCallbackTarget* callbackTarget = nullptr;
     std::int32_t controlId = 0;
+    // A left press gives this control the keyboard focus.
+    bool acceptsFocus = false;
 
     MyCallback<POINT, std::int32_t> LButtonDownCallback;
     MyCallback<std::int32_t> LButtonReleasedCallback;

@@ -33,6 +33,11 @@ MyOwnerWindowBase::MyOwnerWindowBase() {
     handlers[WM_MOUSEWHEEL] = &MyOwnerWindowBase::HandleMouseWheel;
     handlers[WM_TIMER] = &MyOwnerWindowBase::HandleTimer;
     handlers[WM_USER] = &MyOwnerWindowBase::HandleUser;
+    handlers[WM_KEYDOWN] = &MyOwnerWindowBase::HandleKeyDown;
+    handlers[WM_CHAR] = &MyOwnerWindowBase::HandleChar;
+    handlers[WM_IME_STARTCOMPOSITION] = &MyOwnerWindowBase::HandleStartComposition;
+    handlers[WM_IME_COMPOSITION] = &MyOwnerWindowBase::HandleComposition;
+    handlers[WM_IME_ENDCOMPOSITION] = &MyOwnerWindowBase::HandleEndComposition;
 }
 
 MyOwnerWindowBase::~MyOwnerWindowBase() {
@@ -114,6 +119,9 @@ void MyOwnerWindowBase::OnLButtonDown(POINT point) {
     if (!root)
         return;
     context.leftCapture = root->HitTest(point);
+    // A press on a control that takes the keyboard gives it the focus; a press elsewhere takes it away.
+    SetKeyboardFocus(&context, context.leftCapture && context.leftCapture->acceptsFocus ? context.leftCapture
+                                                                                        : nullptr);
     if (context.leftCapture) {
         if (window)
             window->SetCapture();
@@ -168,6 +176,49 @@ void MyOwnerWindowBase::OnMouseWheel(POINT point, std::uint32_t delta) {
         return;
     if (MyControlBase* target = root->HitTest(point))
         target->OnMouseWheel(point, delta);
+}
+
+MyControlBase* MyOwnerWindowBase::FocusedControl() const {
+    MyControlBase* focus = context.keyboardFocus;
+    return focus && focus->enabled && focus->IsShown() ? focus : nullptr;
+}
+
+std::intptr_t MyOwnerWindowBase::HandleKeyDown(std::uintptr_t wParam, std::intptr_t, bool& handled) {
+    // The focused control first; a key it leaves goes to the root, which keeps the window's own keys.
+    const int key = static_cast<int>(wParam);
+    MyControlBase* focus = FocusedControl();
+    handled = (focus && focus->OnKeyDown(key)) || (root && root->OnKeyDown(key));
+    return 0;
+}
+
+std::intptr_t MyOwnerWindowBase::HandleChar(std::uintptr_t wParam, std::intptr_t, bool& handled) {
+    MyControlBase* focus = FocusedControl();
+    handled = focus != nullptr;
+    if (focus)
+        focus->OnChar(static_cast<char16_t>(wParam));
+    return 0;
+}
+
+bool MyOwnerWindowBase::PassComposition(std::uint32_t message) {
+    MyControlBase* focus = FocusedControl();
+    if (focus)
+        focus->OnComposition(message);
+    return focus != nullptr;
+}
+
+std::intptr_t MyOwnerWindowBase::HandleStartComposition(std::uintptr_t, std::intptr_t, bool& handled) {
+    handled = PassComposition(WM_IME_STARTCOMPOSITION);
+    return 0;
+}
+
+std::intptr_t MyOwnerWindowBase::HandleComposition(std::uintptr_t, std::intptr_t, bool& handled) {
+    handled = PassComposition(WM_IME_COMPOSITION);
+    return 0;
+}
+
+std::intptr_t MyOwnerWindowBase::HandleEndComposition(std::uintptr_t, std::intptr_t, bool& handled) {
+    handled = PassComposition(WM_IME_ENDCOMPOSITION);
+    return 0;
 }
 
 std::intptr_t MyOwnerWindowBase::HandleDestroy(std::uintptr_t, std::intptr_t, bool&) {

@@ -82,7 +82,16 @@ public:
     std::unique_ptr<MyControlBase> root;
     std::map<std::uint32_t, MyMessageHandler> handlers;
 
+    // The control holding the keyboard focus while it is enabled and shown, or null.
+    MyControlBase* FocusedControl() const;
+
 private:
+    bool PassComposition(std::uint32_t message);
+    std::intptr_t HandleKeyDown(std::uintptr_t, std::intptr_t, bool&);
+    std::intptr_t HandleChar(std::uintptr_t, std::intptr_t, bool&);
+    std::intptr_t HandleStartComposition(std::uintptr_t, std::intptr_t, bool&);
+    std::intptr_t HandleComposition(std::uintptr_t, std::intptr_t, bool&);
+    std::intptr_t HandleEndComposition(std::uintptr_t, std::intptr_t, bool&);
     std::intptr_t HandleDestroy(std::uintptr_t, std::intptr_t, bool&);
     std::intptr_t HandlePaint(std::uintptr_t, std::intptr_t, bool&);
     std::intptr_t HandleMoving(std::uintptr_t, std::intptr_t, bool&);

@@ -71,11 +71,13 @@ bool HaveFfmpeg() {
 std::string MakeQuietTone(double seconds, double volume) {
     const std::string path = mediatest::FixtureDirectory() + "/quiet-tone-" + std::to_string(seconds) + "-" +
                              std::to_string(volume) + ".mp3";
+    // Test programs run side by side make it at once: each writes its own part, and the rename is atomic.
+    const std::string part = path + "." + std::to_string(::getpid()) + ".part";
     if (!std::ifstream(path))
         if (std::system(("sox -D -R -n -r 44100 -c 2 -b 16 -t wav - synth " + std::to_string(seconds) +
                          " sine 440 vol " + std::to_string(volume) +
-                         " 2>/dev/null | lame --quiet -b 128 - '" + path + ".part' && mv '" + path +
-                         ".part' '" + path + "'")
+                         " 2>/dev/null | lame --quiet -b 128 - '" + part + "' && mv '" + part + "' '" + path +
+                         "'")
                             .c_str()) != 0)
             return "";
     return path;

@@ -13,6 +13,7 @@
 #include "ui/MyPopupMenu.h"
 
 #include <mutex>
+#include <tuple>
 
 using namespace uitest;
 using paneltest::SkinImage;
@@ -327,6 +328,69 @@ TEST_F(StationComboPanelTest, FrameHeaderAndRowsAreDrawnFromTheSkin) {
     const std::int32_t rowRight = list->x + list->width - 24;
     for (int dx = 1; dx <= 3; ++dx)
         EXPECT_EQ(native->ScreenPixel(rowRight - dx, RowY(0)), image.at(52 + 13 - dx, 64 + 16)) << dx;
+}
+
+// The search box: shows and fetched tracks of every station, whatever the case and accents; a found
+// track plays from its start; Escape brings the stations back.
+TEST_F(StationComboPanelTest, TheSearchBoxFindsShowsAndFetchedTracksAndPlaysFromTheTrack) {
+    RecordingMediaHandler media(&app);
+    ASSERT_TRUE(media.Start());
+    app.mediaHandler = &media;
+    StationInfoData* seven = Station(7, u"Seven", 2);
+    StationInfoData* nine = Station(9, u"Nine", 1);
+    // Stream 900 has its track list fetched; the others have none yet.
+    auto tracks = std::make_unique<TrackInfoList>();
+    for (const auto& [start, artist, title] :
+         {std::tuple{0, u"Intro", u"Welcome"}, std::tuple{120, u"Björk", u"Jóga"},
+          std::tuple{300, u"Ana", u"Show B"}}) {
+        TrackInfo track;
+        track.start = start;
+        track.text1 = artist;
+        track.text2 = title;
+        tracks->push_back(track);
+    }
+    nine->streams.at(900)->SetTrackList(std::move(tracks));
+    Add(seven);
+    Add(nine);
+    ASSERT_NE(panel->searchInput, nullptr);
+    // The box lies in the header, right of the view buttons.
+    EXPECT_GT(panel->searchInput->x, panel->streamsViewButton->x + 35);
+    EXPECT_LT(panel->searchInput->bounds.bottom, list->y);
+
+    Click(0, panel->searchInput->x + 20, panel->searchInput->y + 10);
+    ASSERT_TRUE(panel->searchInput->hasFocus());
+    native->InjectText(u"BJORK");
+    Pump();
+    ASSERT_EQ(Shown(), (std::vector<std::u16string>{u"Nine - Show A"}));
+    auto* hit = dynamic_cast<MyStationComboStreamListBoxRow*>(list->rows[0].get());
+    ASSERT_NE(hit, nullptr);
+    EXPECT_EQ(hit->detailLeft, u"Björk - Jóga");
+    EXPECT_EQ(hit->detailRight, u"at 0:02:00");
+    Click(0, 60, RowY(0));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return media.Starts().size() == 1; }));
+    const auto started = media.Starts()[0];
+    EXPECT_EQ(started.station, 9);
+    EXPECT_EQ(started.stream, 900);
+    EXPECT_EQ(started.fraction, -1.0f) << "a start at a time";
+    EXPECT_EQ(started.seconds, 120u);
+
+    // "show b": the show titled so on station 7 and the track titled so on station 9, newest first in
+    // station order.
+    panel->searchInput->SetText(u"show b");
+    panel->OnSearchChanged(0);
+    EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"Nine - Show A", u"Seven - Show B"}));
+    // Nothing found: an empty list.
+    panel->searchInput->SetText(u"zzz");
+    panel->OnSearchChanged(0);
+    EXPECT_TRUE(list->rows.empty());
+    // Escape in the box (the click on the row took the keyboard away) empties it and the stations show
+    // again.
+    Click(0, panel->searchInput->x + 20, panel->searchInput->y + 10);
+    native->InjectKey(platform::VK_ESCAPE, true);
+    Pump();
+    EXPECT_TRUE(panel->searchInput->text().empty());
+    EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"Nine", u"Seven"}));
+    app.mediaHandler = nullptr;
 }
 
 } // namespace

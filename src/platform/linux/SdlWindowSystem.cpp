@@ -229,6 +229,12 @@ public:
         expecting_ = true;
     }
     void HandleMouse(const SDL_Event& e);
+    // SDL_TEXTINPUT and SDL_TEXTEDITING: committed text and an input method's composition.
+    void HandleText(const SDL_Event& e);
+    void SetTextInputArea(const Rect& area) override {
+        SDL_Rect r{area.left, area.top, area.width(), area.height()};
+        SDL_SetTextInputRect(&r);
+    }
 
 protected:
     void CloseNative() override {
@@ -354,14 +360,17 @@ public:
         return {x, y};
     }
     bool IsKeyDown(int virtualKey) const override {
-        const SDL_Keymod mod = SDL_GetModState();
+        // SDL's own state is that after every event pumped so far; a key message handled now may have
+        // come long before the modifiers were let go.
+        const std::int32_t held =
+            retrievedModifiers() >= 0 ? retrievedModifiers() : Modifiers(SDL_GetModState());
         switch (virtualKey) {
         case VK_CONTROL:
-            return (mod & KMOD_CTRL) != 0;
+            return (held & MK_CONTROL) != 0;
         case VK_SHIFT:
-            return (mod & KMOD_SHIFT) != 0;
+            return (held & MK_SHIFT) != 0;
         case VK_MENU:
-            return (mod & KMOD_ALT) != 0;
+            return (held & kModifierAlt) != 0;
         default:
             break;
         }
@@ -458,12 +467,21 @@ private:
             if (SdlWindow* w = Find(e.wheel.windowID))
                 w->HandleMouse(e);
             break;
+        case SDL_TEXTINPUT:
+            if (SdlWindow* w = Find(e.text.windowID))
+                w->HandleText(e);
+            break;
+        case SDL_TEXTEDITING:
+            if (SdlWindow* w = Find(e.edit.windowID))
+                w->HandleText(e);
+            break;
         case SDL_KEYDOWN:
         case SDL_KEYUP:
             if (SdlWindow* w = Find(e.key.windowID)) {
                 const int vk = VirtualKey(e.key.keysym.sym);
                 if (vk != 0)
-                    QueueKey(w, vk, e.type == SDL_KEYDOWN, e.key.repeat != 0);
+                    QueueKey(w, vk, e.type == SDL_KEYDOWN, e.key.repeat != 0,
+                             Modifiers(static_cast<SDL_Keymod>(e.key.keysym.mod)));
             }
             break;
         default:
@@ -471,10 +489,16 @@ private:
         }
     }
 
-    void QueueKey(SdlWindow* w, int vk, bool down, bool repeat) {
+    void QueueKey(SdlWindow* w, int vk, bool down, bool repeat, std::int32_t modifiers) {
         const std::intptr_t lParam =
             down ? (repeat ? 0x40000001 : 1) : static_cast<std::intptr_t>(0xC0000001u);
-        QueueInput(Message{w, down ? WM_KEYDOWN : WM_KEYUP, static_cast<std::uintptr_t>(vk), lParam});
+        QueueInput(
+            Message{w, down ? WM_KEYDOWN : WM_KEYUP, static_cast<std::uintptr_t>(vk), lParam, modifiers});
+    }
+    static std::int32_t Modifiers(SDL_Keymod mod) {
+        return ((mod & KMOD_SHIFT) ? static_cast<std::int32_t>(MK_SHIFT) : 0) |
+               ((mod & KMOD_CTRL) ? static_cast<std::int32_t>(MK_CONTROL) : 0) |
+               ((mod & KMOD_ALT) ? kModifierAlt : 0);
     }
 
     Uint32 wakeEvent_ = 0;
@@ -588,6 +612,29 @@ void SdlWindow::HandleMouse(const SDL_Event& e) {
     default:
         break;
     }
+}
+
+void SdlWindow::HandleText(const SDL_Event& e) {
+    if (e.type == SDL_TEXTINPUT) {
+        // The input method commits: the composition (if any) ends and its result is typed.
+        EndComposition();
+        QueueText(Utf8ToUtf16(e.text.text));
+        return;
+    }
+    const std::u16string text = Utf8ToUtf16(e.edit.text);
+    if (text.empty()) {
+        EndComposition();
+        return;
+    }
+    // SDL counts the caret in characters; the program counts UTF-16 units.
+    std::int32_t caret = 0;
+    for (std::int32_t characters = 0;
+         caret < static_cast<std::int32_t>(text.size()) && characters < e.edit.start; ++characters) {
+        const char16_t unit = text[static_cast<std::size_t>(caret)];
+        caret +=
+            (unit >= 0xD800 && unit < 0xDC00 && caret + 1 < static_cast<std::int32_t>(text.size())) ? 2 : 1;
+    }
+    UpdateComposition(text, caret);
 }
 
 } // namespace

@@ -467,6 +467,7 @@ bool Win32Window::HandleNative(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_MOUSEWHEEL:
     case WM_KEYDOWN:
     case WM_KEYUP:
+    case WM_CHAR: // typed text, one UTF-16 unit, as TranslateMessage makes it
     case WM_COMMAND:
         QueueInput(message, wParam, lParam);
         result = 0;
