@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,8 +26,12 @@
 
 namespace mediatest {
 
+// The folder the tests' generated sound files are kept in, made when missing (a fresh build has none).
 inline std::string FixtureDirectory() {
-    return std::string(VANTRI_BINARY_DIR) + "/fixtures";
+    const std::string folder = std::string(VANTRI_BINARY_DIR) + "/fixtures";
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    return folder;
 }
 
 inline std::unique_ptr<Mp3DataBlock> BlockOf(const std::vector<std::uint8_t>& bytes, std::size_t offset) {
