@@ -95,6 +95,9 @@ MyListBoxV2ItemBase* MyChatListBox::RowAt(std::int32_t index) const {
         view.ShowLine(lines[i].time, lines.Text(i), lines[i].colour, lines.Widths(i), lines[i].tokenCount);
     }
     MyStreamChatListBoxRow& view = *views_[slot];
+    view.callbackTarget = timeTarget;
+    view.TimeClickCallback = TimeClickCallback;
+    view.SetLastSecond(lastSecond);
     // The line's place and state as of now.
     view.TakeTokenWidths(lines.Widths(i), lines[i].tokenCount);
     view.hidden = lines[i].hidden;

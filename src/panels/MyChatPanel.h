@@ -68,6 +68,11 @@ public:
     std::int32_t currentHeight = 0;
     bool follow = true;
     bool showBeyond = false;
+    // Show times written in the lines are links to that second of the show (see MyStreamChatListBoxRow);
+    // a click on one goes to TimeClickCallback on `timeTarget`. Times past `lastSecond` are no links.
+    MyCallbackTarget* timeTarget = nullptr;
+    MyCallback<std::int32_t, std::int32_t> TimeClickCallback;
+    std::int32_t lastSecond = -1;
     // Search: the query, the rows that hold it (ascending) and the row of the match shown, which the
     // list highlights; all the panel's, null or -1 while no search is open.
     const SearchPattern* searchPattern = nullptr;

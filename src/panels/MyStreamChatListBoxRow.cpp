@@ -83,6 +83,7 @@ void MyStreamChatListBoxRow::ShowLine(std::int32_t lineTime, std::u16string_view
                                       const std::uint16_t* widths, std::uint16_t count) {
     time = lineTime;
     text.assign(lineText);
+    timesFound_ = false;
     textColour = colour;
     tokensBuilt_ = false;
     tokenCount_ = 0;
@@ -211,46 +212,109 @@ void MyStreamChatListBoxRow::Paint() {
         x += t;
     }
     flush();
+    if (!Times().empty())
+        PaintTimeLinks(dc);
     if (!highlights.empty())
         PaintHighlights(dc);
 }
 
-void MyStreamChatListBoxRow::PaintHighlights(Dc& dc) {
-    // The tokens' places as Paint's wrap put them; a first word cut with an ellipsis gets none.
+template <typename Place> void MyStreamChatListBoxRow::ForEachTokenPlace(Place&& place) const {
     const std::int32_t left = bounds.left;
     const std::int32_t right = bounds.right;
     std::int32_t x = left + kFirstIndent;
     std::int32_t lineTop = bounds.top;
-    platform::Font* measure = font->get();
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, kHighlightText);
     for (std::uint16_t i = 0; i < tokenCount_; ++i) {
         const std::int32_t t = tokenWidth(i);
-        const bool cut = x == left + kFirstIndent && right < x + t;
-        if (cut || right < x + t) {
-            if (cut) {
-                lineTop += kLineHeight;
-                x = left + kHangingIndent;
-                continue;
-            }
+        if (right < x + t) {
+            const bool cut = x == left + kFirstIndent;
             lineTop += kLineHeight;
             x = left + kHangingIndent;
+            if (cut)
+                continue;
         }
+        place(i, x, lineTop);
+        x += t;
+    }
+}
+
+RECT MyStreamChatListBoxRow::SpanBox(std::uint16_t token, std::size_t from, std::size_t to, std::int32_t x,
+                                     std::int32_t lineTop) const {
+    platform::Font* measure = font->get();
+    const std::u16string_view view(text);
+    const std::size_t start = tokenStart(token);
+    const std::int32_t before =
+        from > start ? measure->MeasureWidth(view.substr(start, from - start), nullptr) : 0;
+    const std::int32_t wide = measure->MeasureWidth(view.substr(from, to - from), nullptr);
+    return RECT{x + before, lineTop, std::min(x + before + wide, bounds.right), lineTop + kLineHeight};
+}
+
+void MyStreamChatListBoxRow::PaintHighlights(Dc& dc) {
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kHighlightText);
+    ForEachTokenPlace([&](std::uint16_t i, std::int32_t x, std::int32_t lineTop) {
         const std::size_t start = tokenStart(i), end = start + tokenLength(i);
         for (const auto& [from, to] : highlights) {
             const std::size_t a = std::max(from, start), b = std::min(to, end);
             if (a >= b)
                 continue;
-            const std::u16string_view view(text);
-            const std::int32_t before =
-                a > start ? measure->MeasureWidth(view.substr(start, a - start), nullptr) : 0;
-            const std::u16string_view part = view.substr(a, b - a);
-            const std::int32_t wide = measure->MeasureWidth(part, nullptr);
-            RECT mark{x + before, lineTop, std::min(x + before + wide, right), lineTop + kLineHeight};
+            const RECT mark = SpanBox(i, a, b, x, lineTop);
             FillRect(dc, mark, CreateSolidBrush(kHighlightBack));
-            RECT area{x + before, lineTop, right, lineTop + kLineHeight};
-            DrawTextW(dc, part, &area, DT_NOPREFIX | DT_SINGLELINE);
+            RECT area{mark.left, lineTop, bounds.right, lineTop + kLineHeight};
+            DrawTextW(dc, std::u16string_view(text).substr(a, b - a), &area, DT_NOPREFIX | DT_SINGLELINE);
         }
-        x += t;
+    });
+}
+
+const std::vector<TimeInText>& MyStreamChatListBoxRow::Times() {
+    if (!timesFound_) {
+        // The line's own "[H:MM:SS] " stamp is no link: only what was said counts.
+        const std::size_t close = text.rfind(u"] ", 12);
+        const std::size_t from =
+            !text.empty() && text[0] == u'[' && close != std::u16string::npos ? close + 2 : 0;
+        times_ = FindTimesInText(std::u16string_view(text).substr(from), lastSecond);
+        for (TimeInText& found : times_)
+            found.start += from;
+        timesFound_ = true;
     }
+    return times_;
+}
+
+void MyStreamChatListBoxRow::PaintTimeLinks(Dc& dc) {
+    const COLORREF colour = reached ? textColour : kChatNotReached;
+    ForEachTokenPlace([&](std::uint16_t i, std::int32_t x, std::int32_t lineTop) {
+        const std::size_t start = tokenStart(i), end = start + tokenLength(i);
+        for (const TimeInText& found : times_) {
+            if (found.start < start || found.start + found.length > end)
+                continue;
+            RECT line = SpanBox(i, found.start, found.start + found.length, x, lineTop);
+            line.top = lineTop + kLineHeight - 2;
+            line.bottom = line.top + 1;
+            FillRect(dc, line, CreateSolidBrush(colour));
+        }
+    });
+}
+
+std::int32_t MyStreamChatListBoxRow::TimeAt(POINT point) {
+    if (!font || !tokensBuilt_ || Times().empty())
+        return -1;
+    std::int32_t second = -1;
+    ForEachTokenPlace([&](std::uint16_t i, std::int32_t x, std::int32_t lineTop) {
+        const std::size_t start = tokenStart(i), end = start + tokenLength(i);
+        for (const TimeInText& found : times_) {
+            if (found.start < start || found.start + found.length > end)
+                continue;
+            if (PtInRect(SpanBox(i, found.start, found.start + found.length, x, lineTop), point))
+                second = found.seconds;
+        }
+    });
+    return second;
+}
+
+void MyStreamChatListBoxRow::OnLButtonUp(POINT point) {
+    MyListBoxV2ItemBase::OnLButtonUp(point);
+    if (!reached)
+        return; // a line not heard yet gives nothing away, not even where it points
+    const std::int32_t second = TimeAt(point);
+    if (second >= 0)
+        TimeClickCallback(callbackTarget, second, controlId);
 }

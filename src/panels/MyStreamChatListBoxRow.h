@@ -3,6 +3,7 @@
 // (or dark grey while the play position has not reached it). The line wraps at its blanks with a
 // hanging indent: the first line starts 3 pixels in, continuation lines 20.
 
+#include "app/TimesInText.h"
 #include "panels/ChatLine.h"
 #include "ui/MyListBoxV2.h"
 
@@ -65,6 +66,21 @@ public:
     static constexpr COLORREF kHighlightBack = RGB(0xFF, 0xC8, 0x40);
     static constexpr COLORREF kHighlightText = 0x000000;
 
+    // Show times written in the line ("at 1:23:45") are links: drawn underlined, and a click on one
+    // tells TimeClickCallback its second (and the control id) on `callbackTarget`. Times past
+    // `lastSecond`, when it is not negative, point past the show's end and stay plain text.
+    void OnLButtonUp(POINT point) override;
+    const std::vector<TimeInText>& Times();
+    // The second of the time link under `point`, or -1.
+    std::int32_t TimeAt(POINT point);
+    MyCallback<std::int32_t, std::int32_t> TimeClickCallback;
+    void SetLastSecond(std::int32_t second) {
+        if (second != lastSecond)
+            timesFound_ = false;
+        lastSecond = second;
+    }
+    std::int32_t lastSecond = -1;
+
     bool reached = true;
     // Left out of the view (a quiet join or part): the row takes no space until shown again.
     bool hidden = false;
@@ -77,6 +93,13 @@ public:
 private:
     void BuildTokens();
     void PaintHighlights(Dc& dc);
+    void PaintTimeLinks(Dc& dc);
+    // Calls `place(token, x, lineTop)` for each token where Paint's wrap puts it; a first word cut with
+    // an ellipsis gets none.
+    template <typename Place> void ForEachTokenPlace(Place&& place) const;
+    // The box of text [from, to) of token `token` placed at (x, lineTop).
+    RECT SpanBox(std::uint16_t token, std::size_t from, std::size_t to, std::int32_t x,
+                 std::int32_t lineTop) const;
     bool tokenAdditive(std::uint16_t i) const {
         return (tokens_[2 * tokenCount_ + i] & kChatTokenAdditive) != 0;
     }
@@ -85,6 +108,8 @@ private:
                  std::int32_t lineTop);
 
     bool tokensBuilt_ = false;
+    bool timesFound_ = false;
+    std::vector<TimeInText> times_;
     std::uint16_t tokenCount_ = 0;
     // The starts, then the lengths, then the widths of the tokens: one block of 3 × `tokenCount_`.
     std::unique_ptr<std::uint16_t[]> tokens_;

@@ -132,6 +132,10 @@ void MainWindow::OnCreate() {
         t.chatPage->searchTarget = this;
         t.chatPage->SearchPlayCallback = &MainWindow::PlayFromChatTime;
     }
+    if (t.chatPage && t.chatPage->listBox) {
+        t.chatPage->listBox->timeTarget = this;
+        t.chatPage->listBox->TimeClickCallback = &MainWindow::OnChatTimeClicked;
+    }
     if (p.posBar)
         p.posBar->showChatActivity = settings && settings->HasFlag(SettingsFlag_ShowChatActivity);
     if (settings) {
@@ -253,6 +257,10 @@ void MainWindow::OnStreamInfo(const StationInfoData* station, const StreamInfoDa
     if (!station || !stream || station->stationId != stationId || stream->streamId != streamId)
         return;
     trackList.reset();
+    // Times written in the chat link to seconds of this show, up to its end.
+    if (infoTabPanel && infoTabPanel->chatPage && infoTabPanel->chatPage->listBox)
+        infoTabPanel->chatPage->listBox->lastSecond =
+            static_cast<std::int32_t>(std::min<std::uint32_t>(stream->duration, INT32_MAX));
     if (tracks) {
         const bool hide =
             appContext->settings && appContext->settings->HasFlag(SettingsFlag_HideConversations);

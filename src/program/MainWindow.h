@@ -128,6 +128,8 @@ public:
     // it in the station chooser; a chosen moment plays; the moment menu's commands.
     void SaveMoment();
     void OnMomentChosen(std::int32_t station, std::int32_t stream, std::int32_t second);
+    // A click on a time written in the chat: plays from that second of the show.
+    void OnChatTimeClicked(std::int32_t second, std::int32_t id);
     void HandleMomentCommand(std::uint32_t command);
     // Keys no focused control took: Ctrl+F opens the chat's search, F3 and Shift+F3 step through its
     // matches.

@@ -1,5 +1,6 @@
 // The main window's side of saved moments: Ctrl+B keeps the moment playing with its context, the station
-// chooser lists them under "Moments" and plays them, and the moment menu copies or forgets one.
+// chooser lists them under "Moments" and plays them, and the moment menu copies or forgets one. Times
+// written in the chat are moments too: a click on one seeks there.
 
 #include "app/Links.h"
 #include "app/MyAppContext.h"
@@ -53,6 +54,15 @@ void MainWindow::ShowMoments() {
         return;
     page->moments = &moments.moments;
     page->RebuildList();
+}
+
+void MainWindow::OnChatTimeClicked(std::int32_t second, std::int32_t) {
+    // A time written in the chat is a time of the show, as the listeners heard it.
+    if (!currentStream || currentStream->duration == 0 || second < 0 ||
+        static_cast<std::uint32_t>(second) > currentStream->duration)
+        return;
+    SendSetPlayPos(
+        static_cast<float>(static_cast<double>(second) / static_cast<double>(currentStream->duration)));
 }
 
 void MainWindow::OnMomentChosen(std::int32_t station, std::int32_t stream, std::int32_t second) {
