@@ -94,6 +94,7 @@ void MyStationComboPanel::OnCreate() {
     input->TextChangedCallback = &MyStationComboPanel::OnSearchChanged;
     input->CancelCallback = &MyStationComboPanel::OnSearchCancelled;
     searchInput = AddChild(std::move(input));
+    CreateNoteInput();
 }
 
 RECT MyStationComboPanel::SearchInputRect() const {
@@ -216,50 +217,6 @@ void MyStationComboPanel::AddStreamRow(RowPool& pool, const StreamInfoData& stre
     listBox->AddRow(std::move(row));
 }
 
-void MyStationComboPanel::AddMomentRows(RowPool& pool, std::int32_t& n) {
-    if (!moments || moments->empty())
-        return;
-    auto heading = TakeRow<MyStationComboStationListBoxRow>(pool, StationKey(kMomentsId));
-    if (!heading) {
-        heading = std::make_unique<MyStationComboStationListBoxRow>(skin, &fonts_,
-                                                                    std::u16string(kMomentsName), kMomentsId);
-        heading->Create(context, 0, 0, 0, 0);
-        heading->callbackTarget = this;
-        heading->LButtonDownCallback = &MyStationComboPanel::ToggleStation;
-    }
-    heading->controlId = n++;
-    listBox->AddRow(std::move(heading));
-    if (!expandedStations.count(kMomentsId))
-        return;
-    // Newest first, as the streams are.
-    for (std::size_t i = moments->size(); i-- > 0;) {
-        const MyMoment& moment = (*moments)[i];
-        auto row = std::make_unique<MyStationComboMomentListBoxRow>(
-            skin, &fonts_, moment.stationId, moment.streamId, moment.second, static_cast<std::int32_t>(i));
-        row->Create(context, 0, 0, 0, 0);
-        row->SetDateText(FormatDuration(moment.second));
-        const auto station = stationsById.find(moment.stationId);
-        const StreamInfoData* stream = nullptr;
-        if (station != stationsById.end()) {
-            row->headline = station->second->name;
-            const auto found = station->second->streams.find(moment.streamId);
-            if (found != station->second->streams.end())
-                stream = found->second.get();
-        }
-        if (stream) {
-            row->headline += u" - ";
-            row->headline += stream->text1;
-        }
-        row->detailLeft = moment.track;
-        row->detailRight = moment.note;
-        row->callbackTarget = this;
-        row->LClickCallback = &MyStationComboPanel::PlayMoment;
-        row->RClickCallback = &MyStationComboPanel::MomentMenu;
-        row->controlId = n++;
-        listBox->AddRow(std::move(row));
-    }
-}
-
 void MyStationComboPanel::FillList() {
     rebuildPending_ = false;
     if (!listBox)
@@ -310,7 +267,7 @@ void MyStationComboPanel::FillList() {
         }
     };
     if (viewMode == 0) {
-        AddMomentRows(pool, n);
+        AddMomentRows(n);
         for (const StationInfoData* station : sortedStations) {
             auto row = TakeRow<MyStationComboStationListBoxRow>(pool, StationKey(station->stationId));
             if (!row) {
@@ -454,26 +411,6 @@ void MyStationComboPanel::FillSearchResults(std::int32_t& n) {
             }
         }
     }
-}
-
-void MyStationComboPanel::PlayMoment(std::int32_t id) {
-    auto* row = dynamic_cast<MyStationComboMomentListBoxRow*>(listBox ? listBox->RowAt(id) : nullptr);
-    if (row)
-        PlayMomentCallback(callbackTarget, row->stationId, row->streamId, row->second);
-}
-
-void MyStationComboPanel::MomentMenu(std::int32_t id) {
-    auto* row = dynamic_cast<MyStationComboMomentListBoxRow*>(listBox ? listBox->RowAt(id) : nullptr);
-    if (!row)
-        return;
-    menuMoment = row->momentIndex;
-    if (appContext)
-        appContext->menuLink.Set(row->stationId, row->streamId, row->second);
-    if (!window || !instance)
-        return;
-    const POINT cursor = window->ScreenToClient(instance->CursorPosition());
-    window->BringToFront();
-    OpenPopupMenu(context, kMomentMenu, cursor, MyPopupMenuAlign_Top);
 }
 
 void MyStationComboPanel::StreamMenu(std::int32_t id) {

@@ -71,6 +71,13 @@ public:
     // which `menuLink` holds the moment's place and `menuMoment` its index.
     void PlayMoment(std::int32_t id);
     void MomentMenu(std::int32_t id);
+    // Opens the note input over moment `momentIndex`'s row, holding its note; Enter tells
+    // NoteWrittenCallback the moment's index (the text is the input's), Escape leaves the note as it was.
+    // False when the moment has no row in view (the "Moments" entry is collapsed).
+    bool EditMomentNote(std::int32_t momentIndex);
+    MyTextInput* noteInput = nullptr;
+    std::int32_t noteMoment = -1;
+    MyCallback<std::int32_t> NoteWrittenCallback;
 
     // The search box in the header: while it holds a query the list shows what matches it, whatever the
     // case and accents, across every station: shows by title, host or subtitle, and the tracks (by artist
@@ -119,7 +126,11 @@ private:
     void AddStreamRow(RowPool& pool, const StreamInfoData& stream, const std::u16string* headline,
                       bool withMenu, std::int32_t& n);
     // The "Moments" entry and, when it is expanded, a row a moment.
-    void AddMomentRows(RowPool& pool, std::int32_t& n);
+    void AddMomentRows(std::int32_t& n);
+    void CreateNoteInput();
+    void EndNote();
+    void OnNoteSubmitted(std::int32_t id);
+    void OnNoteCancelled(std::int32_t id);
 
     // The rows' fonts; rows keep plain pointers into it and use them only to paint.
     MyStationComboFonts fonts_;

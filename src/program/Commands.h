@@ -54,4 +54,5 @@ enum Command : std::uint32_t {
     kCommand_CopyMomentUri = 40301,
     kCommand_CopyMomentWebLink = 40302,
     kCommand_ForgetMoment = 40303,
+    kCommand_WriteMomentNote = 40304,
 };

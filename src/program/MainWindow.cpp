@@ -103,8 +103,10 @@ void MainWindow::OnCreate() {
         t.aboutTab->LClickCallback = &MainWindow::OnAboutTabClicked;
     if (wire(t.stationPage))
         t.stationPage->PlayStreamCallback = &MainWindow::OnStreamChosen;
-    if (t.stationPage)
+    if (t.stationPage) {
         t.stationPage->PlayMomentCallback = &MainWindow::OnMomentChosen;
+        t.stationPage->NoteWrittenCallback = &MainWindow::OnMomentNoteWritten;
+    }
 
     // The settings boxes show the options.
     MySettings* settings = appContext->settings;
@@ -674,6 +676,7 @@ bool MainWindow::HandleCommand(std::uint32_t command) {
     case kCommand_CopyMomentUri:
     case kCommand_CopyMomentWebLink:
     case kCommand_ForgetMoment:
+    case kCommand_WriteMomentNote:
         HandleMomentCommand(command);
         return true;
     default:

@@ -131,6 +131,8 @@ public:
     // A click on a time written in the chat: plays from that second of the show.
     void OnChatTimeClicked(std::int32_t second, std::int32_t id);
     void HandleMomentCommand(std::uint32_t command);
+    // Enter in a moment's note input: the note is kept.
+    void OnMomentNoteWritten(std::int32_t index);
     // Keys no focused control took: Ctrl+F opens the chat's search, F3 and Shift+F3 step through its
     // matches.
     bool OnKeyDown(int virtualKey) override;

@@ -87,7 +87,21 @@ void MainWindow::HandleMomentCommand(std::uint32_t command) {
         }
         break;
     }
+    case kCommand_WriteMomentNote: {
+        MyStationComboPanel* page = infoTabPanel ? infoTabPanel->stationPage : nullptr;
+        if (page)
+            page->EditMomentNote(page->menuMoment);
+        break;
+    }
     default:
         break;
     }
+}
+
+void MainWindow::OnMomentNoteWritten(std::int32_t index) {
+    MyStationComboPanel* page = infoTabPanel ? infoTabPanel->stationPage : nullptr;
+    if (!page || !page->noteInput || index < 0 ||
+        !moments.SetNote(static_cast<std::size_t>(index), page->noteInput->text()))
+        return;
+    ShowMoments();
 }

@@ -12,7 +12,9 @@
 #include "program/MainWindow.h"
 #include "program/MainWindowBase.h"
 #include "support/ScratchFolder.h"
+#include "ui/MyPopupMenu.h"
 #include "ui/MyResourceTables.h"
+#include "ui/MyTextInput.h"
 
 #include <gtest/gtest.h>
 
@@ -50,6 +52,28 @@ struct Program {
         Pump();
     }
     MyStationComboPanel& chooser() { return *main->infoTabPanel->stationPage; }
+    platform::HeadlessWindow& native() { return *dynamic_cast<platform::HeadlessWindow*>(base.window.get()); }
+    void Type(std::u16string_view text) {
+        native().InjectText(text);
+        Pump();
+    }
+    void Key(int key) {
+        native().InjectKey(key, true);
+        native().InjectKey(key, false);
+        Pump();
+    }
+    // Chooses item `item` of the popup menu open now with a click, as a user does.
+    void ChooseFromMenu(std::int32_t item) {
+        Pump();
+        platform::HeadlessWindow* popup = system.OpenPopup();
+        ASSERT_NE(popup, nullptr) << "no menu open";
+        ASSERT_NE(base.context.popupMenu, nullptr);
+        const RECT r = base.context.popupMenu->ItemRect(item);
+        popup->InjectButton(0, true, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        popup->InjectButton(0, false, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        Pump();
+        EXPECT_EQ(system.OpenPopup(), nullptr);
+    }
     MyListBoxV2ItemBase* Row(std::size_t i) {
         auto& rows = chooser().listBox->rows;
         return i < rows.size() ? rows[i].get() : nullptr;
@@ -148,7 +172,7 @@ TEST_F(MomentsWindow, CtrlBKeepsTheMomentWithItsContextAndTheChooserPlaysIt) {
     std::u16string copied;
     ASSERT_TRUE(p.system.GetClipboardText(copied));
     EXPECT_EQ(copied, u"vantri:track-7-C-2Q"); // 150 = 2 × 62 + 26 in base 62
-    EXPECT_EQ(LoadMenuResource(MyStationComboPanel::kMomentMenu).size(), 4u);
+    EXPECT_EQ(LoadMenuResource(MyStationComboPanel::kMomentMenu).size(), 5u);
 }
 
 TEST_F(MomentsWindow, MomentsOutliveTheProgramAndForgettingOneRemovesIt) {
@@ -186,6 +210,50 @@ TEST_F(MomentsWindow, MomentsOutliveTheProgramAndForgettingOneRemovesIt) {
     EXPECT_EQ(first->stationName, u"Night Radio");
     std::ifstream file(folder.path() / "Vantri" / "moments.txt");
     EXPECT_EQ(file.peek(), std::ifstream::traits_type::eof());
+}
+
+// A note is written later in an input over the moment's row: Enter keeps it, Escape leaves the note as it
+// was.
+TEST_F(MomentsWindow, ANoteIsWrittenInAnInputOverTheMomentAndKept) {
+    {
+        Program p(folder.text());
+        Play(p, 150);
+        p.Command(kCommand_SaveMoment);
+        p.Command(kCommand_ToggleStations); // the station chooser shows
+        p.chooser().ToggleStation({}, p.Row(0)->controlId);
+        auto* row = dynamic_cast<MyStationComboMomentListBoxRow*>(p.Row(1));
+        ASSERT_NE(row, nullptr);
+        ASSERT_FALSE(p.chooser().noteInput->visible);
+        p.chooser().MomentMenu(row->controlId);
+        p.ChooseFromMenu(2); // "Write a note"
+        MyTextInput& input = *p.chooser().noteInput;
+        ASSERT_TRUE(input.visible);
+        EXPECT_TRUE(input.hasFocus());
+        // Over the moment's row.
+        const std::int32_t rowTop = p.chooser().listBox->y + p.chooser().listBox->RowTop(1);
+        EXPECT_GE(input.y, rowTop);
+        EXPECT_LE(input.y + input.height, rowTop + MyStationComboStreamListBoxRow::kHeight);
+        p.Type(u"the interview, 日本語");
+        p.Key(platform::VK_RETURN);
+        EXPECT_FALSE(input.visible);
+        ASSERT_EQ(p.main->moments.moments.size(), 1u);
+        EXPECT_EQ(p.main->moments.moments[0].note, u"the interview, 日本語");
+        auto* shown = dynamic_cast<MyStationComboMomentListBoxRow*>(p.Row(1));
+        ASSERT_NE(shown, nullptr);
+        EXPECT_EQ(shown->detailRight, u"the interview, 日本語");
+
+        // Escape: typed, then thought better of.
+        p.chooser().MomentMenu(shown->controlId);
+        p.ChooseFromMenu(2);
+        EXPECT_EQ(input.text(), u"the interview, 日本語");
+        p.Type(u" and more");
+        p.Key(platform::VK_ESCAPE);
+        EXPECT_FALSE(input.visible);
+        EXPECT_EQ(p.main->moments.moments[0].note, u"the interview, 日本語");
+    }
+    Program p(folder.text());
+    ASSERT_EQ(p.main->moments.moments.size(), 1u);
+    EXPECT_EQ(p.main->moments.moments[0].note, u"the interview, 日本語");
 }
 
 } // namespace
