@@ -17,8 +17,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>

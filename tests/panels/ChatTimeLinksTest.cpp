@@ -36,7 +36,8 @@ protected:
     }
     // The longest run of pixels of exactly `colour` on one screen row of chat row `index`: an underline
     // is one, glyphs are not. Answers {y, first x, length}.
-    std::tuple<std::int32_t, std::int32_t, std::int32_t> LongestRun(std::int32_t index, std::uint32_t colour) {
+    std::tuple<std::int32_t, std::int32_t, std::int32_t> LongestRun(std::int32_t index,
+                                                                    std::uint32_t colour) {
         std::tuple<std::int32_t, std::int32_t, std::int32_t> best{0, 0, 0};
         const auto [top, bottom] = RowBand(index);
         for (std::int32_t py = top; py < bottom; ++py) {
