@@ -1,43 +1,16 @@
 #include "app/ChatOffsets.h"
 
+#include "app/BesideSettings.h"
+
 #include "platform/Files.h"
 
 #include <algorithm>
 #include <charconv>
 
-namespace {
-
-// Parses a signed decimal number at the start of `text` after blanks; advances `text` past it.
-bool TakeNumber(std::string_view& text, std::int64_t& value) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    const char* begin = text.data();
-    const char* end = text.data() + text.size();
-    if (begin != end && *begin == '+')
-        ++begin;
-    const auto [next, error] = std::from_chars(begin, end, value);
-    if (error != std::errc() || next == begin)
-        return false;
-    // A number must end at a blank or the line's end ("12x" is not 12).
-    if (next != end && *next != ' ' && *next != '\t')
-        return false;
-    text.remove_prefix(static_cast<std::size_t>(next - text.data()));
-    return true;
-}
-
-bool FitsInt32(std::int64_t v) {
-    return v >= INT32_MIN && v <= INT32_MAX;
-}
-
-} // namespace
-
 MyChatOffsets::MyChatOffsets(std::u16string_view settingsPath) {
-    if (settingsPath.empty())
+    path = PathBesideSettings(settingsPath, kFileName);
+    if (path.empty())
         return;
-    const std::size_t slash = settingsPath.find_last_of(u"/\\");
-    path = slash == std::u16string_view::npos ? std::u16string()
-                                              : std::u16string(settingsPath.substr(0, slash + 1));
-    path += kFileName;
     std::vector<std::uint8_t> bytes;
     if (platform::ReadFileStart(path, kMaxFileSize, bytes)) {
         offsets = Parse(bytes);
@@ -65,11 +38,7 @@ std::int32_t MyChatOffsets::Set(std::int32_t stationId, std::int32_t streamId, s
 }
 
 bool MyChatOffsets::Save() const {
-    if (path.empty())
-        return false;
-    const std::string text = Format(offsets) + FormatPins(pins);
-    return platform::WriteFileAtomically(
-        path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    return WriteTextAtomically(path, Format(offsets) + FormatPins(pins));
 }
 
 std::map<std::pair<std::int32_t, std::int32_t>, std::int32_t>
@@ -85,7 +54,8 @@ MyChatOffsets::Parse(std::span<const std::uint8_t> bytes) {
         std::int64_t station = 0;
         std::int64_t stream = 0;
         std::int64_t seconds = 0;
-        if (!TakeNumber(line, station) || !TakeNumber(line, stream) || !TakeNumber(line, seconds))
+        if (!TakeNumber(line, station, true) || !TakeNumber(line, stream, true) ||
+            !TakeNumber(line, seconds, true))
             continue;
         while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
             line.remove_prefix(1);
@@ -163,15 +133,15 @@ MyChatOffsets::ParsePins(std::span<const std::uint8_t> bytes) {
         std::int64_t stream = 0;
         std::int64_t play = 0;
         std::int64_t chat = 0;
-        if (!TakeNumber(line, station) || !TakeNumber(line, stream))
+        if (!TakeNumber(line, station, true) || !TakeNumber(line, stream, true))
             continue;
         while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
             line.remove_prefix(1);
         if (line.empty() || line.front() != '@')
             continue;
         line.remove_prefix(1);
-        if (!TakeNumber(line, play) || !TakeNumber(line, chat) || !line.empty() || !FitsInt32(station) ||
-            !FitsInt32(stream) || !FitsInt32(play) || !FitsInt32(chat))
+        if (!TakeNumber(line, play, true) || !TakeNumber(line, chat, true) || !line.empty() ||
+            !FitsInt32(station) || !FitsInt32(stream) || !FitsInt32(play) || !FitsInt32(chat))
             continue;
         const std::pair key{static_cast<std::int32_t>(station), static_cast<std::int32_t>(stream)};
         if (result.size() >= kMaxShows && !result.count(key))

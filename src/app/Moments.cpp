@@ -1,5 +1,7 @@
 #include "app/Moments.h"
 
+#include "app/BesideSettings.h"
+
 #include "platform/Files.h"
 #include "platform/Utf.h"
 
@@ -116,12 +118,9 @@ std::optional<MyMoment> ParseLine(std::string_view line) {
 } // namespace
 
 MyMoments::MyMoments(std::u16string_view settingsPath) {
-    if (settingsPath.empty())
+    path = PathBesideSettings(settingsPath, kFileName);
+    if (path.empty())
         return;
-    const std::size_t slash = settingsPath.find_last_of(u"/\\");
-    path = slash == std::u16string_view::npos ? std::u16string()
-                                              : std::u16string(settingsPath.substr(0, slash + 1));
-    path += kFileName;
     std::vector<std::uint8_t> bytes;
     if (platform::ReadFileStart(path, kMaxFileSize, bytes))
         moments = Parse(bytes);
@@ -158,11 +157,7 @@ bool MyMoments::Remove(std::size_t index) {
 }
 
 bool MyMoments::Save() const {
-    if (path.empty())
-        return false;
-    const std::string text = Format(moments);
-    return platform::WriteFileAtomically(
-        path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    return WriteTextAtomically(path, Format(moments));
 }
 
 std::vector<MyMoment> MyMoments::Parse(std::span<const std::uint8_t> bytes) {

@@ -1,40 +1,17 @@
 #include "app/PlaySpeeds.h"
 
+#include "app/BesideSettings.h"
+
 #include "platform/Files.h"
 
 #include <algorithm>
 #include <charconv>
 #include <vector>
 
-namespace {
-
-// Parses a decimal number at the start of `text` after blanks, ending at a blank or the end; advances
-// `text` past it.
-bool TakeNumber(std::string_view& text, std::int64_t& value) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    const char* begin = text.data();
-    const char* end = text.data() + text.size();
-    const auto [next, error] = std::from_chars(begin, end, value);
-    if (error != std::errc() || next == begin || (next != end && *next != ' ' && *next != '\t'))
-        return false;
-    text.remove_prefix(static_cast<std::size_t>(next - text.data()));
-    return true;
-}
-
-bool FitsInt32(std::int64_t v) {
-    return v >= INT32_MIN && v <= INT32_MAX;
-}
-
-} // namespace
-
 MyPlaySpeeds::MyPlaySpeeds(std::u16string_view settingsPath) {
-    if (settingsPath.empty())
+    path = PathBesideSettings(settingsPath, kFileName);
+    if (path.empty())
         return;
-    const std::size_t slash = settingsPath.find_last_of(u"/\\");
-    path = slash == std::u16string_view::npos ? std::u16string()
-                                              : std::u16string(settingsPath.substr(0, slash + 1));
-    path += kFileName;
     std::vector<std::uint8_t> bytes;
     if (platform::ReadFileStart(path, kMaxFileSize, bytes))
         speeds = Parse(bytes);
@@ -60,11 +37,7 @@ std::int32_t MyPlaySpeeds::Set(std::int32_t stationId, std::int32_t streamId, st
 }
 
 bool MyPlaySpeeds::Save() const {
-    if (path.empty())
-        return false;
-    const std::string text = Format(speeds);
-    return platform::WriteFileAtomically(
-        path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    return WriteTextAtomically(path, Format(speeds));
 }
 
 std::map<MyPlaySpeeds::Key, std::int32_t> MyPlaySpeeds::Parse(std::span<const std::uint8_t> bytes) {
@@ -79,9 +52,9 @@ std::map<MyPlaySpeeds::Key, std::int32_t> MyPlaySpeeds::Parse(std::span<const st
         std::int64_t station = 0;
         std::int64_t stream = 0;
         std::int64_t tenths = 0;
-        if (!TakeNumber(line, station) || !TakeNumber(line, stream) || !TakeNumber(line, tenths) ||
-            !line.empty() || !FitsInt32(station) || !FitsInt32(stream) || tenths < kMinTenths ||
-            tenths > kMaxTenths || tenths == kNormalTenths)
+        if (!TakeNumber(line, station, false) || !TakeNumber(line, stream, false) ||
+            !TakeNumber(line, tenths, false) || !line.empty() || !FitsInt32(station) || !FitsInt32(stream) ||
+            tenths < kMinTenths || tenths > kMaxTenths || tenths == kNormalTenths)
             continue;
         const Key key{static_cast<std::int32_t>(station), static_cast<std::int32_t>(stream)};
         if (result.size() >= kMaxShows && !result.count(key))

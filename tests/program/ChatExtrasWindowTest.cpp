@@ -8,8 +8,8 @@
 #include "panels/MyInfoTabPanel.h"
 #include "panels/MyPlayControlPanel.h"
 #include "platform/HeadlessWindowSystem.h"
-#include "platform/TrayIcon.h"
 #include "program/Commands.h"
+#include "program/FolderProgram.h"
 #include "program/MainWindow.h"
 #include "program/MainWindowBase.h"
 #include "support/ScratchFolder.h"
@@ -21,31 +21,9 @@
 
 namespace {
 
-class NoTray : public platform::TrayIcon {
-public:
-    bool available() const override { return false; }
-    bool Add(const platform::IconImage&, const std::u16string&, platform::PostTarget*,
-             std::uint32_t) override {
-        return false;
-    }
-    bool Balloon(const std::u16string&, const std::u16string&, std::uint32_t) override { return false; }
-    void Remove() override {}
-};
-
 // One running main window over a settings folder; a second one over the same folder is a restart.
-struct Program {
-    explicit Program(const std::u16string& folder) : settings(folder) {
-        app.settings = &settings;
-        app.instance = &system;
-        EXPECT_TRUE(base.StartApplication(&system, &app, std::make_unique<NoTray>()));
-        main = base.mainWindow;
-        Pump();
-    }
-    void Pump() {
-        platform::Message m;
-        while (system.PeekMessage(m) && m.message != platform::WM_QUIT)
-            system.DispatchMessage(m);
-    }
+struct Program : programtest::FolderProgram {
+    using FolderProgram::FolderProgram;
     // A key through the accelerator table, as the message loop turns it into a command.
     void Key(int virtualKey, bool shift = false) {
         const std::uint16_t command =
@@ -54,17 +32,7 @@ struct Program {
         base.window->Send(platform::WM_COMMAND, command, 0);
         Pump();
     }
-    void Command(std::uint32_t command) {
-        base.window->Send(platform::WM_COMMAND, command, 0);
-        Pump();
-    }
     MyChatPanel& chat() { return *main->infoTabPanel->chatPage; }
-
-    platform::HeadlessWindowSystem system;
-    MySettings settings;
-    MyAppContext app;
-    MainWindowBase base;
-    MainWindow* main = nullptr;
 };
 
 class ChatExtrasWindow : public ::testing::Test {

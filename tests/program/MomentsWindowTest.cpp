@@ -7,8 +7,8 @@
 #include "panels/MyInfoTabPanel.h"
 #include "panels/MyStationComboPanel.h"
 #include "platform/HeadlessWindowSystem.h"
-#include "platform/TrayIcon.h"
 #include "program/Commands.h"
+#include "program/FolderProgram.h"
 #include "program/MainWindow.h"
 #include "program/MainWindowBase.h"
 #include "support/ScratchFolder.h"
@@ -23,34 +23,8 @@
 
 namespace {
 
-class NoTray : public platform::TrayIcon {
-public:
-    bool available() const override { return false; }
-    bool Add(const platform::IconImage&, const std::u16string&, platform::PostTarget*,
-             std::uint32_t) override {
-        return false;
-    }
-    bool Balloon(const std::u16string&, const std::u16string&, std::uint32_t) override { return false; }
-    void Remove() override {}
-};
-
-struct Program {
-    explicit Program(const std::u16string& folder) : settings(folder) {
-        app.settings = &settings;
-        app.instance = &system;
-        EXPECT_TRUE(base.StartApplication(&system, &app, std::make_unique<NoTray>()));
-        main = base.mainWindow;
-        Pump();
-    }
-    void Pump() {
-        platform::Message m;
-        while (system.PeekMessage(m) && m.message != platform::WM_QUIT)
-            system.DispatchMessage(m);
-    }
-    void Command(std::uint32_t command) {
-        base.window->Send(platform::WM_COMMAND, command, 0);
-        Pump();
-    }
+struct Program : programtest::FolderProgram {
+    using FolderProgram::FolderProgram;
     MyStationComboPanel& chooser() { return *main->infoTabPanel->stationPage; }
     platform::HeadlessWindow& native() { return *dynamic_cast<platform::HeadlessWindow*>(base.window.get()); }
     void Type(std::u16string_view text) {
@@ -78,12 +52,6 @@ struct Program {
         auto& rows = chooser().listBox->rows;
         return i < rows.size() ? rows[i].get() : nullptr;
     }
-
-    platform::HeadlessWindowSystem system;
-    MySettings settings;
-    MyAppContext app;
-    MainWindowBase base;
-    MainWindow* main = nullptr;
 };
 
 class MomentsWindow : public ::testing::Test {
