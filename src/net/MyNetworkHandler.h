@@ -23,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <string>
 
 class MyNetworkHandler : public MyThread {
 public:
@@ -60,6 +61,8 @@ public:
     void GetTrackInfoList(std::int32_t stationId, std::int32_t streamId);
     void GetStreamChatRowList(std::int32_t stationId, std::int32_t streamId);
     void GetStationInfo(std::int32_t stationId);
+    // Asks the station's server for shows and tracks matching `query`; the answer reaches the main window.
+    void SearchTracks(std::int32_t stationId, std::u16string query, std::uint32_t generation);
     void GetStationsConnectionData();
     void AddStationConnectionData(std::unique_ptr<StationConnectionData> data);
     void GetApplicationUpdateInfo();
