@@ -41,7 +41,12 @@ MyNetworkPacket_RequestTrackSearch::MyNetworkPacket_RequestTrackSearch(
     std::u16string query, std::uint32_t generation)
     : MyNetworkRecordPacketBase(context, NetworkPacketType_RequestTrackSearch), query(std::move(query)),
       results(std::make_unique<TrackSearchResults>()) {
-    connectionData = std::move(station);
+    // The server answers a search for every station it serves at its root, not under a station's path.
+    if (station) {
+        auto atRoot = std::make_shared<StationConnectionData>(*station);
+        atRoot->basePath = "/";
+        connectionData = std::move(atRoot);
+    }
     results->generation = generation;
     results->stationId = stationId;
     SetBodyLimit(kMaxTrackSearchBodyBytes);

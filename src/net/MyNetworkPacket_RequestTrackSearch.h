@@ -1,8 +1,9 @@
 #pragma once
-// A search of shows and tracks on a station's server ("searchtracks/?q="): the first page of hits, handed
-// to the user-interface thread as one result once the announced number of hits has arrived. An exchange
-// that ends any other way (404 from a server without search, another error, bad data) hands on a result
-// marked unanswered, so that the asker falls back to its own search. No error box is shown: a search
+// A search of shows and tracks on a station's server ("/searchtracks/?q=", at the server's root whatever
+// the station's base path, as the server answers it for every station it serves): the first page of hits,
+// handed to the user-interface thread as one result once the announced number of hits has arrived. An
+// exchange that ends any other way (404 from a server without search, another error, bad data) hands on a
+// result marked unanswered, so that the asker falls back to its own search. No error box is shown: a search
 // that fails is not worth interrupting the listener for.
 //
 // Response: a search header record (type 10: version 1, kind 1, hits in all uint32, page uint16, hits a

@@ -101,6 +101,10 @@ TEST_F(TrackSearchTest, TheQueryIsSentAsPercentEncodedUtf8CutAtTheLongestQuery) 
     EXPECT_EQ(Search(u"Ab \u00E9")->RequestText(),
               "GET /searchtracks/?q=Ab%20%C3%A9 HTTP/1.1\r\nHOST: station.example\r\n" + UserAgentLine() +
                   "Connection: Close\r\n\r\n");
+    // At the server's root, whatever the station's path.
+    auto underPath = std::make_shared<StationConnectionData>("station.example");
+    underPath->basePath = "/station/5/";
+    EXPECT_EQ(Search(u"x", underPath)->RequestText().substr(0, 24), "GET /searchtracks/?q=x H");
 }
 
 TEST_F(TrackSearchTest, HitsArriveWholeInAnswerOrderHoweverTheBodyIsCut) {
