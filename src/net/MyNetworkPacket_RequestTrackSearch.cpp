@@ -6,6 +6,8 @@
 #include "platform/Utf.h"
 #include "records/WireFormat.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr const char* kNormalTail = " HTTP/1.1\r\n";
