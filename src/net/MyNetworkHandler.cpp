@@ -86,6 +86,14 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
         }
         if (const auto* streamData = MessageAs<MyNetworkHandlerMessage_GetStreamData>(*message))
             CancelOlderSeries(*streamData);
+        if (const auto* search = MessageAs<MyNetworkHandlerMessage_SearchTracks>(*message)) {
+            if (search->generation != searchGeneration_) {
+                searchGeneration_ = search->generation;
+                searchedServers_.clear();
+            }
+            if (!searchedServers_.emplace(station->host, station->port).second)
+                return; // that server's answer covers this station too
+        }
         Request(*message, std::move(station));
         ExpireDeadlines();
         return;

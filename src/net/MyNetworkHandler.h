@@ -23,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 class MyNetworkHandler : public MyThread {
@@ -111,6 +112,10 @@ private:
     std::deque<WaitingRequest> waiting_;
     // Shared with the exchanges that use a record, so that one replaced here stays valid until they end.
     std::map<std::int32_t, std::shared_ptr<const StationConnectionData>> stationConnections_;
+    // The servers already asked for the newest search, by host and port: a server answers a search for
+    // every station it serves, so stations that share one are asked once.
+    std::uint32_t searchGeneration_ = 0;
+    std::set<std::pair<std::string, std::uint16_t>> searchedServers_;
     std::atomic<std::size_t> exchangesInFlight_{0};
     std::atomic<std::size_t> requestsWaiting_{0};
     NameResolver resolver_;

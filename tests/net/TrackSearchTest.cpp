@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace testsupport;
 
 namespace {
@@ -244,6 +246,43 @@ TEST_F(TrackSearchTest, TheNetworkThreadRunsTheSearchOnTheStationsServer) {
     EXPECT_TRUE(result->answered);
     ASSERT_EQ(result->hits.size(), 1u);
     EXPECT_EQ(result->hits[0].streamId, 9);
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
+// Stations that share a server ask it once a query: its answer covers every station it serves.
+TEST_F(TrackSearchTest, StationsSharingAServerAskItOnceAQuery) {
+    Script script;
+    script.AwaitRequest().Send(HttpResponse(SearchHeader(1, 1) + Hit(5, 9, 60, 0, "Art", "Song"))).Close();
+    ScriptedServer server(script);
+    MyNetworkHandler network(&ui.context);
+    ui.context.networkHandler = &network;
+    ASSERT_TRUE(network.Start());
+    for (std::int32_t id : {5, 6}) {
+        auto record = std::make_unique<StationConnectionData>(server.host());
+        record->stationId = id;
+        record->port = server.port();
+        record->basePath = "/station/" + std::to_string(id) + "/";
+        network.AddStationConnectionData(std::move(record));
+    }
+    network.SearchTracks(5, u"song", 41);
+    network.SearchTracks(6, u"song", 41);
+    // A newer query asks again.
+    network.SearchTracks(6, u"songs", 42);
+    std::vector<std::uint32_t> generations;
+    ASSERT_TRUE(WaitFor([&] {
+        for (auto& callback : ui.TakeCallbacks(100))
+            if (auto* m = MessageAs<MyCallbacks::MyMainWindowMessage_TrackSearchCallback>(*callback))
+                generations.push_back(m->results->generation);
+        return generations.size() >= 2;
+    }));
+    network.Stop();
+    EXPECT_TRUE(network.WaitForEnd(5000));
+    ui.context.networkHandler = nullptr;
+    std::sort(generations.begin(), generations.end());
+    EXPECT_EQ(generations, (std::vector<std::uint32_t>{41, 42}));
+    EXPECT_EQ(server.connections(), 2u);
+    EXPECT_NE(server.request(0).find("q=song "), std::string::npos);
+    EXPECT_NE(server.request(1).find("q=songs "), std::string::npos);
     EXPECT_EQ(boxes.count(), 0u);
 }
 
