@@ -2,6 +2,7 @@
 
 #include "app/MyAppContext.h"
 #include "platform/PostTarget.h"
+#include "records/TrackSearchResults.h"
 
 void MyCallbacks::Post(std::unique_ptr<MyMainWindowMessageBase> message) {
     // The window handle is read at the moment of posting. A message that cannot be posted (no window
@@ -42,4 +43,14 @@ void MyCallbacks::StationInfo(const StationInfoData* station) {
 
 void MyCallbacks::PlaybackFailure(std::int32_t failure) {
     Post(std::make_unique<MyMainWindowMessage_PlaybackFailureCallback>(failure));
+}
+
+MyCallbacks::MyMainWindowMessage_TrackSearchCallback::MyMainWindowMessage_TrackSearchCallback(
+    std::unique_ptr<TrackSearchResults> results)
+    : MyMainWindowMessageBase(kType), results(std::move(results)) {}
+
+MyCallbacks::MyMainWindowMessage_TrackSearchCallback::~MyMainWindowMessage_TrackSearchCallback() = default;
+
+void MyCallbacks::TrackSearch(std::unique_ptr<TrackSearchResults> results) {
+    Post(std::make_unique<MyMainWindowMessage_TrackSearchCallback>(std::move(results)));
 }

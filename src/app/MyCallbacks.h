@@ -13,6 +13,7 @@ struct MyAppContext;
 struct StationInfoData;
 struct StreamInfoData;
 struct TrackInfo;
+struct TrackSearchResults;
 class StreamChatRow;
 
 constexpr std::uint32_t WM_USER_MESSAGE = 0x0400; // WM_USER
@@ -32,6 +33,7 @@ public:
         MessageType_NewApplicationVersion = 4,
         MessageType_StationInfo = 5,
         MessageType_PlaybackFailure = 6,
+        MessageType_TrackSearch = 7,
     };
 
     struct MyMainWindowMessage_PlayEventCallback : MyMainWindowMessageBase {
@@ -81,6 +83,13 @@ public:
             : MyMainWindowMessageBase(kType), failure(failure) {}
         std::int32_t failure; // 0 no decoder could be started, 1 no audio device
     };
+    // A station server's answer to a search of shows and tracks; the message owns it.
+    struct MyMainWindowMessage_TrackSearchCallback : MyMainWindowMessageBase {
+        static constexpr std::int32_t kType = MessageType_TrackSearch;
+        explicit MyMainWindowMessage_TrackSearchCallback(std::unique_ptr<TrackSearchResults> results);
+        ~MyMainWindowMessage_TrackSearchCallback() override;
+        std::unique_ptr<TrackSearchResults> results;
+    };
 
     explicit MyCallbacks(MyAppContext* context) : context(context) {}
 
@@ -92,6 +101,7 @@ public:
     void NewApplicationVersion(std::uint32_t version);
     void StationInfo(const StationInfoData* station);
     void PlaybackFailure(std::int32_t failure);
+    void TrackSearch(std::unique_ptr<TrackSearchResults> results);
 
     // Takes back ownership of a message received as the wParam of WM_USER.
     static std::unique_ptr<MyOwnerWindowMessageBase> Receive(std::uintptr_t wParam);

@@ -22,6 +22,8 @@ std::optional<std::int32_t> StationIdOf(const MyNetworkHandlerMessage& message) 
         return m->stationId;
     if (const auto* m = MessageAs<MyNetworkHandlerMessage_GetStationInfo>(message))
         return m->stationId;
+    if (const auto* m = MessageAs<MyNetworkHandlerMessage_SearchTracks>(message))
+        return m->stationId;
     return std::nullopt;
 }
 
@@ -36,6 +38,8 @@ std::unique_ptr<MyNetworkHandlerMessage> CopyRequest(const MyNetworkHandlerMessa
         return std::make_unique<MyNetworkHandlerMessage_GetStreamChatRowList>(m->stationId, m->streamId);
     if (const auto* m = MessageAs<MyNetworkHandlerMessage_GetStationInfo>(message))
         return std::make_unique<MyNetworkHandlerMessage_GetStationInfo>(m->stationId);
+    if (const auto* m = MessageAs<MyNetworkHandlerMessage_SearchTracks>(message))
+        return std::make_unique<MyNetworkHandlerMessage_SearchTracks>(m->stationId, m->query, m->generation);
     if (MessageAs<MyNetworkHandlerMessage_GetStationsConnectionData>(message))
         return std::make_unique<MyNetworkHandlerMessage_GetStationsConnectionData>();
     if (MessageAs<MyNetworkHandlerMessage_GetApplicationUpdateInfo>(message))
@@ -69,7 +73,8 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
     case NetworkHandlerMessageType_GetStreamData:
     case NetworkHandlerMessageType_GetTrackInfoList:
     case NetworkHandlerMessageType_GetStreamChatRowList:
-    case NetworkHandlerMessageType_GetStationInfo: {
+    case NetworkHandlerMessageType_GetStationInfo:
+    case NetworkHandlerMessageType_SearchTracks: {
         const std::optional<std::int32_t> stationId = StationIdOf(*message);
         if (!stationId)
             return;
@@ -81,6 +86,14 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
         }
         if (const auto* streamData = MessageAs<MyNetworkHandlerMessage_GetStreamData>(*message))
             CancelOlderSeries(*streamData);
+        if (const auto* search = MessageAs<MyNetworkHandlerMessage_SearchTracks>(*message)) {
+            if (search->generation != searchGeneration_) {
+                searchGeneration_ = search->generation;
+                searchedServers_.clear();
+            }
+            if (!searchedServers_.emplace(station->host, station->port).second)
+                return; // that server's answer covers this station too
+        }
         Request(*message, std::move(station));
         ExpireDeadlines();
         return;
@@ -204,8 +217,9 @@ bool MyNetworkHandler::HandleWaitHandle(platform::Event* handle) {
     if (found == inFlight_.end())
         return true;
     if (!found->second->HandleNetworkEvent()) {
-        // A lookup or connection that failed is a start that failed, reported as one.
-        if (found->second->startFailed())
+        // A lookup or connection that failed is a start that failed, reported as one; a search that
+        // cannot reach its server falls back to the local search without a box.
+        if (found->second->startFailed() && found->second->type() != NetworkPacketType_RequestTrackSearch)
             ShowErrorBox(u"DoConnect FAILED!", kSourceName, __LINE__);
         EndExchange(found);
     }
@@ -253,6 +267,11 @@ void MyNetworkHandler::GetStreamChatRowList(std::int32_t stationId, std::int32_t
 
 void MyNetworkHandler::GetStationInfo(std::int32_t stationId) {
     QueueMessage(std::make_unique<MyNetworkHandlerMessage_GetStationInfo>(stationId));
+}
+
+void MyNetworkHandler::SearchTracks(std::int32_t stationId, std::u16string query, std::uint32_t generation) {
+    QueueMessage(
+        std::make_unique<MyNetworkHandlerMessage_SearchTracks>(stationId, std::move(query), generation));
 }
 
 void MyNetworkHandler::GetStationsConnectionData() {

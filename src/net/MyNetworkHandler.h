@@ -23,6 +23,8 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
+#include <string>
 
 class MyNetworkHandler : public MyThread {
 public:
@@ -60,6 +62,8 @@ public:
     void GetTrackInfoList(std::int32_t stationId, std::int32_t streamId);
     void GetStreamChatRowList(std::int32_t stationId, std::int32_t streamId);
     void GetStationInfo(std::int32_t stationId);
+    // Asks the station's server for shows and tracks matching `query`; the answer reaches the main window.
+    void SearchTracks(std::int32_t stationId, std::u16string query, std::uint32_t generation);
     void GetStationsConnectionData();
     void AddStationConnectionData(std::unique_ptr<StationConnectionData> data);
     void GetApplicationUpdateInfo();
@@ -108,6 +112,10 @@ private:
     std::deque<WaitingRequest> waiting_;
     // Shared with the exchanges that use a record, so that one replaced here stays valid until they end.
     std::map<std::int32_t, std::shared_ptr<const StationConnectionData>> stationConnections_;
+    // The servers already asked for the newest search, by host and port: a server answers a search for
+    // every station it serves, so stations that share one are asked once.
+    std::uint32_t searchGeneration_ = 0;
+    std::set<std::pair<std::string, std::uint16_t>> searchedServers_;
     std::atomic<std::size_t> exchangesInFlight_{0};
     std::atomic<std::size_t> requestsWaiting_{0};
     NameResolver resolver_;

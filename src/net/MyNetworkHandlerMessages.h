@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class MyNetworkHandlerMessage : public MyMessageBase {
 public:
@@ -22,6 +23,7 @@ enum NetworkHandlerMessageType : std::int32_t {
     NetworkHandlerMessageType_AddStationConnectionData = 5,
     NetworkHandlerMessageType_GetApplicationUpdateInfo = 6,
     NetworkHandlerMessageType_GetApplicationUpdateDownload = 7,
+    NetworkHandlerMessageType_SearchTracks = 8,
 };
 
 // Bytes the media thread asks for in one stream-data request.
@@ -84,4 +86,17 @@ struct MyNetworkHandlerMessage_GetApplicationUpdateInfo : MyNetworkHandlerMessag
 struct MyNetworkHandlerMessage_GetApplicationUpdateDownload : MyNetworkHandlerMessage {
     static constexpr std::int32_t kType = NetworkHandlerMessageType_GetApplicationUpdateDownload;
     MyNetworkHandlerMessage_GetApplicationUpdateDownload() : MyNetworkHandlerMessage(kType) {}
+};
+
+// A search of shows and tracks on one station's server; the answer goes to the user-interface thread
+// with `generation`, the asker's number for the query.
+struct MyNetworkHandlerMessage_SearchTracks : MyNetworkHandlerMessage {
+    static constexpr std::int32_t kType = NetworkHandlerMessageType_SearchTracks;
+    MyNetworkHandlerMessage_SearchTracks(std::int32_t stationId, std::u16string query,
+                                         std::uint32_t generation)
+        : MyNetworkHandlerMessage(kType), stationId(stationId), query(std::move(query)),
+          generation(generation) {}
+    std::int32_t stationId;
+    std::u16string query;
+    std::uint32_t generation;
 };

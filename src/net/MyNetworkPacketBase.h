@@ -38,6 +38,7 @@ enum NetworkPacketType : std::int32_t {
     NetworkPacketType_RequestStationsConnectionData = 4,
     NetworkPacketType_RequestApplicationUpdateInfo = 5,
     NetworkPacketType_RequestApplicationUpdateDownload = 6,
+    NetworkPacketType_RequestTrackSearch = 7,
 };
 
 class MyNetworkPacketBase {

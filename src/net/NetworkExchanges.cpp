@@ -8,6 +8,7 @@
 #include "net/MyNetworkPacket_RequestStreamChatRowList.h"
 #include "net/MyNetworkPacket_RequestStreamData.h"
 #include "net/MyNetworkPacket_RequestTrackInfoList.h"
+#include "net/MyNetworkPacket_RequestTrackSearch.h"
 
 std::unique_ptr<MyNetworkPacketBase>
 MakeNetworkExchange(MyAppContext* context, const MyNetworkHandlerMessage& message,
@@ -49,6 +50,15 @@ MakeNetworkExchange(MyAppContext* context, const MyNetworkHandlerMessage& messag
             return nullptr;
         return std::make_unique<MyNetworkPacket_RequestStationInfo>(context, std::move(station),
                                                                     m->stationId);
+    }
+    case NetworkHandlerMessageType_SearchTracks: {
+        if (!station)
+            return nullptr;
+        const auto* m = MessageAs<MyNetworkHandlerMessage_SearchTracks>(message);
+        if (!m)
+            return nullptr;
+        return std::make_unique<MyNetworkPacket_RequestTrackSearch>(context, std::move(station), m->stationId,
+                                                                    m->query, m->generation);
     }
     case NetworkHandlerMessageType_GetStationsConnectionData:
         return std::make_unique<MyNetworkPacket_RequestStationsConnectionData>(context);

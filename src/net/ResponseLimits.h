@@ -16,6 +16,8 @@
 inline constexpr std::uint64_t kMaxChatBodyBytes = std::uint64_t(256) << 20;
 inline constexpr std::uint64_t kMaxTrackListBodyBytes = std::uint64_t(32) << 20;
 inline constexpr std::uint64_t kMaxStationInfoBodyBytes = std::uint64_t(128) << 20;
+// A search answer: a header and at most 1,000 hits of one record each.
+inline constexpr std::uint64_t kMaxTrackSearchBodyBytes = std::uint64_t(4) << 20;
 inline constexpr std::uint64_t kMaxDirectoryBodyBytes = std::uint64_t(32) << 20;
 // One record of 8 bytes is the whole answer.
 inline constexpr std::uint64_t kMaxUpdateInfoBodyBytes = std::uint64_t(64) << 10;

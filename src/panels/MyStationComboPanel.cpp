@@ -6,11 +6,13 @@
 #include "app/MyAppContext.h"
 #include "media/MyMediaHandler.h"
 #include "media/MyMediaHandlerMessages.h"
+#include "net/MyNetworkHandler.h"
 #include "platform/Window.h"
 #include "ui/MyPopupMenu.h"
 #include "ui/MySurface.h"
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -93,6 +95,7 @@ void MyStationComboPanel::OnCreate() {
     input->callbackTarget = this;
     input->TextChangedCallback = &MyStationComboPanel::OnSearchChanged;
     input->CancelCallback = &MyStationComboPanel::OnSearchCancelled;
+    input->SubmitCallback = &MyStationComboPanel::OnSearchSubmitted;
     searchInput = AddChild(std::move(input));
     CreateNoteInput();
 }
@@ -108,6 +111,9 @@ bool MyStationComboPanel::Searching() const {
 }
 
 void MyStationComboPanel::OnSearchChanged(std::int32_t) {
+    // The servers' answers were to the query before.
+    ++searchGeneration_;
+    serverResults_.clear();
     if (listBox)
         listBox->SetScrollOffset(0);
     RebuildList();
@@ -118,6 +124,25 @@ void MyStationComboPanel::OnSearchCancelled(std::int32_t) {
         return;
     searchInput->SetText(u"");
     OnSearchChanged(0);
+}
+
+void MyStationComboPanel::OnSearchSubmitted(std::int32_t) {
+    if (!Searching())
+        return;
+    ++searchGeneration_;
+    serverResults_.clear();
+    if (!appContext || !appContext->networkHandler)
+        return;
+    for (const auto& entry : stationsById)
+        appContext->networkHandler->SearchTracks(entry.first, searchInput->text(), searchGeneration_);
+}
+
+void MyStationComboPanel::OnServerSearchResults(const TrackSearchResults& results) {
+    // An answer to an older query, or a server that did not answer, changes nothing.
+    if (results.generation != searchGeneration_ || !results.answered || results.hits.empty() || !Searching())
+        return;
+    serverResults_[results.stationId] = std::make_unique<TrackSearchResults>(results);
+    RebuildList();
 }
 
 void MyStationComboPanel::OnBoundsChanged(const RECT& oldRect) {
@@ -368,11 +393,28 @@ void MyStationComboPanel::PlayStream(std::int32_t id) {
     }
 }
 
+namespace {
+// A result's identity, so that a hit both searches found shows once: station, stream, whether it is the
+// show itself, and the second it plays from.
+using ResultKey = std::tuple<std::int32_t, std::int32_t, bool, std::int32_t>;
+} // namespace
+
 void MyStationComboPanel::FillSearchResults(std::int32_t& n) {
     const SearchPattern pattern(searchInput->text());
     auto holds = [&](std::u16string_view text) {
         return !text.empty() && pattern.FindIn(SearchForm(text)) != std::u16string_view::npos;
     };
+    // The servers' hits by stream, shows first and then by second; several servers may name one hit.
+    std::map<std::pair<std::int32_t, std::int32_t>, std::vector<const TrackSearchHit*>> serverHits;
+    for (const auto& entry : serverResults_)
+        for (const TrackSearchHit& hit : entry.second->hits)
+            serverHits[{hit.stationId, hit.streamId}].push_back(&hit);
+    for (auto& entry : serverHits)
+        std::stable_sort(entry.second.begin(), entry.second.end(),
+                         [](const TrackSearchHit* a, const TrackSearchHit* b) {
+                             return a->show != b->show ? a->show : a->second < b->second;
+                         });
+    std::set<ResultKey> shown;
     std::vector<const StreamInfoData*> streams;
     for (const StationInfoData* station : sortedStations) {
         streams.clear();
@@ -382,7 +424,12 @@ void MyStationComboPanel::FillSearchResults(std::int32_t& n) {
         std::stable_sort(streams.begin(), streams.end(), Newer);
         const std::u16string showPrefix = station->name + u" - ";
         for (const StreamInfoData* stream : streams) {
-            auto add = [&](std::u16string left, std::u16string right, std::int32_t second) {
+            // Local results always show; a server's hit only when no result so far stands for it.
+            auto add = [&](std::u16string left, std::u16string right, std::int32_t second, bool show,
+                           bool fromServer = false) {
+                if (!shown.insert(ResultKey{stream->stationId, stream->streamId, show, second}).second &&
+                    fromServer)
+                    return;
                 auto row = std::make_unique<MyStationComboStreamListBoxRow>(
                     skin, &fonts_, stream->stationId, stream->streamId, stream->startTime);
                 row->Create(context, 0, 0, 0, 0);
@@ -398,16 +445,28 @@ void MyStationComboPanel::FillSearchResults(std::int32_t& n) {
             if (static_cast<std::size_t>(n) >= kMostResults)
                 return;
             if (holds(stream->text1) || holds(stream->text2) || holds(stream->text3))
-                add(stream->text2, stream->text3, 0);
-            const TrackInfoList* tracks = stream->trackList();
-            if (!tracks)
+                add(stream->text2, stream->text3, 0, true);
+            if (const TrackInfoList* tracks = stream->trackList()) {
+                for (const TrackInfo& track : *tracks) {
+                    if (static_cast<std::size_t>(n) >= kMostResults)
+                        return;
+                    if (holds(track.text1) || holds(track.text2))
+                        add(track.text1 + u" - " + track.text2, u"at " + FormatDuration(track.start),
+                            std::max(track.start, 0), false);
+                }
+            }
+            const auto found = serverHits.find({stream->stationId, stream->streamId});
+            if (found == serverHits.end())
                 continue;
-            for (const TrackInfo& track : *tracks) {
+            for (const TrackSearchHit* hit : found->second) {
                 if (static_cast<std::size_t>(n) >= kMostResults)
                     return;
-                if (holds(track.text1) || holds(track.text2))
-                    add(track.text1 + u" - " + track.text2, u"at " + FormatDuration(track.start),
-                        std::max(track.start, 0));
+                // A show plays from its start, a track from its second.
+                if (hit->show)
+                    add(stream->text2, stream->text3, 0, true, true);
+                else
+                    add(hit->text1 + u" - " + hit->text2, u"at " + FormatDuration(hit->second),
+                        std::max(hit->second, 0), false, true);
             }
         }
     }

@@ -9,6 +9,7 @@
 #include "app/Moments.h"
 #include "panels/MyStationComboRows.h"
 #include "records/CatalogueRecords.h"
+#include "records/TrackSearchResults.h"
 #include "ui/MyControlBase.h"
 #include "ui/MyListBoxV2.h"
 #include "ui/MyPressable.h"
@@ -82,9 +83,19 @@ public:
     // The search box in the header: while it holds a query the list shows what matches it, whatever the
     // case and accents, across every station: shows by title, host or subtitle, and the tracks (by artist
     // or title) of the track lists fetched so far, each row playing from its track. Escape empties it.
+    //
+    // Enter in the box also asks every station's server for the query; the hits that come back (shows and
+    // tracks, including tracks of lists not fetched here) join the local results, each under its show. A
+    // server that has no search or fails adds nothing, which leaves the local results. Changing the query
+    // drops the answers to the one before, and answers to an older query are ignored.
     void OnSearchChanged(std::int32_t id);
     void OnSearchCancelled(std::int32_t id);
+    void OnSearchSubmitted(std::int32_t id);
     bool Searching() const;
+    // A station server's answer, from the main window.
+    void OnServerSearchResults(const TrackSearchResults& results);
+    // The number of the query the servers were last asked (0: none yet).
+    std::uint32_t searchGeneration() const { return searchGeneration_; }
     // At most this many rows of results.
     static constexpr std::size_t kMostResults = 500;
     MyTextInput* searchInput = nullptr;
@@ -142,4 +153,7 @@ private:
     int rowCallbackDepth_ = 0;
     // The view the rows in the list were made for.
     std::int32_t builtViewMode_ = 0;
+    // The servers' answers to the current query, by the station whose server was asked.
+    std::uint32_t searchGeneration_ = 0;
+    std::map<std::int32_t, std::unique_ptr<TrackSearchResults>> serverResults_;
 };

@@ -13,6 +13,7 @@
 #include "platform/Utf.h"
 #include "program/Commands.h"
 #include "records/ProgramVersion.h"
+#include "records/TrackSearchResults.h"
 
 #include <algorithm>
 #include <cmath>
@@ -196,6 +197,10 @@ void MainWindow::HandleCallbackMessage(const MyOwnerWindowMessageBase& message) 
         OnNewApplicationVersion(m->version);
     else if (const auto* m = MessageAs<C::MyMainWindowMessage_StationInfoCallback>(message))
         OnStationInfo(m->station);
+    else if (const auto* m = MessageAs<C::MyMainWindowMessage_TrackSearchCallback>(message)) {
+        if (m->results && infoTabPanel && infoTabPanel->stationPage)
+            infoTabPanel->stationPage->OnServerSearchResults(*m->results);
+    }
     // A playback failure needs nothing here: its error box has told the user.
     if (mediaControls)
         mediaControls->Update();

@@ -9,6 +9,8 @@
 #include "app/MyAppContext.h"
 #include "media/MyMediaHandler.h"
 #include "media/MyMediaHandlerMessages.h"
+#include "net/MyNetworkHandler.h"
+#include "net/MyNetworkHandlerMessages.h"
 #include "panels/MyStationComboPanel.h"
 #include "ui/MyPopupMenu.h"
 
@@ -49,6 +51,35 @@ public:
     }
     std::mutex lock;
     std::vector<Started> started;
+};
+
+// A network thread that only records the searches it is asked for.
+class RecordingNetworkHandler : public MyNetworkHandler {
+public:
+    explicit RecordingNetworkHandler(MyAppContext* context) : MyNetworkHandler(context) {}
+    ~RecordingNetworkHandler() override {
+        Stop();
+        WaitForEnd(5000);
+    }
+    void OnThreadStart() override {}
+    void HandleMessage(MyMessageBase* message) override {
+        if (message->type != NetworkHandlerMessageType_SearchTracks)
+            return;
+        auto* search = static_cast<MyNetworkHandlerMessage_SearchTracks*>(message);
+        std::lock_guard guard(lock);
+        searches.push_back({search->stationId, search->query, search->generation});
+    }
+    struct Search {
+        std::int32_t station;
+        std::u16string query;
+        std::uint32_t generation;
+    };
+    std::vector<Search> Searches() {
+        std::lock_guard guard(lock);
+        return searches;
+    }
+    std::mutex lock;
+    std::vector<Search> searches;
 };
 
 class ChoiceRecorder : public MyCallbackTarget {
@@ -390,6 +421,84 @@ TEST_F(StationComboPanelTest, TheSearchBoxFindsShowsAndFetchedTracksAndPlaysFrom
     Pump();
     EXPECT_TRUE(panel->searchInput->text().empty());
     EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"Nine", u"Seven"}));
+    app.mediaHandler = nullptr;
+}
+
+// Enter asks every station's server; their hits join the local ones under their shows and play from
+// their second; answers to an older query, and servers that did not answer, change nothing.
+TEST_F(StationComboPanelTest, EnterAsksEveryStationsServerAndTheirHitsJoinTheLocalResults) {
+    RecordingMediaHandler media(&app);
+    ASSERT_TRUE(media.Start());
+    app.mediaHandler = &media;
+    RecordingNetworkHandler network(&app);
+    ASSERT_TRUE(network.Start());
+    app.networkHandler = &network;
+    StationInfoData* seven = Station(7, u"Seven", 2);
+    Add(seven);
+    Add(Station(9, u"Nine", 1));
+    auto tracks = std::make_unique<TrackInfoList>();
+    TrackInfo track;
+    track.start = 30;
+    track.text1 = u"Local";
+    track.text2 = u"Tune";
+    tracks->push_back(track);
+    seven->streams.at(700)->SetTrackList(std::move(tracks));
+
+    Click(0, panel->searchInput->x + 20, panel->searchInput->y + 10);
+    native->InjectText(u"tune");
+    Pump();
+    // Typing searches locally only.
+    EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"Seven - Show A"}));
+    EXPECT_TRUE(network.Searches().empty());
+    native->InjectKey(platform::VK_RETURN, true);
+    Pump();
+    ASSERT_TRUE(testsupport::WaitFor([&] { return network.Searches().size() == 2; }));
+    const std::uint32_t generation = panel->searchGeneration();
+    for (const auto& search : network.Searches()) {
+        EXPECT_TRUE(search.station == 7 || search.station == 9);
+        EXPECT_EQ(search.query, u"tune");
+        EXPECT_EQ(search.generation, generation);
+    }
+
+    auto answer = [&](std::uint32_t g, bool answered) {
+        TrackSearchResults results;
+        results.generation = g;
+        results.stationId = 9;
+        results.answered = answered;
+        // The local hit again, a track of a list not fetched here, a show, and a stream unknown here.
+        results.hits.push_back({7, 700, 30, false, u"Local", u"Tune"});
+        results.hits.push_back({9, 900, 4000, false, u"Far", u"Tune"});
+        results.hits.push_back({7, 701, 0, true, u"Show B", u"host"});
+        results.hits.push_back({9, 12345, 5, false, u"Lost", u"Tune"});
+        return results;
+    };
+    panel->OnServerSearchResults(answer(generation - 1, true));
+    panel->OnServerSearchResults(answer(generation, false));
+    EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"Seven - Show A"}));
+
+    panel->OnServerSearchResults(answer(generation, true));
+    Pump();
+    EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"Nine - Show A", u"Seven - Show B", u"Seven - Show A"}));
+    auto* far = dynamic_cast<MyStationComboStreamListBoxRow*>(list->rows[0].get());
+    ASSERT_NE(far, nullptr);
+    EXPECT_EQ(far->detailLeft, u"Far - Tune");
+    EXPECT_EQ(far->detailRight, u"at 1:06:40");
+    auto* show = dynamic_cast<MyStationComboStreamListBoxRow*>(list->rows[1].get());
+    ASSERT_NE(show, nullptr);
+    EXPECT_EQ(show->startSecond, 0);
+    Click(0, 60, RowY(0));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return media.Starts().size() == 1; }));
+    EXPECT_EQ(media.Starts()[0].station, 9);
+    EXPECT_EQ(media.Starts()[0].stream, 900);
+    EXPECT_EQ(media.Starts()[0].seconds, 4000u);
+
+    // A changed query drops the servers' hits until Enter asks again.
+    panel->searchInput->SetText(u"tun");
+    panel->OnSearchChanged(0);
+    EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"Seven - Show A"}));
+    panel->OnServerSearchResults(answer(generation, true));
+    EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"Seven - Show A"}));
+    app.networkHandler = nullptr;
     app.mediaHandler = nullptr;
 }
 

@@ -15,6 +15,7 @@
 #include "program/MainWindowBase.h"
 #include "program/Program.h"
 #include "support/Deadline.h"
+#include "support/FaultProxy.h"
 #include "support/LoopbackStation.h"
 #include "support/Mp3Fixtures.h"
 #include "support/ScopedEnvironment.h"
@@ -28,6 +29,7 @@
 #include <fstream>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <thread>
 #include <utility>
@@ -162,6 +164,65 @@ protected:
     }
     void Key(int virtualKey) {
         window.load()->Post(WindowMessage{platform::WM_KEYDOWN, static_cast<std::uintptr_t>(virtualKey), 1});
+    }
+
+    // Opens the station chooser, clicks its search box, puts `text` in it and presses Enter.
+    void SearchStations(const std::u16string& text) {
+        Key(platform::VK_F1 + 6);
+        RECT box{};
+        ASSERT_TRUE(testsupport::WaitFor(
+            [&] {
+                OnUiThread([&](MainWindowBase& owner) {
+                    const MyStationComboPanel* page = owner.mainWindow->infoTabPanel->stationPage;
+                    if (page->visible && page->searchInput)
+                        box = page->searchInput->bounds;
+                });
+                return box.right > box.left;
+            },
+            10s));
+        Click(box);
+        // The text goes in whole on the program's thread (typing it is the text input's own test); Enter is
+        // pressed as a user does, once the box holds the text and has the keyboard.
+        OnUiThread([&](MainWindowBase& owner) {
+            MyStationComboPanel* page = owner.mainWindow->infoTabPanel->stationPage;
+            page->searchInput->SetText(text);
+            page->OnSearchChanged(0);
+        });
+        ASSERT_TRUE(testsupport::WaitFor(
+            [&] {
+                bool focused = false;
+                OnUiThread([&](MainWindowBase& owner) {
+                    focused = owner.mainWindow->infoTabPanel->stationPage->searchInput->hasFocus();
+                });
+                return focused;
+            },
+            10s));
+        Key(platform::VK_RETURN);
+    }
+    // The search rows of the station chooser: (stream, second it plays from, left detail).
+    struct ResultRow {
+        std::int32_t stream;
+        std::int32_t second;
+        std::u16string left;
+        RECT bounds;
+    };
+    std::vector<ResultRow> ResultRows() {
+        std::vector<ResultRow> rows;
+        OnUiThread([&](MainWindowBase& owner) {
+            const MyStationComboPanel* page = owner.mainWindow->infoTabPanel->stationPage;
+            if (!page->Searching())
+                return;
+            for (std::int32_t i = 0; page->listBox && page->listBox->RowAt(i); ++i) {
+                auto* row = dynamic_cast<const MyStationComboStreamListBoxRow*>(page->listBox->RowAt(i));
+                if (row)
+                    rows.push_back({row->streamId, row->startSecond, row->detailLeft,
+                                    RECT{page->listBox->bounds.left + row->bounds.left,
+                                         page->listBox->bounds.top + row->bounds.top,
+                                         page->listBox->bounds.left + row->bounds.right,
+                                         page->listBox->bounds.top + row->bounds.bottom}});
+            }
+        });
+        return rows;
     }
 
     std::string name = "vantri-e2e";
@@ -310,6 +371,79 @@ TEST_F(EndToEndTest, TerminationSignalEndsTheProgramThroughTheNormalShutdown) {
     ASSERT_TRUE(result.started);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_FALSE(std::filesystem::exists(socket));
+}
+
+// A track of a show whose track list was never fetched is found through the station server's search, and
+// its row plays the show from the track's second.
+TEST_F(EndToEndTest, TheStationChoosersSearchFindsATrackNotFetchedThroughTheStationServer) {
+    Start("");
+    ASSERT_TRUE(testsupport::WaitFor([&] { return window.load() != nullptr; }, 20s));
+    ASSERT_TRUE(WaitUntil([](const Snapshot& s) { return s.stations == 1; }));
+    EXPECT_EQ(Now().currentStream, nullptr) << "nothing plays, so no track list was fetched";
+    SearchStations(u"second");
+    std::vector<ResultRow> rows;
+    // Both shows' second track, each row laid out.
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+            rows = ResultRows();
+            return rows.size() == 2 && rows[0].bounds.bottom > rows[0].bounds.top &&
+                   rows[1].bounds.bottom > rows[1].bounds.top;
+        },
+        10s))
+        << rows.size();
+    std::set<std::int32_t> streams;
+    for (const ResultRow& row : rows) {
+        EXPECT_EQ(row.second, 10);
+        EXPECT_EQ(row.left, u"Second - Tone");
+        streams.insert(row.stream);
+    }
+    EXPECT_EQ(streams, (std::set<std::int32_t>{7, 8}));
+    const ResultRow& seven = rows[0].stream == 7 ? rows[0] : rows[1];
+    Click(seven.bounds);
+    ASSERT_TRUE(WaitUntil([](const Snapshot& s) { return s.currentStreamId == 7 && s.playSecond >= 10; }))
+        << Now().currentStreamId << " " << Now().playSecond;
+}
+
+// A station server without search answers 404: the chooser keeps the local results of the track list
+// it has fetched.
+TEST_F(EndToEndTest, WithAStationServerWithoutSearchTheLocalResultsStillShow) {
+    // The directory names a proxy that passes every request on to the real server except the search,
+    // which it answers 404.
+    testsupport::FaultPlan plan;
+    plan.faultShare = 0;
+    plan.searchNotFound = true;
+    testsupport::FaultProxy proxy(plan);
+    ASSERT_TRUE(proxy.listening());
+    testsupport::LoopbackShow show;
+    show.recording =
+        testsupport::MakeToneMp3(std::string(VANTRI_BINARY_DIR) + "/fixtures", {44100, 2, 30.0, 128});
+    show.duration = 30;
+    show.streams = 2;
+    show.publicPort = proxy.port();
+    station = std::make_unique<testsupport::LoopbackStation>(show);
+    ASSERT_TRUE(station->running());
+    proxy.SetUpstream(station->port());
+    environment.push_back(
+        std::make_unique<testsupport::ScopedEnvironment>("VANTRI_DIRECTORY", station->address()));
+    environment.push_back(
+        std::make_unique<testsupport::ScopedEnvironment>("VANTRI_UPDATE_SERVER", station->address()));
+
+    Start("vantri:track-1-7-B");
+    ASSERT_TRUE(testsupport::WaitFor([&] { return window.load() != nullptr; }, 20s));
+    // Playing stream 7 fetched its track list; stream 8's was never fetched.
+    ASSERT_TRUE(WaitUntil([](const Snapshot& s) { return s.currentStreamId == 7 && s.trackIndex >= 0; }));
+    SearchStations(u"second");
+    ASSERT_TRUE(testsupport::WaitFor([&] { return proxy.searchesRefused() == 1; }, 10s));
+    std::vector<ResultRow> rows;
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+            rows = ResultRows();
+            return rows.size() == 1 && rows[0].left == u"Second - Tone";
+        },
+        10s))
+        << rows.size();
+    EXPECT_EQ(rows[0].stream, 7);
+    EXPECT_EQ(rows[0].second, 10);
 }
 
 } // namespace

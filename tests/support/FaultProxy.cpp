@@ -125,6 +125,15 @@ void FaultProxy::Serve(std::unique_ptr<platform::TcpConnection> client) {
             return;
         head.append(buffer, static_cast<std::size_t>(got));
     }
+    if (plan_.searchNotFound && head.rfind("GET /searchtracks/", 0) == 0) {
+        static constexpr char kNotFound[] = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
+        client->SendAll(kNotFound, sizeof kNotFound - 1, &stop_);
+        client->ShutdownWrite();
+        ++searchesRefused_;
+        while (client->Recv(buffer, sizeof buffer, 5000, &stop_) > 0) {
+        }
+        return;
+    }
     Choice choice;
     if (head.find("getstreamdata/") != std::string::npos) {
         ++streamConnections_;

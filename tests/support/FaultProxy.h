@@ -37,6 +37,9 @@ struct FaultPlan {
     // Lookups from this one on (counting from 1) fail when their number is a multiple of failEvery.
     int failLookupsFrom = 0; // 0: no lookup fails
     int failLookupsEvery = 3;
+    // Searches of shows and tracks ("/searchtracks/") are answered 404, as by a server without search,
+    // instead of being forwarded.
+    bool searchNotFound = false;
 };
 
 class FaultProxy {
@@ -56,6 +59,7 @@ public:
     // Counts so far, from any thread.
     std::size_t connections() const { return connections_.load(); }
     std::size_t streamConnections() const { return streamConnections_.load(); }
+    std::size_t searchesRefused() const { return searchesRefused_.load(); }
     std::size_t faults(Fault fault) const { return faultCounts_[static_cast<int>(fault)].load(); }
     std::size_t faultsInjected() const; // every kind but None, and failed lookups
     std::size_t failedLookups() const { return failedLookups_.load(); }
@@ -85,6 +89,7 @@ private:
     std::thread acceptor_;
     std::atomic<std::size_t> connections_{0};
     std::atomic<std::size_t> streamConnections_{0};
+    std::atomic<std::size_t> searchesRefused_{0};
     std::atomic<std::size_t> faultCounts_[6] = {};
     std::atomic<int> lookups_{0};
     std::atomic<std::size_t> failedLookups_{0};

@@ -1,0 +1,29 @@
+#pragma once
+// What a station server found for a search of shows and tracks: the hits of one answer, handed from the
+// network thread to the user-interface thread whole.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TrackSearchHit {
+    std::int32_t stationId = 0;
+    std::int32_t streamId = 0;
+    std::int32_t second = 0; // where the hit starts in the show: a track's start, 0 for a show
+    bool show = false;       // the show itself matched, not one of its tracks
+    std::u16string text1;    // a track's artist, a show's title
+    std::u16string text2;    // a track's title, a show's host
+};
+
+struct TrackSearchResults {
+    // The number the asker gave the search, so that it can tell an answer to an older query.
+    std::uint32_t generation = 0;
+    // The station whose server was asked.
+    std::int32_t stationId = 0;
+    // False when the server gave no usable answer (no search there, an error page, bad data, no
+    // connection): the asker then relies on what it can search itself.
+    bool answered = false;
+    std::uint32_t total = 0; // hits the server counted in all
+    bool more = false;       // more hits exist than were counted
+    std::vector<TrackSearchHit> hits;
+};
