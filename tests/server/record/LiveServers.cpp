@@ -111,6 +111,20 @@ bool Listening(std::uint16_t port) {
     return true;
 }
 
+// Whether an HTTP server on `port` answers a request with a status line: icecast2 listens before it has
+// changed to its user and started the threads that serve, so a listening port alone is not ready.
+bool AnswersHttp(std::uint16_t port) {
+    const int fd = ConnectLoopback(port);
+    if (fd < 0)
+        return false;
+    const std::string request = "GET /status-json.xsl HTTP/1.0\r\n\r\n";
+    const bool sent =
+        ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
+    const std::string answer = sent ? ReadAll(fd, std::chrono::milliseconds(1000)) : std::string();
+    ::close(fd);
+    return answer.starts_with("HTTP/1.");
+}
+
 std::string FindProgram(const std::string& name) {
     std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
     path += ":/usr/sbin:/sbin";
@@ -228,15 +242,16 @@ bool IcecastServer::Start() {
         << "</security>\n</icecast>\n";
     process_.emplace(std::vector<std::string>{program, "-c", (folder_ / "icecast.xml").string()},
                      folder_ / "icecast-output.txt");
-    return testsupport::WaitFor([&] { return Listening(port_); }, std::chrono::milliseconds(10000));
+    return testsupport::WaitFor([&] { return AnswersHttp(port_); }, std::chrono::milliseconds(10000));
 }
 
 void IcecastServer::Stop() {
     if (!process_)
         return;
-    process_->Signal(SIGTERM);
-    if (!process_->WaitForExit(std::chrono::milliseconds(5000)))
-        process_->Kill();
+    // Ended at once, as a crash would: icecast2's own shutdown takes seconds, and a second server started
+    // on the same port while its threads wind down sometimes never serves.
+    process_->Kill();
+    process_->WaitForExit(std::chrono::milliseconds(5000));
     process_.reset();
 }
 

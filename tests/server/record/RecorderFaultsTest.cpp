@@ -58,7 +58,7 @@ TEST_F(RecorderFaults, TheServersRestartingWithinTheGraceTimeContinueTheSameShow
     ASSERT_TRUE(icecast_->Start()) << icecast_->Log();
     ASSERT_TRUE(source.Connect()) << icecast_->Log();
     ASSERT_TRUE(irc_->Start());
-    ASSERT_TRUE(source.Send(std::string_view(mp3).substr(half), kBytesPerSecond));
+    ASSERT_TRUE(source.Send(std::string_view(mp3).substr(half), kBytesPerSecond)) << icecast_->Log();
     Chatter again(irc_->port(), "alice");
     ASSERT_TRUE(again.Connect());
     ASSERT_TRUE(again.JoinWith(kChannel, "recorder")) << RecorderOutput();
