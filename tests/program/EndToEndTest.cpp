@@ -28,6 +28,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -137,15 +138,25 @@ protected:
     }
     // Runs `job` on the program's user-interface thread and waits until it ran.
     void OnUiThread(std::function<void(MainWindowBase&)> job) {
-        std::atomic<bool> done{false};
+        auto done = std::make_shared<std::atomic<bool>>(false);
         {
             std::lock_guard guard(lock);
-            pending = [&, job](MainWindowBase& owner) {
+            pending = [done, job](MainWindowBase& owner) {
                 job(owner);
-                done = true;
+                *done = true;
             };
         }
-        ASSERT_TRUE(testsupport::WaitFor([&] { return done.load(); }, 10s));
+        // The job runs when the program's loop dispatches a message; one that does nothing wakes an idle
+        // program too.
+        if (platform::Window* target = window.load())
+            target->Post(WindowMessage{platform::WM_NULL, 0, 0});
+        const bool ran = testsupport::WaitFor([&] { return done->load(); }, 10s);
+        if (!ran) {
+            // Never run later, on what this call's caller no longer holds.
+            std::lock_guard guard(lock);
+            pending = nullptr;
+        }
+        ASSERT_TRUE(ran);
     }
     // The names of the top-level windows as the X server has them.
     std::string WindowNames() {
