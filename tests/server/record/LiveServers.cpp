@@ -117,7 +117,7 @@ bool AnswersHttp(std::uint16_t port) {
     const int fd = ConnectLoopback(port);
     if (fd < 0)
         return false;
-    const std::string request = "GET /status-json.xsl HTTP/1.0\r\n\r\n";
+    const std::string request = "GET /readiness HTTP/1.0\r\n\r\n"; // no such file: a quick 404
     const bool sent =
         ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
     const std::string answer = sent ? ReadAll(fd, std::chrono::milliseconds(1000)) : std::string();
@@ -240,9 +240,18 @@ bool IcecastServer::Start() {
            "<loglevel>3</loglevel></logging>\n<security><chroot>0</chroot>"
         << (root ? "<changeowner><user>nobody</user><group>nogroup</group></changeowner>" : "")
         << "</security>\n</icecast>\n";
-    process_.emplace(std::vector<std::string>{program, "-c", (folder_ / "icecast.xml").string()},
-                     folder_ / "icecast-output.txt");
-    return testsupport::WaitFor([&] { return AnswersHttp(port_); }, std::chrono::milliseconds(10000));
+    // A server started right after another on the same port sometimes hangs in its start-up and never
+    // serves; such a start is ended and made again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        process_.emplace(std::vector<std::string>{program, "-c", (folder_ / "icecast.xml").string()},
+                         folder_ / "icecast-output.txt");
+        if (testsupport::WaitFor([&] { return AnswersHttp(port_); }, std::chrono::milliseconds(4000)))
+            return true;
+        process_->Kill();
+        process_->WaitForExit(std::chrono::milliseconds(5000));
+        process_.reset();
+    }
+    return false;
 }
 
 void IcecastServer::Stop() {
