@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <numbers>
 #include <regex>
 
 namespace {
@@ -144,7 +145,7 @@ std::vector<std::uint8_t> Sine(double seconds, double amplitude) {
     std::vector<std::uint8_t> pcm(frames * 4);
     for (std::size_t f = 0; f < frames; ++f) {
         const auto v = static_cast<std::int16_t>(
-            std::lround(32767 * amplitude * std::sin(2 * M_PI * 440 * f / 44100.0)));
+            std::lround(32767 * amplitude * std::sin(2 * std::numbers::pi * 440 * f / 44100.0)));
         for (int c = 0; c < 2; ++c) {
             pcm[f * 4 + c * 2] = static_cast<std::uint8_t>(v & 0xFF);
             pcm[f * 4 + c * 2 + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);

@@ -6,6 +6,7 @@
 #include "media/TimeStretcher.h"
 
 #include <cmath>
+#include <numbers>
 #include <numeric>
 
 namespace {
@@ -177,7 +178,7 @@ TEST(TimeStretcherTest, TwiceTheSpeedGivesHalfTheFramesAndCountsWhatItHolds) {
     TimeStretcher stretcher(2.0);
     std::vector<std::uint8_t> in(44100 * 4);
     for (std::size_t f = 0; f < 44100; ++f) {
-        const auto v = static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 440 * f / 44100.0));
+        const auto v = static_cast<std::int16_t>(8000 * std::sin(2 * std::numbers::pi * 440 * f / 44100.0));
         for (int c = 0; c < 2; ++c) {
             in[f * 4 + c * 2] = static_cast<std::uint8_t>(v & 0xFF);
             in[f * 4 + c * 2 + 1] = static_cast<std::uint8_t>((v >> 8) & 0xFF);
