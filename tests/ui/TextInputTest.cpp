@@ -251,6 +251,9 @@ TEST_F(TextInputTest, CopyCutAndPasteGoThroughTheClipboard) {
 }
 
 TEST_F(TextInputTest, CompositionIsShownUnderlinedUntilCommitted) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the pixel counts are Pango's; GDI lays the composed text out narrower";
+#endif
     Click(30);
     Type(u"ab");
     Key(VK_LEFT);
