@@ -50,6 +50,9 @@ protected:
 };
 
 TEST_F(PlaySpeedChatTest, AtTwiceTheSpeedEachChatRowComesAtItsShowSecondAfterHalfItsTime) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the Windows build has no librubberband: speed stays 1x there";
+#endif
     const std::string path =
         testsupport::MakeToneMp3(std::string(VANTRI_BINARY_DIR) + "/fixtures", {44100, 2, 60.0, 128});
     ASSERT_FALSE(path.empty()) << "sox or lame failed";
