@@ -181,6 +181,9 @@ TEST_F(PlaySpeedTest, SpeedsOutsideHalfToThreeTimesAreClamped) {
 }
 
 TEST(TimeStretcherTest, TwiceTheSpeedGivesHalfTheFramesAndCountsWhatItHolds) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the Windows build has no librubberband";
+#endif
     TimeStretcher stretcher(2.0);
     std::vector<std::uint8_t> in(44100 * 4);
     for (std::size_t f = 0; f < 44100; ++f) {
