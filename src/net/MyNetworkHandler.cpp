@@ -39,7 +39,8 @@ std::unique_ptr<MyNetworkHandlerMessage> CopyRequest(const MyNetworkHandlerMessa
     if (const auto* m = MessageAs<MyNetworkHandlerMessage_GetStationInfo>(message))
         return std::make_unique<MyNetworkHandlerMessage_GetStationInfo>(m->stationId);
     if (const auto* m = MessageAs<MyNetworkHandlerMessage_SearchTracks>(message))
-        return std::make_unique<MyNetworkHandlerMessage_SearchTracks>(m->stationId, m->query, m->generation);
+        return std::make_unique<MyNetworkHandlerMessage_SearchTracks>(m->stationId, m->query, m->generation,
+                                                                      m->chat);
     if (MessageAs<MyNetworkHandlerMessage_GetStationsConnectionData>(message))
         return std::make_unique<MyNetworkHandlerMessage_GetStationsConnectionData>();
     if (MessageAs<MyNetworkHandlerMessage_GetApplicationUpdateInfo>(message))
@@ -91,7 +92,7 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
                 searchGeneration_ = search->generation;
                 searchedServers_.clear();
             }
-            if (!searchedServers_.emplace(station->host, station->port).second)
+            if (!searchedServers_.emplace(station->host, station->port, search->chat).second)
                 return; // that server's answer covers this station too
         }
         Request(*message, std::move(station));
@@ -272,6 +273,11 @@ void MyNetworkHandler::GetStationInfo(std::int32_t stationId) {
 void MyNetworkHandler::SearchTracks(std::int32_t stationId, std::u16string query, std::uint32_t generation) {
     QueueMessage(
         std::make_unique<MyNetworkHandlerMessage_SearchTracks>(stationId, std::move(query), generation));
+}
+
+void MyNetworkHandler::SearchChat(std::int32_t stationId, std::u16string query, std::uint32_t generation) {
+    QueueMessage(std::make_unique<MyNetworkHandlerMessage_SearchTracks>(stationId, std::move(query),
+                                                                        generation, true));
 }
 
 void MyNetworkHandler::GetStationsConnectionData() {

@@ -88,15 +88,16 @@ struct MyNetworkHandlerMessage_GetApplicationUpdateDownload : MyNetworkHandlerMe
     MyNetworkHandlerMessage_GetApplicationUpdateDownload() : MyNetworkHandlerMessage(kType) {}
 };
 
-// A search of shows and tracks on one station's server; the answer goes to the user-interface thread
-// with `generation`, the asker's number for the query.
+// A search of shows and tracks (or, with `chat`, of chat lines) on one station's server; the answer goes to
+// the user-interface thread with `generation`, the asker's number for the query.
 struct MyNetworkHandlerMessage_SearchTracks : MyNetworkHandlerMessage {
     static constexpr std::int32_t kType = NetworkHandlerMessageType_SearchTracks;
     MyNetworkHandlerMessage_SearchTracks(std::int32_t stationId, std::u16string query,
-                                         std::uint32_t generation)
+                                         std::uint32_t generation, bool chat = false)
         : MyNetworkHandlerMessage(kType), stationId(stationId), query(std::move(query)),
-          generation(generation) {}
+          generation(generation), chat(chat) {}
     std::int32_t stationId;
     std::u16string query;
     std::uint32_t generation;
+    bool chat; // chat lines rather than shows and tracks
 };

@@ -58,7 +58,7 @@ MakeNetworkExchange(MyAppContext* context, const MyNetworkHandlerMessage& messag
         if (!m)
             return nullptr;
         return std::make_unique<MyNetworkPacket_RequestTrackSearch>(context, std::move(station), m->stationId,
-                                                                    m->query, m->generation);
+                                                                    m->query, m->generation, m->chat);
     }
     case NetworkHandlerMessageType_GetStationsConnectionData:
         return std::make_unique<MyNetworkPacket_RequestStationsConnectionData>(context);
