@@ -22,7 +22,7 @@ std::optional<std::int32_t> StationIdOf(const MyNetworkHandlerMessage& message) 
         return m->stationId;
     if (const auto* m = MessageAs<MyNetworkHandlerMessage_GetStationInfo>(message))
         return m->stationId;
-    if (const auto* m = MessageAs<MyNetworkHandlerMessage_SearchTracks>(message))
+    if (const auto* m = SearchMessageOf(message))
         return m->stationId;
     return std::nullopt;
 }
@@ -38,8 +38,9 @@ std::unique_ptr<MyNetworkHandlerMessage> CopyRequest(const MyNetworkHandlerMessa
         return std::make_unique<MyNetworkHandlerMessage_GetStreamChatRowList>(m->stationId, m->streamId);
     if (const auto* m = MessageAs<MyNetworkHandlerMessage_GetStationInfo>(message))
         return std::make_unique<MyNetworkHandlerMessage_GetStationInfo>(m->stationId);
-    if (const auto* m = MessageAs<MyNetworkHandlerMessage_SearchTracks>(message))
-        return std::make_unique<MyNetworkHandlerMessage_SearchTracks>(m->stationId, m->query, m->generation);
+    if (const auto* m = SearchMessageOf(message))
+        return std::make_unique<MyNetworkHandlerMessage_SearchTracks>(m->stationId, m->query, m->generation,
+                                                                      m->chat);
     if (MessageAs<MyNetworkHandlerMessage_GetStationsConnectionData>(message))
         return std::make_unique<MyNetworkHandlerMessage_GetStationsConnectionData>();
     if (MessageAs<MyNetworkHandlerMessage_GetApplicationUpdateInfo>(message))
@@ -74,7 +75,8 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
     case NetworkHandlerMessageType_GetTrackInfoList:
     case NetworkHandlerMessageType_GetStreamChatRowList:
     case NetworkHandlerMessageType_GetStationInfo:
-    case NetworkHandlerMessageType_SearchTracks: {
+    case NetworkHandlerMessageType_SearchTracks:
+    case NetworkHandlerMessageType_SearchChat: {
         const std::optional<std::int32_t> stationId = StationIdOf(*message);
         if (!stationId)
             return;
@@ -86,12 +88,12 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
         }
         if (const auto* streamData = MessageAs<MyNetworkHandlerMessage_GetStreamData>(*message))
             CancelOlderSeries(*streamData);
-        if (const auto* search = MessageAs<MyNetworkHandlerMessage_SearchTracks>(*message)) {
+        if (const auto* search = SearchMessageOf(*message)) {
             if (search->generation != searchGeneration_) {
                 searchGeneration_ = search->generation;
                 searchedServers_.clear();
             }
-            if (!searchedServers_.emplace(station->host, station->port).second)
+            if (!searchedServers_.emplace(station->host, station->port, search->chat).second)
                 return; // that server's answer covers this station too
         }
         Request(*message, std::move(station));
@@ -272,6 +274,11 @@ void MyNetworkHandler::GetStationInfo(std::int32_t stationId) {
 void MyNetworkHandler::SearchTracks(std::int32_t stationId, std::u16string query, std::uint32_t generation) {
     QueueMessage(
         std::make_unique<MyNetworkHandlerMessage_SearchTracks>(stationId, std::move(query), generation));
+}
+
+void MyNetworkHandler::SearchChat(std::int32_t stationId, std::u16string query, std::uint32_t generation) {
+    QueueMessage(std::make_unique<MyNetworkHandlerMessage_SearchTracks>(stationId, std::move(query),
+                                                                        generation, true));
 }
 
 void MyNetworkHandler::GetStationsConnectionData() {

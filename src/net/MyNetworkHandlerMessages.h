@@ -24,6 +24,7 @@ enum NetworkHandlerMessageType : std::int32_t {
     NetworkHandlerMessageType_GetApplicationUpdateInfo = 6,
     NetworkHandlerMessageType_GetApplicationUpdateDownload = 7,
     NetworkHandlerMessageType_SearchTracks = 8,
+    NetworkHandlerMessageType_SearchChat = 9, // a MyNetworkHandlerMessage_SearchTracks with `chat`
 };
 
 // Bytes the media thread asks for in one stream-data request.
@@ -88,15 +89,24 @@ struct MyNetworkHandlerMessage_GetApplicationUpdateDownload : MyNetworkHandlerMe
     MyNetworkHandlerMessage_GetApplicationUpdateDownload() : MyNetworkHandlerMessage(kType) {}
 };
 
-// A search of shows and tracks on one station's server; the answer goes to the user-interface thread
-// with `generation`, the asker's number for the query.
+// A search of shows and tracks (or, with `chat`, of chat lines) on one station's server; the answer goes to
+// the user-interface thread with `generation`, the asker's number for the query.
 struct MyNetworkHandlerMessage_SearchTracks : MyNetworkHandlerMessage {
     static constexpr std::int32_t kType = NetworkHandlerMessageType_SearchTracks;
     MyNetworkHandlerMessage_SearchTracks(std::int32_t stationId, std::u16string query,
-                                         std::uint32_t generation)
-        : MyNetworkHandlerMessage(kType), stationId(stationId), query(std::move(query)),
-          generation(generation) {}
+                                         std::uint32_t generation, bool chat = false)
+        : MyNetworkHandlerMessage(chat ? NetworkHandlerMessageType_SearchChat : kType), stationId(stationId),
+          query(std::move(query)), generation(generation), chat(chat) {}
     std::int32_t stationId;
     std::u16string query;
     std::uint32_t generation;
+    bool chat; // chat lines rather than shows and tracks
 };
+
+// `message` as a search of either kind, or null.
+inline const MyNetworkHandlerMessage_SearchTracks* SearchMessageOf(const MyNetworkHandlerMessage& message) {
+    if (message.type != NetworkHandlerMessageType_SearchTracks &&
+        message.type != NetworkHandlerMessageType_SearchChat)
+        return nullptr;
+    return dynamic_cast<const MyNetworkHandlerMessage_SearchTracks*>(&message);
+}

@@ -40,7 +40,7 @@ std::string EncodeSearchQuery(std::u16string_view query) {
 
 MyNetworkPacket_RequestTrackSearch::MyNetworkPacket_RequestTrackSearch(
     MyAppContext* context, std::shared_ptr<const StationConnectionData> station, std::int32_t stationId,
-    std::u16string query, std::uint32_t generation)
+    std::u16string query, std::uint32_t generation, bool chat)
     : MyNetworkRecordPacketBase(context, NetworkPacketType_RequestTrackSearch), query(std::move(query)),
       results(std::make_unique<TrackSearchResults>()) {
     // The server answers a search for every station it serves at its root, not under a station's path.
@@ -51,13 +51,14 @@ MyNetworkPacket_RequestTrackSearch::MyNetworkPacket_RequestTrackSearch(
     }
     results->generation = generation;
     results->stationId = stationId;
+    results->chat = chat;
     SetBodyLimit(kMaxTrackSearchBodyBytes);
 }
 
 MyNetworkPacket_RequestTrackSearch::~MyNetworkPacket_RequestTrackSearch() = default;
 
 std::string MyNetworkPacket_RequestTrackSearch::PathAndQuery() const {
-    return "searchtracks/?q=" + EncodeSearchQuery(query);
+    return (results && results->chat ? "searchchat/?q=" : "searchtracks/?q=") + EncodeSearchQuery(query);
 }
 
 bool MyNetworkPacket_RequestTrackSearch::SendRequest() {
@@ -89,8 +90,9 @@ MyNetworkPacket_RequestTrackSearch::HandleRecord(ResponseRecord& record) {
         if (version != kSearchFormatVersion)
             return RecordOutcome_WrongVersion;
         if (!in.ReadByte(kind) || !in.ReadUInt32(total) || !in.ReadUInt16(page) || !in.ReadUInt16(perPage) ||
-            !in.ReadUInt16(count) || !in.ReadByte(more) || !in.atEnd() || kind != kSearchKindTracks ||
-            count > kMostHits || count > total)
+            !in.ReadUInt16(count) || !in.ReadByte(more) || !in.atEnd() ||
+            kind != (results->chat ? kSearchKindChat : kSearchKindTracks) || count > kMostHits ||
+            count > total)
             return RecordOutcome_InvalidData;
         headerSeen = true;
         expectedHits = count;
@@ -98,15 +100,15 @@ MyNetworkPacket_RequestTrackSearch::HandleRecord(ResponseRecord& record) {
         results->more = more != 0;
         results->hits.reserve(count);
     } else {
-        if (record.type != ResponseRecordType_TrackHit)
+        if (record.type != (results->chat ? ResponseRecordType_ChatHit : ResponseRecordType_TrackHit))
             return RecordOutcome_InvalidData;
         TrackSearchHit hit;
-        std::uint8_t show = 0;
+        std::uint8_t show = 0; // for a chat line, the line's kind
         if (!in.ReadInt32(hit.stationId) || !in.ReadInt32(hit.streamId) || !in.ReadInt32(hit.second) ||
             !in.ReadByte(show) || !in.ReadText(hit.text1) || !in.ReadText(hit.text2) || !in.atEnd() ||
-            show > 1)
+            (show > 1 && !results->chat) || (results->chat && hit.second < 0))
             return RecordOutcome_InvalidData;
-        hit.show = show != 0;
+        hit.show = show != 0 && !results->chat;
         results->hits.push_back(std::move(hit));
     }
     if (results->hits.size() < expectedHits)

@@ -9,6 +9,9 @@
 // Response: a search header record (type 10: version 1, kind 1, hits in all uint32, page uint16, hits a
 // page uint16, hits in this answer uint16, more byte), then one record per hit (type 11: station, stream,
 // second int32, show byte, two texts).
+//
+// Asked with `chat`, it searches chat lines instead ("/searchchat/?q=", first page only): the header's kind
+// is 2 and each hit (type 12) is a line: station, stream, second int32, the line's kind byte, sender, text.
 
 #include "net/MyNetworkRecordPacketBase.h"
 #include "records/TrackSearchResults.h"
@@ -23,8 +26,8 @@ public:
 
     MyNetworkPacket_RequestTrackSearch(MyAppContext* context,
                                        std::shared_ptr<const StationConnectionData> station,
-                                       std::int32_t stationId, std::u16string query,
-                                       std::uint32_t generation);
+                                       std::int32_t stationId, std::u16string query, std::uint32_t generation,
+                                       bool chat = false);
     ~MyNetworkPacket_RequestTrackSearch() override;
 
     bool SendRequest() override;

@@ -51,14 +51,15 @@ MakeNetworkExchange(MyAppContext* context, const MyNetworkHandlerMessage& messag
         return std::make_unique<MyNetworkPacket_RequestStationInfo>(context, std::move(station),
                                                                     m->stationId);
     }
-    case NetworkHandlerMessageType_SearchTracks: {
+    case NetworkHandlerMessageType_SearchTracks:
+    case NetworkHandlerMessageType_SearchChat: {
         if (!station)
             return nullptr;
-        const auto* m = MessageAs<MyNetworkHandlerMessage_SearchTracks>(message);
+        const auto* m = SearchMessageOf(message);
         if (!m)
             return nullptr;
         return std::make_unique<MyNetworkPacket_RequestTrackSearch>(context, std::move(station), m->stationId,
-                                                                    m->query, m->generation);
+                                                                    m->query, m->generation, m->chat);
     }
     case NetworkHandlerMessageType_GetStationsConnectionData:
         return std::make_unique<MyNetworkPacket_RequestStationsConnectionData>(context);

@@ -114,6 +114,7 @@ void MyStationComboPanel::OnSearchChanged(std::int32_t) {
     // The servers' answers were to the query before.
     ++searchGeneration_;
     serverResults_.clear();
+    chatResults_.clear();
     if (listBox)
         listBox->SetScrollOffset(0);
     RebuildList();
@@ -131,17 +132,21 @@ void MyStationComboPanel::OnSearchSubmitted(std::int32_t) {
         return;
     ++searchGeneration_;
     serverResults_.clear();
+    chatResults_.clear();
     if (!appContext || !appContext->networkHandler)
         return;
-    for (const auto& entry : stationsById)
+    for (const auto& entry : stationsById) {
         appContext->networkHandler->SearchTracks(entry.first, searchInput->text(), searchGeneration_);
+        appContext->networkHandler->SearchChat(entry.first, searchInput->text(), searchGeneration_);
+    }
 }
 
 void MyStationComboPanel::OnServerSearchResults(const TrackSearchResults& results) {
     // An answer to an older query, or a server that did not answer, changes nothing.
     if (results.generation != searchGeneration_ || !results.answered || results.hits.empty() || !Searching())
         return;
-    serverResults_[results.stationId] = std::make_unique<TrackSearchResults>(results);
+    (results.chat ? chatResults_ : serverResults_)[results.stationId] =
+        std::make_unique<TrackSearchResults>(results);
     RebuildList();
 }
 
@@ -282,6 +287,7 @@ void MyStationComboPanel::FillList() {
             release(std::move(entry.second));
         builtViewMode_ = -1;
         FillSearchResults(n);
+        FillChatResults(n);
         return;
     }
     std::vector<const StreamInfoData*> streams;
@@ -430,17 +436,8 @@ void MyStationComboPanel::FillSearchResults(std::int32_t& n) {
                 if (!shown.insert(ResultKey{stream->stationId, stream->streamId, show, second}).second &&
                     fromServer)
                     return;
-                auto row = std::make_unique<MyStationComboStreamListBoxRow>(
-                    skin, &fonts_, stream->stationId, stream->streamId, stream->startTime);
-                row->Create(context, 0, 0, 0, 0);
-                row->headline = showPrefix + stream->text1;
-                row->detailLeft = std::move(left);
-                row->detailRight = std::move(right);
-                row->startSecond = second;
-                row->callbackTarget = this;
-                row->LClickCallback = &MyStationComboPanel::PlayStream;
-                row->controlId = n++;
-                listBox->AddRow(std::move(row));
+                AddResultRow(*stream, showPrefix + stream->text1, std::move(left), std::move(right), second,
+                             n);
             };
             if (static_cast<std::size_t>(n) >= kMostResults)
                 return;
@@ -470,6 +467,58 @@ void MyStationComboPanel::FillSearchResults(std::int32_t& n) {
             }
         }
     }
+}
+
+void MyStationComboPanel::FillChatResults(std::int32_t& n) {
+    // The servers' chat lines by stream, in the order of the show.
+    std::map<std::pair<std::int32_t, std::int32_t>, std::vector<const TrackSearchHit*>> lines;
+    for (const auto& entry : chatResults_)
+        for (const TrackSearchHit& hit : entry.second->hits)
+            lines[{hit.stationId, hit.streamId}].push_back(&hit);
+    if (lines.empty())
+        return;
+    for (auto& entry : lines)
+        std::stable_sort(
+            entry.second.begin(), entry.second.end(),
+            [](const TrackSearchHit* a, const TrackSearchHit* b) { return a->second < b->second; });
+    std::vector<const StreamInfoData*> streams;
+    for (const StationInfoData* station : sortedStations) {
+        streams.clear();
+        for (const auto& entry : station->streams)
+            if (entry.second)
+                streams.push_back(entry.second.get());
+        std::stable_sort(streams.begin(), streams.end(), Newer);
+        for (const StreamInfoData* stream : streams) {
+            const auto found = lines.find({stream->stationId, stream->streamId});
+            if (found == lines.end())
+                continue;
+            for (const TrackSearchHit* line : found->second) {
+                if (static_cast<std::size_t>(n) >= kMostResults)
+                    return;
+                // "[H:MM:SS] what was said", its sender on the right; a line with no text shows its sender.
+                const bool said = !line->text2.empty();
+                AddResultRow(*stream, station->name + u" - " + stream->text1,
+                             u"[" + FormatDuration(line->second) + u"] " + (said ? line->text2 : line->text1),
+                             said ? line->text1 : std::u16string(), line->second, n);
+            }
+        }
+    }
+}
+
+void MyStationComboPanel::AddResultRow(const StreamInfoData& stream, std::u16string headline,
+                                       std::u16string left, std::u16string right, std::int32_t second,
+                                       std::int32_t& n) {
+    auto row = std::make_unique<MyStationComboStreamListBoxRow>(skin, &fonts_, stream.stationId,
+                                                                stream.streamId, stream.startTime);
+    row->Create(context, 0, 0, 0, 0);
+    row->headline = std::move(headline);
+    row->detailLeft = std::move(left);
+    row->detailRight = std::move(right);
+    row->startSecond = second;
+    row->callbackTarget = this;
+    row->LClickCallback = &MyStationComboPanel::PlayStream;
+    row->controlId = n++;
+    listBox->AddRow(std::move(row));
 }
 
 void MyStationComboPanel::StreamMenu(std::int32_t id) {

@@ -88,6 +88,9 @@ public:
     // tracks, including tracks of lists not fetched here) join the local results, each under its show. A
     // server that has no search or fails adds nothing, which leaves the local results. Changing the query
     // drops the answers to the one before, and answers to an older query are ignored.
+    //
+    // Each server is also asked for the chat lines that hold the query (their first page); they follow the
+    // show and track results, each under its show as "[H:MM:SS] text" and playing the show from its second.
     void OnSearchChanged(std::int32_t id);
     void OnSearchCancelled(std::int32_t id);
     void OnSearchSubmitted(std::int32_t id);
@@ -131,6 +134,10 @@ public:
 private:
     void FillList();
     void FillSearchResults(std::int32_t& n);
+    void FillChatResults(std::int32_t& n);
+    // One result row of the stream, playing from `second`.
+    void AddResultRow(const StreamInfoData& stream, std::u16string headline, std::u16string left,
+                      std::u16string right, std::int32_t second, std::int32_t& n);
     RECT SearchInputRect() const;
     // Adds the stream's row, taken from `pool` when the last rebuild made one; `headline` null means the
     // stream's own first text.
@@ -156,4 +163,5 @@ private:
     // The servers' answers to the current query, by the station whose server was asked.
     std::uint32_t searchGeneration_ = 0;
     std::map<std::int32_t, std::unique_ptr<TrackSearchResults>> serverResults_;
+    std::map<std::int32_t, std::unique_ptr<TrackSearchResults>> chatResults_; // their chat lines
 };

@@ -11,8 +11,8 @@ struct TrackSearchHit {
     std::int32_t streamId = 0;
     std::int32_t second = 0; // where the hit starts in the show: a track's start, 0 for a show
     bool show = false;       // the show itself matched, not one of its tracks
-    std::u16string text1;    // a track's artist, a show's title
-    std::u16string text2;    // a track's title, a show's host
+    std::u16string text1;    // a track's artist, a show's title; a chat line's sender
+    std::u16string text2;    // a track's title, a show's host; what the chat line says
 };
 
 struct TrackSearchResults {
@@ -20,6 +20,8 @@ struct TrackSearchResults {
     std::uint32_t generation = 0;
     // The station whose server was asked.
     std::int32_t stationId = 0;
+    // A search of chat lines: every hit is one line, at its second of the show, never a show.
+    bool chat = false;
     // False when the server gave no usable answer (no search there, an error page, bad data, no
     // connection): the asker then relies on what it can search itself.
     bool answered = false;

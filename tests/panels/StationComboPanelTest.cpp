@@ -82,6 +82,33 @@ public:
     std::vector<Search> searches;
 };
 
+// A network thread that only records the chat searches it is asked for.
+class ChatRecordingNetworkHandler : public MyNetworkHandler {
+public:
+    explicit ChatRecordingNetworkHandler(MyAppContext* context) : MyNetworkHandler(context) {}
+    ~ChatRecordingNetworkHandler() override {
+        Stop();
+        WaitForEnd(5000);
+    }
+    void OnThreadStart() override {}
+    void HandleMessage(MyMessageBase* message) override {
+        const auto* network = dynamic_cast<MyNetworkHandlerMessage*>(message);
+        const auto* search = network ? SearchMessageOf(*network) : nullptr;
+        if (!search || !search->chat)
+            return;
+        std::lock_guard guard(lock);
+        stations.push_back(search->stationId);
+        generations.push_back(search->generation);
+    }
+    std::size_t Count() {
+        std::lock_guard guard(lock);
+        return stations.size();
+    }
+    std::mutex lock;
+    std::vector<std::int32_t> stations;
+    std::vector<std::uint32_t> generations;
+};
+
 class ChoiceRecorder : public MyCallbackTarget {
 public:
     void Chosen(std::int32_t station, std::int32_t stream) { chosen.emplace_back(station, stream); }
@@ -498,6 +525,86 @@ TEST_F(StationComboPanelTest, EnterAsksEveryStationsServerAndTheirHitsJoinTheLoc
     EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"Seven - Show A"}));
     panel->OnServerSearchResults(answer(generation, true));
     EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"Seven - Show A"}));
+    app.networkHandler = nullptr;
+    app.mediaHandler = nullptr;
+}
+
+TEST_F(StationComboPanelTest,
+       EnterAlsoAsksForChatLinesWhichFollowTheResultsUnderTheirShowAndPlayFromTheirSecond) {
+    RecordingMediaHandler media(&app);
+    ASSERT_TRUE(media.Start());
+    app.mediaHandler = &media;
+    ChatRecordingNetworkHandler network(&app);
+    ASSERT_TRUE(network.Start());
+    app.networkHandler = &network;
+    Add(Station(7, u"Seven", 2));
+    Add(Station(9, u"Nine", 1));
+
+    Click(0, panel->searchInput->x + 20, panel->searchInput->y + 10);
+    native->InjectText(u"show b");
+    Pump();
+    EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"Seven - Show B"}));
+    native->InjectKey(platform::VK_RETURN, true);
+    Pump();
+    ASSERT_TRUE(testsupport::WaitFor([&] { return network.Count() == 2; }));
+    const std::uint32_t generation = panel->searchGeneration();
+    {
+        std::lock_guard guard(network.lock);
+        std::vector<std::int32_t> asked = network.stations;
+        std::sort(asked.begin(), asked.end());
+        EXPECT_EQ(asked, (std::vector<std::int32_t>{7, 9}));
+        EXPECT_EQ(network.generations, (std::vector<std::uint32_t>{generation, generation}));
+    }
+
+    auto lines = [&](std::uint32_t g) {
+        TrackSearchResults results;
+        results.generation = g;
+        results.stationId = 7;
+        results.chat = true;
+        results.answered = true;
+        // Out of the show's order, a line with only a sender, and a stream unknown here.
+        results.hits.push_back({9, 900, 3725, false, u"alice", u"loved show b"});
+        results.hits.push_back({7, 700, 90, false, u"bob", u"show b next?"});
+        results.hits.push_back({9, 900, 12, false, u"carol", u""});
+        results.hits.push_back({7, 12345, 5, false, u"lost", u"show b"});
+        return results;
+    };
+    panel->OnServerSearchResults(lines(generation - 1));
+    EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"Seven - Show B"}));
+
+    panel->OnServerSearchResults(lines(generation));
+    Pump();
+    EXPECT_EQ(Shown(), (std::vector<std::u16string>{u"Seven - Show B", u"Nine - Show A", u"Nine - Show A",
+                                                    u"Seven - Show A"}));
+    auto row = [&](std::size_t i) {
+        return dynamic_cast<MyStationComboStreamListBoxRow*>(list->rows.at(i).get());
+    };
+    ASSERT_NE(row(1), nullptr);
+    EXPECT_EQ(row(1)->detailLeft, u"[0:00:12] carol");
+    EXPECT_EQ(row(1)->detailRight, u"");
+    ASSERT_NE(row(2), nullptr);
+    EXPECT_EQ(row(2)->detailLeft, u"[1:02:05] loved show b");
+    EXPECT_EQ(row(2)->detailRight, u"alice");
+    EXPECT_EQ(row(2)->startSecond, 3725);
+    ASSERT_NE(row(3), nullptr);
+    EXPECT_EQ(row(3)->detailLeft, u"[0:01:30] show b next?");
+
+    Click(0, 60, RowY(2));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return media.Starts().size() == 1; }));
+    EXPECT_EQ(media.Starts()[0].station, 9);
+    EXPECT_EQ(media.Starts()[0].stream, 900);
+    EXPECT_EQ(media.Starts()[0].seconds, 3725u);
+
+    // A changed query drops the lines, and an answer to the query before stays out.
+    panel->searchInput->SetText(u"show");
+    panel->OnSearchChanged(0);
+    panel->OnServerSearchResults(lines(generation));
+    EXPECT_FALSE(list->rows.empty());
+    for (const auto& r : list->rows) {
+        if (auto* s = dynamic_cast<MyStationComboStreamListBoxRow*>(r.get())) {
+            EXPECT_EQ(s->detailLeft.find(u"["), std::u16string::npos);
+        }
+    }
     app.networkHandler = nullptr;
     app.mediaHandler = nullptr;
 }
