@@ -23,6 +23,17 @@ bool WriteTextAtomically(std::u16string_view path, std::string_view text) {
         path, std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
+bool TakeLine(std::string_view& text, std::string_view& line, bool trimBlanks) {
+    if (text.empty())
+        return false;
+    const std::size_t end = text.find('\n');
+    line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    while (trimBlanks && !line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+        line.remove_suffix(1);
+    return true;
+}
+
 bool TakeNumber(std::string_view& text, std::int64_t& value, bool plusAllowed) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
         text.remove_prefix(1);

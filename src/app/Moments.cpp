@@ -163,10 +163,7 @@ bool MyMoments::Save() const {
 std::vector<MyMoment> MyMoments::Parse(std::span<const std::uint8_t> bytes) {
     std::vector<MyMoment> result;
     std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    for (std::string_view line; TakeLine(text, line, false);) {
         if (std::optional<MyMoment> moment = ParseLine(line)) {
             if (result.size() == kMaxMoments)
                 result.erase(result.begin());

@@ -43,12 +43,7 @@ bool MyPlaySpeeds::Save() const {
 std::map<MyPlaySpeeds::Key, std::int32_t> MyPlaySpeeds::Parse(std::span<const std::uint8_t> bytes) {
     std::map<Key, std::int32_t> result;
     std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
-            line.remove_suffix(1);
+    for (std::string_view line; TakeLine(text, line, true);) {
         std::int64_t station = 0;
         std::int64_t stream = 0;
         std::int64_t tenths = 0;
