@@ -2,9 +2,8 @@
 // accents (rows beyond the play position too), their highlights on the pixels, stepping through them,
 // what is shown of a match not yet reached, Enter and Escape. The lines' search index over many rows.
 
-#include "InfoPagesFixture.h"
+#include "ChatPanelFixture.h"
 
-#include "panels/MyChatPanel.h"
 #include "panels/MyChatSearchBar.h"
 #include "platform/Utf.h"
 
@@ -12,14 +11,10 @@ using namespace infotest;
 
 namespace {
 
-class ChatSearch : public InfoPagesFixture {
+class ChatSearch : public ChatPanelFixture {
 protected:
     void SetUp() override {
-        Open(600, 400);
-        auto made = std::make_unique<MyChatPanel>(&app);
-        made->Create(&owner.context, 0, 0, 400, 300);
-        panel = Attach(std::move(made));
-        list = panel->listBox;
+        OpenChatPanel();
         panel->searchTarget = &played;
         panel->SearchPlayCallback = &Played::Play;
         // One line a second; the interview comes up at 3, 7 and 25 in different cases and accents.
@@ -46,11 +41,6 @@ protected:
         native->InjectKey(key, false);
         Pump();
     }
-    // The screen rows of chat row `index` as the list shows it now.
-    std::pair<std::int32_t, std::int32_t> RowBand(std::int32_t index) {
-        const std::int32_t top = list->y + list->RowTop(index) - list->scrollOffset;
-        return {top, top + list->RowHeight(index)};
-    }
     // How many pixels of `colour` lie in screen rows [top, bottom) of the list's rows area.
     int Count(std::uint32_t colour, std::int32_t top, std::int32_t bottom) {
         int n = 0;
@@ -75,8 +65,6 @@ protected:
         std::vector<std::int32_t> times;
     } played;
     StreamChatRowList rows;
-    MyChatPanel* panel = nullptr;
-    MyChatListBox* list = nullptr;
 };
 
 TEST_F(ChatSearch, TheBarOpensOverTheChatWithTheKeyboardAndCloses) {

@@ -2,22 +2,16 @@
 // list's target that second; the line's own stamp, times past the show's end and lines not yet reached
 // are no links.
 
-#include "InfoPagesFixture.h"
-
-#include "panels/MyChatPanel.h"
+#include "ChatPanelFixture.h"
 
 using namespace infotest;
 
 namespace {
 
-class ChatTimeLinks : public InfoPagesFixture {
+class ChatTimeLinks : public ChatPanelFixture {
 protected:
     void SetUp() override {
-        Open(600, 400);
-        auto made = std::make_unique<MyChatPanel>(&app);
-        made->Create(&owner.context, 0, 0, 400, 300);
-        panel = Attach(std::move(made));
-        list = panel->listBox;
+        OpenChatPanel();
         list->timeTarget = &clicked;
         list->TimeClickCallback = &Clicked::At;
         list->lastSecond = 3 * 3600;
@@ -28,11 +22,6 @@ protected:
         panel->SetChatRows(&rows);
         list->SetCurrentRow(3);
         Pump();
-    }
-    // The screen rows of chat row `index` as the list shows it now.
-    std::pair<std::int32_t, std::int32_t> RowBand(std::int32_t index) {
-        const std::int32_t top = list->y + list->RowTop(index) - list->scrollOffset;
-        return {top, top + list->RowHeight(index)};
     }
     // The longest run of pixels of exactly `colour` on one screen row of chat row `index`: an underline
     // is one, glyphs are not. Answers {y, first x, length}.
@@ -58,8 +47,6 @@ protected:
         std::vector<std::int32_t> seconds;
     } clicked;
     StreamChatRowList rows;
-    MyChatPanel* panel = nullptr;
-    MyChatListBox* list = nullptr;
 };
 
 TEST_F(ChatTimeLinks, ATimeInALineIsUnderlinedAndAClickOnItSeeksThere) {
