@@ -1,6 +1,7 @@
 #include "SearchTarget.h"
 
 #include "Text.h"
+#include "records/OneLineText.h"
 #include "records/WireFormat.h"
 
 namespace station {
@@ -43,30 +44,6 @@ bool Decode(std::string_view text, std::string& out) {
         }
     }
     return true;
-}
-
-// Line breaks and tabs become one blank each, other control characters go, and the text is cut at the
-// longest query without splitting a surrogate pair.
-std::u16string CleanQuery(std::u16string_view text) {
-    std::u16string out;
-    for (std::size_t i = 0; i < text.size() && out.size() < kMaxSearchQueryUnits; ++i) {
-        const char16_t c = text[i];
-        if (c == u'\r' || c == u'\n' || c == u'\t') {
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            out.push_back(u' ');
-        } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
-            continue;
-        } else if (c >= 0xD800 && c < 0xDC00) {
-            if (out.size() + 2 > kMaxSearchQueryUnits)
-                break;
-            out.push_back(c);
-            out.push_back(text[++i]); // well-formed UTF-8 gives whole pairs
-        } else {
-            out.push_back(c);
-        }
-    }
-    return out;
 }
 
 } // namespace
@@ -114,7 +91,7 @@ std::optional<SearchRequest> ParseSearchTarget(std::string_view target) {
         return Refused("a search needs ?q=");
     SearchRequest request;
     request.kind = kind;
-    request.query = CleanQuery(Utf8ToUtf16(*query));
+    request.query = CleanOneLineText(Utf8ToUtf16(*query), kMaxSearchQueryUnits);
     request.page = page.value_or(0);
     bool blank = true;
     for (char16_t c : request.query)

@@ -1,5 +1,7 @@
 #include "ui/MyTextEditState.h"
 
+#include "records/OneLineText.h"
+
 #include <algorithm>
 
 namespace {
@@ -34,26 +36,7 @@ std::size_t MyTextEditState::Boundary(std::u16string_view text, std::size_t inde
 }
 
 std::u16string MyTextEditState::Clean(std::u16string_view text) {
-    std::u16string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c == u'\r' || c == u'\n' || c == u'\t') {
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            out.push_back(u' ');
-        } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
-            continue;
-        } else if (IsHigh(c)) {
-            if (i + 1 < text.size() && IsLow(text[i + 1])) {
-                out.push_back(c);
-                out.push_back(text[++i]);
-            }
-        } else if (!IsLow(c)) {
-            out.push_back(c);
-        }
-    }
-    return out;
+    return CleanOneLineText(text);
 }
 
 void MyTextEditState::SetText(std::u16string_view text) {
