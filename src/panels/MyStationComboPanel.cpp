@@ -38,6 +38,21 @@ bool Newer(const StreamInfoData* a, const StreamInfoData* b) {
     return static_cast<std::uint32_t>(a->startTime) > static_cast<std::uint32_t>(b->startTime);
 }
 
+// Adds the station's streams to `streams`.
+void GatherStreams(const StationInfoData& station, std::vector<const StreamInfoData*>& streams) {
+    for (const auto& entry : station.streams)
+        if (entry.second)
+            streams.push_back(entry.second.get());
+}
+
+// The station's streams, newest first.
+std::vector<const StreamInfoData*> StreamsNewestFirst(const StationInfoData& station) {
+    std::vector<const StreamInfoData*> streams;
+    GatherStreams(station, streams);
+    std::stable_sort(streams.begin(), streams.end(), Newer);
+    return streams;
+}
+
 } // namespace
 
 // ---- MyStationComboPanelButton ------------------------------------------------------------------------
@@ -290,13 +305,6 @@ void MyStationComboPanel::FillList() {
         FillChatResults(n);
         return;
     }
-    std::vector<const StreamInfoData*> streams;
-    auto gather = [&](const StationInfoData& station) {
-        for (const auto& entry : station.streams) {
-            if (entry.second)
-                streams.push_back(entry.second.get());
-        }
-    };
     if (viewMode == 0) {
         AddMomentRows(n);
         for (const StationInfoData* station : sortedStations) {
@@ -312,15 +320,13 @@ void MyStationComboPanel::FillList() {
             listBox->AddRow(std::move(row));
             if (!expandedStations.count(station->stationId))
                 continue;
-            streams.clear();
-            gather(*station);
-            std::stable_sort(streams.begin(), streams.end(), Newer);
-            for (const StreamInfoData* stream : streams)
+            for (const StreamInfoData* stream : StreamsNewestFirst(*station))
                 AddStreamRow(pool, *stream, nullptr, true, n);
         }
     } else {
+        std::vector<const StreamInfoData*> streams;
         for (const StationInfoData* station : sortedStations)
-            gather(*station);
+            GatherStreams(*station, streams);
         std::stable_sort(streams.begin(), streams.end(), Newer);
         listBox->rows.reserve(streams.size());
         std::u16string headline;
@@ -421,13 +427,8 @@ void MyStationComboPanel::FillSearchResults(std::int32_t& n) {
                              return a->show != b->show ? a->show : a->second < b->second;
                          });
     std::set<ResultKey> shown;
-    std::vector<const StreamInfoData*> streams;
     for (const StationInfoData* station : sortedStations) {
-        streams.clear();
-        for (const auto& entry : station->streams)
-            if (entry.second)
-                streams.push_back(entry.second.get());
-        std::stable_sort(streams.begin(), streams.end(), Newer);
+        const std::vector<const StreamInfoData*> streams = StreamsNewestFirst(*station);
         const std::u16string showPrefix = station->name + u" - ";
         for (const StreamInfoData* stream : streams) {
             // Local results always show; a server's hit only when no result so far stands for it.
@@ -481,13 +482,8 @@ void MyStationComboPanel::FillChatResults(std::int32_t& n) {
         std::stable_sort(
             entry.second.begin(), entry.second.end(),
             [](const TrackSearchHit* a, const TrackSearchHit* b) { return a->second < b->second; });
-    std::vector<const StreamInfoData*> streams;
     for (const StationInfoData* station : sortedStations) {
-        streams.clear();
-        for (const auto& entry : station->streams)
-            if (entry.second)
-                streams.push_back(entry.second.get());
-        std::stable_sort(streams.begin(), streams.end(), Newer);
+        const std::vector<const StreamInfoData*> streams = StreamsNewestFirst(*station);
         for (const StreamInfoData* stream : streams) {
             const auto found = lines.find({stream->stationId, stream->streamId});
             if (found == lines.end())
