@@ -7,6 +7,7 @@
 
 #include "app/MyAppContext.h"
 #include "app/MyCallbacks.h"
+#include "heap/HeapCount.h"
 #include "media/MyMediaHandler.h"
 #include "net/MyNetworkHandler.h"
 #include "platform/MessageBox.h"
@@ -23,49 +24,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-// Live heap bytes, counted by replacing the global allocation functions: each block carries its size in
-// a 16-byte prefix.
-namespace {
-std::atomic<long long> liveBytes{0};
-constexpr std::size_t kPrefix = 16;
-
-void* Allocate(std::size_t size) {
-    void* raw = std::malloc(size + kPrefix);
-    if (!raw)
-        throw std::bad_alloc();
-    *static_cast<std::size_t*>(raw) = size;
-    liveBytes += static_cast<long long>(size);
-    return static_cast<char*>(raw) + kPrefix;
-}
-
-void Release(void* p) {
-    if (!p)
-        return;
-    void* raw = static_cast<char*>(p) - kPrefix;
-    liveBytes -= static_cast<long long>(*static_cast<std::size_t*>(raw));
-    std::free(raw);
-}
-} // namespace
-
-void* operator new(std::size_t size) {
-    return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return Allocate(size);
-}
-void operator delete(void* p) noexcept {
-    Release(p);
-}
-void operator delete[](void* p) noexcept {
-    Release(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    Release(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    Release(p);
-}
 
 namespace {
 
@@ -246,7 +204,7 @@ void ChatFigures() {
         threads.media.Start();
         threads.network.Start();
 
-        const long long before = liveBytes.load();
+        const long long before = benchheap::liveBytes.load();
         const Clock::time_point start = Clock::now();
         threads.network.GetStreamChatRowList(1, 7);
         auto callback = threads.NextCallback();
@@ -261,7 +219,7 @@ void ChatFigures() {
         callback.reset();
         while (threads.network.exchangesInFlight() != 0)
             std::this_thread::yield();
-        const long long stored = liveBytes.load() - before;
+        const long long stored = benchheap::liveBytes.load() - before;
         if (run == 0 && rows) {
             // Texts as UTF-16 units, without their terminators; the glibc estimate rounds each block up
             // to its 16-byte chunk with 8 bytes of header (32 bytes at least).

@@ -5,6 +5,7 @@
 //
 //   bench_chat            prints the figures
 
+#include "heap/HeapCount.h"
 #include "panels/MyChatPanel.h"
 #include "platform/HeadlessWindowSystem.h"
 #include "ui/MyOwnerWindowBase.h"
@@ -21,40 +22,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-// Live heap bytes, counted by replacing the global allocation functions (each block carries its size).
-namespace {
-std::atomic<long long> liveBytes{0};
-constexpr std::size_t kHeader = alignof(std::max_align_t);
-} // namespace
-
-void* operator new(std::size_t size) {
-    void* block = std::malloc(size + kHeader);
-    if (!block)
-        throw std::bad_alloc();
-    *static_cast<std::size_t*>(block) = size;
-    liveBytes += static_cast<long long>(size);
-    return static_cast<char*>(block) + kHeader;
-}
-void operator delete(void* p) noexcept {
-    if (!p)
-        return;
-    void* block = static_cast<char*>(p) - kHeader;
-    liveBytes -= static_cast<long long>(*static_cast<std::size_t*>(block));
-    std::free(block);
-}
-void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-void operator delete[](void* p) noexcept {
-    operator delete(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    operator delete(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    operator delete(p);
-}
 
 namespace {
 
@@ -224,11 +191,11 @@ int main() {
     MyChatPanel* empty = window.NewPanel();
     empty->SetChatRows(nullptr);
     window.root->Redraw();
-    const long long before = liveBytes.load();
+    const long long before = benchheap::liveBytes.load();
     empty->SetChatRows(&log);
     empty->listBox->SetCurrentRow(25000);
     window.root->Redraw();
-    const long long after = liveBytes.load();
+    const long long after = benchheap::liveBytes.load();
     const auto textBytes = static_cast<long long>(empty->listBox->lines.TextBytes());
     const double perRow = static_cast<double>(after - before) / 50000.0;
     const double textPerRow = static_cast<double>(textBytes) / 50000.0;
@@ -238,9 +205,9 @@ int main() {
     long long indexBytes = 0;
     {
         ChatChannelIndex index;
-        const long long start = liveBytes.load();
+        const long long start = benchheap::liveBytes.load();
         index.Build(&log);
-        indexBytes = liveBytes.load() - start;
+        indexBytes = benchheap::liveBytes.load() - start;
     }
     const double indexPerRow = static_cast<double>(indexBytes) / 50000.0;
     std::printf("  of the rest, the panel's channel state index %.1f and the chat list %.1f\n", indexPerRow,

@@ -4,6 +4,7 @@
 // held meanwhile above what it held before, and the error box that ended it.
 
 #include "app/MyAppContext.h"
+#include "heap/HeapCount.h"
 #include "media/MyMediaHandler.h"
 #include "net/MyNetworkHandler.h"
 #include "platform/MessageBox.h"
@@ -18,53 +19,6 @@
 #include <new>
 #include <string>
 #include <thread>
-
-// Live and peak heap bytes, counted by replacing the global allocation functions: each block carries its
-// size in a 16-byte prefix.
-namespace {
-std::atomic<long long> liveBytes{0};
-std::atomic<long long> peakBytes{0};
-constexpr std::size_t kPrefix = 16;
-
-void* Allocate(std::size_t size) {
-    void* raw = std::malloc(size + kPrefix);
-    if (!raw)
-        throw std::bad_alloc();
-    *static_cast<std::size_t*>(raw) = size;
-    const long long now = liveBytes += static_cast<long long>(size);
-    long long peak = peakBytes.load();
-    while (now > peak && !peakBytes.compare_exchange_weak(peak, now)) {
-    }
-    return static_cast<char*>(raw) + kPrefix;
-}
-
-void Release(void* p) {
-    if (!p)
-        return;
-    void* raw = static_cast<char*>(p) - kPrefix;
-    liveBytes -= static_cast<long long>(*static_cast<std::size_t*>(raw));
-    std::free(raw);
-}
-} // namespace
-
-void* operator new(std::size_t size) {
-    return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return Allocate(size);
-}
-void operator delete(void* p) noexcept {
-    Release(p);
-}
-void operator delete[](void* p) noexcept {
-    Release(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    Release(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    Release(p);
-}
 
 namespace {
 
@@ -106,8 +60,8 @@ void Figure(const char* what, const std::string& head, const std::string& repeat
         network.AddStationConnectionData(std::move(station));
         network.Start();
 
-        const long long before = liveBytes.load();
-        peakBytes = before;
+        const long long before = benchheap::liveBytes.load();
+        benchheap::peakBytes = before;
         const Clock::time_point start = Clock::now();
         ask(network);
         const Clock::time_point deadline = start + std::chrono::seconds(300);
@@ -115,7 +69,7 @@ void Figure(const char* what, const std::string& head, const std::string& repeat
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         std::printf("%s: ended after %.2f s, peak heap +%.1f MiB, box \"%s\"\n", what, seconds,
-                    static_cast<double>(peakBytes.load() - before) / (1 << 20),
+                    static_cast<double>(benchheap::peakBytes.load() - before) / (1 << 20),
                     boxes.count ? boxes.first.c_str() : "none (still running at the deadline)");
         network.Stop();
         network.WaitForEnd(5000);
