@@ -301,6 +301,12 @@ IcecastSource::~IcecastSource() {
 }
 
 bool IcecastSource::Connect() {
+    // As a live source client does, it tries again until the server takes it: a server just started may
+    // close the first sources it is sent.
+    return testsupport::WaitFor([&] { return TryConnect(); }, std::chrono::seconds(10));
+}
+
+bool IcecastSource::TryConnect() {
     Close();
     fd_ = ConnectLoopback(port_);
     if (fd_ < 0)

@@ -82,6 +82,7 @@ class IcecastSource {
 public:
     IcecastSource(std::uint16_t port, std::string mount);
     ~IcecastSource();
+    // Until icecast2 answers 200, trying again for up to 10 s.
     bool Connect();
     // Sends `bytes` paced at `bytesPerSecond` (0: as fast as the socket takes them).
     bool Send(std::string_view bytes, double bytesPerSecond);
@@ -90,6 +91,8 @@ public:
     void Close();
 
 private:
+    bool TryConnect();
+
     std::uint16_t port_;
     std::string mount_;
     int fd_ = -1;
