@@ -40,7 +40,7 @@ std::unique_ptr<MyNetworkHandlerMessage> CopyRequest(const MyNetworkHandlerMessa
         return std::make_unique<MyNetworkHandlerMessage_GetStationInfo>(m->stationId);
     if (const auto* m = SearchMessageOf(message))
         return std::make_unique<MyNetworkHandlerMessage_SearchTracks>(m->stationId, m->query, m->generation,
-                                                                      m->chat);
+                                                                      m->chat, m->page);
     if (MessageAs<MyNetworkHandlerMessage_GetStationsConnectionData>(message))
         return std::make_unique<MyNetworkHandlerMessage_GetStationsConnectionData>();
     if (MessageAs<MyNetworkHandlerMessage_GetApplicationUpdateInfo>(message))
@@ -93,7 +93,7 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
                 searchGeneration_ = search->generation;
                 searchedServers_.clear();
             }
-            if (!searchedServers_.emplace(station->host, station->port, search->chat).second)
+            if (!searchedServers_.emplace(station->host, station->port, search->chat, search->page).second)
                 return; // that server's answer covers this station too
         }
         Request(*message, std::move(station));
@@ -276,9 +276,10 @@ void MyNetworkHandler::SearchTracks(std::int32_t stationId, std::u16string query
         std::make_unique<MyNetworkHandlerMessage_SearchTracks>(stationId, std::move(query), generation));
 }
 
-void MyNetworkHandler::SearchChat(std::int32_t stationId, std::u16string query, std::uint32_t generation) {
+void MyNetworkHandler::SearchChat(std::int32_t stationId, std::u16string query, std::uint32_t generation,
+                                  std::uint16_t page) {
     QueueMessage(std::make_unique<MyNetworkHandlerMessage_SearchTracks>(stationId, std::move(query),
-                                                                        generation, true));
+                                                                        generation, true, page));
 }
 
 void MyNetworkHandler::GetStationsConnectionData() {

@@ -65,8 +65,10 @@ public:
     void GetStationInfo(std::int32_t stationId);
     // Asks the station's server for shows and tracks matching `query`; the answer reaches the main window.
     void SearchTracks(std::int32_t stationId, std::u16string query, std::uint32_t generation);
-    // The same for chat lines of every show; each server is asked once a query for each.
-    void SearchChat(std::int32_t stationId, std::u16string query, std::uint32_t generation);
+    // The same for chat lines of every show, page `page` of them (from 0); each server is asked once a
+    // query for each kind and page.
+    void SearchChat(std::int32_t stationId, std::u16string query, std::uint32_t generation,
+                    std::uint16_t page = 0);
     void GetStationsConnectionData();
     void AddStationConnectionData(std::unique_ptr<StationConnectionData> data);
     void GetApplicationUpdateInfo();
@@ -118,7 +120,8 @@ private:
     // The servers already asked for the newest search, by host and port: a server answers a search for
     // every station it serves, so stations that share one are asked once.
     std::uint32_t searchGeneration_ = 0;
-    std::set<std::tuple<std::string, std::uint16_t, bool>> searchedServers_; // and whether of chat
+    // The servers asked for the current query: host, port, whether of chat, and the page.
+    std::set<std::tuple<std::string, std::uint16_t, bool, std::uint16_t>> searchedServers_;
     std::atomic<std::size_t> exchangesInFlight_{0};
     std::atomic<std::size_t> requestsWaiting_{0};
     NameResolver resolver_;

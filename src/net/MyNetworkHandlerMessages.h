@@ -94,13 +94,14 @@ struct MyNetworkHandlerMessage_GetApplicationUpdateDownload : MyNetworkHandlerMe
 struct MyNetworkHandlerMessage_SearchTracks : MyNetworkHandlerMessage {
     static constexpr std::int32_t kType = NetworkHandlerMessageType_SearchTracks;
     MyNetworkHandlerMessage_SearchTracks(std::int32_t stationId, std::u16string query,
-                                         std::uint32_t generation, bool chat = false)
+                                         std::uint32_t generation, bool chat = false, std::uint16_t page = 0)
         : MyNetworkHandlerMessage(chat ? NetworkHandlerMessageType_SearchChat : kType), stationId(stationId),
-          query(std::move(query)), generation(generation), chat(chat) {}
+          query(std::move(query)), generation(generation), chat(chat), page(page) {}
     std::int32_t stationId;
     std::u16string query;
     std::uint32_t generation;
-    bool chat; // chat lines rather than shows and tracks
+    bool chat;          // chat lines rather than shows and tracks
+    std::uint16_t page; // the page of hits asked for, from 0
 };
 
 // `message` as a search of either kind, or null.

@@ -40,9 +40,9 @@ std::string EncodeSearchQuery(std::u16string_view query) {
 
 MyNetworkPacket_RequestTrackSearch::MyNetworkPacket_RequestTrackSearch(
     MyAppContext* context, std::shared_ptr<const StationConnectionData> station, std::int32_t stationId,
-    std::u16string query, std::uint32_t generation, bool chat)
+    std::u16string query, std::uint32_t generation, bool chat, std::uint16_t page)
     : MyNetworkRecordPacketBase(context, NetworkPacketType_RequestTrackSearch), query(std::move(query)),
-      results(std::make_unique<TrackSearchResults>()) {
+      chat(chat), page(page), results(std::make_unique<TrackSearchResults>()) {
     // The server answers a search for every station it serves at its root, not under a station's path.
     if (station) {
         auto atRoot = std::make_shared<StationConnectionData>(*station);
@@ -52,13 +52,17 @@ MyNetworkPacket_RequestTrackSearch::MyNetworkPacket_RequestTrackSearch(
     results->generation = generation;
     results->stationId = stationId;
     results->chat = chat;
+    results->page = page;
     SetBodyLimit(kMaxTrackSearchBodyBytes);
 }
 
 MyNetworkPacket_RequestTrackSearch::~MyNetworkPacket_RequestTrackSearch() = default;
 
 std::string MyNetworkPacket_RequestTrackSearch::PathAndQuery() const {
-    return (results && results->chat ? "searchchat/?q=" : "searchtracks/?q=") + EncodeSearchQuery(query);
+    std::string path = (chat ? "searchchat/?q=" : "searchtracks/?q=") + EncodeSearchQuery(query);
+    if (page > 0)
+        path += "&page=" + std::to_string(page);
+    return path;
 }
 
 bool MyNetworkPacket_RequestTrackSearch::SendRequest() {
@@ -84,20 +88,21 @@ MyNetworkPacket_RequestTrackSearch::HandleRecord(ResponseRecord& record) {
     if (!headerSeen) {
         std::uint8_t version = 0, kind = 0, more = 0;
         std::uint32_t total = 0;
-        std::uint16_t page = 0, perPage = 0, count = 0;
+        std::uint16_t answerPage = 0, perPage = 0, count = 0;
         if (record.type != ResponseRecordType_SearchHeader || !in.ReadByte(version))
             return RecordOutcome_InvalidData;
         if (version != kSearchFormatVersion)
             return RecordOutcome_WrongVersion;
-        if (!in.ReadByte(kind) || !in.ReadUInt32(total) || !in.ReadUInt16(page) || !in.ReadUInt16(perPage) ||
-            !in.ReadUInt16(count) || !in.ReadByte(more) || !in.atEnd() ||
+        if (!in.ReadByte(kind) || !in.ReadUInt32(total) || !in.ReadUInt16(answerPage) ||
+            !in.ReadUInt16(perPage) || !in.ReadUInt16(count) || !in.ReadByte(more) || !in.atEnd() ||
             kind != (results->chat ? kSearchKindChat : kSearchKindTracks) || count > kMostHits ||
-            count > total)
+            count > total || answerPage != page)
             return RecordOutcome_InvalidData;
         headerSeen = true;
         expectedHits = count;
         results->total = total;
         results->more = more != 0;
+        results->perPage = perPage;
         results->hits.reserve(count);
     } else {
         if (record.type != (results->chat ? ResponseRecordType_ChatHit : ResponseRecordType_TrackHit))

@@ -10,8 +10,11 @@
 // page uint16, hits in this answer uint16, more byte), then one record per hit (type 11: station, stream,
 // second int32, show byte, two texts).
 //
-// Asked with `chat`, it searches chat lines instead ("/searchchat/?q=", first page only): the header's kind
-// is 2 and each hit (type 12) is a line: station, stream, second int32, the line's kind byte, sender, text.
+// Asked with `chat`, it searches chat lines instead ("/searchchat/?q="): the header's kind is 2 and each hit
+// (type 12) is a line: station, stream, second int32, the line's kind byte, sender, text.
+//
+// Asked for a page after the first, the request adds "&page=N"; an answer that says it is another page
+// than the one asked for is bad data (its hits would stand in the wrong place among the others).
 
 #include "net/MyNetworkRecordPacketBase.h"
 #include "records/TrackSearchResults.h"
@@ -27,7 +30,7 @@ public:
     MyNetworkPacket_RequestTrackSearch(MyAppContext* context,
                                        std::shared_ptr<const StationConnectionData> station,
                                        std::int32_t stationId, std::u16string query, std::uint32_t generation,
-                                       bool chat = false);
+                                       bool chat = false, std::uint16_t page = 0);
     ~MyNetworkPacket_RequestTrackSearch() override;
 
     bool SendRequest() override;
@@ -42,6 +45,8 @@ private:
     void Deliver();
 
     std::u16string query;
+    bool chat;
+    std::uint16_t page;
     std::unique_ptr<TrackSearchResults> results; // under construction; null once handed on
     bool headerSeen = false;
     std::uint16_t expectedHits = 0;

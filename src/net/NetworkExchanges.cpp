@@ -58,8 +58,8 @@ MakeNetworkExchange(MyAppContext* context, const MyNetworkHandlerMessage& messag
         const auto* m = SearchMessageOf(message);
         if (!m)
             return nullptr;
-        return std::make_unique<MyNetworkPacket_RequestTrackSearch>(context, std::move(station), m->stationId,
-                                                                    m->query, m->generation, m->chat);
+        return std::make_unique<MyNetworkPacket_RequestTrackSearch>(
+            context, std::move(station), m->stationId, m->query, m->generation, m->chat, m->page);
     }
     case NetworkHandlerMessageType_GetStationsConnectionData:
         return std::make_unique<MyNetworkPacket_RequestStationsConnectionData>(context);

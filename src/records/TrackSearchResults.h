@@ -27,5 +27,16 @@ struct TrackSearchResults {
     bool answered = false;
     std::uint32_t total = 0; // hits the server counted in all
     bool more = false;       // more hits exist than were counted
+    // The page this answer is (from 0) and the hits a page holds, as the server said.
+    std::uint16_t page = 0;
+    std::uint16_t perPage = 0;
     std::vector<TrackSearchHit> hits;
+
+    // Whether a page after this one holds more hits: the pages so far hold fewer than the server counted
+    // (or it counted no further), this one was full, and the page number has room.
+    bool HasNextPage() const {
+        if (!answered || perPage == 0 || hits.size() < perPage || page == 0xFFFF)
+            return false;
+        return more || (static_cast<std::uint64_t>(page) + 1) * perPage < total;
+    }
 };

@@ -32,6 +32,18 @@ std::string ChatHeader(std::uint32_t total, std::uint16_t count, std::uint8_t ki
         .Record(10);
 }
 
+std::string PageHeader(std::uint32_t total, std::uint16_t page, std::uint16_t perPage, std::uint16_t count) {
+    return RecordFields()
+        .Byte(1)
+        .Byte(2)
+        .Int32(static_cast<std::int32_t>(total))
+        .UInt16(page)
+        .UInt16(perPage)
+        .UInt16(count)
+        .Byte(0)
+        .Record(10);
+}
+
 std::string Line(std::int32_t station, std::int32_t stream, std::int32_t second, std::uint8_t kind,
                  std::string_view sender, std::string_view text, std::uint8_t type = 12) {
     return RecordFields()
@@ -55,14 +67,15 @@ std::shared_ptr<const StationConnectionData> StationAt(const ScriptedServer& ser
 class ChatSearchTest : public ::testing::Test {
 protected:
     std::unique_ptr<MyNetworkPacket_RequestTrackSearch>
-    Search(std::shared_ptr<const StationConnectionData> station = nullptr, std::u16string query = u"hello") {
+    Search(std::shared_ptr<const StationConnectionData> station = nullptr, std::u16string query = u"hello",
+           std::uint16_t page = 0) {
         if (!station) {
             auto record = std::make_shared<StationConnectionData>("station.example");
             record->stationId = 5;
             station = record;
         }
         return std::make_unique<MyNetworkPacket_RequestTrackSearch>(&ui.context, std::move(station), 5,
-                                                                    std::move(query), 41, true);
+                                                                    std::move(query), 41, true, page);
     }
     std::unique_ptr<TrackSearchResults> OnlyResult(int milliseconds = 0) {
         auto callbacks = ui.TakeCallbacks(milliseconds);
@@ -146,6 +159,52 @@ TEST_F(ChatSearchTest, OverLoopbackAnAnswerAndA404EachGiveOneResult) {
         EXPECT_FALSE(result->answered);
         EXPECT_TRUE(result->hits.empty());
     }
+    EXPECT_EQ(boxes.count(), 0u);
+}
+
+// Pages after the first are asked for by number; an answer is that page or bad data, and whether a next
+// page holds more lines follows from the counts the server gives.
+TEST_F(ChatSearchTest, APageAfterTheFirstIsAskedByNumberAndTheAnswerTellsWhetherMoreFollow) {
+    {
+        Script script;
+        script.AwaitRequest()
+            .Send(HttpResponse(PageHeader(5, 2, 2, 1) + Line(5, 9, 40, 0, "carol", "hello again")))
+            .Close();
+        ScriptedServer server(script);
+        auto exchange = Search(StationAt(server), u"hello", 2);
+        EXPECT_TRUE(DriveExchange(*exchange).ended);
+        ASSERT_TRUE(server.WaitForConnectionsDone(1));
+        EXPECT_EQ(server.request(0).substr(0, 37), "GET /searchchat/?q=hello&page=2 HTTP/");
+        auto result = OnlyResult(5000);
+        ASSERT_NE(result, nullptr);
+        EXPECT_TRUE(result->answered);
+        EXPECT_EQ(result->page, 2u);
+        EXPECT_EQ(result->perPage, 2u);
+        ASSERT_EQ(result->hits.size(), 1u);
+        EXPECT_EQ(result->hits[0].text2, u"hello again");
+        EXPECT_FALSE(result->HasNextPage()) << "lines 5 of 5";
+    }
+    // The first page, full, of more lines than it holds; then one that holds them all.
+    for (const auto& [header, more] :
+         {std::pair{PageHeader(5, 0, 2, 2), true}, {PageHeader(2, 0, 2, 2), false}}) {
+        auto exchange = Search();
+        // A whole answer ends the exchange.
+        EXPECT_FALSE(FeedBodyInOne(*exchange,
+                                   header + Line(5, 1, 1, 0, "a", "hello") + Line(5, 1, 2, 0, "b", "hello")));
+        auto result = OnlyResult();
+        ASSERT_NE(result, nullptr);
+        EXPECT_TRUE(result->answered);
+        EXPECT_EQ(result->HasNextPage(), more);
+    }
+    // An answer that is another page than the one asked for.
+    auto exchange = Search(nullptr, u"hello", 1);
+    EXPECT_EQ(exchange->RequestText().substr(0, 37), "GET /searchchat/?q=hello&page=1 HTTP/");
+    EXPECT_FALSE(FeedBodyInOne(*exchange, PageHeader(5, 0, 2, 1) + Line(5, 1, 1, 0, "a", "hello")));
+    exchange->Disconnect(NETWORKERROR_INVALIDDATA);
+    auto result = OnlyResult();
+    ASSERT_NE(result, nullptr);
+    EXPECT_FALSE(result->answered);
+    EXPECT_FALSE(result->HasNextPage());
     EXPECT_EQ(boxes.count(), 0u);
 }
 
