@@ -10,14 +10,7 @@
 void MyStationComboPanel::AddMomentRows(std::int32_t& n) {
     if (!moments || moments->empty())
         return;
-    // Made anew at every fill, as the moment rows are: the pool of reused rows is the stations'.
-    auto heading = std::make_unique<MyStationComboStationListBoxRow>(
-        skin, &fonts_, std::u16string(kMomentsName), kMomentsId);
-    heading->Create(context, 0, 0, 0, 0);
-    heading->callbackTarget = this;
-    heading->LButtonDownCallback = &MyStationComboPanel::ToggleStation;
-    heading->controlId = n++;
-    listBox->AddRow(std::move(heading));
+    AddHeadingRow(kMomentsName, kMomentsId, n);
     if (!expandedStations.count(kMomentsId))
         return;
     // Newest first, as the streams are.
@@ -47,6 +40,16 @@ void MyStationComboPanel::AddMomentRows(std::int32_t& n) {
         row->controlId = n++;
         listBox->AddRow(std::move(row));
     }
+}
+
+void MyStationComboPanel::AddHeadingRow(std::u16string_view name, std::int32_t id, std::int32_t& n) {
+    // Made anew at every fill, as the rows under it are: the pool of reused rows is the stations'.
+    auto heading = std::make_unique<MyStationComboStationListBoxRow>(skin, &fonts_, std::u16string(name), id);
+    heading->Create(context, 0, 0, 0, 0);
+    heading->callbackTarget = this;
+    heading->LButtonDownCallback = &MyStationComboPanel::ToggleStation;
+    heading->controlId = n++;
+    listBox->AddRow(std::move(heading));
 }
 
 void MyStationComboPanel::PlayMoment(std::int32_t id) {

@@ -1,18 +1,13 @@
 #include "panels/MyStationComboPanel.h"
 
-#include "app/Links.h"
-#include "records/SearchFold.h"
-
 #include "app/MyAppContext.h"
 #include "media/MyMediaHandler.h"
 #include "media/MyMediaHandlerMessages.h"
-#include "net/MyNetworkHandler.h"
 #include "platform/Window.h"
 #include "ui/MyPopupMenu.h"
 #include "ui/MySurface.h"
 
 #include <algorithm>
-#include <tuple>
 
 namespace {
 
@@ -45,15 +40,14 @@ void GatherStreams(const StationInfoData& station, std::vector<const StreamInfoD
             streams.push_back(entry.second.get());
 }
 
-// The station's streams, newest first.
-std::vector<const StreamInfoData*> StreamsNewestFirst(const StationInfoData& station) {
+} // namespace
+
+std::vector<const StreamInfoData*> MyStationComboPanel::StreamsNewestFirst(const StationInfoData& station) {
     std::vector<const StreamInfoData*> streams;
     GatherStreams(station, streams);
     std::stable_sort(streams.begin(), streams.end(), Newer);
     return streams;
 }
-
-} // namespace
 
 // ---- MyStationComboPanelButton ------------------------------------------------------------------------
 
@@ -119,50 +113,6 @@ RECT MyStationComboPanel::SearchInputRect() const {
     // In the header, right of the view buttons, on its plain stretched part.
     constexpr std::int32_t kLeft = 88, kTop = 13, kHeight = 22, kRightMargin = 8;
     return RECT{x + kLeft, y + kTop, std::max(x + kLeft + 40, x + width - kRightMargin), y + kTop + kHeight};
-}
-
-bool MyStationComboPanel::Searching() const {
-    return searchInput && !SearchPattern(searchInput->text()).empty();
-}
-
-void MyStationComboPanel::OnSearchChanged(std::int32_t) {
-    // The servers' answers were to the query before.
-    ++searchGeneration_;
-    serverResults_.clear();
-    chatResults_.clear();
-    if (listBox)
-        listBox->SetScrollOffset(0);
-    RebuildList();
-}
-
-void MyStationComboPanel::OnSearchCancelled(std::int32_t) {
-    if (!searchInput || searchInput->text().empty())
-        return;
-    searchInput->SetText(u"");
-    OnSearchChanged(0);
-}
-
-void MyStationComboPanel::OnSearchSubmitted(std::int32_t) {
-    if (!Searching())
-        return;
-    ++searchGeneration_;
-    serverResults_.clear();
-    chatResults_.clear();
-    if (!appContext || !appContext->networkHandler)
-        return;
-    for (const auto& entry : stationsById) {
-        appContext->networkHandler->SearchTracks(entry.first, searchInput->text(), searchGeneration_);
-        appContext->networkHandler->SearchChat(entry.first, searchInput->text(), searchGeneration_);
-    }
-}
-
-void MyStationComboPanel::OnServerSearchResults(const TrackSearchResults& results) {
-    // An answer to an older query, or a server that did not answer, changes nothing.
-    if (results.generation != searchGeneration_ || !results.answered || results.hits.empty() || !Searching())
-        return;
-    (results.chat ? chatResults_ : serverResults_)[results.stationId] =
-        std::make_unique<TrackSearchResults>(results);
-    RebuildList();
 }
 
 void MyStationComboPanel::OnBoundsChanged(const RECT& oldRect) {
@@ -306,6 +256,7 @@ void MyStationComboPanel::FillList() {
         return;
     }
     if (viewMode == 0) {
+        AddRecentRows(n);
         AddMomentRows(n);
         for (const StationInfoData* station : sortedStations) {
             auto row = TakeRow<MyStationComboStationListBoxRow>(pool, StationKey(station->stationId));
@@ -403,118 +354,6 @@ void MyStationComboPanel::PlayStream(std::int32_t id) {
                 : std::make_unique<MyMediaHandlerMessage_StartPlayStream>(stationId, streamId, 0.0f, 0u);
         appContext->mediaHandler->QueueMessage(std::move(message));
     }
-}
-
-namespace {
-// A result's identity, so that a hit both searches found shows once: station, stream, whether it is the
-// show itself, and the second it plays from.
-using ResultKey = std::tuple<std::int32_t, std::int32_t, bool, std::int32_t>;
-} // namespace
-
-void MyStationComboPanel::FillSearchResults(std::int32_t& n) {
-    const SearchPattern pattern(searchInput->text());
-    auto holds = [&](std::u16string_view text) {
-        return !text.empty() && pattern.FindIn(SearchForm(text)) != std::u16string_view::npos;
-    };
-    // The servers' hits by stream, shows first and then by second; several servers may name one hit.
-    std::map<std::pair<std::int32_t, std::int32_t>, std::vector<const TrackSearchHit*>> serverHits;
-    for (const auto& entry : serverResults_)
-        for (const TrackSearchHit& hit : entry.second->hits)
-            serverHits[{hit.stationId, hit.streamId}].push_back(&hit);
-    for (auto& entry : serverHits)
-        std::stable_sort(entry.second.begin(), entry.second.end(),
-                         [](const TrackSearchHit* a, const TrackSearchHit* b) {
-                             return a->show != b->show ? a->show : a->second < b->second;
-                         });
-    std::set<ResultKey> shown;
-    for (const StationInfoData* station : sortedStations) {
-        const std::vector<const StreamInfoData*> streams = StreamsNewestFirst(*station);
-        const std::u16string showPrefix = station->name + u" - ";
-        for (const StreamInfoData* stream : streams) {
-            // Local results always show; a server's hit only when no result so far stands for it.
-            auto add = [&](std::u16string left, std::u16string right, std::int32_t second, bool show,
-                           bool fromServer = false) {
-                if (!shown.insert(ResultKey{stream->stationId, stream->streamId, show, second}).second &&
-                    fromServer)
-                    return;
-                AddResultRow(*stream, showPrefix + stream->text1, std::move(left), std::move(right), second,
-                             n);
-            };
-            if (static_cast<std::size_t>(n) >= kMostResults)
-                return;
-            if (holds(stream->text1) || holds(stream->text2) || holds(stream->text3))
-                add(stream->text2, stream->text3, 0, true);
-            if (const TrackInfoList* tracks = stream->trackList()) {
-                for (const TrackInfo& track : *tracks) {
-                    if (static_cast<std::size_t>(n) >= kMostResults)
-                        return;
-                    if (holds(track.text1) || holds(track.text2))
-                        add(track.text1 + u" - " + track.text2, u"at " + FormatDuration(track.start),
-                            std::max(track.start, 0), false);
-                }
-            }
-            const auto found = serverHits.find({stream->stationId, stream->streamId});
-            if (found == serverHits.end())
-                continue;
-            for (const TrackSearchHit* hit : found->second) {
-                if (static_cast<std::size_t>(n) >= kMostResults)
-                    return;
-                // A show plays from its start, a track from its second.
-                if (hit->show)
-                    add(stream->text2, stream->text3, 0, true, true);
-                else
-                    add(hit->text1 + u" - " + hit->text2, u"at " + FormatDuration(hit->second),
-                        std::max(hit->second, 0), false, true);
-            }
-        }
-    }
-}
-
-void MyStationComboPanel::FillChatResults(std::int32_t& n) {
-    // The servers' chat lines by stream, in the order of the show.
-    std::map<std::pair<std::int32_t, std::int32_t>, std::vector<const TrackSearchHit*>> lines;
-    for (const auto& entry : chatResults_)
-        for (const TrackSearchHit& hit : entry.second->hits)
-            lines[{hit.stationId, hit.streamId}].push_back(&hit);
-    if (lines.empty())
-        return;
-    for (auto& entry : lines)
-        std::stable_sort(
-            entry.second.begin(), entry.second.end(),
-            [](const TrackSearchHit* a, const TrackSearchHit* b) { return a->second < b->second; });
-    for (const StationInfoData* station : sortedStations) {
-        const std::vector<const StreamInfoData*> streams = StreamsNewestFirst(*station);
-        for (const StreamInfoData* stream : streams) {
-            const auto found = lines.find({stream->stationId, stream->streamId});
-            if (found == lines.end())
-                continue;
-            for (const TrackSearchHit* line : found->second) {
-                if (static_cast<std::size_t>(n) >= kMostResults)
-                    return;
-                // "[H:MM:SS] what was said", its sender on the right; a line with no text shows its sender.
-                const bool said = !line->text2.empty();
-                AddResultRow(*stream, station->name + u" - " + stream->text1,
-                             u"[" + FormatDuration(line->second) + u"] " + (said ? line->text2 : line->text1),
-                             said ? line->text1 : std::u16string(), line->second, n);
-            }
-        }
-    }
-}
-
-void MyStationComboPanel::AddResultRow(const StreamInfoData& stream, std::u16string headline,
-                                       std::u16string left, std::u16string right, std::int32_t second,
-                                       std::int32_t& n) {
-    auto row = std::make_unique<MyStationComboStreamListBoxRow>(skin, &fonts_, stream.stationId,
-                                                                stream.streamId, stream.startTime);
-    row->Create(context, 0, 0, 0, 0);
-    row->headline = std::move(headline);
-    row->detailLeft = std::move(left);
-    row->detailRight = std::move(right);
-    row->startSecond = second;
-    row->callbackTarget = this;
-    row->LClickCallback = &MyStationComboPanel::PlayStream;
-    row->controlId = n++;
-    listBox->AddRow(std::move(row));
 }
 
 void MyStationComboPanel::StreamMenu(std::int32_t id) {

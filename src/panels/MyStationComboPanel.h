@@ -7,6 +7,7 @@
 // The panel reads the station records the main window hands it and never owns or changes them.
 
 #include "app/Moments.h"
+#include "app/RecentShows.h"
 #include "panels/MyStationComboRows.h"
 #include "records/CatalogueRecords.h"
 #include "records/TrackSearchResults.h"
@@ -44,6 +45,9 @@ public:
     // The id of the "Moments" entry heading the stations view while any moment is kept.
     static constexpr std::int32_t kMomentsId = -1;
     static constexpr std::u16string_view kMomentsName = u"Moments";
+    // The id of the "Continue listening" entry heading the stations view while any show is recorded.
+    static constexpr std::int32_t kRecentId = -2;
+    static constexpr std::u16string_view kRecentName = u"Continue listening";
 
     MyStationComboPanel(MyAppContext* appContext, MySurface* skin) : appContext(appContext), skin(skin) {}
     ~MyStationComboPanel() override;
@@ -89,14 +93,21 @@ public:
     // server that has no search or fails adds nothing, which leaves the local results. Changing the query
     // drops the answers to the one before, and answers to an older query are ignored.
     //
-    // Each server is also asked for the chat lines that hold the query (their first page); they follow the
+    // Each server is also asked for the chat lines that hold the query, a page at a time; they follow the
     // show and track results, each under its show as "[H:MM:SS] text" and playing the show from its second.
+    // While a server has lines beyond the pages it gave, a last row "More results" asks it for the next
+    // page, whose lines join the others under their shows.
     void OnSearchChanged(std::int32_t id);
     void OnSearchCancelled(std::int32_t id);
     void OnSearchSubmitted(std::int32_t id);
     bool Searching() const;
     // A station server's answer, from the main window.
     void OnServerSearchResults(const TrackSearchResults& results);
+    // The "More results" row's press: each server with more chat lines is asked for its next page, once
+    // until it answers.
+    void AskForMoreChatResults(POINT point, std::int32_t id);
+    static constexpr std::int32_t kMoreResultsId = -3;
+    static constexpr std::u16string_view kMoreResultsName = u"More results";
     // The number of the query the servers were last asked (0: none yet).
     std::uint32_t searchGeneration() const { return searchGeneration_; }
     // At most this many rows of results.
@@ -115,6 +126,9 @@ public:
     // The saved moments shown under "Moments", oldest first (owned by the main window; null: none).
     const std::vector<MyMoment>* moments = nullptr;
     std::int32_t menuMoment = -1;
+    // The shows listened to last, newest first, shown under "Continue listening" (owned by the main window;
+    // null: none). Their rows play through PlayMoment.
+    const std::vector<MyRecentShow>* recentShows = nullptr;
 
     // Told the station and stream a click starts (station id, stream id), before the media thread is asked
     // to play it: the main window records them as its current stream. Invoked on `callbackTarget`.
@@ -124,6 +138,9 @@ public:
 
     // Case-insensitive order of two names, as the station list sorts them.
     static bool NameLess(const std::u16string& a, const std::u16string& b);
+    // The station's streams, newest first (start times compared as unsigned numbers; equal ones in map
+    // order).
+    static std::vector<const StreamInfoData*> StreamsNewestFirst(const StationInfoData& station);
 
     // How many times the list has been refilled.
     std::uint32_t rebuilds = 0;
@@ -135,6 +152,8 @@ private:
     void FillList();
     void FillSearchResults(std::int32_t& n);
     void FillChatResults(std::int32_t& n);
+    // A chat answer for a page after the first.
+    void OnChatPage(const TrackSearchResults& results);
     // One result row of the stream, playing from `second`.
     void AddResultRow(const StreamInfoData& stream, std::u16string headline, std::u16string left,
                       std::u16string right, std::int32_t second, std::int32_t& n);
@@ -145,6 +164,10 @@ private:
                       bool withMenu, std::int32_t& n);
     // The "Moments" entry and, when it is expanded, a row a moment.
     void AddMomentRows(std::int32_t& n);
+    // The "Continue listening" entry and, when it is expanded, a row a show.
+    void AddRecentRows(std::int32_t& n);
+    // A heading of the stations view (a station row) with the id `id`.
+    void AddHeadingRow(std::u16string_view name, std::int32_t id, std::int32_t& n);
     void CreateNoteInput();
     void EndNote();
     void OnNoteSubmitted(std::int32_t id);
@@ -163,5 +186,9 @@ private:
     // The servers' answers to the current query, by the station whose server was asked.
     std::uint32_t searchGeneration_ = 0;
     std::map<std::int32_t, std::unique_ptr<TrackSearchResults>> serverResults_;
-    std::map<std::int32_t, std::unique_ptr<TrackSearchResults>> chatResults_; // their chat lines
+    std::map<std::int32_t, std::unique_ptr<TrackSearchResults>> chatResults_; // their chat lines, every page
+    // The chat page to ask each server for next, while it has more lines; the servers asked and not yet
+    // answered.
+    std::map<std::int32_t, std::uint16_t> chatNextPage_;
+    std::set<std::int32_t> chatPagesAsked_;
 };

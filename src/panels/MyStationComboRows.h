@@ -91,3 +91,12 @@ public:
     std::int32_t second;
     std::int32_t momentIndex; // in the moments list the panel shows
 };
+
+// A show under the chooser's "Continue listening" entry, drawn as a stream row: where it was left and the
+// show's headline, then how long the show is and its details. Clicking it plays the show from there.
+class MyStationComboRecentListBoxRow : public MyStationComboMomentListBoxRow {
+public:
+    MyStationComboRecentListBoxRow(MySurface* skin, MyStationComboFonts* fonts, std::int32_t stationId,
+                                   std::int32_t streamId, std::int32_t second)
+        : MyStationComboMomentListBoxRow(skin, fonts, stationId, streamId, second, -1) {}
+};

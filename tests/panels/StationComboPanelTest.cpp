@@ -99,6 +99,7 @@ public:
         std::lock_guard guard(lock);
         stations.push_back(search->stationId);
         generations.push_back(search->generation);
+        pages.push_back(search->page);
     }
     std::size_t Count() {
         std::lock_guard guard(lock);
@@ -107,6 +108,7 @@ public:
     std::mutex lock;
     std::vector<std::int32_t> stations;
     std::vector<std::uint32_t> generations;
+    std::vector<std::uint16_t> pages;
 };
 
 class ChoiceRecorder : public MyCallbackTarget {
@@ -607,6 +609,81 @@ TEST_F(StationComboPanelTest,
     }
     app.networkHandler = nullptr;
     app.mediaHandler = nullptr;
+}
+
+// Chat lines past a server's first page come a page at a time through a last row "More results": one
+// request a press while none is on its way, the page's lines among the others, a page out of turn or twice
+// left out, and the row gone once the counts show no more.
+TEST_F(StationComboPanelTest, ChatLinesPastTheFirstPageComeThroughMoreResultsEachOnce) {
+    ChatRecordingNetworkHandler network(&app);
+    ASSERT_TRUE(network.Start());
+    app.networkHandler = &network;
+    Add(Station(7, u"Seven", 1));
+    panel->searchInput->SetText(u"hello");
+    panel->OnSearchChanged(0);
+    panel->OnSearchSubmitted(0);
+    ASSERT_TRUE(testsupport::WaitFor([&] { return network.Count() == 1; }));
+    const std::uint32_t generation = panel->searchGeneration();
+    // Five lines in all, two a page.
+    auto page = [&](std::uint16_t number, std::vector<std::int32_t> seconds) {
+        TrackSearchResults results;
+        results.generation = generation;
+        results.stationId = 7;
+        results.chat = true;
+        results.answered = true;
+        results.total = 5;
+        results.page = number;
+        results.perPage = 2;
+        for (std::int32_t second : seconds)
+            results.hits.push_back(
+                {7, 700, second, false, u"a", u"hello " + std::u16string(1, u'0' + second)});
+        return results;
+    };
+    auto lines = [&] {
+        std::vector<std::u16string> out;
+        for (const auto& row : list->rows)
+            if (auto* r = dynamic_cast<MyStationComboStreamListBoxRow*>(row.get()))
+                out.push_back(r->detailLeft);
+        return out;
+    };
+    auto lastIsMore = [&] {
+        auto* row = dynamic_cast<MyStationComboStationListBoxRow*>(list->rows.back().get());
+        return row && row->stationName == u"More results";
+    };
+    panel->OnServerSearchResults(page(0, {4, 1}));
+    Pump();
+    EXPECT_EQ(lines(), (std::vector<std::u16string>{u"[0:00:01] hello 1", u"[0:00:04] hello 4"}));
+    ASSERT_TRUE(lastIsMore());
+
+    // Pressed twice before the answer: one request, for page 1.
+    Click(0, 60, RowY(2));
+    Click(0, 60, RowY(2));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return network.Count() == 2; }));
+    // A page out of turn changes nothing.
+    panel->OnServerSearchResults(page(2, {9}));
+    EXPECT_EQ(lines().size(), 2u);
+    panel->OnServerSearchResults(page(1, {2, 5}));
+    Pump();
+    EXPECT_EQ(lines(), (std::vector<std::u16string>{u"[0:00:01] hello 1", u"[0:00:02] hello 2",
+                                                    u"[0:00:04] hello 4", u"[0:00:05] hello 5"}));
+    ASSERT_TRUE(lastIsMore());
+    // The same page again is not asked for and not taken.
+    panel->OnServerSearchResults(page(1, {2, 5}));
+    EXPECT_EQ(lines().size(), 4u);
+
+    // The last page: one line, and no more row.
+    Click(0, 60, RowY(4));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return network.Count() == 3; }));
+    panel->OnServerSearchResults(page(2, {3}));
+    Pump();
+    EXPECT_EQ(lines().size(), 5u);
+    EXPECT_FALSE(lastIsMore());
+    {
+        std::lock_guard guard(network.lock);
+        EXPECT_EQ(network.pages, (std::vector<std::uint16_t>{0, 1, 2}));
+        EXPECT_EQ(network.generations, (std::vector<std::uint32_t>{generation, generation, generation}));
+    }
+    app.networkHandler = nullptr;
 }
 
 } // namespace
