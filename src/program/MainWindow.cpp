@@ -49,6 +49,9 @@ MainWindow::MainWindow(MyAppContext* appContext, std::unique_ptr<platform::TrayI
 }
 
 MainWindow::~MainWindow() {
+    // The exit: where the show was left.
+    TakeListening();
+    SaveListening();
     trackList.reset();
     if (trayIcon)
         trayIcon->Remove();
@@ -144,11 +147,13 @@ void MainWindow::OnCreate() {
     if (settings) {
         chatOffsets = MyChatOffsets(settings->path);
         moments = MyMoments(settings->path);
+        recentShows = MyRecentShows(settings->path);
         playSpeeds = MyPlaySpeeds(settings->path);
     }
     if (t.stationPage) {
         t.stationPage->moments = &moments.moments;
-        if (!moments.moments.empty())
+        t.stationPage->recentShows = &recentShows.shows;
+        if (!moments.moments.empty() || !recentShows.shows.empty())
             t.stationPage->RebuildList();
     }
     if (wire(p.speedTextBar))
@@ -226,6 +231,9 @@ void MainWindow::OnPlayEvent(std::int32_t event) {
         set(p.playButtons[2], p.playButtons[2]->lit, event == 0);
     if (p.playButtons[1])
         set(p.playButtons[1], p.playButtons[1]->lit, event == 2);
+    // Paused or stopped: where the show was left.
+    if (event != 0)
+        NoteListening(true);
 }
 
 void MainWindow::OnPlayPos(float position) {
@@ -242,6 +250,11 @@ void MainWindow::OnPlayPos(float position) {
             settings->lastSecond = second;
             SaveSettings();
         }
+        secondOfShow_ = true;
+        if (playState == 1)
+            ++heardSeconds_;
+        ++unsavedSeconds_;
+        NoteListening(unsavedSeconds_ >= kSecondsBetweenSaves);
         if (tracker.UpdateTrack(trackList.get())) {
             SetStatusText(TrackText((*trackList)[static_cast<std::size_t>(trackIndex)]));
             MyStreamInfoPanel* tracks = infoTabPanel ? infoTabPanel->tracksPage : nullptr;
@@ -263,6 +276,13 @@ void MainWindow::OnStreamInfo(const StationInfoData* station, const StreamInfoDa
                               const TrackInfoList* tracks) {
     if (!station || !stream || station->stationId != stationId || stream->streamId != streamId)
         return;
+    // Another show: where the one before was left. The play second is still that show's.
+    if (stream != currentStream) {
+        NoteListening(true);
+        heardSeconds_ = 0;
+        secondOfShow_ = false;
+        listenedShow_ = {stream->stationId, stream->streamId};
+    }
     trackList.reset();
     // Times written in the chat link to seconds of this show, up to its end.
     if (infoTabPanel && infoTabPanel->chatPage && infoTabPanel->chatPage->listBox)

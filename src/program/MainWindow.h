@@ -10,6 +10,7 @@
 #include "app/Moments.h"
 #include "app/MyCallbacks.h"
 #include "app/PlaySpeeds.h"
+#include "app/RecentShows.h"
 #include "app/SleepTimer.h"
 #include "panels/PlayPositionTracker.h"
 #include "program/MediaControlsBridge.h"
@@ -133,6 +134,12 @@ public:
     void HandleMomentCommand(std::uint32_t command);
     // Enter in a moment's note input: the note is kept.
     void OnMomentNoteWritten(std::int32_t index);
+    // Records where the show playing is, for "Continue listening": kept in memory at every new second,
+    // written when `save` (a pause, another show, the exit) or when enough seconds went unsaved. A show
+    // enters the list once kHeardBeforeRecorded seconds of it were heard.
+    void NoteListening(bool save);
+    static constexpr std::int32_t kHeardBeforeRecorded = 10; // seconds played
+    static constexpr std::int32_t kSecondsBetweenSaves = 15; // new play seconds
     // Keys no focused control took: Ctrl+F opens the chat's search, F3 and Shift+F3 step through its
     // matches.
     bool OnKeyDown(int virtualKey) override;
@@ -169,6 +176,7 @@ public:
     MyInfoTabPanel* infoTabPanel = nullptr;
     MyChatOffsets chatOffsets;
     MyMoments moments;
+    MyRecentShows recentShows;
     MyPlaySpeeds playSpeeds;
     std::int32_t playSpeed = MyPlaySpeeds::kNormalTenths; // what the media thread was last told
     MySleepTimer sleepTimer;
@@ -199,10 +207,29 @@ private:
     void SaveSettings();
     // Hands the moments to the station chooser and refills it.
     void ShowMoments();
+    // Hands the shows listened to last to the station chooser and refills it.
+    void ShowRecentShows();
 
     std::unique_ptr<platform::TrayIcon> trayBackend_;
     // The chat rows of the current show, null until they arrived (chatRows may still be the last show's).
     const StreamChatRowList* CurrentShowChat() const;
+
+    // Seconds heard of the show playing since it began, and new seconds since the list was last written.
+    std::int32_t heardSeconds_ = 0;
+    std::int32_t unsavedSeconds_ = 0;
+    // The list changed since it was last written.
+    bool recentUnsaved_ = false;
+    // A show joined the list or moved to its head since the station chooser last showed it.
+    bool recentOrderChanged_ = false;
+    // The play second is one of the show playing (not yet, right after another show began), and that
+    // show's station and stream.
+    bool secondOfShow_ = false;
+    std::pair<std::int32_t, std::int32_t> listenedShow_{0, 0};
+    // Records the show playing at the play second; answers what changed: nothing, its second (it heads
+    // the list already), or the list's order (it joined the list or moved to its head).
+    enum class ListeningChange { None, Second, Order };
+    ListeningChange TakeListening();
+    void SaveListening();
 
     // The stream whose chat `chatRows` is.
     const StreamInfoData* chatRowsStream_ = nullptr;

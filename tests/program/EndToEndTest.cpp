@@ -457,4 +457,154 @@ TEST_F(EndToEndTest, WithAStationServerWithoutSearchTheLocalResultsStillShow) {
     EXPECT_EQ(rows[0].second, 10);
 }
 
+// The chat lines the station server finds come a page at a time: the chooser shows the first page with a
+// last row "More results", whose click brings the next page in among them; every line shows once and the
+// row goes when the server has no more.
+TEST_F(EndToEndTest, TheChoosersChatResultsComeAPageAtATimeWithNoLineTwiceOrLost) {
+    testsupport::LoopbackShow show;
+    show.recording =
+        testsupport::MakeToneMp3(std::string(VANTRI_BINARY_DIR) + "/fixtures", {44100, 2, 30.0, 128});
+    show.duration = 30;
+    show.interviewLines = 70; // a page of 50 and one of 20
+    station = std::make_unique<testsupport::LoopbackStation>(show);
+    ASSERT_TRUE(station->running());
+    environment.push_back(
+        std::make_unique<testsupport::ScopedEnvironment>("VANTRI_DIRECTORY", station->address()));
+    environment.push_back(
+        std::make_unique<testsupport::ScopedEnvironment>("VANTRI_UPDATE_SERVER", station->address()));
+
+    Start("");
+    ASSERT_TRUE(testsupport::WaitFor([&] { return window.load() != nullptr; }, 20s));
+    ASSERT_TRUE(WaitUntil([](const Snapshot& s) { return s.stations == 1; }));
+    SearchStations(u"interview");
+    std::vector<ResultRow> rows;
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+            rows = ResultRows();
+            return rows.size() == 50;
+        },
+        10s))
+        << rows.size();
+    // Scrolled to the end, as a user does, the last row asks for more.
+    RECT more{};
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+            OnUiThread([&](MainWindowBase& owner) {
+                MyStationComboPanel* page = owner.mainWindow->infoTabPanel->stationPage;
+                MyListBoxV2& list = *page->listBox;
+                const std::int32_t last = list.RowCount() - 1;
+                auto* row = dynamic_cast<MyStationComboStationListBoxRow*>(list.RowAt(last));
+                if (!row || row->stationId != MyStationComboPanel::kMoreResultsId ||
+                    list.RowHeight(last) == 0)
+                    return;
+                EXPECT_EQ(row->stationName, u"More results");
+                list.SetScrollOffset(list.RowTop(last));
+                const std::int32_t top = list.bounds.top + list.RowTop(last) - list.scrollOffset;
+                more = RECT{list.bounds.left, top, list.bounds.right, top + list.RowHeight(last)};
+            });
+            return more.bottom > more.top;
+        },
+        10s));
+    Click(more);
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] {
+            rows = ResultRows();
+            return rows.size() >= 70;
+        },
+        10s))
+        << rows.size();
+    std::set<std::u16string> lines;
+    for (const ResultRow& row : rows) {
+        EXPECT_EQ(row.stream, 7);
+        lines.insert(row.left);
+    }
+    EXPECT_EQ(rows.size(), 70u);
+    EXPECT_EQ(lines.size(), 70u) << "a line twice";
+    for (int i = 0; i < 70; ++i) {
+        const std::int32_t second = i * 30 / 70;
+        const std::string text = "[0:00:" + std::string(second < 10 ? "0" : "") + std::to_string(second) +
+                                 "] line " + std::to_string(i) + " of the interview";
+        EXPECT_EQ(lines.count(std::u16string(text.begin(), text.end())), 1u) << text;
+    }
+    bool moreLeft = true;
+    OnUiThread([&](MainWindowBase& owner) {
+        const MyListBoxV2& list = *owner.mainWindow->infoTabPanel->stationPage->listBox;
+        auto* row = dynamic_cast<const MyStationComboStationListBoxRow*>(list.RowAt(list.RowCount() - 1));
+        moreLeft = row && row->stationId == MyStationComboPanel::kMoreResultsId;
+    });
+    EXPECT_FALSE(moreLeft) << "the server had no more";
+}
+
+// "Continue listening" in the real window: a show heard for a while and paused is offered in the station
+// chooser where it was left, and after another show its row plays it from there.
+TEST_F(EndToEndTest, AShowListenedToAndPausedIsContinuedFromTheChooser) {
+    Start("vantri:track-1-7-B"); // from second 11
+    ASSERT_TRUE(testsupport::WaitFor([&] { return window.load() != nullptr; }, 20s));
+    ASSERT_TRUE(
+        WaitUntil([](const Snapshot& s) { return s.currentStreamId == 7 && s.playSecond >= 23; }, 30s))
+        << Now().playSecond;
+    RECT pause{};
+    OnUiThread(
+        [&](MainWindowBase& owner) { pause = owner.mainWindow->playControlPanel->playButtons[1]->bounds; });
+    Click(pause);
+    ASSERT_TRUE(WaitUntil([](const Snapshot& s) { return s.playState == 2; }));
+    const std::int32_t left = Now().playSecond;
+    std::ifstream file(config.path() / "Vantri" / "recent.txt");
+    std::string line;
+    ASSERT_TRUE(std::getline(file, line));
+    EXPECT_EQ(line.substr(0, line.find('\t', 5)), "1\t7\t" + std::to_string(left));
+
+    // The chooser (F7): a row's place in the window, once laid out.
+    auto rowRect = [&](auto match) {
+        RECT r{};
+        EXPECT_TRUE(testsupport::WaitFor(
+            [&] {
+                OnUiThread([&](MainWindowBase& owner) {
+                    const MyStationComboPanel* page = owner.mainWindow->infoTabPanel->stationPage;
+                    for (std::int32_t i = 0; page->visible && page->listBox && page->listBox->RowAt(i); ++i) {
+                        const MyListBoxV2ItemBase* row = page->listBox->RowAt(i);
+                        if (match(row) && row->bounds.bottom > row->bounds.top)
+                            r = RECT{page->listBox->bounds.left + row->bounds.left,
+                                     page->listBox->bounds.top + row->bounds.top,
+                                     page->listBox->bounds.left + row->bounds.right,
+                                     page->listBox->bounds.top + row->bounds.bottom};
+                    }
+                });
+                return r.bottom > r.top;
+            },
+            10s));
+        return r;
+    };
+    Key(platform::VK_F1 + 6);
+    Click(rowRect([](const MyListBoxV2ItemBase* row) {
+        auto* heading = dynamic_cast<const MyStationComboStationListBoxRow*>(row);
+        return heading && heading->stationName == u"Continue listening";
+    }));
+    const RECT recent = rowRect([](const MyListBoxV2ItemBase* row) {
+        return dynamic_cast<const MyStationComboRecentListBoxRow*>(row) != nullptr;
+    });
+    std::u16string date, headline, of;
+    OnUiThread([&](MainWindowBase& owner) {
+        const auto* page = owner.mainWindow->infoTabPanel->stationPage;
+        for (std::int32_t i = 0; page->listBox->RowAt(i); ++i)
+            if (auto* r = dynamic_cast<MyStationComboRecentListBoxRow*>(page->listBox->RowAt(i))) {
+                date = r->DateText();
+                headline = r->headline;
+                of = r->detailLeft;
+            }
+    });
+    EXPECT_EQ(date, FormatDuration(left));
+    EXPECT_EQ(headline, u"Loopback FM - Tone show");
+    EXPECT_EQ(of, u"of 0:00:30");
+
+    // Another show, then the row: the first plays on from where it was left.
+    ASSERT_TRUE(platform::InstanceChannel::Send(name, "vantri:track-1-8-0"));
+    ASSERT_TRUE(WaitUntil([](const Snapshot& s) { return s.currentStreamId == 8 && s.playState == 1; }));
+    Click(recent);
+    ASSERT_TRUE(WaitUntil([&](const Snapshot& s) {
+        return s.currentStreamId == 7 && s.playSecond >= left && s.playSecond < left + 4;
+    })) << Now().currentStreamId
+        << " " << Now().playSecond;
+}
+
 } // namespace

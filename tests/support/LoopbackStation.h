@@ -6,6 +6,7 @@
 #include "Catalogue.h"
 #include "HttpServer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -22,6 +23,9 @@ struct LoopbackShow {
     bool chunked = false;
     std::int32_t streams = 1;     // streams streamId, streamId + 1, ... all of the same recording
     std::uint16_t publicPort = 0; // the port the directory names (a proxy's); 0: the server's own
+    // Chat lines of every stream besides its two: "line N of the interview" by carol, spread evenly over
+    // the show.
+    std::int32_t interviewLines = 0;
 };
 
 class LoopbackStation {
@@ -67,6 +71,13 @@ private:
         stream.tracks = {{0, 0, 0, false, "First", "Tone"}, {10, 0, 0, false, "Second", "Tone"}};
         stream.hasChat = true;
         stream.chat = {{2, 1, {"alice", "hello"}}, {12, 3, {"bob"}}};
+        for (std::int32_t i = 0; i < show.interviewLines; ++i)
+            stream.chat.push_back({static_cast<std::int32_t>(static_cast<std::int64_t>(i) * show.duration /
+                                                             show.interviewLines),
+                                   1,
+                                   {"carol", "line " + std::to_string(i) + " of the interview"}});
+        std::stable_sort(stream.chat.begin(), stream.chat.end(),
+                         [](const auto& a, const auto& b) { return a.time < b.time; });
         size = stream.size;
     }
 
