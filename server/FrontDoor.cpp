@@ -7,12 +7,14 @@
 #include <signal.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <mutex>
 
 namespace station {
 namespace {
@@ -200,7 +202,8 @@ void FrontDoor::Worker::Accept() {
             Finish(it, waiting_);
             continue;
         }
-        const unsigned held = door_.open_.load(std::memory_order_relaxed) + server_.DaemonConnections();
+        const unsigned held = door_.open_.load(std::memory_order_relaxed) +
+                              server_.daemonConnections.load(std::memory_order_relaxed);
         if (held > options.connectionLimit) {
             HandOver(it, waiting_); // libmicrohttpd decides, as at its limit it always has
             continue;
@@ -299,6 +302,14 @@ void FrontDoor::Worker::Send(List::iterator connection, List& from) {
         }
     }
     if (c.headSent == c.answer.head.size() && c.answer.count == 0) {
+        // Input sent after the head (a client that did not wait) would turn the close into a reset.
+        int unread = 0;
+        if (::ioctl(fd, FIONREAD, &unread) == 0 && unread > 0) {
+            if (c.watched) // the socket outlives the connection here: it must leave the epoll set
+                ::epoll_ctl(epoll_.get(), EPOLL_CTL_DEL, fd, nullptr);
+            std::lock_guard guard(server_.watchLock);
+            server_.LingerLocked(std::move(c.socket));
+        }
         Finish(connection, from);
         return;
     }

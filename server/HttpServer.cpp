@@ -336,6 +336,12 @@ std::optional<DirectAnswer> HttpServer::State::AnswerDirect(std::string_view tar
     return answer;
 }
 
+void HttpServer::State::LingerLocked(FileDescriptor socket) {
+    ::shutdown(socket.get(), SHUT_WR);
+    lingering.push_back({std::move(socket), std::chrono::steady_clock::now() + std::chrono::seconds(2)});
+    watchWake.notify_all();
+}
+
 void HttpServer::State::HandOver(int fd, const sockaddr* peer, socklen_t length,
                                  std::chrono::steady_clock::time_point accepted) {
     {
@@ -347,11 +353,6 @@ void HttpServer::State::HandOver(int fd, const sockaddr* peer, socklen_t length,
         std::lock_guard guard(watchLock);
         handedOver.erase(fd);
     }
-}
-
-unsigned HttpServer::State::DaemonConnections() const {
-    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon.get(), MHD_DAEMON_INFO_CURRENT_CONNECTIONS);
-    return info ? info->num_connections : 0;
 }
 
 bool HttpServer::State::OpenRecording(const Stream& stream, FileDescriptor& fd, std::uint64_t& size,
@@ -571,6 +572,7 @@ void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContex
                       MHD_ConnectionNotificationCode code) {
     auto* server = static_cast<HttpServer::State*>(cls);
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        server->daemonConnections.fetch_add(1, std::memory_order_relaxed);
         auto state = std::make_unique<ConnectionState>(); // freed at MHD_CONNECTION_NOTIFY_CLOSED
         const MHD_ConnectionInfo* info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
@@ -599,6 +601,7 @@ void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContex
             static_cast<ConnectionState*>(std::exchange(*socketContext, nullptr)));
         if (!state)
             return;
+        server->daemonConnections.fetch_sub(1, std::memory_order_relaxed);
         if (state->client)
             server->addressLimit->Remove(*state->client);
         std::lock_guard guard(server->watchLock);
@@ -609,12 +612,8 @@ void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContex
         int unread = 0;
         if (state->fd >= 0 && !state->cutOff && ::ioctl(state->fd, FIONREAD, &unread) == 0 && unread > 0) {
             FileDescriptor copy(::fcntl(state->fd, F_DUPFD_CLOEXEC, 0));
-            if (copy.get() >= 0) {
-                ::shutdown(copy.get(), SHUT_WR);
-                server->lingering.push_back(
-                    {std::move(copy), std::chrono::steady_clock::now() + std::chrono::seconds(2)});
-                server->watchWake.notify_all();
-            }
+            if (copy.get() >= 0)
+                server->LingerLocked(std::move(copy));
         }
     }
 }

@@ -125,6 +125,9 @@ struct HttpServer::State {
     std::vector<Lingering> lingering;
     std::thread watchman;
     void Watch();
+    // Ends `socket` gently, its answer sent and input still unread: sends its end and reads the rest away
+    // for a moment before it closes, so that no reset cuts off the answer. Under watchLock.
+    void LingerLocked(FileDescriptor socket);
 
     std::unique_ptr<MHD_Daemon, DaemonDeleter> daemon;
     // Accepts the connections when it listens (see FrontDoor.h); stopped before the daemon.
@@ -134,7 +137,7 @@ struct HttpServer::State {
     std::map<int, std::chrono::steady_clock::rep> handedOver;
     void HandOver(int fd, const sockaddr* peer, socklen_t length,
                   std::chrono::steady_clock::time_point accepted);
-    unsigned DaemonConnections() const;
+    std::atomic<unsigned> daemonConnections{0}; // the daemon's connections, from start to close
     // The answer to a plain request for `target` when it is a window of a recording that can be sent:
     // the head libmicrohttpd would send and the open recording. Nothing otherwise (libmicrohttpd
     // answers: another endpoint, an unknown station or stream, an unreadable recording, an empty window).

@@ -163,18 +163,37 @@ public:
     bool Send(const std::string& bytes) {
         return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
     }
-    // Waits until the server has ended the connection (everything sent before is read away).
-    bool WaitForEnd(Clock::time_point deadline, std::size_t* received = nullptr) {
+    // Waits until the server has ended the connection (everything sent before is read away); `reset`
+    // tells whether it ended with a reset.
+    bool WaitForEnd(Clock::time_point deadline, std::size_t* received = nullptr, bool* reset = nullptr) {
         char buffer[65536];
         while (Clock::now() < deadline) {
             pollfd p{fd_, POLLIN | POLLRDHUP, 0};
             if (::poll(&p, 1, 50) <= 0)
                 continue;
             const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-            if (n <= 0)
+            if (n <= 0) {
+                if (reset)
+                    *reset = n < 0;
                 return true;
+            }
             if (received)
                 *received += static_cast<std::size_t>(n);
+        }
+        return false;
+    }
+
+    // Waits for the first bytes of the answer and reads them.
+    bool WaitForBytes(Clock::time_point deadline, std::size_t& received) {
+        char buffer[4096];
+        while (Clock::now() < deadline) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+            if (n > 0)
+                received += static_cast<std::size_t>(n);
+            return n > 0;
         }
         return false;
     }
@@ -209,22 +228,49 @@ TEST(FrontDoor, AHeadDeadlineRunsFromTheAcceptNotFromTheHandOver) {
     EXPECT_LT(seconds, 3.2) << "the deadline began again when the connection was handed over";
 }
 
-TEST(FrontDoor, AClientThatTakesNoneOfTheWindowIsDroppedAfterTheIdleTime) {
-    TempFolder folder;
+// A server over the small archive with a recording of 10 MB, more than the socket buffers hold.
+constexpr std::size_t kLargeFrames = 24000;
+
+Result<std::unique_ptr<HttpServer>> LargeServer(const TempFolder& folder, ServerOptions options) {
     MakeSmallArchive(folder.path());
-    constexpr std::size_t kFrames = 24000; // 10 MB, more than the socket buffers hold
-    WriteSilentMp3(folder.path() / "stations/1/streams/1/recording.mp3", kFrames);
+    WriteSilentMp3(folder.path() / "stations/1/streams/1/recording.mp3", kLargeFrames);
     std::vector<Failure> problems;
     auto archive = LoadArchive(folder.path(), problems);
-    ASSERT_TRUE(archive.ok());
+    if (!archive.ok())
+        return archive.failure();
     auto catalogue = Catalogue::Build(std::move(*archive));
-    ASSERT_TRUE(catalogue.ok());
+    if (!catalogue.ok())
+        return catalogue.failure();
+    return HttpServer::Start(*catalogue, options);
+}
+
+TEST(FrontDoor, InputSentWhileTheWindowGoesOutDoesNotCutIt) {
+    TempFolder folder;
+    auto server = LargeServer(folder, {});
+    ASSERT_TRUE(server.ok());
+    const std::size_t length = kLargeFrames * kSilentFrameBytes;
+    Client client;
+    ASSERT_TRUE(client.Connect((*server)->port()));
+    ASSERT_TRUE(client.Send(
+        PlayerRequest("/station/1/getstreamdata/?streamid=1&start=0&length=" + std::to_string(length))));
+    // The answer has begun; now more input comes, which the server never reads.
+    std::size_t received = 0;
+    ASSERT_TRUE(client.WaitForBytes(Clock::now() + std::chrono::seconds(10), received));
+    ASSERT_TRUE(client.Send(std::string(20000, 'x')));
+    bool reset = true;
+    ASSERT_TRUE(client.WaitForEnd(Clock::now() + std::chrono::seconds(20), &received, &reset));
+    EXPECT_FALSE(reset);
+    EXPECT_GT(received, length);
+}
+
+TEST(FrontDoor, AClientThatTakesNoneOfTheWindowIsDroppedAfterTheIdleTime) {
+    TempFolder folder;
     ServerOptions options;
     options.timeoutSeconds = 1;
-    auto server = HttpServer::Start(*catalogue, options);
+    auto server = LargeServer(folder, options);
     ASSERT_TRUE(server.ok());
 
-    const std::size_t length = kFrames * kSilentFrameBytes;
+    const std::size_t length = kLargeFrames * kSilentFrameBytes;
     Client client;
     ASSERT_TRUE(client.Connect((*server)->port(), 4096));
     ASSERT_TRUE(client.Send(
