@@ -3,6 +3,7 @@
 #include "AddressLimit.h"
 #include "BeneathOpen.h"
 #include "Feed.h"
+#include "FrontDoor.h"
 #include "HttpCaching.h"
 #include "HttpServerState.h"
 #include "RequestHead.h"
@@ -141,7 +142,8 @@ void HttpServer::State::Log(std::string_view target, int status, std::uint64_t b
 }
 
 HttpServer::State::~State() {
-    daemon.reset(); // first: no callback runs after this
+    front.reset();  // first: it hands connections to the daemon
+    daemon.reset(); // then: no callback runs after this
     {
         std::lock_guard guard(watchLock);
         stopping = true;
@@ -290,6 +292,67 @@ MHD_Result HttpServer::State::SendWindow(MHD_Connection* connection, const Strea
         AddValidators(response.get(), validators, kCacheImmutable);
     }
     return Queue(connection, MHD_HTTP_OK, std::move(response), target, count);
+}
+
+std::optional<DirectAnswer> HttpServer::State::AnswerDirect(std::string_view target) const {
+    // The same road as Handle takes to a window, refusing nothing: whatever is not a window that can be
+    // sent is left to libmicrohttpd, which answers it as always.
+    if (ParseFeedTarget(target) || ParseWebLinkTarget(target) || ParseSearchTarget(target))
+        return std::nullopt;
+    const RequestParse parse = ParseRequestTarget(target);
+    if (!parse.ok || parse.request.endpoint != Endpoint::StreamData || !options.serveStations)
+        return std::nullopt;
+    const ParsedRequest& request = parse.request;
+    const Loaded source = Current();
+    const ServedStation* station = source.catalogue->FindStation(request.prefix);
+    if (!station || request.streamId > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()))
+        return std::nullopt;
+    const auto found = station->streams.find(static_cast<std::int32_t>(request.streamId));
+    if (found == station->streams.end())
+        return std::nullopt;
+    DirectAnswer answer;
+    std::uint64_t size = 0;
+    struct stat facts {};
+    if (!OpenRecording(*found->second.stream, answer.file, size, facts))
+        return std::nullopt;
+    answer.offset = request.start;
+    answer.count = request.start >= size ? 0 : std::min<std::uint64_t>(request.length, size - request.start);
+    if (answer.count == 0)
+        return std::nullopt;
+    // As libmicrohttpd writes it: its own Date and Connection, the headers SendWindow adds, the length.
+    const Validators validators = RecordingValidators(facts, answer.offset, answer.count);
+    answer.head.reserve(320);
+    answer.head += "HTTP/1.1 200 OK\r\nDate: ";
+    answer.head += HttpDate(std::time(nullptr));
+    answer.head += "\r\nConnection: close\r\nContent-Type: audio/mpeg\r\nETag: ";
+    answer.head += validators.etag;
+    answer.head += "\r\nLast-Modified: ";
+    answer.head += HttpDate(validators.lastModified);
+    answer.head += "\r\nCache-Control: ";
+    answer.head += kCacheImmutable;
+    answer.head += "\r\nContent-Length: ";
+    answer.head += std::to_string(answer.count);
+    answer.head += "\r\n\r\n";
+    return answer;
+}
+
+void HttpServer::State::LingerLocked(FileDescriptor socket) {
+    ::shutdown(socket.get(), SHUT_WR);
+    lingering.push_back({std::move(socket), std::chrono::steady_clock::now() + std::chrono::seconds(2)});
+    watchWake.notify_all();
+}
+
+void HttpServer::State::HandOver(int fd, const sockaddr* peer, socklen_t length,
+                                 std::chrono::steady_clock::time_point accepted) {
+    {
+        std::lock_guard guard(watchLock);
+        handedOver[fd] = accepted.time_since_epoch().count();
+    }
+    // The daemon closes the socket itself when it cannot take it.
+    if (MHD_add_connection(daemon.get(), fd, peer, length) != MHD_YES) {
+        std::lock_guard guard(watchLock);
+        handedOver.erase(fd);
+    }
 }
 
 bool HttpServer::State::OpenRecording(const Stream& stream, FileDescriptor& fd, std::uint64_t& size,
@@ -509,6 +572,7 @@ void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContex
                       MHD_ConnectionNotificationCode code) {
     auto* server = static_cast<HttpServer::State*>(cls);
     if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+        server->daemonConnections.fetch_add(1, std::memory_order_relaxed);
         auto state = std::make_unique<ConnectionState>(); // freed at MHD_CONNECTION_NOTIFY_CLOSED
         const MHD_ConnectionInfo* info =
             MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
@@ -524,6 +588,11 @@ void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContex
             ::shutdown(state->fd, SHUT_RDWR);
         }
         std::lock_guard guard(server->watchLock);
+        // A connection the front door handed over waits for its head since it was accepted there.
+        if (const auto handed = server->handedOver.find(state->fd); handed != server->handedOver.end()) {
+            state->waitingSince.store(handed->second);
+            server->handedOver.erase(handed);
+        }
         if (state->fd >= 0)
             server->connections.emplace(state.get(), state.get());
         *socketContext = state.release();
@@ -532,6 +601,7 @@ void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContex
             static_cast<ConnectionState*>(std::exchange(*socketContext, nullptr)));
         if (!state)
             return;
+        server->daemonConnections.fetch_sub(1, std::memory_order_relaxed);
         if (state->client)
             server->addressLimit->Remove(*state->client);
         std::lock_guard guard(server->watchLock);
@@ -542,12 +612,8 @@ void NotifyConnection(void* cls, MHD_Connection* connection, void** socketContex
         int unread = 0;
         if (state->fd >= 0 && !state->cutOff && ::ioctl(state->fd, FIONREAD, &unread) == 0 && unread > 0) {
             FileDescriptor copy(::fcntl(state->fd, F_DUPFD_CLOEXEC, 0));
-            if (copy.get() >= 0) {
-                ::shutdown(copy.get(), SHUT_WR);
-                server->lingering.push_back(
-                    {std::move(copy), std::chrono::steady_clock::now() + std::chrono::seconds(2)});
-                server->watchWake.notify_all();
-            }
+            if (copy.get() >= 0)
+                server->LingerLocked(std::move(copy));
         }
     }
 }
@@ -594,15 +660,18 @@ Result<std::unique_ptr<HttpServer>> HttpServer::Start(std::shared_ptr<const Cata
     sockaddr_in v4{};
     sockaddr_in6 v6{};
     const sockaddr* address = nullptr;
+    socklen_t addressLength = 0;
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_TURBO;
     if (::inet_pton(AF_INET, o.address.c_str(), &v4.sin_addr) == 1) {
         v4.sin_family = AF_INET;
         v4.sin_port = htons(o.port);
         address = reinterpret_cast<const sockaddr*>(&v4);
+        addressLength = sizeof v4;
     } else if (::inet_pton(AF_INET6, o.address.c_str(), &v6.sin6_addr) == 1) {
         v6.sin6_family = AF_INET6;
         v6.sin6_port = htons(o.port);
         address = reinterpret_cast<const sockaddr*>(&v6);
+        addressLength = sizeof v6;
         flags |= MHD_USE_IPv6;
     } else {
         return Failure{"", 0, "'" + o.address + "' is not an IPv4 or IPv6 address"};
@@ -610,7 +679,18 @@ Result<std::unique_ptr<HttpServer>> HttpServer::Start(std::shared_ptr<const Cata
     if (o.logRequests)
         flags |= MHD_USE_ERROR_LOG;
     const unsigned threads = o.threads != 0 ? o.threads : std::max(1u, std::thread::hardware_concurrency());
+    const Failure cannotListen{"", 0,
+                               "cannot listen on " + o.address + " port " + std::to_string(o.port) +
+                                   " (in use, or not an address of this machine?)"};
     // No address reuse beyond the usual: a second server on a port in use must fail, not share it.
+    std::unique_ptr<FrontDoor> front;
+    if (o.directWindows && !o.chunked && !o.logRequests) {
+        front = FrontDoor::Listen(*state, address, addressLength, threads);
+        if (!front)
+            return cannotListen;
+        // The daemon listens on nothing: it is handed the connections the front door does not answer.
+        flags = (flags & ~static_cast<unsigned>(MHD_USE_IPv6)) | MHD_USE_NO_LISTEN_SOCKET | MHD_USE_ITC;
+    }
     if (!state->root.empty())
         state->rootFd = FileDescriptor(::open(state->root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     state->watchman = std::thread([s = state.get()] { s->Watch(); });
@@ -618,20 +698,33 @@ Result<std::unique_ptr<HttpServer>> HttpServer::Start(std::shared_ptr<const Cata
     // The per-address limit is kept here rather than by libmicrohttpd, which counts IPv6 addresses one
     // by one.
     state->addressLimit = std::make_unique<AddressLimit>(o.perAddressLimit);
-    MHD_Daemon* daemon = MHD_start_daemon(
-        flags, o.port, &AcceptPolicy, state.get(), &AccessHandler, state.get(), MHD_OPTION_SOCK_ADDR, address,
-        MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_TIMEOUT, o.timeoutSeconds,
-        MHD_OPTION_CONNECTION_LIMIT, o.connectionLimit, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-        static_cast<std::size_t>(16384), MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u, MHD_OPTION_NOTIFY_COMPLETED,
-        &RequestCompleted, state.get(), MHD_OPTION_NOTIFY_CONNECTION, &NotifyConnection, state.get(),
-        MHD_OPTION_URI_LOG_CALLBACK, &KeepTarget, nullptr, MHD_OPTION_END);
+    MHD_Daemon* daemon =
+        front ? MHD_start_daemon(flags, 0, &AcceptPolicy, state.get(), &AccessHandler, state.get(),
+                                 MHD_OPTION_THREAD_POOL_SIZE, threads, MHD_OPTION_CONNECTION_TIMEOUT,
+                                 o.timeoutSeconds, MHD_OPTION_CONNECTION_LIMIT, o.connectionLimit,
+                                 MHD_OPTION_CONNECTION_MEMORY_LIMIT, static_cast<std::size_t>(16384),
+                                 MHD_OPTION_NOTIFY_COMPLETED, &RequestCompleted, state.get(),
+                                 MHD_OPTION_NOTIFY_CONNECTION, &NotifyConnection, state.get(),
+                                 MHD_OPTION_URI_LOG_CALLBACK, &KeepTarget, nullptr, MHD_OPTION_END)
+              : MHD_start_daemon(flags, o.port, &AcceptPolicy, state.get(), &AccessHandler, state.get(),
+                                 MHD_OPTION_SOCK_ADDR, address, MHD_OPTION_THREAD_POOL_SIZE, threads,
+                                 MHD_OPTION_CONNECTION_TIMEOUT, o.timeoutSeconds, MHD_OPTION_CONNECTION_LIMIT,
+                                 o.connectionLimit, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
+                                 static_cast<std::size_t>(16384), MHD_OPTION_LISTEN_BACKLOG_SIZE, 1024u,
+                                 MHD_OPTION_NOTIFY_COMPLETED, &RequestCompleted, state.get(),
+                                 MHD_OPTION_NOTIFY_CONNECTION, &NotifyConnection, state.get(),
+                                 MHD_OPTION_URI_LOG_CALLBACK, &KeepTarget, nullptr, MHD_OPTION_END);
     if (!daemon)
-        return Failure{"", 0,
-                       "cannot listen on " + o.address + " port " + std::to_string(o.port) +
-                           " (in use, or not an address of this machine?)"};
+        return cannotListen;
     state->daemon.reset(daemon);
-    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon, MHD_DAEMON_INFO_BIND_PORT);
-    state->port = info ? info->port : o.port;
+    if (front) {
+        state->port = front->port();
+        state->front = std::move(front);
+        state->front->Open();
+    } else {
+        const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon, MHD_DAEMON_INFO_BIND_PORT);
+        state->port = info ? info->port : o.port;
+    }
     return std::unique_ptr<HttpServer>(new HttpServer(std::move(state)));
 }
 

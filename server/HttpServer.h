@@ -34,6 +34,9 @@ struct ServerOptions {
     bool serveStations = true;
     bool serveUpdate = true;
     bool logRequests = false; // one line per request on stderr
+    // Plain window requests are answered by the server's own front door rather than libmicrohttpd,
+    // with the same bytes (not with `chunked` or `logRequests`).
+    bool directWindows = true;
 };
 
 class HttpServer {

@@ -8,6 +8,7 @@
 #include "SearchTarget.h"
 
 #include <microhttpd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +31,7 @@ namespace station {
 
 struct FeedTarget;
 struct WebLink;
+class FrontDoor;
 
 // An open file descriptor, closed on destruction unless released to libmicrohttpd.
 class FileDescriptor {
@@ -55,6 +57,14 @@ public:
 
 private:
     int fd_;
+};
+
+// A window as the front door sends it: the response head and the bytes of the open recording.
+struct DirectAnswer {
+    std::string head;
+    FileDescriptor file;
+    std::uint64_t offset = 0;
+    std::uint64_t count = 0;
 };
 
 struct DaemonDeleter {
@@ -115,8 +125,23 @@ struct HttpServer::State {
     std::vector<Lingering> lingering;
     std::thread watchman;
     void Watch();
+    // Ends `socket` gently, its answer sent and input still unread: sends its end and reads the rest away
+    // for a moment before it closes, so that no reset cuts off the answer. Under watchLock.
+    void LingerLocked(FileDescriptor socket);
 
     std::unique_ptr<MHD_Daemon, DaemonDeleter> daemon;
+    // Accepts the connections when it listens (see FrontDoor.h); stopped before the daemon.
+    std::unique_ptr<FrontDoor> front;
+    // When the front door accepted the connections it handed to the daemon and the daemon has not yet
+    // begun (by socket, under watchLock): their request-head deadlines run from then.
+    std::map<int, std::chrono::steady_clock::rep> handedOver;
+    void HandOver(int fd, const sockaddr* peer, socklen_t length,
+                  std::chrono::steady_clock::time_point accepted);
+    std::atomic<unsigned> daemonConnections{0}; // the daemon's connections, from start to close
+    // The answer to a plain request for `target` when it is a window of a recording that can be sent:
+    // the head libmicrohttpd would send and the open recording. Nothing otherwise (libmicrohttpd
+    // answers: another endpoint, an unknown station or stream, an unreadable recording, an empty window).
+    std::optional<DirectAnswer> AnswerDirect(std::string_view target) const;
 
     MHD_Result Handle(MHD_Connection* connection, const char* url, const char* method, const char* version,
                       void** requestContext);
