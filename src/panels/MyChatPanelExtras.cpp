@@ -175,7 +175,7 @@ void MyChatPanel::OnChatRowsReplaced() {
 void MyChatPanel::OpenChatMenu(std::int32_t) {
     if (!window || !instance)
         return;
-    const POINT cursor = window->ScreenToClient(instance->CursorPosition());
+    const POINT cursor = PopupMenuPoint(context);
     window->BringToFront();
     OpenPopupMenu(context, kChatMenu, cursor, MyPopupMenuAlign_Top);
 }

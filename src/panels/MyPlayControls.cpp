@@ -2,13 +2,46 @@
 
 #include "panels/ChatActivityStrip.h"
 #include "panels/PlayControlSkin.h"
+#include "platform/WindowMessages.h"
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 using namespace playskin;
 
 namespace {
+
+// The step a slider key asks for: -1 back (Left, Down), +1 on (Right, Up), -2 to the start (Home), +2 to
+// the end (End), 0 for a key that only the slider swallows (Space and Enter must not press it in the
+// middle), or nullopt for a key it leaves.
+std::optional<int> SliderStep(int virtualKey) {
+    using namespace platform;
+    switch (virtualKey) {
+    case VK_LEFT:
+    case VK_DOWN:
+        return -1;
+    case VK_RIGHT:
+    case VK_UP:
+        return 1;
+    case VK_HOME:
+        return -2;
+    case VK_END:
+        return 2;
+    case VK_SPACE:
+    case VK_RETURN:
+        return 0;
+    default:
+        return std::nullopt;
+    }
+}
+
+// The slider value after `step` of size `size`, within 0..1.
+float SteppedValue(float value, int step, float size) {
+    if (step == -2 || step == 2)
+        return step < 0 ? 0.0f : 1.0f;
+    return std::clamp(value + static_cast<float>(step) * size, 0.0f, 1.0f);
+}
 
 // Where a press at `pointX` puts a slider's knob, for a bar at `left` of `width` whose knob is
 // 2 * `halfKnob` wide: its offset along the track, clamped to the ends, and the matching value from 0 to 1.
@@ -108,6 +141,20 @@ void MyPlayVolumeBar::SetVolumeValue(float newValue) {
     Redraw();
 }
 
+bool MyPlayVolumeBar::OnKeyDown(int virtualKey) {
+    const std::optional<int> step = SliderStep(virtualKey);
+    if (!step)
+        return false;
+    if (*step != 0 && !dragging) {
+        // Whole steps of 5 %, so that keys from any value reach 0 and 1 exactly.
+        const float stepped = SteppedValue(value, *step, 0.05f);
+        const float rounded = std::round(stepped * 20.0f) / 20.0f;
+        SetVolumeValue(rounded);
+        VolumeChangedCallback(callbackTarget, value);
+    }
+    return true;
+}
+
 void MyPlayVolumeBar::PositionFromPoint(std::int32_t pointX) {
     KnobFromPoint(pointX, x, width, 7, knobOffset, value);
 }
@@ -182,6 +229,18 @@ void MyPlayPosBar::SetPosition(float position) {
     value = position;
     knobOffset = static_cast<std::int32_t>(value * static_cast<float>(width - 12));
     Redraw();
+}
+
+bool MyPlayPosBar::OnKeyDown(int virtualKey) {
+    const std::optional<int> step = SliderStep(virtualKey);
+    if (!step)
+        return false;
+    const std::uint32_t duration = markStream ? markStream->duration : 0;
+    if (*step != 0 && !dragging && duration > 0) {
+        SetPosition(SteppedValue(value, *step, 10.0f / static_cast<float>(duration)));
+        PosReleasedCallback(callbackTarget, value);
+    }
+    return true;
 }
 
 void MyPlayPosBar::PositionFromPoint(std::int32_t pointX) {

@@ -33,7 +33,7 @@ public:
 // The volume slider: a groove with a knob, value 0 to 1.
 class MyPlayVolumeBar : public MyControlBase {
 public:
-    explicit MyPlayVolumeBar(MySurface* skin) : skin(skin) {}
+    explicit MyPlayVolumeBar(MySurface* skin) : skin(skin) { tabStop = true; }
 
     void OnLButtonDown(POINT point) override;
     void OnLButtonUp(POINT point) override;
@@ -42,6 +42,8 @@ public:
     void OnBoundsChanged(const RECT& oldRect) override;
     // Stores a different value, moves the knob and redraws. Not clamped, and not blocked by a drag.
     void SetVolumeValue(float newValue);
+    // Left/Down and Right/Up move the volume by 5 %, Home and End to its ends.
+    bool OnKeyDown(int virtualKey) override;
 
     MySurface* skin;
     std::unique_ptr<MySurface> frame;
@@ -57,7 +59,7 @@ private:
 // The mute button; it toggles on the press.
 class MyMuteButton : public MyControlBase {
 public:
-    explicit MyMuteButton(MySurface* skin) : skin(skin) {}
+    explicit MyMuteButton(MySurface* skin) : skin(skin) { tabStop = true; }
 
     void OnLButtonDown(POINT point) override;
     void Paint() override;
@@ -71,7 +73,7 @@ public:
 // and track list into a surface of its own; the knob is drawn over it while the slider is enabled.
 class MyPlayPosBar : public MyControlBase {
 public:
-    explicit MyPlayPosBar(MySurface* skin) : skin(skin) {}
+    explicit MyPlayPosBar(MySurface* skin) : skin(skin) { tabStop = true; }
 
     void OnLButtonDown(POINT point) override;
     void OnLButtonUp(POINT point) override;
@@ -80,6 +82,8 @@ public:
     void OnBoundsChanged(const RECT& oldRect) override;
     // Moves the knob to a play position (clamped to 0..1); ignored while the user drags the knob.
     void SetPosition(float position);
+    // Left/Down and Right/Up seek 10 s back or on, Home to the start: as a released drag would.
+    bool OnKeyDown(int virtualKey) override;
     // Forgets the rendered bar, so that the next paint draws the current marks.
     void DropCache() { bar.reset(); }
 
@@ -109,7 +113,7 @@ private:
 // A push button: 0 previous, 1 pause, 2 play, 3 next. `lit` marks the current play state.
 class MyPlayButton : public MyPressable<MyControlBase> {
 public:
-    MyPlayButton(MySurface* skin, std::int32_t kind) : skin(skin), kind(kind) {}
+    MyPlayButton(MySurface* skin, std::int32_t kind) : skin(skin), kind(kind) { tabStop = true; }
 
     void Paint() override;
 

@@ -17,7 +17,9 @@ public:
     static constexpr std::int32_t kBoxSize = 20;    // pixels
     static constexpr std::int32_t kSkinColumn = 66; // the four box pictures, one under another
 
-    MySettingsPanelButton(std::u16string text, MySurface* skin) : skin(skin), text(std::move(text)) {}
+    MySettingsPanelButton(std::u16string text, MySurface* skin) : skin(skin), text(std::move(text)) {
+        tabStop = true;
+    }
 
     void Paint() override;
 

@@ -67,7 +67,7 @@ void MyStationComboPanel::MomentMenu(std::int32_t id) {
         appContext->menuLink.Set(row->stationId, row->streamId, row->second);
     if (!window || !instance)
         return;
-    const POINT cursor = window->ScreenToClient(instance->CursorPosition());
+    const POINT cursor = PopupMenuPoint(context);
     window->BringToFront();
     OpenPopupMenu(context, kMomentMenu, cursor, MyPopupMenuAlign_Top);
 }

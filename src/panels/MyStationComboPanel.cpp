@@ -364,7 +364,7 @@ void MyStationComboPanel::StreamMenu(std::int32_t id) {
         appContext->menuLink.Set(row->stationId, row->streamId, 0);
     if (!window || !instance)
         return;
-    const POINT cursor = window->ScreenToClient(instance->CursorPosition());
+    const POINT cursor = PopupMenuPoint(context);
     window->BringToFront();
     OpenPopupMenu(context, kStreamMenu, cursor, MyPopupMenuAlign_Top);
 }

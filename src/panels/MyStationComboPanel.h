@@ -28,7 +28,7 @@ class MySurface;
 // One of the header's two view buttons: 0 shows the stations view, 1 the streams view.
 class MyStationComboPanelButton : public MyPressable<MyControlBase> {
 public:
-    MyStationComboPanelButton(MySurface* skin, std::int32_t kind) : skin(skin), kind(kind) {}
+    MyStationComboPanelButton(MySurface* skin, std::int32_t kind) : skin(skin), kind(kind) { tabStop = true; }
 
     void Paint() override;
 

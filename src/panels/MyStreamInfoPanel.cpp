@@ -114,7 +114,7 @@ void MyStreamInfoPanel::TrackMenu(std::int32_t id) {
         appContext->menuLink.Set(streamInfo->stationId, streamInfo->streamId, id);
     if (!window || !instance)
         return;
-    const POINT cursor = window->ScreenToClient(instance->CursorPosition());
+    const POINT cursor = PopupMenuPoint(context);
     window->BringToFront();
     OpenPopupMenu(context, kTrackMenu, cursor, MyPopupMenuAlign_Top);
 }

@@ -119,6 +119,7 @@ enum : int {
     VK_RIGHT = 0x27,
     VK_DOWN = 0x28,
     VK_DELETE = 0x2E,
+    VK_APPS = 0x5D,     // the context-menu key
     VK_ADD = 0x6B,      // the keypad's "+"
     VK_SUBTRACT = 0x6D, // the keypad's "-"
     VK_F1 = 0x70,       // VK_F1 + n - 1 is Fn, up to F12

@@ -63,7 +63,7 @@ void MainWindow::ShowPlaySpeed() {
 void MainWindow::OnSpeedClicked(std::int32_t) {
     if (!window || !instance)
         return;
-    const POINT cursor = window->ScreenToClient(instance->CursorPosition());
+    const POINT cursor = PopupMenuPoint(windowContext);
     OpenPopupMenu(windowContext, kSpeedMenu, cursor, MyPopupMenuAlign_Bottom);
 }
 

@@ -1,6 +1,7 @@
 #include "ui/MyControlBase.h"
 
 #include "platform/Window.h"
+#include "ui/KeyboardFocus.h"
 
 #include <algorithm>
 
@@ -29,6 +30,13 @@ void SetKeyboardFocus(MyWindowContext* context, MyControlBase* control) {
         previous->OnFocusChanged(false);
     if (control && context->keyboardFocus == control)
         control->OnFocusChanged(true);
+    // The ring leaves the one and comes to the other.
+    if (context->focusVisible) {
+        if (previous && previous->tabStop)
+            previous->Redraw();
+        if (control && control->tabStop && context->keyboardFocus == control)
+            control->Redraw();
+    }
 }
 
 void MyControlBase::CreateFromRect(MyWindowContext* newContext, std::int32_t left, std::int32_t top,
@@ -70,6 +78,8 @@ void MyControlBase::PaintAndInvalidate() {
         window->Invalidate(bounds);
     for (auto& child : children)
         child->Redraw();
+    if (backBuffer && ShowsFocusRing() && !DrawsOwnFocusRing())
+        DrawFocusRing(*backBuffer, bounds, context->focusRingColour);
 }
 
 void MyControlBase::Redraw() {

@@ -68,6 +68,14 @@ struct MyWindowContext {
     // takes the focus gives it the focus; a press anywhere else takes it away. A control clears it when
     // it is destroyed.
     MyControlBase* keyboardFocus = nullptr;
+    // The focus was moved by the keyboard (Tab): the focused control shows the focus ring, in this colour.
+    // Any mouse press hides it again, so nothing changes on screen for mouse users.
+    bool focusVisible = false;
+    COLORREF focusRingColour = RGB(0x33, 0x66, 0xCC);
+    // While the keyboard presses a control (Space, Enter, the context-menu key), the point pressed, in
+    // client coordinates: a menu opened by that press opens there rather than at the mouse pointer.
+    bool keyboardPressing = false;
+    POINT keyboardPressPoint{};
 };
 
 // Moves the keyboard focus to `control` (null: none), telling the control that loses it and the one that
@@ -118,6 +126,11 @@ public:
         return false;
     }
     bool hasFocus() const { return context && context->keyboardFocus == this; }
+    // True when this control holds the focus and the focus ring is to be drawn.
+    bool ShowsFocusRing() const { return hasFocus() && context->focusVisible; }
+    // Controls that draw their focus ring themselves (a list rings its current row) answer true; for the
+    // others the base draws it along the bounds after the control and its children painted.
+    virtual bool DrawsOwnFocusRing() const { return false; }
 
     // Shifts `child` and its subtree by this control's top-left corner (children are created relative to
     // their parent), makes this its parent and appends it. Answers the child, which this control now owns.
@@ -154,6 +167,11 @@ public:
     std::int32_t controlId = 0;
     // A left press gives this control the keyboard focus.
     bool acceptsFocus = false;
+    // Tab and Shift+Tab stop at this control. Keys it leaves then press it as the mouse would: Space and
+    // Enter a left click at its middle, the context-menu key and Shift+F10 a right click.
+    bool tabStop = false;
+    // Siblings are walked by Tab in ascending order of this, and in tree order where it is the same.
+    std::int32_t tabOrder = 0;
 
     MyCallback<POINT, std::int32_t> LButtonDownCallback;
     MyCallback<std::int32_t> LButtonReleasedCallback;

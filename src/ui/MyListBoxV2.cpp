@@ -1,5 +1,8 @@
 #include "ui/MyListBoxV2.h"
 
+#include "platform/Window.h"
+#include "ui/KeyboardFocus.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -27,6 +30,7 @@ MyListBoxV2::~MyListBoxV2() {
 void MyListBoxV2::Create(MyWindowContext* newContext, std::int32_t newX, std::int32_t newY,
                          std::int32_t newWidth, std::int32_t newHeight) {
     MyControlBase::Create(newContext, newX, newY, newWidth, newHeight);
+    tabStop = true;
     auto bar = std::make_unique<MyScrollbar>();
     bar->minThumbLength = 32;
     bar->Create(newContext, newWidth - kScrollbarWidth, 0, kScrollbarWidth, newHeight);
@@ -102,6 +106,7 @@ void MyListBoxV2::Clear() {
     rightPressedRow = nullptr;
     rows.clear();
     rowTops.clear();
+    keyboardRow = -1;
     scrollOffset = 0;
     if (scrollbar)
         scrollbar->position = 0;
@@ -174,6 +179,8 @@ void MyListBoxV2::RenderRows() {
         first == rowTops.begin() ? count : static_cast<std::int32_t>(first - rowTops.begin()) - 1;
     std::int32_t rowY = i < count ? RowTop(i) - scrollOffset : 0;
     const std::int32_t end = ContentEnd();
+    const bool ring = ShowsFocusRing();
+    bool rowRinged = false;
     while (rowY < height) {
         if (i >= count || rowY + scrollOffset >= end) {
             FillRect(surface->dc, RECT{0, rowY, rowWidth, height}, brush);
@@ -181,7 +188,7 @@ void MyListBoxV2::RenderRows() {
         }
         const std::int32_t rowHeight = RowHeight(i);
         MyListBoxV2ItemBase* row = rowHeight > 0 ? RowAt(i) : nullptr;
-        ++i;
+        const std::int32_t index = i++;
         if (!row)
             continue; // takes no space
         const RECT rect{0, rowY, rowWidth, rowY + rowHeight};
@@ -190,11 +197,18 @@ void MyListBoxV2::RenderRows() {
             row->PlaceInView(rect);
         BeforeRowPaint(*row);
         row->Redraw();
+        if (ring && index == keyboardRow) {
+            DrawFocusRing(surface->dc, rect, context->focusRingColour);
+            rowRinged = true;
+        }
         const std::int32_t bottom = rowY + rowHeight;
         if (bottom >= height)
             break;
         rowY = bottom;
     }
+    if (ring && !rowRinged)
+        DrawFocusRing(surface->dc, RECT{0, 0, rowWidth, height}, context->focusRingColour);
+    ringRendered_ = ring;
     dirty = false;
 }
 
@@ -205,7 +219,7 @@ void MyListBoxV2::Paint() {
         surface = std::make_unique<MySurface>();
         surface->ResizeSurface(backBuffer, width - scrollbarWidth, height);
     }
-    if (dirty)
+    if (dirty || ringRendered_ != ShowsFocusRing())
         RenderRows();
     BitBlt(*backBuffer, x, y, surface->width, surface->height, surface->dc, 0, 0, SRCCOPY);
 }
@@ -269,4 +283,100 @@ void MyListBoxV2::OnRButtonDown(POINT point) {
 }
 void MyListBoxV2::OnRButtonUp(POINT point) {
     ReleaseRow(point, false);
+}
+
+bool MyListBoxV2::ReachableRow(std::int32_t index) const {
+    return index >= 0 && index < RowCount() && static_cast<std::size_t>(index) < rowTops.size() &&
+           RowHeight(index) > 0 && RowTop(index) < ContentEnd();
+}
+
+// The reachable row `step` rows on from `from` (skipping rows that take no space), or `from` when there
+// is none that far; the last (first) reachable one when the step runs past the end (start).
+std::int32_t MyListBoxV2::StepRow(std::int32_t from, std::int32_t step) const {
+    const std::int32_t direction = step > 0 ? 1 : -1;
+    std::int32_t found = from;
+    for (std::int32_t i = from + direction, left = step * direction; i >= 0 && i < RowCount() && left > 0;
+         i += direction) {
+        if (ReachableRow(i)) {
+            found = i;
+            --left;
+        }
+    }
+    return found;
+}
+
+void MyListBoxV2::ShowRow(std::int32_t index) {
+    const std::int32_t top = RowTop(index), bottom = top + RowHeight(index);
+    if (top < scrollOffset)
+        ScrollTo(top);
+    else if (bottom > scrollOffset + height)
+        ScrollTo(std::min(top, bottom - height));
+    dirty = true;
+    Redraw();
+}
+
+void MyListBoxV2::PressRowByKeyboard(std::int32_t index, bool left) {
+    ShowRow(index);
+    const POINT point{x + 4, y + RowTop(index) - scrollOffset + RowHeight(index) / 2};
+    if (context) {
+        context->keyboardPressing = true;
+        context->keyboardPressPoint = point;
+    }
+    PressRow(point, left);
+    ReleaseRow(point, left);
+    if (context)
+        context->keyboardPressing = false;
+}
+
+bool MyListBoxV2::OnKeyDown(int virtualKey) {
+    using namespace platform;
+    if (relayoutNeeded)
+        Relayout();
+    const bool shift = instance && instance->IsKeyDown(VK_SHIFT);
+    const std::int32_t current = ReachableRow(keyboardRow) ? keyboardRow : -1;
+    // Without a current row the keyboard starts from the row at the top of the view.
+    std::int32_t start = current;
+    if (start < 0) {
+        start = FindRowIndexAt(scrollOffset);
+        if (!ReachableRow(start))
+            start = StepRow(-1, 1);
+    }
+    if (!ReachableRow(start))
+        return false;
+    const std::int32_t page = std::max(1, height / std::max(1, RowHeight(start)));
+    std::int32_t target = start;
+    switch (virtualKey) {
+    case VK_DOWN:
+        target = current < 0 ? start : StepRow(current, 1);
+        break;
+    case VK_UP:
+        target = current < 0 ? start : StepRow(current, -1);
+        break;
+    case VK_NEXT:
+        target = StepRow(start, page);
+        break;
+    case VK_PRIOR:
+        target = StepRow(start, -page);
+        break;
+    case VK_HOME:
+        target = StepRow(-1, 1);
+        break;
+    case VK_END:
+        target = StepRow(RowCount(), -1);
+        break;
+    case VK_RETURN:
+    case VK_SPACE:
+        keyboardRow = start;
+        PressRowByKeyboard(start, true);
+        return true;
+    default:
+        if (!IsMenuKey(virtualKey, shift))
+            return false;
+        keyboardRow = start;
+        PressRowByKeyboard(start, false);
+        return true;
+    }
+    keyboardRow = target;
+    ShowRow(target);
+    return true;
 }

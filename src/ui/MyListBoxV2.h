@@ -78,6 +78,15 @@ public:
     std::int32_t RowHeight(std::int32_t index) const;
     void SelectRow(std::int32_t index);
 
+    // The keyboard, while the list has the focus: Up, Down, Page Up, Page Down, Home and End move the
+    // current row (`keyboardRow`) over the rows shown and keep it in view; Enter and Space click it, the
+    // context-menu key and Shift+F10 right-click it, as the mouse would at its left end.
+    bool OnKeyDown(int virtualKey) override;
+    // The list rings its current row, or its whole view while no row is current or in view.
+    bool DrawsOwnFocusRing() const override { return true; }
+    // The index of the row the keyboard is on, or -1 (none yet; a rebuilt list starts again).
+    std::int32_t keyboardRow = -1;
+
     // The top of every row laid out, in row order (rows stack without gaps, so a row's height is the
     // distance to the next top). Rebuilt by Relayout.
     std::vector<std::int32_t> rowTops;
@@ -108,4 +117,13 @@ protected:
     void PressRow(POINT point, bool left);
     void ReleaseRow(POINT point, bool left);
     void SetContentSize(std::int32_t size);
+
+private:
+    // The rows the keyboard can reach: laid out, taking space, above ContentEnd.
+    bool ReachableRow(std::int32_t index) const;
+    std::int32_t StepRow(std::int32_t from, std::int32_t step) const;
+    void ShowRow(std::int32_t index);
+    void PressRowByKeyboard(std::int32_t index, bool left);
+    // Whether the surface now holds the focus ring (a change of focus renders the rows again).
+    bool ringRendered_ = false;
 };

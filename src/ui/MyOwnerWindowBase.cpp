@@ -1,5 +1,6 @@
 #include "ui/MyOwnerWindowBase.h"
 
+#include "ui/KeyboardFocus.h"
 #include "ui/MyPopupMenu.h"
 
 #include "app/MyCallbacks.h"
@@ -118,6 +119,7 @@ void MyOwnerWindowBase::OnSize(std::uintptr_t) {
 void MyOwnerWindowBase::OnLButtonDown(POINT point) {
     if (!root)
         return;
+    HideFocusRing(context);
     context.leftCapture = root->HitTest(point);
     // A press on a control that takes the keyboard gives it the focus; a press elsewhere takes it away.
     SetKeyboardFocus(&context, context.leftCapture && context.leftCapture->acceptsFocus ? context.leftCapture
@@ -142,6 +144,7 @@ void MyOwnerWindowBase::OnLButtonUp(POINT point) {
 void MyOwnerWindowBase::OnRButtonDown(POINT point) {
     if (!root)
         return;
+    HideFocusRing(context);
     context.rightCapture = root->HitTest(point);
     if (context.rightCapture) {
         if (window)
@@ -184,10 +187,23 @@ MyControlBase* MyOwnerWindowBase::FocusedControl() const {
 }
 
 std::intptr_t MyOwnerWindowBase::HandleKeyDown(std::uintptr_t wParam, std::intptr_t, bool& handled) {
-    // The focused control first; a key it leaves goes to the root, which keeps the window's own keys.
+    // Tab walks the tab stops. Other keys go to the focused control first; a tab stop that leaves Space,
+    // Enter or its menu key is pressed by them; what is left goes to the root, which keeps the window's
+    // own keys.
     const int key = static_cast<int>(wParam);
+    const bool shift = context.instance && context.instance->IsKeyDown(VK_SHIFT);
+    const bool modified =
+        context.instance && (context.instance->IsKeyDown(VK_CONTROL) || context.instance->IsKeyDown(VK_MENU));
+    if (key == VK_TAB && !modified && root) {
+        MoveKeyboardFocus(context, *root, !shift);
+        handled = true;
+        return 0;
+    }
     MyControlBase* focus = FocusedControl();
-    handled = (focus && focus->OnKeyDown(key)) || (root && root->OnKeyDown(key));
+    handled =
+        (focus && focus->OnKeyDown(key)) ||
+        (focus && focus->tabStop && !focus->acceptsFocus && !modified && PressForKey(*focus, key, shift)) ||
+        (root && root->OnKeyDown(key));
     return 0;
 }
 

@@ -18,6 +18,14 @@ constexpr COLORREF kText = RGB(0x00, 0x00, 0x00);
 
 } // namespace
 
+POINT PopupMenuPoint(const MyWindowContext* context) {
+    if (!context || !context->window || !context->instance)
+        return {};
+    if (context->keyboardPressing)
+        return context->keyboardPressPoint;
+    return context->window->ScreenToClient(context->instance->CursorPosition());
+}
+
 bool OpenPopupMenu(MyWindowContext* context, std::int32_t menuId, POINT point, MyPopupMenuAlign align) {
     if (!context || !context->instance || !context->window)
         return false;

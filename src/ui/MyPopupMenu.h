@@ -30,6 +30,10 @@ enum MyPopupMenuAlign : std::uint32_t {
 bool OpenPopupMenu(MyWindowContext* context, std::int32_t menuId, POINT point,
                    MyPopupMenuAlign align = MyPopupMenuAlign_Top);
 
+// Where a menu opened by the current press opens: the point the keyboard pressed (the context-menu key on
+// a focused control), else the mouse pointer, in client coordinates of the context's window.
+POINT PopupMenuPoint(const MyWindowContext* context);
+
 class MyPopupMenu : public platform::WindowProcedure {
 public:
     static constexpr std::int32_t kItemHeight = 22;     // pixels

@@ -11,7 +11,7 @@ class MySurface;
 
 class MyTabButton : public MyPressable<MyControlBase> {
 public:
-    explicit MyTabButton(MySurface* skin) : skin(skin) {}
+    explicit MyTabButton(MySurface* skin) : skin(skin) { tabStop = true; }
 
     void Paint() override;
     // Assigns a different text, centres it and redraws.

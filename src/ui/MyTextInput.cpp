@@ -9,6 +9,7 @@ using namespace platform;
 
 MyTextInput::MyTextInput() {
     acceptsFocus = true;
+    tabStop = true;
 }
 
 platform::Font* MyTextInput::TextFont() {

@@ -53,6 +53,9 @@ int VirtualKey(SDL_Keycode key) {
         return VK_DOWN;
     case SDLK_DELETE:
         return VK_DELETE;
+    case SDLK_APPLICATION:
+    case SDLK_MENU:
+        return VK_APPS;
     case SDLK_LSHIFT:
     case SDLK_RSHIFT:
         return VK_SHIFT;
