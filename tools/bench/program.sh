@@ -4,7 +4,8 @@
 #   a second start's link to the first instance playing it;
 #   CPU of vantri playing with the window visible and chat replaying, against vantri-console playing the
 #   same show (BENCH_SECONDS each, 540 by default: the demo show lasts 9 minutes and the console counts
-#   seconds played);
+#   seconds played), and of vantri playing the same show at 1.5x (its speed kept in playspeeds.txt, as
+#   the speed menu keeps it) for two thirds of BENCH_SECONDS: the same part of the show;
 #   peak resident memory playing a 3-hour show with 50,000 chat rows (alone with BENCH_MEMORY_ONLY=1).
 #
 #   tools/bench/program.sh [BUILD_DIR]     (default build/; needs vantri, vantri-console, vantri-station,
@@ -54,6 +55,11 @@ run "$build/tools/bench_program" handover "$build/vantri" "vantri:track-1-2-1Q" 
 echo "== CPU playing $seconds s (the window shows the chat replaying)"
 run "$build/tools/bench_program" run "$seconds" "$build/vantri" "vantri:track-1-1-0"
 run "$build/tools/bench_program" run "$seconds" "$build/vantri-console" --seconds "$seconds" "vantri:track-1-1-0"
+echo "== CPU playing $(( seconds * 2 / 3 )) s at 1.5x (the window shows the chat replaying)"
+mkdir -p "$work/config/Vantri"
+printf '1 1 15\n' >"$work/config/Vantri/playspeeds.txt"
+run "$build/tools/bench_program" run $(( seconds * 2 / 3 )) "$build/vantri" "vantri:track-1-1-0"
+rm "$work/config/Vantri/playspeeds.txt"
 fi
 echo "== peak memory: a 3-hour show with 50,000 chat rows, played for 60 s from 2:30:00"
 run "$build/tools/bench_program" run 60 "$build/vantri" "vantri:track-3-1-2LA"
