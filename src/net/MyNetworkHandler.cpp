@@ -6,6 +6,8 @@
 #include "net/MyNetworkPacket_RequestStreamData.h"
 #include "net/NetworkExchanges.h"
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -86,8 +88,11 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
             FinishUnstartedStreamData(*message);
             return;
         }
-        if (const auto* streamData = MessageAs<MyNetworkHandlerMessage_GetStreamData>(*message))
+        if (const auto* streamData = MessageAs<MyNetworkHandlerMessage_GetStreamData>(*message)) {
             CancelOlderSeries(*streamData);
+            if (AnswerFromCache(*streamData, *station))
+                return;
+        }
         if (const auto* search = SearchMessageOf(*message)) {
             if (search->generation != searchGeneration_) {
                 searchGeneration_ = search->generation;
@@ -164,6 +169,33 @@ void MyNetworkHandler::CancelOlderSeries(const MyNetworkHandlerMessage_GetStream
     }
 }
 
+bool MyNetworkHandler::AnswerFromCache(const MyNetworkHandlerMessage_GetStreamData& message,
+                                       const StationConnectionData& station) {
+    if (!streamCache_ || !context || !context->mediaHandler || message.length <= 0)
+        return false;
+    std::vector<std::uint8_t> bytes;
+    const std::uint32_t length = static_cast<std::uint32_t>(message.length);
+    if (streamCache_->Read(StreamCache::StreamName(station, message.stationId, message.streamId),
+                           message.startOffset, length, bytes) == 0)
+        return false;
+    // The blocks an exchange would have made of the same bytes: full ones, and a last one partly filled.
+    std::vector<std::unique_ptr<Mp3DataBlock>> blocks;
+    for (std::size_t at = 0; at < bytes.size(); at += Mp3DataBlock::kCapacity) {
+        auto block = std::make_unique<Mp3DataBlock>();
+        const std::size_t part = std::min<std::size_t>(Mp3DataBlock::kCapacity, bytes.size() - at);
+        std::memcpy(block->data, bytes.data() + at, part);
+        block->fill = static_cast<std::uint16_t>(part);
+        blocks.push_back(std::move(block));
+    }
+    const bool whole = bytes.size() == length;
+    context->mediaHandler->AddMp3Data(std::move(blocks), message.requestNumber, whole);
+    // Short of the window: ended as an exchange that stopped early, so that the media thread asks for the
+    // bytes after these.
+    if (!whole)
+        context->mediaHandler->AddMp3Data(nullptr, message.requestNumber, true);
+    return true;
+}
+
 void MyNetworkHandler::EndExchange(
     std::map<platform::Event*, std::unique_ptr<MyNetworkPacketBase>>::iterator found) {
     RemoveWaitHandle(found->first);
@@ -194,6 +226,9 @@ void MyNetworkHandler::StartWaiting() {
 void MyNetworkHandler::StartExchange(std::unique_ptr<MyNetworkPacketBase> exchange) {
     if (!exchange)
         return; // this build has no exchange for the request
+    if (streamCache_)
+        if (auto* stream = dynamic_cast<MyNetworkPacket_RequestStreamData*>(exchange.get()))
+            stream->KeepBytesIn(streamCache_.get());
     exchange->SetResolver(resolver_);
     exchange->SetTimeouts(timeouts_.connect, exchange->type() == NetworkPacketType_RequestStreamData
                                                  ? timeouts_.streamIdle

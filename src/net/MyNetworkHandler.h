@@ -15,6 +15,7 @@
 #include "app/MyThread.h"
 #include "net/MyNetworkHandlerMessages.h"
 #include "net/MyNetworkPacketBase.h"
+#include "net/StreamCache.h"
 #include "platform/Timer.h"
 
 #include <atomic>
@@ -52,6 +53,12 @@ public:
     // time-outs.
     void SetResolver(NameResolver resolver) { resolver_ = std::move(resolver); }
     void SetTimeouts(const Timeouts& timeouts) { timeouts_ = timeouts; }
+    // Before Start: the cache of stream bytes already fetched. Without one (the default) every stream-data
+    // request goes to the server; with one, a request whose first bytes are held is answered from it, as
+    // far as it holds them in a row (the media thread asks the server for the rest), and every window
+    // fetched is kept in it.
+    void SetStreamCache(std::unique_ptr<StreamCache> cache) { streamCache_ = std::move(cache); }
+    StreamCache* streamCache() { return streamCache_.get(); }
 
     void OnThreadStart() override;
     void HandleMessage(MyMessageBase* message) override;
@@ -104,12 +111,17 @@ private:
     // A new series of a stream ends the exchanges of that stream's older series, and drops its waiting
     // requests.
     void CancelOlderSeries(const MyNetworkHandlerMessage_GetStreamData& message);
+    // Answers the request from the stream cache when it holds the bytes at its start; false otherwise.
+    bool AnswerFromCache(const MyNetworkHandlerMessage_GetStreamData& message,
+                         const StationConnectionData& station);
     void EndExchange(std::map<platform::Event*, std::unique_ptr<MyNetworkPacketBase>>::iterator found);
     // Ends the exchanges past their deadline and sets the timer for the earliest one left.
     void ExpireDeadlines();
 
     MyAppContext* context;
     ExchangeFactory factory_;
+    // Before the exchanges, which keep bytes in it as they end, so that it outlives them.
+    std::unique_ptr<StreamCache> streamCache_;
     // Owns the exchanges, keyed by their event.
     std::map<platform::Event*, std::unique_ptr<MyNetworkPacketBase>> inFlight_;
     std::deque<WaitingRequest> waiting_;

@@ -2,6 +2,7 @@
 
 #include "app/MyAppContext.h"
 #include "media/MyMediaHandler.h"
+#include "net/StreamCache.h"
 
 #include <algorithm>
 #include <cstring>
@@ -61,6 +62,10 @@ int MyNetworkPacket_RequestStreamData::HandleData(const char* data, int n) {
         std::memcpy(currentBlock->data + currentBlock->fill, data + taken, part);
         currentBlock->fill = static_cast<std::uint16_t>(currentBlock->fill + part);
         received += static_cast<std::uint32_t>(part);
+        if (cache_) {
+            const auto* bytes = reinterpret_cast<const std::uint8_t*>(data + taken);
+            bytesForCache_.insert(bytesForCache_.end(), bytes, bytes + part);
+        }
         taken += part;
 
         const bool finished = received == length;
@@ -82,6 +87,11 @@ int MyNetworkPacket_RequestStreamData::HandleData(const char* data, int n) {
 void MyNetworkPacket_RequestStreamData::Disconnect(NetworkError error) {
     MyNetworkPacketBase::Disconnect(error);
     currentBlock.reset(); // bytes of an unfinished block are dropped
+    if (cache_ && !bytesForCache_.empty() && connectionData) {
+        cache_->Store(StreamCache::StreamName(*connectionData, stationId, streamId), startOffset,
+                      bytesForCache_);
+        bytesForCache_.clear();
+    }
     if (resultDelivered)
         return;
     resultDelivered = true; // exactly one finishing message per request
