@@ -241,7 +241,9 @@ bool StreamCache::WritePiece(const std::u16string& stream, std::uint64_t offset,
     const platform::Checksum128 sum = platform::ContentChecksum(bytes);
     std::memcpy(file.data() + 20, sum.data(), sum.size());
     std::memcpy(file.data() + kHeaderBytes, bytes.data(), bytes.size());
-    return platform::WriteFileAtomically(PiecePath(stream, offset), file);
+    // No flush to the disk: the checksum finds a piece a power cut left wrong, and playing never waits for
+    // the disk.
+    return platform::WriteFileAtomically(PiecePath(stream, offset), file, false);
 }
 
 void StreamCache::Forget(const std::u16string& stream, std::uint64_t offset) {
