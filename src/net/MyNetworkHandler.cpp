@@ -66,6 +66,8 @@ void MyNetworkHandler::OnThreadStart() {
     if (!platform::StartNetworking())
         ShowPlainErrorBox(u"InitWinsock FAILED!");
     AddWaitHandle(&deadlineTimer_.event());
+    AddWaitHandle(&keepRetryTimer_.event());
+    LoadKeptShows();
 }
 
 void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
@@ -81,6 +83,8 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
     case NetworkHandlerMessageType_SearchChat: {
         const std::optional<std::int32_t> stationId = StationIdOf(*message);
         if (!stationId)
+            return;
+        if (AnswerFromKeptCopy(*message))
             return;
         // Every station request is refused the same way when the directory has not named the station.
         std::shared_ptr<const StationConnectionData> station = FindStation(*stationId);
@@ -109,6 +113,16 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
     case NetworkHandlerMessageType_GetApplicationUpdateInfo:
     case NetworkHandlerMessageType_GetApplicationUpdateDownload:
         Request(*message, nullptr);
+        ExpireDeadlines();
+        return;
+    case NetworkHandlerMessageType_KeepShow:
+        if (auto* keep = MessageAs<MyNetworkHandlerMessage_KeepShow>(*message))
+            StartKeeping(std::move(keep->show));
+        ExpireDeadlines();
+        return;
+    case NetworkHandlerMessageType_ForgetShow:
+        if (auto* forget = MessageAs<MyNetworkHandlerMessage_ForgetShow>(*message))
+            Forget(forget->stationId, forget->streamId);
         ExpireDeadlines();
         return;
     case NetworkHandlerMessageType_AddStationConnectionData: {
@@ -159,8 +173,9 @@ void MyNetworkHandler::CancelOlderSeries(const MyNetworkHandlerMessage_GetStream
     for (auto it = inFlight_.begin(); it != inFlight_.end();) {
         auto next = std::next(it);
         auto* stream = dynamic_cast<MyNetworkPacket_RequestStreamData*>(it->second.get());
-        if (stream && stream->stationId == message.stationId && stream->streamId == message.streamId &&
-            stream->requestNumber < message.requestNumber) {
+        // A window being kept for offline listening is no series of the player's.
+        if (stream && it->first != keepExchange_ && stream->stationId == message.stationId &&
+            stream->streamId == message.streamId && stream->requestNumber < message.requestNumber) {
             // Its finishing message carries the old series' number, which the media thread drops.
             stream->TimeOut();
             EndExchange(it);
@@ -198,6 +213,10 @@ bool MyNetworkHandler::AnswerFromCache(const MyNetworkHandlerMessage_GetStreamDa
 
 void MyNetworkHandler::EndExchange(
     std::map<platform::Event*, std::unique_ptr<MyNetworkPacketBase>>::iterator found) {
+    if (found->first == keepExchange_)
+        KeepExchangeEnded(*found->second);
+    else
+        StandInForLostAnswer(*found->second);
     RemoveWaitHandle(found->first);
     inFlight_.erase(found);
     UpdateInFlightCount();
@@ -221,6 +240,7 @@ void MyNetworkHandler::StartWaiting() {
         UpdateInFlightCount();
         StartExchange(factory_ ? factory_(context, *next.message, std::move(next.station)) : nullptr);
     }
+    ContinueKeeping();
 }
 
 void MyNetworkHandler::StartExchange(std::unique_ptr<MyNetworkPacketBase> exchange) {
@@ -236,9 +256,14 @@ void MyNetworkHandler::StartExchange(std::unique_ptr<MyNetworkPacketBase> exchan
     platform::Event* event = &exchange->event();
     AddWaitHandle(event);
     if (!exchange->DoConnect()) {
-        ShowErrorBox(u"DoConnect FAILED!", kSourceName, __LINE__);
         RemoveWaitHandle(event);
         exchange->Disconnect(NETWORKERROR_NONE);
+        if (event == keepExchange_)
+            KeepExchangeEnded(*exchange);
+        else if (KeptShowsCover(*exchange))
+            StandInForLostAnswer(*exchange);
+        else
+            ShowErrorBox(u"DoConnect FAILED!", kSourceName, __LINE__);
         return;
     }
     inFlight_.emplace(event, std::move(exchange));
@@ -250,13 +275,24 @@ bool MyNetworkHandler::HandleWaitHandle(platform::Event* handle) {
         ExpireDeadlines();
         return true;
     }
+    if (handle == &keepRetryTimer_.event()) {
+        keepRetryTimer_.Disarm();
+        keepRetryArmed_ = false;
+        ContinueKeeping();
+        ExpireDeadlines();
+        return true;
+    }
     auto found = inFlight_.find(handle);
     if (found == inFlight_.end())
         return true;
     if (!found->second->HandleNetworkEvent()) {
         // A lookup or connection that failed is a start that failed, reported as one; a search that
-        // cannot reach its server falls back to the local search without a box.
-        if (found->second->startFailed() && found->second->type() != NetworkPacketType_RequestTrackSearch)
+        // cannot reach its server falls back to the local search without a box, and an answer the kept
+        // shows stand in for, or a window being kept (tried again later), needs none either.
+        const bool failedStart = found->second->startFailed() &&
+                                 found->second->type() != NetworkPacketType_RequestTrackSearch &&
+                                 found->first != keepExchange_;
+        if (failedStart && !KeptShowsCover(*found->second))
             ShowErrorBox(u"DoConnect FAILED!", kSourceName, __LINE__);
         EndExchange(found);
     }

@@ -42,7 +42,7 @@ std::string MyNetworkPacket_RequestStreamData::RequestText() const {
 
 void MyNetworkPacket_RequestStreamData::Deliver(std::vector<std::unique_ptr<Mp3DataBlock>> blocks,
                                                 bool requestFinished) {
-    MyMediaHandler* media = context ? context->mediaHandler : nullptr;
+    MyMediaHandler* media = context && !keepOnly_ ? context->mediaHandler : nullptr;
     if (media && !blocks.empty())
         media->AddMp3Data(std::move(blocks), requestNumber, requestFinished);
 }
@@ -95,6 +95,6 @@ void MyNetworkPacket_RequestStreamData::Disconnect(NetworkError error) {
     if (resultDelivered)
         return;
     resultDelivered = true; // exactly one finishing message per request
-    if (MyMediaHandler* media = context ? context->mediaHandler : nullptr)
+    if (MyMediaHandler* media = context && !keepOnly_ ? context->mediaHandler : nullptr)
         media->AddMp3Data(nullptr, requestNumber, true);
 }

@@ -34,6 +34,9 @@ public:
     // Before the exchange starts: the body's bytes go into `cache` (owned by the network thread, which
     // outlives the exchange) when it ends.
     void KeepBytesIn(StreamCache* cache) { cache_ = cache; }
+    // Before the exchange starts: the bytes only go into the cache (a show being kept for offline
+    // listening); nothing is handed to the media thread.
+    void KeepOnly() { keepOnly_ = true; }
 
     // Which series of which stream the exchange serves (read by the network thread to cancel old ones).
     const std::int32_t stationId; // not sent: each station has its own server
@@ -49,5 +52,6 @@ private:
     std::unique_ptr<Mp3DataBlock> currentBlock;
     std::uint32_t received = 0; // body bytes taken so far
     StreamCache* cache_ = nullptr;
+    bool keepOnly_ = false;
     std::vector<std::uint8_t> bytesForCache_;
 };

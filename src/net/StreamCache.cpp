@@ -13,6 +13,8 @@ namespace {
 
 constexpr char kMagic[8] = {'V', 'T', 'R', 'I', 'P', 'C', '0', '1'};
 constexpr std::u16string_view kPieceSuffix = u".piece";
+// Present in the folder of a kept stream.
+constexpr std::u16string_view kKeptMark = u"kept";
 
 void PutLittleEndian(std::uint8_t* at, std::uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i)
@@ -92,13 +94,19 @@ void StreamCache::Load() {
         if (!folder.isFolder)
             continue;
         const std::u16string streamFolder = platform::JoinPath(folder_, folder.name);
+        const std::vector<platform::FolderEntry> files = platform::ListFolder(streamFolder);
+        const bool kept = std::any_of(files.begin(), files.end(), [](const platform::FolderEntry& file) {
+            return !file.isFolder && file.name == kKeptMark;
+        });
+        if (kept)
+            kept_.insert(folder.name);
         PieceMap pieces;
         std::vector<std::pair<std::uint64_t, std::int64_t>> times;
-        for (const platform::FolderEntry& file : platform::ListFolder(streamFolder)) {
+        for (const platform::FolderEntry& file : files) {
             std::uint64_t offset = 0;
             if (file.isFolder || !OffsetOfName(file.name, offset)) {
-                // What a write cut short left (a ".new" file) is of no use.
-                if (!file.isFolder)
+                // What a write cut short left (a ".new" file) is of no use; a kept stream's own files stay.
+                if (!file.isFolder && (!kept || file.name.ends_with(u".new")))
                     platform::RemoveFile(platform::JoinPath(streamFolder, file.name));
                 continue;
             }
@@ -109,9 +117,10 @@ void StreamCache::Load() {
             }
             pieces[offset].length = static_cast<std::uint32_t>(file.size - kHeaderBytes);
             times.emplace_back(offset, file.modified);
-            held_ += file.size - kHeaderBytes;
+            if (!kept)
+                held_ += file.size - kHeaderBytes;
         }
-        if (pieces.empty())
+        if (pieces.empty() && !kept)
             continue;
         auto& stored = streams_[folder.name];
         stored = std::move(pieces);
@@ -203,26 +212,28 @@ bool StreamCache::Store(const std::u16string& stream, std::uint64_t offset,
         if (holding != pieces.end() && holding->first + holding->second.length >= offset + part) {
             // Already held whole.
             MarkUsed(stream, holding->first, holding->second);
-        } else if (part <= limit_) {
+        } else if (part <= limit_ || kept_.count(stream)) {
             auto same = pieces.find(offset);
             if (same != pieces.end() && same->second.length >= part) {
                 MarkUsed(stream, offset, same->second);
             } else {
                 if (same != pieces.end())
                     Forget(stream, offset);
-                MakeRoom(part);
+                if (!kept_.count(stream))
+                    MakeRoom(part);
                 if (WritePiece(stream, offset, bytes.first(part))) {
                     Piece& piece = streams_[stream][offset];
                     piece.length = static_cast<std::uint32_t>(part);
                     piece.lastUse = ++useCounter_;
-                    held_ += part;
+                    if (!kept_.count(stream))
+                        held_ += part;
                 } else {
                     whole = false;
                 }
             }
         }
         auto emptied = streams_.find(stream);
-        if (emptied != streams_.end() && emptied->second.empty())
+        if (emptied != streams_.end() && emptied->second.empty() && !kept_.count(stream))
             streams_.erase(emptied);
         offset += part;
         bytes = bytes.subspan(part);
@@ -254,9 +265,10 @@ void StreamCache::Forget(const std::u16string& stream, std::uint64_t offset) {
     if (piece == found->second.end())
         return;
     platform::RemoveFile(PiecePath(stream, offset));
-    held_ -= piece->second.length;
+    if (!kept_.count(stream))
+        held_ -= piece->second.length;
     found->second.erase(piece);
-    if (found->second.empty()) {
+    if (found->second.empty() && !kept_.count(stream)) {
         platform::RemoveFolderTree(platform::JoinPath(folder_, stream));
         streams_.erase(found);
     }
@@ -267,13 +279,16 @@ void StreamCache::MakeRoom(std::uint64_t incoming) {
         const std::u16string* oldestStream = nullptr;
         std::uint64_t oldestOffset = 0;
         std::uint64_t oldestUse = UINT64_MAX;
-        for (const auto& [stream, pieces] : streams_)
+        for (const auto& [stream, pieces] : streams_) {
+            if (kept_.count(stream))
+                continue; // kept for offline listening: never removed to make room
             for (const auto& [offset, piece] : pieces)
                 if (piece.lastUse < oldestUse) {
                     oldestUse = piece.lastUse;
                     oldestStream = &stream;
                     oldestOffset = offset;
                 }
+        }
         if (!oldestStream)
             return;
         const std::u16string stream = *oldestStream;
@@ -298,4 +313,108 @@ bool StreamCache::HoldsPiece(const std::u16string& stream, std::uint64_t offset)
     Load();
     auto found = streams_.find(stream);
     return found != streams_.end() && found->second.count(offset) != 0;
+}
+
+void StreamCache::SetKept(const std::u16string& stream, bool kept) {
+    Load();
+    if (kept == (kept_.count(stream) != 0))
+        return;
+    std::uint64_t bytes = 0;
+    auto found = streams_.find(stream);
+    if (found != streams_.end())
+        for (const auto& entry : found->second)
+            bytes += entry.second.length;
+    const std::u16string mark =
+        platform::JoinPath(platform::JoinPath(folder_, stream), std::u16string(kKeptMark));
+    if (kept) {
+        if (!platform::MakeFolder(platform::JoinPath(folder_, stream)) ||
+            !platform::WriteFileAtomically(mark, std::span<const std::uint8_t>()))
+            return;
+        kept_.insert(stream);
+        streams_[stream];
+        held_ -= bytes;
+    } else {
+        platform::RemoveFile(mark);
+        kept_.erase(stream);
+        held_ += bytes;
+        if (found != streams_.end() && found->second.empty())
+            ForgetStream(stream);
+        else
+            MakeRoom(0);
+    }
+}
+
+bool StreamCache::IsKept(const std::u16string& stream) {
+    Load();
+    return kept_.count(stream) != 0;
+}
+
+std::vector<std::u16string> StreamCache::KeptStreams() {
+    Load();
+    return {kept_.begin(), kept_.end()};
+}
+
+bool StreamCache::SetFile(const std::u16string& stream, std::u16string_view name,
+                          std::span<const std::uint8_t> bytes) {
+    if (name.ends_with(kPieceSuffix) || !platform::MakeFolder(platform::JoinPath(folder_, stream)))
+        return false;
+    return platform::WriteFileAtomically(platform::JoinPath(platform::JoinPath(folder_, stream), name),
+                                         bytes);
+}
+
+bool StreamCache::GetFile(const std::u16string& stream, std::u16string_view name,
+                          std::vector<std::uint8_t>& bytes) {
+    const std::u16string path = platform::JoinPath(platform::JoinPath(folder_, stream), name);
+    // Kept files are a catalogue entry, a track list and a chat (at most 256 MiB, as the network reads).
+    const std::optional<std::uint64_t> size = platform::FileSize(path);
+    if (!size || *size > (std::uint64_t{256} << 20)) {
+        bytes.clear();
+        return false;
+    }
+    return platform::ReadFileStart(path, static_cast<std::size_t>(*size), bytes) && bytes.size() == *size;
+}
+
+void StreamCache::ForgetStream(const std::u16string& stream) {
+    Load();
+    auto found = streams_.find(stream);
+    if (found != streams_.end()) {
+        if (!kept_.count(stream))
+            for (const auto& entry : found->second)
+                held_ -= entry.second.length;
+        streams_.erase(found);
+    }
+    kept_.erase(stream);
+    platform::RemoveFolderTree(platform::JoinPath(folder_, stream));
+}
+
+std::uint64_t StreamCache::FirstGap(const std::u16string& stream, std::uint64_t size) {
+    Load();
+    auto found = streams_.find(stream);
+    if (found == streams_.end())
+        return 0;
+    std::uint64_t at = 0;
+    while (at < size) {
+        auto piece = PieceHolding(found->second, at);
+        if (piece == found->second.end())
+            return at;
+        at = piece->first + piece->second.length;
+    }
+    return size;
+}
+
+std::uint64_t StreamCache::BytesOfStream(const std::u16string& stream, std::uint64_t size) {
+    Load();
+    auto found = streams_.find(stream);
+    if (found == streams_.end())
+        return 0;
+    std::uint64_t bytes = 0;
+    std::uint64_t covered = 0; // pieces may overlap: count each byte once
+    for (const auto& [offset, piece] : found->second) {
+        const std::uint64_t end = std::min<std::uint64_t>(size, offset + piece.length);
+        const std::uint64_t from = std::max(offset, covered);
+        if (end > from)
+            bytes += end - from;
+        covered = std::max(covered, end);
+    }
+    return bytes;
 }

@@ -11,12 +11,17 @@
 // The pieces together stay within a limit of bytes (2 GiB unless told); the piece used longest ago goes
 // first. Use is kept as the files' last-write time, so the order survives a restart.
 //
+// A kept show (kept for offline listening) is a stream whose folder also holds files of its own (its
+// catalogue entry, track list and chat, see SetFile): its pieces are never removed to make room and do not
+// count against the limit; only Forget removes them.
+//
 // Threading: one thread (the network thread) owns the cache; nothing here locks.
 
 #include "net/StationConnectionData.h"
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -49,7 +54,25 @@ public:
     // ago. Bytes already held are not written again. False when a piece could not be written.
     bool Store(const std::u16string& stream, std::uint64_t offset, std::span<const std::uint8_t> bytes);
 
-    // What the pieces hold now (their stream bytes, without headers), and how many there are.
+    // Keeps the stream whole whatever the limit (its pieces stay until Forget), or lets it go back to the
+    // cache's rules.
+    void SetKept(const std::u16string& stream, bool kept);
+    bool IsKept(const std::u16string& stream);
+    // The kept streams' folder names.
+    std::vector<std::u16string> KeptStreams();
+    // A file of a kept stream beside its pieces (`name` without a folder, not ending in ".piece"), written
+    // atomically; and read back whole (false when it is missing).
+    bool SetFile(const std::u16string& stream, std::u16string_view name, std::span<const std::uint8_t> bytes);
+    bool GetFile(const std::u16string& stream, std::u16string_view name, std::vector<std::uint8_t>& bytes);
+    // Removes the stream's pieces and files.
+    void ForgetStream(const std::u16string& stream);
+    // The first offset from 0 on that no piece of the stream holds (its size when it is held whole).
+    std::uint64_t FirstGap(const std::u16string& stream, std::uint64_t size);
+    // Bytes of the stream below `size` that pieces hold.
+    std::uint64_t BytesOfStream(const std::u16string& stream, std::uint64_t size);
+
+    // What the pieces outside kept streams hold now (their stream bytes, without headers), and how many
+    // pieces there are in all.
     std::uint64_t bytesHeld();
     std::size_t piecesHeld();
     // Whether the piece at `offset` of the stream is held (tests).
@@ -81,6 +104,7 @@ private:
     std::uint64_t limit_;
     bool loaded_ = false;
     std::map<std::u16string, PieceMap> streams_;
+    std::set<std::u16string> kept_;
     std::uint64_t held_ = 0;
     std::uint64_t useCounter_ = 0;
 };

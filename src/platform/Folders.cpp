@@ -29,6 +29,17 @@ std::vector<FolderEntry> ListFolder(std::u16string_view path) {
     return entries;
 }
 
+std::optional<std::uint64_t> FileSize(std::u16string_view path) {
+    std::error_code error;
+    const fs::path file(std::u16string{path});
+    if (!fs::is_regular_file(file, error))
+        return std::nullopt;
+    const std::uintmax_t size = fs::file_size(file, error);
+    if (error)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(size);
+}
+
 bool RemoveFile(std::u16string_view path) {
     std::error_code error;
     fs::remove(fs::path(std::u16string(path)), error);

@@ -3,6 +3,7 @@
 // UTF-16 texts (see Paths.h). One implementation for every platform, on the standard library's file system.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,9 @@ struct FolderEntry {
 
 // What `path` holds, in no particular order; empty when it cannot be read.
 std::vector<FolderEntry> ListFolder(std::u16string_view path);
+
+// The size in bytes of the file `path`; none when there is no such file.
+std::optional<std::uint64_t> FileSize(std::u16string_view path);
 
 // Removes the file `path`; true when no such file is left.
 bool RemoveFile(std::u16string_view path);
