@@ -110,6 +110,10 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
         return;
     }
     case NetworkHandlerMessageType_GetStationsConnectionData:
+        // The main window asks for the directory once it exists: it learns the kept shows now too.
+        for (const auto& entry : keptShows_)
+            PostKeepProgress(entry.first);
+        [[fallthrough]];
     case NetworkHandlerMessageType_GetApplicationUpdateInfo:
     case NetworkHandlerMessageType_GetApplicationUpdateDownload:
         Request(*message, nullptr);

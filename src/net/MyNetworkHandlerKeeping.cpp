@@ -102,6 +102,10 @@ void MyNetworkHandler::Forget(std::int32_t stationId, std::int32_t streamId) {
     const ShowKey key{stationId, streamId};
     if (!streamCache_ || !keptShows_.count(key))
         return;
+    const std::u16string stream = KeptStreamName(key);
+    // Forgotten first, so that the window in flight, ended here, starts no other.
+    keptShows_.erase(key);
+    keepQueue_.erase(std::remove(keepQueue_.begin(), keepQueue_.end(), key), keepQueue_.end());
     if (keepExchange_ && keepingNow_ == key) {
         auto found = inFlight_.find(keepExchange_);
         if (found != inFlight_.end()) {
@@ -109,9 +113,7 @@ void MyNetworkHandler::Forget(std::int32_t stationId, std::int32_t streamId) {
             EndExchange(found);
         }
     }
-    streamCache_->ForgetStream(KeptStreamName(key));
-    keptShows_.erase(key);
-    keepQueue_.erase(std::remove(keepQueue_.begin(), keepQueue_.end(), key), keepQueue_.end());
+    streamCache_->ForgetStream(stream);
     if (context && context->callbacks)
         context->callbacks->KeepProgress(stationId, streamId, -1);
     ContinueKeeping();

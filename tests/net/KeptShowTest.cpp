@@ -258,6 +258,12 @@ TEST(KeptShowNetwork, AKeepCutByTheNetworkGoesOnWhereItStoppedThenPlaysWithItsSe
         EXPECT_TRUE(got == body.substr(start)) << "from " << start;
     }
     EXPECT_EQ(boxes.count(), 0u) << (boxes.count() ? Utf16ToUtf8(boxes.texts().front()) : std::string());
+
+    // Forgetting the copy removes it all.
+    offline.network->ForgetShow(3, 7);
+    ASSERT_TRUE(offline.WaitForProgress(-1));
+    std::error_code error;
+    EXPECT_TRUE(std::filesystem::is_empty(scratch.path(), error));
 }
 
 } // namespace
