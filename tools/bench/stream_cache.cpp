@@ -8,6 +8,7 @@
 #include "heap/HeapCount.h"
 #include "media/MyMediaHandler.h"
 #include "media/PlayPosition.h"
+#include "net/KeptShow.h"
 #include "net/MyNetworkHandler.h"
 #include "platform/Audio.h"
 #include "platform/Paths.h"
@@ -24,6 +25,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -193,6 +195,54 @@ void MeasureIndex(const fs::path& folder, int streams, int piecesPerStream, std:
         static_cast<double>(after - before) / 1024, static_cast<double>(after - before) / count);
 }
 
+// The heap the index of `shows` kept shows of `piecesPerShow` pieces of 1 MiB takes once loaded: the
+// cache's own index and the network thread's entries of the shows (read from their show.txt).
+void MeasureKeptIndex(const fs::path& folder, int shows, int piecesPerShow) {
+    for (int s = 0; s < shows; ++s) {
+        KeptShow show;
+        show.station.stationId = 1 + s % 20;
+        show.station.name = u"Station of the archive";
+        show.station.host = "radio.example.org";
+        show.station.basePath = "/station/" + std::to_string(show.station.stationId) + "/";
+        show.streamId = 1000 + s;
+        show.duration = 3600;
+        show.size = std::uint64_t{StreamCache::kMaxPieceBytes} * piecesPerShow;
+        show.hasChat = true;
+        show.text1 = u"A show title of some length";
+        show.text2 = u"Its host";
+        show.text3 = u"House";
+        const fs::path stream =
+            folder / fs::path(StreamCache::StreamName(show.station, show.station.stationId, show.streamId));
+        fs::create_directories(stream);
+        std::ofstream(stream / "kept", std::ios::binary);
+        std::ofstream(stream / "show.txt", std::ios::binary) << show.Encode();
+        for (int p = 0; p < piecesPerShow; ++p) {
+            const fs::path file =
+                stream / (std::to_string(std::uint64_t{StreamCache::kMaxPieceBytes} * p) + ".piece");
+            std::ofstream(file, std::ios::binary).put('\0');
+            fs::resize_file(file, StreamCache::kHeaderBytes + StreamCache::kMaxPieceBytes);
+        }
+    }
+    const long long before = benchheap::liveBytes.load();
+    StreamCache cache(folder.u16string());
+    std::map<std::pair<std::int32_t, std::int32_t>, KeptShow> entries;
+    for (const std::u16string& stream : cache.KeptStreams()) {
+        std::vector<std::uint8_t> bytes;
+        if (!cache.GetFile(stream, u"show.txt", bytes))
+            continue;
+        if (auto show =
+                KeptShow::Decode(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())))
+            entries.emplace(std::make_pair(show->station.stationId, show->streamId), std::move(*show));
+    }
+    const long long after = benchheap::liveBytes.load();
+    std::printf(
+        "Index of %zu kept shows (%zu pieces of 1 MiB, %.1f GiB): %.1f KiB of heap, %.0f bytes a show\n",
+        entries.size(), cache.piecesHeld(),
+        static_cast<double>(cache.piecesHeld()) * StreamCache::kMaxPieceBytes / (1 << 30),
+        static_cast<double>(after - before) / 1024,
+        static_cast<double>(after - before) / std::max<std::size_t>(1, entries.size()));
+}
+
 } // namespace
 
 int main() {
@@ -214,5 +264,7 @@ int main() {
     MeasureSeeks(station, mp3, (scratch.path() / "seeks").u16string(), 20);
     // A full cache at the default limit: 2 GiB in windows of 512 KiB.
     MeasureIndex(scratch.path() / "full", 64, 64, 524288);
+    // A thousand kept shows of an hour at 128 kbit/s (about 56 MiB each).
+    MeasureKeptIndex(scratch.path() / "kept", 1000, 56);
     return 0;
 }
