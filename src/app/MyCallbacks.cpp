@@ -54,3 +54,7 @@ MyCallbacks::MyMainWindowMessage_TrackSearchCallback::~MyMainWindowMessage_Track
 void MyCallbacks::TrackSearch(std::unique_ptr<TrackSearchResults> results) {
     Post(std::make_unique<MyMainWindowMessage_TrackSearchCallback>(std::move(results)));
 }
+
+void MyCallbacks::KeepProgress(std::int32_t stationId, std::int32_t streamId, std::int32_t percent) {
+    Post(std::make_unique<MyMainWindowMessage_KeepProgressCallback>(stationId, streamId, percent));
+}

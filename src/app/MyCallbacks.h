@@ -34,6 +34,7 @@ public:
         MessageType_StationInfo = 5,
         MessageType_PlaybackFailure = 6,
         MessageType_TrackSearch = 7,
+        MessageType_KeepProgress = 8,
     };
 
     struct MyMainWindowMessage_PlayEventCallback : MyMainWindowMessageBase {
@@ -91,6 +92,18 @@ public:
         std::unique_ptr<TrackSearchResults> results;
     };
 
+    // How far keeping a show for offline listening has come: the percent of it kept (100: whole), or -1
+    // once its offline copy is forgotten.
+    struct MyMainWindowMessage_KeepProgressCallback : MyMainWindowMessageBase {
+        static constexpr std::int32_t kType = MessageType_KeepProgress;
+        MyMainWindowMessage_KeepProgressCallback(std::int32_t stationId, std::int32_t streamId,
+                                                 std::int32_t percent)
+            : MyMainWindowMessageBase(kType), stationId(stationId), streamId(streamId), percent(percent) {}
+        std::int32_t stationId;
+        std::int32_t streamId;
+        std::int32_t percent;
+    };
+
     explicit MyCallbacks(MyAppContext* context) : context(context) {}
 
     void PlayEvent(std::int32_t event);
@@ -102,6 +115,7 @@ public:
     void StationInfo(const StationInfoData* station);
     void PlaybackFailure(std::int32_t failure);
     void TrackSearch(std::unique_ptr<TrackSearchResults> results);
+    void KeepProgress(std::int32_t stationId, std::int32_t streamId, std::int32_t percent);
 
     // Takes back ownership of a message received as the wParam of WM_USER.
     static std::unique_ptr<MyOwnerWindowMessageBase> Receive(std::uintptr_t wParam);

@@ -21,6 +21,8 @@ MyConsoleSession::MyConsoleSession(const ConsoleOptions& options, MyConsole::Lin
     context_.mainWindowHandle = &window_;
     context_.callbacks = &callbacks_;
     network_ = std::make_unique<MyNetworkHandler>(&context_);
+    if (std::u16string cacheFolder = StreamCache::UserFolder(); !cacheFolder.empty())
+        network_->SetStreamCache(std::make_unique<StreamCache>(std::move(cacheFolder)));
     media_ = std::make_unique<MyMediaHandler>(&context_);
     if (opener)
         media_->SetWaveOutOpener(std::move(opener));

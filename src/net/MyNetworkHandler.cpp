@@ -6,6 +6,8 @@
 #include "net/MyNetworkPacket_RequestStreamData.h"
 #include "net/NetworkExchanges.h"
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -64,6 +66,8 @@ void MyNetworkHandler::OnThreadStart() {
     if (!platform::StartNetworking())
         ShowPlainErrorBox(u"InitWinsock FAILED!");
     AddWaitHandle(&deadlineTimer_.event());
+    AddWaitHandle(&keepRetryTimer_.event());
+    LoadKeptShows();
 }
 
 void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
@@ -80,14 +84,19 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
         const std::optional<std::int32_t> stationId = StationIdOf(*message);
         if (!stationId)
             return;
+        if (AnswerFromKeptCopy(*message))
+            return;
         // Every station request is refused the same way when the directory has not named the station.
         std::shared_ptr<const StationConnectionData> station = FindStation(*stationId);
         if (!station) {
             FinishUnstartedStreamData(*message);
             return;
         }
-        if (const auto* streamData = MessageAs<MyNetworkHandlerMessage_GetStreamData>(*message))
+        if (const auto* streamData = MessageAs<MyNetworkHandlerMessage_GetStreamData>(*message)) {
             CancelOlderSeries(*streamData);
+            if (AnswerFromCache(*streamData, *station))
+                return;
+        }
         if (const auto* search = SearchMessageOf(*message)) {
             if (search->generation != searchGeneration_) {
                 searchGeneration_ = search->generation;
@@ -101,9 +110,23 @@ void MyNetworkHandler::HandleMessage(MyMessageBase* base) {
         return;
     }
     case NetworkHandlerMessageType_GetStationsConnectionData:
+        // The main window asks for the directory once it exists: it learns the kept shows now too.
+        for (const auto& entry : keptShows_)
+            PostKeepProgress(entry.first);
+        [[fallthrough]];
     case NetworkHandlerMessageType_GetApplicationUpdateInfo:
     case NetworkHandlerMessageType_GetApplicationUpdateDownload:
         Request(*message, nullptr);
+        ExpireDeadlines();
+        return;
+    case NetworkHandlerMessageType_KeepShow:
+        if (auto* keep = MessageAs<MyNetworkHandlerMessage_KeepShow>(*message))
+            StartKeeping(std::move(keep->show));
+        ExpireDeadlines();
+        return;
+    case NetworkHandlerMessageType_ForgetShow:
+        if (auto* forget = MessageAs<MyNetworkHandlerMessage_ForgetShow>(*message))
+            Forget(forget->stationId, forget->streamId);
         ExpireDeadlines();
         return;
     case NetworkHandlerMessageType_AddStationConnectionData: {
@@ -154,8 +177,9 @@ void MyNetworkHandler::CancelOlderSeries(const MyNetworkHandlerMessage_GetStream
     for (auto it = inFlight_.begin(); it != inFlight_.end();) {
         auto next = std::next(it);
         auto* stream = dynamic_cast<MyNetworkPacket_RequestStreamData*>(it->second.get());
-        if (stream && stream->stationId == message.stationId && stream->streamId == message.streamId &&
-            stream->requestNumber < message.requestNumber) {
+        // A window being kept for offline listening is no series of the player's.
+        if (stream && it->first != keepExchange_ && stream->stationId == message.stationId &&
+            stream->streamId == message.streamId && stream->requestNumber < message.requestNumber) {
             // Its finishing message carries the old series' number, which the media thread drops.
             stream->TimeOut();
             EndExchange(it);
@@ -164,8 +188,39 @@ void MyNetworkHandler::CancelOlderSeries(const MyNetworkHandlerMessage_GetStream
     }
 }
 
+bool MyNetworkHandler::AnswerFromCache(const MyNetworkHandlerMessage_GetStreamData& message,
+                                       const StationConnectionData& station) {
+    if (!streamCache_ || !context || !context->mediaHandler || message.length <= 0)
+        return false;
+    std::vector<std::uint8_t> bytes;
+    const std::uint32_t length = static_cast<std::uint32_t>(message.length);
+    if (streamCache_->Read(StreamCache::StreamName(station, message.stationId, message.streamId),
+                           message.startOffset, length, bytes) == 0)
+        return false;
+    // The blocks an exchange would have made of the same bytes: full ones, and a last one partly filled.
+    std::vector<std::unique_ptr<Mp3DataBlock>> blocks;
+    for (std::size_t at = 0; at < bytes.size(); at += Mp3DataBlock::kCapacity) {
+        auto block = std::make_unique<Mp3DataBlock>();
+        const std::size_t part = std::min<std::size_t>(Mp3DataBlock::kCapacity, bytes.size() - at);
+        std::memcpy(block->data, bytes.data() + at, part);
+        block->fill = static_cast<std::uint16_t>(part);
+        blocks.push_back(std::move(block));
+    }
+    const bool whole = bytes.size() == length;
+    context->mediaHandler->AddMp3Data(std::move(blocks), message.requestNumber, whole);
+    // Short of the window: ended as an exchange that stopped early, so that the media thread asks for the
+    // bytes after these.
+    if (!whole)
+        context->mediaHandler->AddMp3Data(nullptr, message.requestNumber, true);
+    return true;
+}
+
 void MyNetworkHandler::EndExchange(
     std::map<platform::Event*, std::unique_ptr<MyNetworkPacketBase>>::iterator found) {
+    if (found->first == keepExchange_)
+        KeepExchangeEnded(*found->second);
+    else
+        StandInForLostAnswer(*found->second);
     RemoveWaitHandle(found->first);
     inFlight_.erase(found);
     UpdateInFlightCount();
@@ -189,11 +244,15 @@ void MyNetworkHandler::StartWaiting() {
         UpdateInFlightCount();
         StartExchange(factory_ ? factory_(context, *next.message, std::move(next.station)) : nullptr);
     }
+    ContinueKeeping();
 }
 
 void MyNetworkHandler::StartExchange(std::unique_ptr<MyNetworkPacketBase> exchange) {
     if (!exchange)
         return; // this build has no exchange for the request
+    if (streamCache_)
+        if (auto* stream = dynamic_cast<MyNetworkPacket_RequestStreamData*>(exchange.get()))
+            stream->KeepBytesIn(streamCache_.get());
     exchange->SetResolver(resolver_);
     exchange->SetTimeouts(timeouts_.connect, exchange->type() == NetworkPacketType_RequestStreamData
                                                  ? timeouts_.streamIdle
@@ -201,9 +260,14 @@ void MyNetworkHandler::StartExchange(std::unique_ptr<MyNetworkPacketBase> exchan
     platform::Event* event = &exchange->event();
     AddWaitHandle(event);
     if (!exchange->DoConnect()) {
-        ShowErrorBox(u"DoConnect FAILED!", kSourceName, __LINE__);
         RemoveWaitHandle(event);
         exchange->Disconnect(NETWORKERROR_NONE);
+        if (event == keepExchange_)
+            KeepExchangeEnded(*exchange);
+        else if (KeptShowsCover(*exchange))
+            StandInForLostAnswer(*exchange);
+        else
+            ShowErrorBox(u"DoConnect FAILED!", kSourceName, __LINE__);
         return;
     }
     inFlight_.emplace(event, std::move(exchange));
@@ -215,13 +279,24 @@ bool MyNetworkHandler::HandleWaitHandle(platform::Event* handle) {
         ExpireDeadlines();
         return true;
     }
+    if (handle == &keepRetryTimer_.event()) {
+        keepRetryTimer_.Disarm();
+        keepRetryArmed_ = false;
+        ContinueKeeping();
+        ExpireDeadlines();
+        return true;
+    }
     auto found = inFlight_.find(handle);
     if (found == inFlight_.end())
         return true;
     if (!found->second->HandleNetworkEvent()) {
         // A lookup or connection that failed is a start that failed, reported as one; a search that
-        // cannot reach its server falls back to the local search without a box.
-        if (found->second->startFailed() && found->second->type() != NetworkPacketType_RequestTrackSearch)
+        // cannot reach its server falls back to the local search without a box, and an answer the kept
+        // shows stand in for, or a window being kept (tried again later), needs none either.
+        const bool failedStart = found->second->startFailed() &&
+                                 found->second->type() != NetworkPacketType_RequestTrackSearch &&
+                                 found->first != keepExchange_;
+        if (failedStart && !KeptShowsCover(*found->second))
             ShowErrorBox(u"DoConnect FAILED!", kSourceName, __LINE__);
         EndExchange(found);
     }

@@ -15,6 +15,7 @@
 #include "app/MyThread.h"
 #include "net/MyNetworkHandlerMessages.h"
 #include "net/MyNetworkPacketBase.h"
+#include "net/StreamCache.h"
 #include "platform/Timer.h"
 
 #include <atomic>
@@ -26,6 +27,8 @@
 #include <set>
 #include <string>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 class MyNetworkHandler : public MyThread {
 public:
@@ -52,6 +55,12 @@ public:
     // time-outs.
     void SetResolver(NameResolver resolver) { resolver_ = std::move(resolver); }
     void SetTimeouts(const Timeouts& timeouts) { timeouts_ = timeouts; }
+    // Before Start: the cache of stream bytes already fetched. Without one (the default) every stream-data
+    // request goes to the server; with one, a request whose first bytes are held is answered from it, as
+    // far as it holds them in a row (the media thread asks the server for the rest), and every window
+    // fetched is kept in it.
+    void SetStreamCache(std::unique_ptr<StreamCache> cache) { streamCache_ = std::move(cache); }
+    StreamCache* streamCache() { return streamCache_.get(); }
 
     void OnThreadStart() override;
     void HandleMessage(MyMessageBase* message) override;
@@ -73,6 +82,12 @@ public:
     void AddStationConnectionData(std::unique_ptr<StationConnectionData> data);
     void GetApplicationUpdateInfo();
     void GetApplicationUpdateDownload();
+    // Keeps `stream` (of the station called `stationName`) for offline listening: its whole recording,
+    // track list and chat go into the stream cache, window by window, never removed to make room; it goes
+    // on after a network failure (tried again every few seconds) and after a restart. How far it has come
+    // reaches the main window as KeepProgress callbacks. Does nothing without a stream cache.
+    void KeepShow(const StreamInfoData& stream, std::u16string stationName);
+    void ForgetShow(std::int32_t stationId, std::int32_t streamId);
 
     // Exchanges in flight now, and requests waiting for a free place; readable from any thread (for tests
     // and benchmarks).
@@ -106,12 +121,46 @@ private:
     // A new series of a stream ends the exchanges of that stream's older series, and drops its waiting
     // requests.
     void CancelOlderSeries(const MyNetworkHandlerMessage_GetStreamData& message);
+    // Kept shows (MyNetworkHandlerKeeping.cpp).
+    using ShowKey = std::pair<std::int32_t, std::int32_t>; // station id, stream id
+    // At the start: the kept shows in the cache, their stations' servers, and keeping what is not whole.
+    void LoadKeptShows();
+    void StartKeeping(KeptShow show);
+    void Forget(std::int32_t stationId, std::int32_t streamId);
+    // Starts the next piece of work of the first show not kept whole, unless one is in flight.
+    void ContinueKeeping();
+    void KeepExchangeEnded(MyNetworkPacketBase& exchange);
+    void PostKeepProgress(const ShowKey& key);
+    std::u16string KeptStreamName(const ShowKey& key) const;
+    // A kept show's track list or chat read from its copy (types 1 and 2): true when answered.
+    bool AnswerFromKeptCopy(const MyNetworkHandlerMessage& message);
+    // Whether a directory or station-information exchange ended without its answer where the kept shows
+    // know what it would have brought (no box is shown for it then).
+    bool KeptShowsCover(const MyNetworkPacketBase& exchange) const;
+    // Hands on what the kept shows know instead, when they cover it.
+    void StandInForLostAnswer(const MyNetworkPacketBase& exchange);
+    std::unique_ptr<StationInfoData> KeptStationInfo(std::int32_t stationId) const;
+
+    // Answers the request from the stream cache when it holds the bytes at its start; false otherwise.
+    bool AnswerFromCache(const MyNetworkHandlerMessage_GetStreamData& message,
+                         const StationConnectionData& station);
     void EndExchange(std::map<platform::Event*, std::unique_ptr<MyNetworkPacketBase>>::iterator found);
     // Ends the exchanges past their deadline and sets the timer for the earliest one left.
     void ExpireDeadlines();
 
     MyAppContext* context;
     ExchangeFactory factory_;
+    // Before the exchanges, which keep bytes in it as they end, so that it outlives them.
+    std::unique_ptr<StreamCache> streamCache_;
+    std::map<ShowKey, KeptShow> keptShows_;
+    std::deque<ShowKey> keepQueue_; // shows not kept whole yet, first in line first
+    platform::Event* keepExchange_ = nullptr;
+    ShowKey keepingNow_{0, 0};
+    int keepPart_ = 0; // 0 the recording, 1 the track list, 2 the chat
+    std::uint64_t keepGapBefore_ = 0;
+    std::vector<std::uint8_t> keepRecords_;
+    platform::Timer keepRetryTimer_;
+    bool keepRetryArmed_ = false;
     // Owns the exchanges, keyed by their event.
     std::map<platform::Event*, std::unique_ptr<MyNetworkPacketBase>> inFlight_;
     std::deque<WaitingRequest> waiting_;

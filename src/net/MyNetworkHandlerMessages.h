@@ -3,6 +3,7 @@
 // QueueMessage; only type 5 owns something (the record it carries).
 
 #include "app/MyMessageBase.h"
+#include "net/KeptShow.h"
 #include "net/StationConnectionData.h"
 
 #include <cstdint>
@@ -25,6 +26,8 @@ enum NetworkHandlerMessageType : std::int32_t {
     NetworkHandlerMessageType_GetApplicationUpdateDownload = 7,
     NetworkHandlerMessageType_SearchTracks = 8,
     NetworkHandlerMessageType_SearchChat = 9, // a MyNetworkHandlerMessage_SearchTracks with `chat`
+    NetworkHandlerMessageType_KeepShow = 10,
+    NetworkHandlerMessageType_ForgetShow = 11,
 };
 
 // Bytes the media thread asks for in one stream-data request.
@@ -111,3 +114,21 @@ inline const MyNetworkHandlerMessage_SearchTracks* SearchMessageOf(const MyNetwo
         return nullptr;
     return dynamic_cast<const MyNetworkHandlerMessage_SearchTracks*>(&message);
 }
+
+// Keeps a show for offline listening: its recording, track list and chat, fetched into the stream cache.
+// The station's server is the one the network thread's table names for the show's station.
+struct MyNetworkHandlerMessage_KeepShow : MyNetworkHandlerMessage {
+    static constexpr std::int32_t kType = NetworkHandlerMessageType_KeepShow;
+    explicit MyNetworkHandlerMessage_KeepShow(KeptShow show)
+        : MyNetworkHandlerMessage(kType), show(std::move(show)) {}
+    KeptShow show;
+};
+
+// Forgets the offline copy of a show (and stops keeping it).
+struct MyNetworkHandlerMessage_ForgetShow : MyNetworkHandlerMessage {
+    static constexpr std::int32_t kType = NetworkHandlerMessageType_ForgetShow;
+    MyNetworkHandlerMessage_ForgetShow(std::int32_t stationId, std::int32_t streamId)
+        : MyNetworkHandlerMessage(kType), stationId(stationId), streamId(streamId) {}
+    std::int32_t stationId;
+    std::int32_t streamId;
+};

@@ -91,6 +91,9 @@ public:
     const std::vector<std::string>& headerLines() const { return headerLines_; }
     bool chunked() const { return chunked_; }
     bool connected() const { return clientSocket_.valid(); }
+    // Whether the catalogue exchange (directory, station information, track list, chat) has handed on the
+    // answer it was for; an end message without a result does not count.
+    bool answered() const { return answered_; }
 
 protected:
     // The common request skeleton: "GET " base path, `pathAndQuery`, then `normalTail` or, in debug mode,
@@ -107,6 +110,7 @@ protected:
     std::shared_ptr<const StationConnectionData> connectionData;
     std::uint8_t formatVersion = 0; // station information format version
     bool resultDelivered = false;   // the concrete class has handed its complete result on
+    bool answered_ = false;         // see answered()
 
 private:
     friend struct NetworkPacketTestAccess; // feeds response bytes without a peer, for tests and fuzzing

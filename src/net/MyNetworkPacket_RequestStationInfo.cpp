@@ -89,6 +89,7 @@ MyNetworkRecordPacketBase::RecordOutcome MyNetworkPacket_RequestStationInfo::Han
         media->AddStationInfo(std::move(info));
     info.reset();
     resultDelivered = true;
+    answered_ = true;
     return RecordOutcome_Delivered;
 }
 

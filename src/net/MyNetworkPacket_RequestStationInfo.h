@@ -23,6 +23,8 @@ public:
     bool SendRequest() override;
     void Disconnect(NetworkError error) override;
     std::string RequestText() const;
+    // The station asked about.
+    std::int32_t station() const { return stationId; }
 
 protected:
     RecordOutcome HandleRecord(ResponseRecord& record) override;

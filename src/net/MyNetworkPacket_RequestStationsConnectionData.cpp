@@ -73,5 +73,6 @@ MyNetworkPacket_RequestStationsConnectionData::HandleRecord(ResponseRecord& reco
         media->AddStationIdList(std::move(stationIds));
     stationIds.clear();
     resultDelivered = true;
+    answered_ = true;
     return RecordOutcome_Delivered;
 }

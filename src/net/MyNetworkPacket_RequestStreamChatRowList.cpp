@@ -84,6 +84,7 @@ MyNetworkPacket_RequestStreamChatRowList::HandleRow(RecordReader& in) {
         media->AddStreamChatRowList(stationId, streamId, std::move(list));
     list.reset();
     resultDelivered = true;
+    answered_ = true;
     return RecordOutcome_Delivered;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/MyAppContext.h"
 #include "media/MyMediaHandler.h"
+#include "net/StreamCache.h"
 
 #include <algorithm>
 #include <cstring>
@@ -41,7 +42,7 @@ std::string MyNetworkPacket_RequestStreamData::RequestText() const {
 
 void MyNetworkPacket_RequestStreamData::Deliver(std::vector<std::unique_ptr<Mp3DataBlock>> blocks,
                                                 bool requestFinished) {
-    MyMediaHandler* media = context ? context->mediaHandler : nullptr;
+    MyMediaHandler* media = context && !keepOnly_ ? context->mediaHandler : nullptr;
     if (media && !blocks.empty())
         media->AddMp3Data(std::move(blocks), requestNumber, requestFinished);
 }
@@ -61,6 +62,10 @@ int MyNetworkPacket_RequestStreamData::HandleData(const char* data, int n) {
         std::memcpy(currentBlock->data + currentBlock->fill, data + taken, part);
         currentBlock->fill = static_cast<std::uint16_t>(currentBlock->fill + part);
         received += static_cast<std::uint32_t>(part);
+        if (cache_) {
+            const auto* bytes = reinterpret_cast<const std::uint8_t*>(data + taken);
+            bytesForCache_.insert(bytesForCache_.end(), bytes, bytes + part);
+        }
         taken += part;
 
         const bool finished = received == length;
@@ -82,9 +87,14 @@ int MyNetworkPacket_RequestStreamData::HandleData(const char* data, int n) {
 void MyNetworkPacket_RequestStreamData::Disconnect(NetworkError error) {
     MyNetworkPacketBase::Disconnect(error);
     currentBlock.reset(); // bytes of an unfinished block are dropped
+    if (cache_ && !bytesForCache_.empty() && connectionData) {
+        cache_->Store(StreamCache::StreamName(*connectionData, stationId, streamId), startOffset,
+                      bytesForCache_);
+        bytesForCache_.clear();
+    }
     if (resultDelivered)
         return;
     resultDelivered = true; // exactly one finishing message per request
-    if (MyMediaHandler* media = context ? context->mediaHandler : nullptr)
+    if (MyMediaHandler* media = context && !keepOnly_ ? context->mediaHandler : nullptr)
         media->AddMp3Data(nullptr, requestNumber, true);
 }

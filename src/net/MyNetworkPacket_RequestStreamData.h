@@ -5,6 +5,8 @@
 // number; only the last block of a window can be partly filled, and it
 // carries requestFinished. An exchange that ends early drops its partly filled block and sends one
 // finishing message without a block, so that every request ends with exactly one finishing message.
+// With a stream cache, every body byte taken (those of a dropped block too) is kept in it when the
+// exchange ends, however it ends.
 
 #include "net/MyNetworkPacketBase.h"
 #include "records/CatalogueRecords.h"
@@ -12,6 +14,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+class StreamCache;
 
 class MyNetworkPacket_RequestStreamData : public MyNetworkPacketBase {
 public:
@@ -27,6 +31,12 @@ public:
     int HandleData(const char* data, int length) override;
     void Disconnect(NetworkError error) override;
     std::string RequestText() const;
+    // Before the exchange starts: the body's bytes go into `cache` (owned by the network thread, which
+    // outlives the exchange) when it ends.
+    void KeepBytesIn(StreamCache* cache) { cache_ = cache; }
+    // Before the exchange starts: the bytes only go into the cache (a show being kept for offline
+    // listening); nothing is handed to the media thread.
+    void KeepOnly() { keepOnly_ = true; }
 
     // Which series of which stream the exchange serves (read by the network thread to cancel old ones).
     const std::int32_t stationId; // not sent: each station has its own server
@@ -41,4 +51,7 @@ private:
     std::uint32_t length;      // bytes asked for
     std::unique_ptr<Mp3DataBlock> currentBlock;
     std::uint32_t received = 0; // body bytes taken so far
+    StreamCache* cache_ = nullptr;
+    bool keepOnly_ = false;
+    std::vector<std::uint8_t> bytesForCache_;
 };

@@ -113,6 +113,7 @@ MyNetworkPacket_RequestTrackInfoList::HandleRecord(ResponseRecord& record) {
         media->AddTrackInfoList(stationId, streamId, std::move(list));
     list.reset();
     resultDelivered = true;
+    answered_ = true;
     if (AnnouncesChatSync()) {
         awaitingChatSync = true;
         return RecordOutcome_Next;

@@ -12,6 +12,10 @@ int MyNetworkRecordPacketBase::HandleData(const char* data, int length) {
             return static_cast<int>(consumed);
         RecordOutcome outcome =
             frame == RecordFrame::Invalid ? RecordOutcome_InvalidData : HandleRecord(record);
+        if (records_ && (outcome == RecordOutcome_Next || outcome == RecordOutcome_Delivered)) {
+            const auto* bytes = reinterpret_cast<const std::uint8_t*>(data + consumed);
+            records_->insert(records_->end(), bytes, bytes + record.size);
+        }
         switch (outcome) {
         case RecordOutcome_Next:
             consumed += record.size;

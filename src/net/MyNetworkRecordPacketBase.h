@@ -8,6 +8,7 @@
 #include "net/ResponseRecords.h"
 
 #include <memory>
+#include <vector>
 
 class MyMediaHandler;
 class MyMessageBase;
@@ -18,6 +19,13 @@ public:
 
     // Answers the bytes of the whole records consumed, or -1 once the exchange has ended.
     int HandleData(const char* data, int length) final;
+    // Before the exchange starts: every whole record taken is appended to `records` too (a kept show's
+    // track list or chat, to be read again without the network). The caller keeps it while the exchange
+    // lives.
+    void KeepRecordsIn(std::vector<std::uint8_t>* records) { records_ = records; }
+
+private:
+    std::vector<std::uint8_t>* records_ = nullptr;
 
 protected:
     enum RecordOutcome {

@@ -366,5 +366,14 @@ void MyStationComboPanel::StreamMenu(std::int32_t id) {
         return;
     const POINT cursor = PopupMenuPoint(context);
     window->BringToFront();
-    OpenPopupMenu(context, kStreamMenu, cursor, MyPopupMenuAlign_Top);
+    // Commands 40037 and 40038: keeping a show for offline listening, or forgetting its copy.
+    const std::uint32_t hidden[] = {IsKeptOffline(row->stationId, row->streamId) ? 40037u : 40038u};
+    OpenPopupMenu(context, kStreamMenu, cursor, MyPopupMenuAlign_Top, hidden);
+}
+
+void MyStationComboPanel::SetKeptOffline(std::int32_t stationId, std::int32_t streamId, bool kept) {
+    if (kept)
+        keptOffline_.insert({stationId, streamId});
+    else
+        keptOffline_.erase({stationId, streamId});
 }

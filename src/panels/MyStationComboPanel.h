@@ -72,6 +72,12 @@ public:
     void PlayStream(std::int32_t id);
     // A stream row's right click in the stations view: the copy-link menu.
     void StreamMenu(std::int32_t id);
+    // Shows kept for offline listening (or being kept): their stream menu offers "Forget the offline copy"
+    // instead of "Keep for offline listening".
+    void SetKeptOffline(std::int32_t stationId, std::int32_t streamId, bool kept);
+    bool IsKeptOffline(std::int32_t stationId, std::int32_t streamId) const {
+        return keptOffline_.count({stationId, streamId}) != 0;
+    }
     // A moment row's click plays its show from its second; its right click opens the moment menu, for
     // which `menuLink` holds the moment's place and `menuMoment` its index.
     void PlayMoment(std::int32_t id);
@@ -149,6 +155,7 @@ public:
     using RowPool = std::unordered_map<std::uint64_t, std::unique_ptr<MyListBoxV2ItemBase>>;
 
 private:
+    std::set<std::pair<std::int32_t, std::int32_t>> keptOffline_;
     void FillList();
     void FillSearchResults(std::int32_t& n);
     void FillChatResults(std::int32_t& n);

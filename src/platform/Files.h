@@ -18,6 +18,11 @@ bool ReadFileStart(std::u16string_view path, std::size_t maxBytes, std::vector<s
 // file beside it (`path` followed by ".new"), flushed to the disk, and that file is renamed over `path`.
 // Whatever happens on the way (a full disk, a crash, a power cut), `path` holds either the whole old file
 // or the whole new one. False when any step failed; the new file is then removed and `path` is untouched.
-bool WriteFileAtomically(std::u16string_view path, std::span<const std::uint8_t> bytes);
+//
+// `flushToDisk` false leaves out the flush, for files whose contents carry their own check (a checksum
+// read before use): a power cut may then leave a new file of the wrong bytes, never a half-renamed one, and
+// writing costs no wait for the disk.
+bool WriteFileAtomically(std::u16string_view path, std::span<const std::uint8_t> bytes,
+                         bool flushToDisk = true);
 
 } // namespace platform

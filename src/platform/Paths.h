@@ -12,6 +12,11 @@ namespace platform {
 // It is not created here. Empty when no such folder can be named (no home folder).
 std::u16string LocalAppDataFolder();
 
+// The user's folder for data the program can fetch again (caches). Linux: $XDG_CACHE_HOME when it is set
+// to an absolute path, else the home folder followed by "/.cache"; Windows: the local application-data
+// folder. It is not created here. Empty when no such folder can be named.
+std::u16string CacheFolder();
+
 // The folder for temporary files. Linux: $TMPDIR when it is set to an absolute path, else "/tmp".
 std::u16string TempFolder();
 

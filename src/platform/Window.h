@@ -20,6 +20,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -186,9 +187,11 @@ public:
     // first submenu), owned by `owner`, its top-left corner or (`bottomAlign`) its bottom-left corner at
     // `screenPoint`. The menu runs a loop of its own and this returns when it closes; the program's posted
     // messages and paints are still handed out meanwhile. The chosen item reaches the owner as WM_COMMAND.
-    // False where the system has no such menus or the resource is missing: the program draws its own.
-    virtual bool TrackNativePopupMenu(Window& owner, int menuId, Point screenPoint, bool bottomAlign) {
-        (void)owner, (void)menuId, (void)screenPoint, (void)bottomAlign;
+    // Items whose command numbers `hidden` holds are left out. False where the system has no such menus
+    // or the resource is missing: the program draws its own.
+    virtual bool TrackNativePopupMenu(Window& owner, int menuId, Point screenPoint, bool bottomAlign,
+                                      std::span<const std::uint32_t> hidden = {}) {
+        (void)owner, (void)menuId, (void)screenPoint, (void)bottomAlign, (void)hidden;
         return false;
     }
 

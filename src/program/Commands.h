@@ -40,6 +40,9 @@ enum Command : std::uint32_t {
     kCommand_SleepNext = 40035,
     // Loudness levelling on or off (menu 117).
     kCommand_LevelLoudness = 40036,
+    // A show of the station chooser kept for offline listening, or its offline copy forgotten (menu 114).
+    kCommand_KeepOffline = 40037,
+    kCommand_ForgetOffline = 40038,
     // The chat sync offset of the show playing (menu 116 and the keys [, ], Shift+[, Shift+], \).
     kCommand_ChatEarlier = 40101,
     kCommand_ChatLater = 40102,

@@ -204,6 +204,8 @@ void MainWindow::HandleCallbackMessage(const MyOwnerWindowMessageBase& message) 
         OnNewApplicationVersion(m->version);
     else if (const auto* m = MessageAs<C::MyMainWindowMessage_StationInfoCallback>(message))
         OnStationInfo(m->station);
+    else if (const auto* m = MessageAs<C::MyMainWindowMessage_KeepProgressCallback>(message))
+        OnKeepProgress(m->stationId, m->streamId, m->percent);
     else if (const auto* m = MessageAs<C::MyMainWindowMessage_TrackSearchCallback>(message)) {
         if (m->results && infoTabPanel && infoTabPanel->stationPage)
             infoTabPanel->stationPage->OnServerSearchResults(*m->results);
@@ -658,6 +660,12 @@ bool MainWindow::HandleCommand(std::uint32_t command) {
         return true;
     case kCommand_LevelLoudness:
         ToggleLoudnessLevelling();
+        return true;
+    case kCommand_KeepOffline:
+        KeepOffline();
+        return true;
+    case kCommand_ForgetOffline:
+        ForgetOffline();
         return true;
     case kCommand_ToggleStations:
         ToggleInfoView(InfoView_Stations);

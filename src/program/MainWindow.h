@@ -112,6 +112,11 @@ public:
     void SleepCommand(std::uint32_t command);
     // Loudness levelling on or off, saved in the settings.
     void ToggleLoudnessLevelling();
+    // Menu 114's offline commands for the show of the copy-menu link, and how far keeping one has come
+    // (MainWindowOffline.cpp).
+    void KeepOffline();
+    void ForgetOffline();
+    void OnKeepProgress(std::int32_t stationId, std::int32_t streamId, std::int32_t percent);
 
     // The chat sync offset of the current show, seconds the chat is shown later than the recording.
     std::int32_t ChatOffset() const { return chatOffsets.Get(stationId, streamId); }
@@ -169,6 +174,7 @@ public:
     const StreamInfoData* currentStream = nullptr;
     std::unique_ptr<TrackInfoList> trackList;
     const StationInfoData* currentStation = nullptr;
+    bool keepingShown_ = false; // the status text shows a keep's progress
     const StreamChatRowList* chatRows = nullptr;
     std::int32_t infoView = InfoView_Chat;
     std::int32_t timeMode = 0;

@@ -202,6 +202,8 @@ int RunProgram(std::string_view commandLine, const ProgramOptions& options) {
     MyCallbacks callbacks(&context);
     context.callbacks = &callbacks;
     auto network = std::make_unique<MyNetworkHandler>(&context);
+    if (std::u16string cacheFolder = StreamCache::UserFolder(); !cacheFolder.empty())
+        network->SetStreamCache(std::make_unique<StreamCache>(std::move(cacheFolder)));
     context.networkHandler = network.get();
     network->Start();
     auto media = std::make_unique<MyMediaHandler>(&context);

@@ -26,10 +26,14 @@ POINT PopupMenuPoint(const MyWindowContext* context) {
     return context->window->ScreenToClient(context->instance->CursorPosition());
 }
 
-bool OpenPopupMenu(MyWindowContext* context, std::int32_t menuId, POINT point, MyPopupMenuAlign align) {
+bool OpenPopupMenu(MyWindowContext* context, std::int32_t menuId, POINT point, MyPopupMenuAlign align,
+                   std::span<const std::uint32_t> hidden) {
     if (!context || !context->instance || !context->window)
         return false;
     std::vector<MyMenuItem> items = LoadMenuResource(menuId);
+    std::erase_if(items, [&](const MyMenuItem& item) {
+        return !item.separator() && std::find(hidden.begin(), hidden.end(), item.command) != hidden.end();
+    });
     if (items.empty())
         return false;
     if (context->popupMenu)
@@ -38,7 +42,7 @@ bool OpenPopupMenu(MyWindowContext* context, std::int32_t menuId, POINT point, M
     const Rect client = context->window->WindowRect();
     if (context->instance->TrackNativePopupMenu(*context->window, menuId,
                                                 Point{client.left + point.x, client.top + point.y},
-                                                align == MyPopupMenuAlign_Bottom))
+                                                align == MyPopupMenuAlign_Bottom, hidden))
         return true;
     auto menu = std::make_shared<MyPopupMenu>(context, std::move(items));
     // The menu replaced here is closed; it is not running any of its own code now, because menus open

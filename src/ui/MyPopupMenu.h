@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 // How the menu stands against `point`: its top-left corner there, or (the tray menu) its bottom edge.
@@ -26,9 +27,10 @@ enum MyPopupMenuAlign : std::uint32_t {
 // Opens menu `menuId` at `point`, in client coordinates of the context's window; near the screen's right
 // or bottom edge it opens inward. A menu already open over that window closes first. Where the system has
 // menus of its own (Windows) it shows that one instead, which returns only when it closes; its command
-// arrives the same way. Answers false when the menu is unknown or cannot be shown.
+// arrives the same way. Items whose command numbers `hidden` holds are left out. Answers false when the
+// menu is unknown or cannot be shown.
 bool OpenPopupMenu(MyWindowContext* context, std::int32_t menuId, POINT point,
-                   MyPopupMenuAlign align = MyPopupMenuAlign_Top);
+                   MyPopupMenuAlign align = MyPopupMenuAlign_Top, std::span<const std::uint32_t> hidden = {});
 
 // Where a menu opened by the current press opens: the point the keyboard pressed (the context-menu key on
 // a focused control), else the mouse pointer, in client coordinates of the context's window.

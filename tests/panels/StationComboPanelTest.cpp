@@ -346,9 +346,21 @@ TEST_F(StationComboPanelTest, RightClickingAStreamOpensTheCopyMenuWithItsLink) {
     EXPECT_EQ(popup->WindowRect().left, 100 + 70);
     EXPECT_EQ(popup->WindowRect().top, 50 + RowY(1));
     ASSERT_NE(owner.context.popupMenu, nullptr);
-    ASSERT_EQ(owner.context.popupMenu->items.size(), 2u);
+    ASSERT_EQ(owner.context.popupMenu->items.size(), 4u);
     EXPECT_EQ(owner.context.popupMenu->items[0].command, 40007);
     EXPECT_EQ(owner.context.popupMenu->items[1].command, 40008);
+    EXPECT_EQ(owner.context.popupMenu->items[3].command, 40037) << "a show not kept offers to keep it";
+
+    // Once kept (or while being kept), the menu offers to forget the copy instead.
+    panel->SetKeptOffline(7, 701, true);
+    owner.context.popupMenu->Close();
+    Pump();
+    Click(1, 70, RowY(1));
+    ASSERT_NE(owner.context.popupMenu, nullptr);
+    ASSERT_EQ(owner.context.popupMenu->items.size(), 4u);
+    EXPECT_EQ(owner.context.popupMenu->items[3].command, 40038);
+    panel->SetKeptOffline(7, 701, false);
+    EXPECT_FALSE(panel->IsKeptOffline(7, 701));
 }
 
 TEST_F(StationComboPanelTest, TogglingKeepsTheScrollOffsetAndSwitchingViewsResetsIt) {

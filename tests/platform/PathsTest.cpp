@@ -36,6 +36,22 @@ TEST(Paths, LocalAppDataFolderFollowsTheXdgRules) {
     }
 }
 
+TEST(Paths, CacheFolderFollowsTheXdgRules) {
+    {
+        testsupport::ScopedEnvironment xdg("XDG_CACHE_HOME", std::string("/somewhere/cache"));
+        EXPECT_EQ(platform::CacheFolder(), u"/somewhere/cache");
+    }
+    testsupport::ScopedEnvironment home("HOME", std::string("/home/listener"));
+    {
+        testsupport::ScopedEnvironment xdg("XDG_CACHE_HOME", std::nullopt);
+        EXPECT_EQ(platform::CacheFolder(), u"/home/listener/.cache");
+    }
+    {
+        testsupport::ScopedEnvironment xdg("XDG_CACHE_HOME", std::string("relative/cache"));
+        EXPECT_EQ(platform::CacheFolder(), u"/home/listener/.cache");
+    }
+}
+
 TEST(Paths, WithoutHomeTheUserDatabaseNamesTheHomeFolder) {
     testsupport::ScopedEnvironment xdg("XDG_CONFIG_HOME", std::nullopt);
     testsupport::ScopedEnvironment home("HOME", std::nullopt);

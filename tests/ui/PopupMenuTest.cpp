@@ -37,11 +37,16 @@ TEST(MenuResources, EveryMenuHoldsItsItemsInOrder) {
     EXPECT_EQ(track[4].text, u"Copy streamlink (http:) to clipboard");
 
     const auto stream = LoadMenuResource(114);
-    ASSERT_EQ(stream.size(), 2u);
+    ASSERT_EQ(stream.size(), 5u);
     EXPECT_EQ(stream[0].command, 40007);
     EXPECT_EQ(stream[0].text, u"Copy stream-URI (vantri:) to clipboard");
     EXPECT_EQ(stream[1].command, 40008);
     EXPECT_EQ(stream[1].text, u"Copy streamlink (http:) to clipboard");
+    EXPECT_TRUE(stream[2].separator());
+    EXPECT_EQ(stream[3].command, 40037);
+    EXPECT_EQ(stream[3].text, u"Keep for offline listening");
+    EXPECT_EQ(stream[4].command, 40038);
+    EXPECT_EQ(stream[4].text, u"Forget the offline copy");
 
     const auto chat = LoadMenuResource(116);
     ASSERT_EQ(chat.size(), 9u);
@@ -298,6 +303,17 @@ TEST_F(PopupMenuTest, NearTheRightAndBottomEdgesTheMenuOpensInward) {
     EXPECT_EQ(popup->WindowRect().top, 10);
     // Only one menu is open at a time.
     EXPECT_EQ(system.OpenPopup(), popup);
+}
+
+TEST_F(PopupMenuTest, ItemsAskedToBeHiddenAreLeftOut) {
+    const std::uint32_t hidden[] = {40038};
+    ASSERT_TRUE(OpenPopupMenu(&owner.context, 114, {20, 30}, MyPopupMenuAlign_Top, hidden));
+    Pump();
+    const auto& items = owner.context.popupMenu->items;
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[3].command, 40037);
+    EXPECT_EQ(system.OpenPopup()->ClientSize().y,
+              2 * MyPopupMenu::kPadding + 3 * MyPopupMenu::kItemHeight + MyPopupMenu::kSeparatorHeight);
 }
 
 TEST_F(PopupMenuTest, AnUnknownMenuOpensNothing) {

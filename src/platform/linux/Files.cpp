@@ -86,7 +86,7 @@ bool ReadFileStart(std::u16string_view path, std::size_t maxBytes, std::vector<s
     return true;
 }
 
-bool WriteFileAtomically(std::u16string_view path, std::span<const std::uint8_t> bytes) {
+bool WriteFileAtomically(std::u16string_view path, std::span<const std::uint8_t> bytes, bool flushToDisk) {
     if (path.empty())
         return false;
     const std::string target = Utf16ToUtf8(path);
@@ -97,7 +97,7 @@ bool WriteFileAtomically(std::u16string_view path, std::span<const std::uint8_t>
         return false;
     // The data must be on the disk before the rename is, or a power cut could leave the new name on an
     // empty file.
-    bool whole = WriteAll(file.get(), bytes) && FlushToDisk(file.get());
+    bool whole = WriteAll(file.get(), bytes) && (!flushToDisk || FlushToDisk(file.get()));
     whole = file.Close() && whole;
     if (!whole || rename(fresh.c_str(), target.c_str()) != 0) {
         unlink(fresh.c_str());

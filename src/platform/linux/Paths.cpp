@@ -56,6 +56,17 @@ std::u16string LocalAppDataFolder() {
     return Utf8ToUtf16(folder);
 }
 
+std::u16string CacheFolder() {
+    std::string folder = AbsolutePathFromEnvironment("XDG_CACHE_HOME");
+    if (folder.empty()) {
+        std::string home = HomeFolder();
+        if (home.empty())
+            return {};
+        folder = home + (home.back() == '/' ? "" : "/") + ".cache";
+    }
+    return Utf8ToUtf16(folder);
+}
+
 std::u16string TempFolder() {
     std::string folder = AbsolutePathFromEnvironment("TMPDIR");
     return Utf8ToUtf16(folder.empty() ? std::string("/tmp") : folder);

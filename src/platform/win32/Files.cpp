@@ -54,7 +54,7 @@ bool ReadFileStart(std::u16string_view path, std::size_t maxBytes, std::vector<s
     return true;
 }
 
-bool WriteFileAtomically(std::u16string_view path, std::span<const std::uint8_t> bytes) {
+bool WriteFileAtomically(std::u16string_view path, std::span<const std::uint8_t> bytes, bool flushToDisk) {
     if (path.empty())
         return false;
     const std::wstring target = WideString(path);
@@ -75,7 +75,7 @@ bool WriteFileAtomically(std::u16string_view path, std::span<const std::uint8_t>
     }
     // The data must be on the disk before the rename is, or a power cut could leave the new name on an
     // empty file.
-    whole = whole && FlushFileBuffers(file.get());
+    whole = whole && (!flushToDisk || FlushFileBuffers(file.get()));
     whole = file.Close() && whole;
     if (!whole ||
         !MoveFileExW(fresh.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

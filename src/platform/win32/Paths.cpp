@@ -27,6 +27,10 @@ std::u16string LocalAppDataFolder() {
     return WithoutTrailingSeparator(FromWide(path));
 }
 
+std::u16string CacheFolder() {
+    return LocalAppDataFolder();
+}
+
 std::u16string TempFolder() {
     wchar_t path[MAX_PATH + 1] = {};
     DWORD length = GetTempPathW(MAX_PATH + 1, path);

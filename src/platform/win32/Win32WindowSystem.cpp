@@ -311,13 +311,16 @@ public:
         return result > 32;
     }
 
-    bool TrackNativePopupMenu(Window& owner, int menuId, Point screenPoint, bool bottomAlign) override {
+    bool TrackNativePopupMenu(Window& owner, int menuId, Point screenPoint, bool bottomAlign,
+                              std::span<const std::uint32_t> hidden) override {
         HWND hwnd = static_cast<Win32Window&>(owner).hwnd();
         HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menuId));
         if (!menu)
             return false;
         bool shown = false;
         if (HMENU popup = GetSubMenu(menu, 0); popup && hwnd) {
+            for (std::uint32_t command : hidden)
+                DeleteMenu(popup, command, MF_BYCOMMAND);
             // The menu only closes on a click elsewhere when its owner is the foreground window.
             SetForegroundWindow(hwnd);
             // The menu's loop dispatches native messages only; a timer on the owner hands out the
