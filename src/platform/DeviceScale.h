@@ -4,6 +4,7 @@
 // window and the surfaces multiply. Scales come in steps of a quarter, so the mapping is exact integer
 // arithmetic and every edge maps to the same device pixel wherever it is met.
 
+#include <climits>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,19 +35,19 @@ public:
     constexpr bool identity() const { return quarters_ == kSteps; }
     constexpr bool integral() const { return quarters_ % kSteps == 0; }
 
-    // The device coordinate of a logical edge, rounded half up; monotonic, and exact at 1x.
+    // The device coordinate of a logical edge, rounded half up (held to 32 bits); monotonic, and exact at
+    // 1x.
     constexpr std::int32_t ToDevice(std::int32_t logical) const {
-        return static_cast<std::int32_t>(
-            FloorDiv(static_cast<std::int64_t>(logical) * quarters_ * 2 + kSteps, 2 * kSteps));
+        return Clamp(FloorDiv(static_cast<std::int64_t>(logical) * quarters_ * 2 + kSteps, 2 * kSteps));
     }
     // The logical pixel that holds device pixel `device` (a point: rounds down).
     constexpr std::int32_t ToLogical(std::int32_t device) const {
-        return static_cast<std::int32_t>(FloorDiv(static_cast<std::int64_t>(device) * kSteps, quarters_));
+        return Clamp(FloorDiv(static_cast<std::int64_t>(device) * kSteps, quarters_));
     }
-    // The fewest logical pixels that cover `device` device pixels (a size: rounds up).
-    constexpr std::int32_t ToLogicalSize(std::int32_t device) const {
-        return static_cast<std::int32_t>(
-            FloorDiv(static_cast<std::int64_t>(device) * kSteps + quarters_ - 1, quarters_));
+    // The logical edge nearest to device edge `device` (a size or a window's place): an edge made with
+    // ToDevice comes back as it was, so sizes and places do not creep through the device and back.
+    constexpr std::int32_t ToLogicalEdge(std::int32_t device) const {
+        return Clamp(FloorDiv(static_cast<std::int64_t>(device) * kSteps * 2 + quarters_, 2 * quarters_));
     }
 
     friend constexpr bool operator==(DeviceScale a, DeviceScale b) { return a.quarters_ == b.quarters_; }
@@ -55,6 +56,9 @@ public:
 private:
     static constexpr std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
         return a >= 0 ? a / b : -((-a + b - 1) / b);
+    }
+    static constexpr std::int32_t Clamp(std::int64_t v) {
+        return v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(v);
     }
     std::int32_t quarters_ = kSteps;
 };

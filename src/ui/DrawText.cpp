@@ -146,8 +146,8 @@ int DrawTextW(Dc& dc, std::u16string_view text, RECT* rect, std::uint32_t format
     Bitmap& target = *dc.bitmap;
     TopDownCanvas canvas(target);
     const platform::DeviceScale scale = target.scale();
-    const platform::Rect bounds{0, 0, scale.ToLogicalSize(target.width()),
-                                scale.ToLogicalSize(target.height())};
+    const platform::Rect bounds{0, 0, scale.ToLogicalEdge(target.width()),
+                                scale.ToLogicalEdge(target.height())};
     const platform::Rect clipRect = clip ? platform::IntersectRect(*rect, bounds) : bounds;
 
     for (const Line& line : lines) {

@@ -114,6 +114,11 @@ public:
     std::int32_t height() const { return height_; }
     bool bottomUp() const { return bottomUp_; }
     platform::DeviceScale scale() const { return scale_; }
+    // For an image scaled smoothly to a fractional scale: the same image scaled by repeating pixels,
+    // which StretchBlt reads when it spreads a single logical column or row, so that the piece keeps
+    // its exact colour instead of a blend with its neighbours in the skin. Null otherwise.
+    const Bitmap* exactPixels() const { return exact_.get(); }
+    void SetExactPixels(std::unique_ptr<Bitmap> exact) { exact_ = std::move(exact); }
     // The memory in DIB order.
     std::uint32_t* bits() { return pixels_.data(); }
     std::uint32_t* row(std::int32_t y) {
@@ -130,6 +135,7 @@ private:
     bool bottomUp_;
     platform::DeviceScale scale_;
     std::vector<std::uint32_t> pixels_;
+    std::unique_ptr<Bitmap> exact_;
 };
 
 // An HFONT: made once with CreateFontW and kept by its control.

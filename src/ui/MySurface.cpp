@@ -34,9 +34,18 @@ bool MySurface::LoadSkin(const Dc* referenceDc, int resourceId, const platform::
     const DecodedImage scaled = ScaleImage(image, made->scale());
     if (scaled.width != made->width() || scaled.height != made->height())
         return false;
-    for (std::int32_t y = 0; y < scaled.height; ++y)
-        std::copy_n(scaled.pixels.begin() + static_cast<std::ptrdiff_t>(y) * scaled.width, scaled.width,
-                    made->row(y));
+    auto fill = [](Bitmap& bitmap, const DecodedImage& pixels) {
+        for (std::int32_t y = 0; y < pixels.height; ++y)
+            std::copy_n(pixels.pixels.begin() + static_cast<std::ptrdiff_t>(y) * pixels.width, pixels.width,
+                        bitmap.row(y));
+    };
+    fill(*made, scaled);
+    if (!made->scale().integral()) {
+        // Pieces stretched from one column or row keep the skin's exact colours.
+        auto exact = std::make_unique<Bitmap>(made->width(), made->height(), false, made->scale());
+        fill(*exact, ScaleImageNearest(image, made->scale()));
+        made->SetExactPixels(std::move(exact));
+    }
     width = image.width;
     height = image.height;
     bitmap = std::move(made);

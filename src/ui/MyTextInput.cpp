@@ -79,7 +79,7 @@ void MyTextInput::Paint() {
     const Bitmap& bitmap = *dc.bitmap;
     const platform::DeviceScale scale = bitmap.scale();
     const RECT clip = IntersectRect(
-        area, RECT{0, 0, scale.ToLogicalSize(bitmap.width()), scale.ToLogicalSize(bitmap.height())});
+        area, RECT{0, 0, scale.ToLogicalEdge(bitmap.width()), scale.ToLogicalEdge(bitmap.height())});
     const std::int32_t cell = f->cellHeight();
     const std::int32_t top = bounds.top + (height - cell) / 2;
     const std::int32_t originX = area.left - scrollX_;

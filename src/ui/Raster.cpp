@@ -279,9 +279,13 @@ bool StretchBlt(Dc& dst, std::int32_t x, std::int32_t y, std::int32_t width, std
     const Bitmap& s = *src.bitmap;
     MapSpan(d.scale(), x, width, x, width);
     MapSpan(d.scale(), y, height, y, height);
+    // A single logical column or row spread wider is read from the exact copy of a smooth image.
+    const bool spreadsOne = (std::abs(srcWidth) == 1 && std::abs(width) != 1) ||
+                            (std::abs(srcHeight) == 1 && std::abs(height) != 1);
+    const Bitmap& from = spreadsOne && s.exactPixels() ? *s.exactPixels() : s;
     MapSpan(s.scale(), srcX, srcWidth, srcX, srcWidth);
     MapSpan(s.scale(), srcY, srcHeight, srcY, srcHeight);
-    return DeviceStretchBlt(d, x, y, width, height, s, srcX, srcY, srcWidth, srcHeight, rop);
+    return DeviceStretchBlt(d, x, y, width, height, from, srcX, srcY, srcWidth, srcHeight, rop);
 }
 
 bool AlphaBlend(Dc& dst, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,

@@ -82,3 +82,9 @@ DecodedImage ScaleImage(const DecodedImage& image, platform::DeviceScale scale) 
     const std::int32_t width = scale.ToDevice(image.width), height = scale.ToDevice(image.height);
     return scale.integral() ? Nearest(image, width, height) : Bilinear(image, width, height);
 }
+
+DecodedImage ScaleImageNearest(const DecodedImage& image, platform::DeviceScale scale) {
+    if (scale.identity() || image.width <= 0 || image.height <= 0)
+        return image;
+    return Nearest(image, scale.ToDevice(image.width), scale.ToDevice(image.height));
+}

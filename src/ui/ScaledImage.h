@@ -8,3 +8,5 @@
 
 // Pixels of `image` scaled to scale.ToDevice(width) x scale.ToDevice(height), top row first; at 1x a copy.
 DecodedImage ScaleImage(const DecodedImage& image, platform::DeviceScale scale);
+// The same size by repeating pixels (nearest neighbour) at any scale.
+DecodedImage ScaleImageNearest(const DecodedImage& image, platform::DeviceScale scale);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -15,7 +16,7 @@ TEST(DeviceScale, EdgesMapExactlyAndPointsFallInTheLogicalPixelThatHoldsThem) {
     for (int v : {-7, -1, 0, 1, 13, 32767}) {
         EXPECT_EQ(one.ToDevice(v), v);
         EXPECT_EQ(one.ToLogical(v), v);
-        EXPECT_EQ(one.ToLogicalSize(v), v);
+        EXPECT_EQ(one.ToLogicalEdge(v), v);
     }
     const DeviceScale two = DeviceScale::FromQuarters(8);
     EXPECT_EQ(two.ToDevice(-3), -6);
@@ -25,7 +26,7 @@ TEST(DeviceScale, EdgesMapExactlyAndPointsFallInTheLogicalPixelThatHoldsThem) {
     EXPECT_EQ(two.ToLogical(21), 10);
     EXPECT_EQ(two.ToLogical(-1), -1);
     EXPECT_EQ(two.ToLogical(-2), -1);
-    EXPECT_EQ(two.ToLogicalSize(1671), 836);
+    EXPECT_EQ(two.ToLogicalEdge(1671), 836);
 
     const DeviceScale half = DeviceScale::FromQuarters(6); // 1.5x: halves round up
     EXPECT_EQ(half.ToDevice(1), 2);
@@ -38,9 +39,19 @@ TEST(DeviceScale, EdgesMapExactlyAndPointsFallInTheLogicalPixelThatHoldsThem) {
         EXPECT_LE(half.ToDevice(l), d) << d;
         EXPECT_GT(half.ToDevice(l + 1), d) << d;
     }
-    // A logical size covers the device size it was made from.
+    // At 1.5x a logical size covers the device size it was made from.
     for (int d = 1; d < 40; ++d)
-        EXPECT_GE(half.ToDevice(half.ToLogicalSize(d)), d) << d;
+        EXPECT_GE(half.ToDevice(half.ToLogicalEdge(d)), d) << d;
+    // At every scale an edge taken to the device and back is the edge it was: a window's saved place and
+    // size do not creep from one start to the next.
+    for (int q = DeviceScale::kMinQuarters; q <= DeviceScale::kMaxQuarters; ++q) {
+        const DeviceScale s = DeviceScale::FromQuarters(q);
+        for (int l = -50; l < 2000; ++l)
+            ASSERT_EQ(s.ToLogicalEdge(s.ToDevice(l)), l) << q << " " << l;
+    }
+    // Far edges are held to 32 bits rather than wrapping.
+    EXPECT_EQ(two.ToDevice(-2147483647), INT32_MIN);
+    EXPECT_EQ(two.ToDevice(2147483647), INT32_MAX);
 }
 
 TEST(DeviceScale, FactorsRoundToAQuarterWithinOneToFour) {

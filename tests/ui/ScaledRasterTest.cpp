@@ -127,6 +127,23 @@ TEST(ScaledRaster, AFractionalScaleSkinIsSmoothAndKeepsItsPlainAreas) {
     EXPECT_GT(plainChecked, 1000);
 }
 
+TEST(ScaledRaster, AColumnSpreadFromAFractionalScaleSkinKeepsItsExactColours) {
+    MySurface plain;
+    ASSERT_TRUE(plain.LoadSkin(nullptr, 104, nullptr));
+    MySurface reference;
+    ASSERT_TRUE(reference.ResizeSurface(kOneAndAHalf, 1, 1));
+    MySurface skin;
+    ASSERT_TRUE(skin.LoadSkin(&reference.dc, 104, nullptr));
+    MySurface target;
+    ASSERT_TRUE(target.ResizeSurface(kOneAndAHalf, 20, 24));
+    // The frame's middle column between its dark edges, spread over 20 logical pixels: every device pixel
+    // of a row is the column's own colour, never a blend with the edge beside it in the skin.
+    StretchBlt(target.dc, 0, 0, 20, 24, skin.dc, 142, 128, 1, 24, SRCCOPY);
+    for (int y = 0; y < target.bitmap->height(); ++y)
+        for (int x = 0; x < target.bitmap->width(); ++x)
+            ASSERT_EQ(At(target, x, y), At(plain, 142, 128 + kOneAndAHalf.ToLogical(y))) << x << "," << y;
+}
+
 TEST(ScaledRaster, ASourceAtAnotherScaleIsStretchedToTheDestinationsPixels) {
     MySurface source, target;
     ASSERT_TRUE(source.ResizeSurface(nullptr, 2, 1));

@@ -133,14 +133,14 @@ public:
     // Logical pixels covering the whole client area.
     Point ClientSize() const override {
         const Point size = DeviceSize();
-        return {scale_.ToLogicalSize(size.x), scale_.ToLogicalSize(size.y)};
+        return {scale_.ToLogicalEdge(size.x), scale_.ToLogicalEdge(size.y)};
     }
     Rect WindowRect() const override {
         int x = 0, y = 0;
         if (window_)
             SDL_GetWindowPosition(window_, &x, &y);
         const Point size = ClientSize();
-        const std::int32_t left = scale_.ToLogical(x), top = scale_.ToLogical(y);
+        const std::int32_t left = scale_.ToLogicalEdge(x), top = scale_.ToLogicalEdge(y);
         return {left, top, left + size.x, top + size.y};
     }
     Point ScreenToClient(Point screen) const override {
@@ -370,9 +370,8 @@ public:
         SDL_Rect area;
         if (SDL_GetDisplayUsableBounds(chosen, &area) != 0 && SDL_GetDisplayBounds(chosen, &area) != 0)
             area = SDL_Rect{0, 0, scale_.ToDevice(1024), scale_.ToDevice(768)};
-        // Rounded inwards, so that a window placed in the logical area stays on the display.
-        return {scale_.ToLogicalSize(area.x), scale_.ToLogicalSize(area.y), scale_.ToLogical(area.x + area.w),
-                scale_.ToLogical(area.y + area.h)};
+        return {scale_.ToLogicalEdge(area.x), scale_.ToLogicalEdge(area.y),
+                scale_.ToLogicalEdge(area.x + area.w), scale_.ToLogicalEdge(area.y + area.h)};
     }
     Point CursorPosition() const override {
         int x = 0, y = 0;
