@@ -5,18 +5,19 @@
 
 namespace {
 
-DecodedImage Nearest(const DecodedImage& image, std::int32_t width, std::int32_t height) {
+// Each device pixel takes the logical pixel that holds it, as the raster operations map edges, so a
+// piece's device span holds only that piece's pixels.
+DecodedImage Nearest(const DecodedImage& image, platform::DeviceScale scale) {
     DecodedImage out;
-    out.width = width;
-    out.height = height;
-    out.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    for (std::int32_t y = 0; y < height; ++y) {
-        const std::int32_t sy =
-            static_cast<std::int32_t>(static_cast<std::int64_t>(y) * image.height / height);
+    out.width = scale.ToDevice(image.width);
+    out.height = scale.ToDevice(image.height);
+    out.pixels.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
+    for (std::int32_t y = 0; y < out.height; ++y) {
+        const std::int32_t sy = std::min(scale.ToLogical(y), image.height - 1);
         const std::uint32_t* in = image.pixels.data() + static_cast<std::size_t>(sy) * image.width;
-        std::uint32_t* row = out.pixels.data() + static_cast<std::size_t>(y) * width;
-        for (std::int32_t x = 0; x < width; ++x)
-            row[x] = in[static_cast<std::int64_t>(x) * image.width / width];
+        std::uint32_t* row = out.pixels.data() + static_cast<std::size_t>(y) * out.width;
+        for (std::int32_t x = 0; x < out.width; ++x)
+            row[x] = in[std::min(scale.ToLogical(x), image.width - 1)];
     }
     return out;
 }
@@ -80,11 +81,11 @@ DecodedImage ScaleImage(const DecodedImage& image, platform::DeviceScale scale) 
     if (scale.identity() || image.width <= 0 || image.height <= 0)
         return image;
     const std::int32_t width = scale.ToDevice(image.width), height = scale.ToDevice(image.height);
-    return scale.integral() ? Nearest(image, width, height) : Bilinear(image, width, height);
+    return scale.integral() ? Nearest(image, scale) : Bilinear(image, width, height);
 }
 
 DecodedImage ScaleImageNearest(const DecodedImage& image, platform::DeviceScale scale) {
     if (scale.identity() || image.width <= 0 || image.height <= 0)
         return image;
-    return Nearest(image, scale.ToDevice(image.width), scale.ToDevice(image.height));
+    return Nearest(image, scale);
 }
