@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 namespace {
@@ -32,6 +33,13 @@ std::map<std::string, int> Geometry(const std::string& window) {
             values[line.substr(0, equals)] = std::atoi(line.c_str() + equals + 1);
     }
     return values;
+}
+
+std::string Output(const fs::path& file) {
+    std::ifstream in(file);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 TEST(ScaledProgram, TheWindowIsTheLogicalRectangleTimesTheScaleAndIsSavedLogical) {
@@ -79,7 +87,8 @@ TEST(ScaledProgram, TheWindowIsTheLogicalRectangleTimesTheScaleAndIsSavedLogical
             return !window.empty();
         },
         20s))
-        << "the program's window never appeared";
+        << "the program's window never appeared; it " << (program.ended() ? "ended" : "runs") << ", saying:\n"
+        << Output(scratch.path() / "output.txt");
     // Twice the saved logical size on the screen, at twice its place.
     ASSERT_TRUE(testsupport::WaitFor([&] { return Geometry(window)["WIDTH"] == 1600; }, 10s));
     std::map<std::string, int> geometry = Geometry(window);
