@@ -7,6 +7,7 @@
 // the system's metric-compatible substitute ("Arial" to Liberation Sans on Linux), and characters the
 // face lacks are drawn from fallback fonts, so text in any script shows. User-interface thread only.
 
+#include "platform/DeviceScale.h"
 #include "platform/WindowMessages.h"
 
 #include <cstdint>
@@ -61,9 +62,11 @@ public:
     // layout, so lay out again before drawing.
     virtual std::int32_t MeasureWidth(std::u16string_view text, bool* additive) = 0;
     // Draws the line last laid out with its cell's top-left corner at (x, top) in `colour` (0x00RRGGBB),
-    // touching only pixels inside `clip` and `target`.
+    // touching only pixels inside `clip` and `target`. `target` and `clip` are device pixels; x and top
+    // are logical ones, multiplied by `scale`: the line keeps the layout measured in logical pixels and
+    // its glyphs are drawn from their outlines at the device size, not stretched.
     virtual void DrawLastLayout(const PixelView& target, const Rect& clip, std::int32_t x, std::int32_t top,
-                                std::uint32_t colour) = 0;
+                                std::uint32_t colour, DeviceScale scale) = 0;
 };
 
 } // namespace platform

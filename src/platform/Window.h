@@ -12,8 +12,12 @@
 // before input; WM_QUIT ends the loop as soon as it has been posted.
 //
 // Window geometry is the client area: a window's rectangle is its client area in screen coordinates,
-// and sizes given at creation are client sizes.
+// and sizes given at creation are client sizes. Every coordinate and size a window takes or reports
+// (positions, sizes, mouse input, invalid and painted rectangles, the work area, the cursor) is in
+// logical pixels; the window's device scale (scale()) says how many screen pixels each covers, and only
+// the pixels handed to Present and answered by ReadScreen are device pixels.
 
+#include "platform/DeviceScale.h"
 #include "platform/MessageBox.h"
 #include "platform/PostTarget.h"
 #include "platform/WindowMessages.h"
@@ -93,6 +97,8 @@ public:
     virtual void Destroy() = 0;
     virtual bool destroyed() const = 0;
 
+    // Device pixels per logical pixel; 1x unless the window system chose another scale.
+    virtual DeviceScale scale() const { return {}; }
     virtual Point ClientSize() const = 0;
     // The client area in screen coordinates.
     virtual Rect WindowRect() const = 0;
@@ -120,12 +126,13 @@ public:
     virtual void Invalidate(const Rect& rect) = 0;
     // BeginPaint: answers the bounding rectangle of the invalid area (rcPaint) and validates it.
     virtual Rect BeginPaint() = 0;
-    // Copies `rect` of `source` (client coordinates, same size as the client area) to the same place on
-    // the screen. Only the rectangle given is transferred.
+    // Copies `rect` (logical client coordinates) of `source` (device pixels: the client area times the
+    // scale) to the same place on the screen. Only the device pixels under the rectangle are transferred.
     virtual void Present(const PixelView& source, const Rect& rect) = 0;
     virtual void EndPaint() = 0;
 
-    // What the screen shows in the client area now, read back from the display (a screenshot).
+    // What the screen shows in the client area now, read back from the display (a screenshot), in device
+    // pixels.
     virtual bool ReadScreen(std::vector<std::uint32_t>& pixels, std::int32_t& width,
                             std::int32_t& height) = 0;
 
@@ -211,7 +218,8 @@ public:
     virtual bool InstallMessageBoxSink() = 0;
 };
 
-// The desktop's window system (SDL2 with its x11 driver on Linux); null when there is no display.
+// The desktop's window system (SDL2 with its x11 driver on Linux); null when there is no display. On
+// Linux its windows take the desktop's scale (DesktopDeviceScale).
 std::unique_ptr<WindowSystem> OpenDesktopWindowSystem();
 
 } // namespace platform

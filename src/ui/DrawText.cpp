@@ -51,6 +51,40 @@ std::vector<Line> SplitLines(std::u16string_view text, std::uint32_t format) {
     return lines;
 }
 
+// A bottom-up bitmap's pixels in a top-down copy for the time of drawing, written back at the end; a
+// top-down bitmap itself.
+class TopDownCanvas {
+public:
+    explicit TopDownCanvas(Bitmap& target) : target_(target) {
+        if (!target.bottomUp())
+            return;
+        scratch_ = std::make_unique<Bitmap>(target.width(), target.height(), false, target.scale());
+        for (std::int32_t r = 0; r < target.height(); ++r)
+            std::copy(target.row(r), target.row(r) + target.width(), scratch_->row(r));
+    }
+    ~TopDownCanvas() {
+        if (!scratch_)
+            return;
+        for (std::int32_t r = 0; r < target_.height(); ++r)
+            std::copy(scratch_->row(r), scratch_->row(r) + target_.width(), target_.row(r));
+    }
+    TopDownCanvas(const TopDownCanvas&) = delete;
+    TopDownCanvas& operator=(const TopDownCanvas&) = delete;
+    Bitmap& get() { return scratch_ ? *scratch_ : target_; }
+
+private:
+    Bitmap& target_;
+    std::unique_ptr<Bitmap> scratch_;
+};
+
+// The font's last layout into a top-down bitmap, clipped to the logical `clip`.
+void DrawLine(Bitmap& canvas, platform::Font& font, const RECT& clip, std::int32_t x, std::int32_t top,
+              std::uint32_t colour) {
+    const platform::Rect device =
+        IntersectRect(DeviceRect(canvas, clip), platform::Rect{0, 0, canvas.width(), canvas.height()});
+    font.DrawLastLayout(canvas.view(), device, x, top, colour, canvas.scale());
+}
+
 } // namespace
 
 std::unique_ptr<Font> CreateFontW(std::int32_t height, std::int32_t, std::int32_t, std::int32_t,
@@ -110,15 +144,10 @@ int DrawTextW(Dc& dc, std::u16string_view text, RECT* rect, std::uint32_t format
     // Text in a bottom-up bitmap is drawn through a top-down copy, since the layout engine needs
     // rows in ascending memory order.
     Bitmap& target = *dc.bitmap;
-    std::unique_ptr<Bitmap> scratch;
-    if (target.bottomUp()) {
-        scratch = std::make_unique<Bitmap>(target.width(), target.height(), false);
-        for (std::int32_t r = 0; r < target.height(); ++r)
-            std::copy(target.row(r), target.row(r) + target.width(), scratch->row(r));
-    }
-    Bitmap& canvas = scratch ? *scratch : target;
-    const platform::PixelView view = canvas.view();
-    const platform::Rect bounds{0, 0, canvas.width(), canvas.height()};
+    TopDownCanvas canvas(target);
+    const platform::DeviceScale scale = target.scale();
+    const platform::Rect bounds{0, 0, scale.ToLogicalEdge(target.width()),
+                                scale.ToLogicalEdge(target.height())};
     const platform::Rect clipRect = clip ? platform::IntersectRect(*rect, bounds) : bounds;
 
     for (const Line& line : lines) {
@@ -130,20 +159,25 @@ int DrawTextW(Dc& dc, std::u16string_view text, RECT* rect, std::uint32_t format
         else if (format & DT_RIGHT)
             x = rect->right - width;
         if (dc.backgroundMode == OPAQUE && width > 0) {
-            const platform::Rect cell =
-                platform::IntersectRect(platform::Rect{x, y, x + width, y + lineHeight}, clipRect);
+            const platform::Rect cell = IntersectRect(
+                DeviceRect(target, platform::IntersectRect(platform::Rect{x, y, x + width, y + lineHeight},
+                                                           clipRect)),
+                platform::Rect{0, 0, target.width(), target.height()});
             const std::uint32_t pixel = ColourToPixel(dc.backgroundColour);
             for (std::int32_t r = cell.top; r < cell.bottom; ++r)
-                std::fill(canvas.row(r) + cell.left, canvas.row(r) + cell.right, pixel);
+                std::fill(canvas.get().row(r) + cell.left, canvas.get().row(r) + cell.right, pixel);
         }
         if (!line.text.empty())
-            font->DrawLastLayout(view, clipRect, x, y, ColourToPixel(dc.textColour));
+            DrawLine(canvas.get(), *font, clipRect, x, y, ColourToPixel(dc.textColour));
         y += lineHeight;
     }
-
-    if (scratch) {
-        for (std::int32_t r = 0; r < target.height(); ++r)
-            std::copy(scratch->row(r), scratch->row(r) + target.width(), target.row(r));
-    }
     return answer;
+}
+
+void DrawLaidOutLine(Dc& dc, platform::Font& font, const RECT& clip, std::int32_t x, std::int32_t top,
+                     std::uint32_t colour) {
+    if (!dc.bitmap)
+        return;
+    TopDownCanvas canvas(*dc.bitmap);
+    DrawLine(canvas.get(), font, clip, x, top, colour);
 }

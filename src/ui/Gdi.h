@@ -7,7 +7,14 @@
 //
 // Pixels are 32-bit 0xAARRGGBB words, as a 32-bit DIB holds them; a COLORREF is 0x00BBGGRR.
 // User-interface thread only.
+//
+// Device scale: a bitmap holds device pixels at a scale (platform/DeviceScale.h), and every coordinate,
+// size and pen width the functions take is in logical pixels, multiplied by the bitmap's scale on the
+// way in. A bitmap made compatible with a context takes that context's scale; at 1x (every bitmap made
+// without a reference) a logical pixel is a device pixel and nothing changes. Text is laid out in
+// logical pixels and its glyphs drawn at the device scale, so it stays sharp.
 
+#include "platform/DeviceScale.h"
 #include "platform/Text.h"
 
 #include <cstdint>
@@ -96,15 +103,22 @@ using platform::NONANTIALIASED_QUALITY;
 
 // A 32-bit bitmap (a compatible bitmap or a DIB section). Rows are stored top-down unless the bitmap was
 // made bottom-up (a DIB section of positive height), in which case `bits` starts with the bottom row.
+// Its width, height, rows and bits are device pixels.
 class Bitmap {
 public:
-    Bitmap(std::int32_t width, std::int32_t height, bool bottomUp);
+    Bitmap(std::int32_t width, std::int32_t height, bool bottomUp, platform::DeviceScale scale = {});
     Bitmap(const Bitmap&) = delete;
     Bitmap& operator=(const Bitmap&) = delete;
 
     std::int32_t width() const { return width_; }
     std::int32_t height() const { return height_; }
     bool bottomUp() const { return bottomUp_; }
+    platform::DeviceScale scale() const { return scale_; }
+    // For an image scaled smoothly to a fractional scale: the same image scaled by repeating pixels,
+    // which StretchBlt reads when it spreads a single logical column or row, so that the piece keeps
+    // its exact colour instead of a blend with its neighbours in the skin. Null otherwise.
+    const Bitmap* exactPixels() const { return exact_.get(); }
+    void SetExactPixels(std::unique_ptr<Bitmap> exact) { exact_ = std::move(exact); }
     // The memory in DIB order.
     std::uint32_t* bits() { return pixels_.data(); }
     std::uint32_t* row(std::int32_t y) {
@@ -119,7 +133,9 @@ private:
     std::int32_t width_;
     std::int32_t height_;
     bool bottomUp_;
+    platform::DeviceScale scale_;
     std::vector<std::uint32_t> pixels_;
+    std::unique_ptr<Bitmap> exact_;
 };
 
 // An HFONT: made once with CreateFontW and kept by its control.
@@ -164,6 +180,8 @@ public:
     POINT position;
 
     platform::Font* TextFont();
+    // The selected bitmap's scale; 1x without one.
+    platform::DeviceScale scale() const { return bitmap ? bitmap->scale() : platform::DeviceScale{}; }
 
 private:
     std::unique_ptr<Font> defaultFont_;
@@ -225,8 +243,11 @@ std::unique_ptr<Font> CreateFontW(std::int32_t height, std::int32_t width, std::
                                   std::uint32_t pitchAndFamily, std::u16string_view face);
 
 // A compatible bitmap (top-down, contents zero) and a 32-bit DIB section; a positive height makes it
-// bottom-up. Null for a size below 1 or above 32767 pixels.
+// bottom-up. Both take the reference's scale (1x without one), so they hold the logical size times the
+// scale in device pixels. Null for a size below 1 or above 32767 pixels.
 std::unique_ptr<Bitmap> CreateCompatibleBitmap(const Dc* reference, std::int32_t width, std::int32_t height);
+std::unique_ptr<Bitmap> CreateScaledBitmap(platform::DeviceScale scale, std::int32_t width,
+                                           std::int32_t height);
 std::unique_ptr<Bitmap> CreateDIBSection(const Dc* reference, std::int32_t width, std::int32_t height,
                                          std::uint32_t** bits);
 
@@ -262,3 +283,11 @@ COLORREF SetPixel(Dc& dc, std::int32_t x, std::int32_t y, COLORREF colour);
 // fit at its end. DT_CALCRECT only measures: `rect`'s right and bottom become the extent of the text.
 // Answers the height of the text (with DT_VCENTER or DT_BOTTOM, the offset of its bottom from the top).
 int DrawTextW(Dc& dc, std::u16string_view text, RECT* rect, std::uint32_t format);
+
+// Draws the line `font` last laid out with its cell's top-left corner at (x, top), touching only `clip`
+// (all logical pixels), in `colour` (a pixel word), at the context's scale.
+void DrawLaidOutLine(Dc& dc, platform::Font& font, const RECT& clip, std::int32_t x, std::int32_t top,
+                     std::uint32_t colour);
+
+// The device pixels of a logical rectangle in `bitmap`: each edge multiplied by its scale.
+RECT DeviceRect(const Bitmap& bitmap, const RECT& logical);

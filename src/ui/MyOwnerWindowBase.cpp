@@ -76,7 +76,7 @@ bool MyOwnerWindowBase::Create(WindowSystem* instance, const std::u16string& cla
     clientWidth = size.x;
     clientHeight = size.y;
     clientRect = {0, 0, clientWidth, clientHeight};
-    backBuffer.ResizeSurface(nullptr, clientWidth, clientHeight);
+    backBuffer.ResizeSurface(window->scale(), clientWidth, clientHeight);
     context.instance = instance;
     context.window = window.get();
     context.backBuffer = &backBuffer.dc;
@@ -284,7 +284,7 @@ std::intptr_t MyOwnerWindowBase::HandleSize(std::uintptr_t wParam, std::intptr_t
     clientWidth = newWidth;
     clientHeight = newHeight;
     clientRect = {0, 0, clientWidth, clientHeight};
-    backBuffer.ResizeSurface(nullptr, clientWidth, clientHeight);
+    backBuffer.ResizeSurface(window->scale(), clientWidth, clientHeight);
     OnSize(wParam);
     return 0;
 }

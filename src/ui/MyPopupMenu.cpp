@@ -135,7 +135,8 @@ bool MyPopupMenu::Show(POINT point, MyPopupMenuAlign align) {
     params.width = menuWidth;
     params.height = menuHeight;
     params.popup = true;
-    if (!surface.ResizeSurface(nullptr, menuWidth, menuHeight))
+    // The menu's window has the owner's scale, as every window of the system has.
+    if (!surface.ResizeSurface(owner->window->scale(), menuWidth, menuHeight))
         return false;
     window = system->CreateNativeWindow(params);
     if (!window)

@@ -88,17 +88,26 @@ void MyScrollbar::MakeAlphaSprite(MySurface& sprite, std::int32_t rows, std::int
         return;
     sprite.width = kSpriteWidth;
     sprite.height = rows;
-    for (std::int32_t i = 0; i < rows; ++i) {
-        for (std::int32_t j = 0; j < kSpriteWidth; ++j) {
-            COLORREF image = GetPixel(skin.dc, kThumbImageColumn + j, firstRow + i);
-            COLORREF mask = GetPixel(skin.dc, kThumbMaskColumn + j, firstRow + i);
-            if (image == CLR_INVALID)
-                image = 0;
-            if (mask == CLR_INVALID)
-                mask = 0;
-            // Bottom-up rows: the image's top row is the last one in memory.
-            bits[static_cast<std::size_t>(rows - 1 - i) * kSpriteWidth + j] =
-                (GetRValue(mask) << 24) | ColourToPixel(image);
+    // The sprite is made at the skin's scale, device pixel by device pixel, from the skin's own.
+    const platform::DeviceScale scale = sprite.bitmap->scale();
+    const std::int32_t deviceRows = sprite.bitmap->height(), deviceColumns = sprite.bitmap->width();
+    const Bitmap* source = skin.bitmap.get();
+    auto skinPixel = [&](std::int32_t column, std::int32_t row) -> std::uint32_t {
+        if (!source || column < 0 || row < 0 || column >= source->width() || row >= source->height())
+            return 0;
+        return source->row(row)[column] & 0xFFFFFFu;
+    };
+    const std::int32_t imageColumn = scale.ToDevice(kThumbImageColumn);
+    const std::int32_t maskColumn = scale.ToDevice(kThumbMaskColumn);
+    const std::int32_t top = scale.ToDevice(firstRow);
+    for (std::int32_t i = 0; i < deviceRows; ++i) {
+        for (std::int32_t j = 0; j < deviceColumns; ++j) {
+            const std::uint32_t image = skinPixel(imageColumn + j, top + i);
+            const std::uint32_t mask = skinPixel(maskColumn + j, top + i);
+            // Bottom-up rows: the image's top row is the last one in memory. The mask's red (the pixel
+            // word's top byte of colour) becomes the alpha.
+            bits[static_cast<std::size_t>(deviceRows - 1 - i) * deviceColumns + j] =
+                (((mask >> 16) & 0xFF) << 24) | image;
         }
     }
     SelectObject(sprite.dc, sprite.bitmap.get());

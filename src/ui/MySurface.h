@@ -22,8 +22,11 @@ public:
     // Releases what the surface held, then makes a bitmap of the given size (contents undefined until
     // drawn) compatible with `referenceDc`. False, with the surface left empty, when no bitmap can be made.
     bool ResizeSurface(const Dc* referenceDc, std::int32_t width, std::int32_t height);
-    // Releases what the surface held, then loads the built-in bitmap resource `resourceId`. False, with
-    // the surface left empty, when the resource is missing or not a bitmap.
+    // The same at a given scale: the bitmap holds width x height logical pixels in device pixels.
+    bool ResizeSurface(platform::DeviceScale scale, std::int32_t width, std::int32_t height);
+    // Releases what the surface held, then loads the built-in bitmap resource `resourceId`, scaled once to
+    // `referenceDc`'s scale. False, with the surface left empty, when the resource is missing or not a
+    // bitmap. `width` and `height` are logical pixels, as the skin's own.
     bool LoadSkin(const Dc* referenceDc, int resourceId, const platform::WindowSystem* instance);
     void Release();
     bool empty() const { return !bitmap; }

@@ -77,9 +77,10 @@ void MyTextInput::Paint() {
     const RECT area = TextArea();
     if (!f || area.empty())
         return;
-    Bitmap& bitmap = *dc.bitmap;
-    const PixelView view = bitmap.view();
-    const RECT clip = IntersectRect(area, RECT{0, 0, bitmap.width(), bitmap.height()});
+    const Bitmap& bitmap = *dc.bitmap;
+    const platform::DeviceScale scale = bitmap.scale();
+    const RECT clip = IntersectRect(
+        area, RECT{0, 0, scale.ToLogicalEdge(bitmap.width()), scale.ToLogicalEdge(bitmap.height())});
     const std::int32_t cell = f->cellHeight();
     const std::int32_t top = bounds.top + (height - cell) / 2;
     const std::int32_t originX = area.left - scrollX_;
@@ -88,7 +89,7 @@ void MyTextInput::Paint() {
     if (shown.empty() && !hasFocus()) {
         if (!placeholder.empty()) {
             f->Layout(placeholder, -1, -1, nullptr);
-            f->DrawLastLayout(view, clip, area.left, top, ColourToPixel(style.placeholder));
+            DrawLaidOutLine(dc, *f, clip, area.left, top, ColourToPixel(style.placeholder));
         }
         return;
     }
@@ -101,10 +102,10 @@ void MyTextInput::Paint() {
     }
     if (!shown.empty()) {
         f->Layout(shown, -1, -1, nullptr);
-        f->DrawLastLayout(view, clip, originX, top, ColourToPixel(style.text));
+        DrawLaidOutLine(dc, *f, clip, originX, top, ColourToPixel(style.text));
         if (!selection.empty()) {
             f->Layout(shown, -1, -1, nullptr);
-            f->DrawLastLayout(view, selection, originX, top, ColourToPixel(style.selectionText));
+            DrawLaidOutLine(dc, *f, selection, originX, top, ColourToPixel(style.selectionText));
         }
     }
     if (state.composing()) {

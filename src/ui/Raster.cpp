@@ -1,4 +1,6 @@
-// Bitmaps, device-context state and the raster operations, pixel for pixel as GDI draws them.
+// Bitmaps, device-context state and the raster operations, pixel for pixel as GDI draws them. Each
+// operation maps its logical coordinates to the bitmaps' device pixels and then works on device pixels
+// alone; at 1x the mapping is the identity.
 
 #include "ui/Gdi.h"
 
@@ -73,8 +75,8 @@ std::uint32_t BlendChannel(std::uint32_t s, std::uint32_t d, std::uint32_t inver
     return value > 255 ? 255 : value;
 }
 
-void PaintSpan(Bitmap& bitmap, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
-               std::uint32_t pixel) {
+void PaintDeviceSpan(Bitmap& bitmap, std::int32_t left, std::int32_t top, std::int32_t right,
+                     std::int32_t bottom, std::uint32_t pixel) {
     left = std::max(left, 0);
     top = std::max(top, 0);
     right = std::min(right, bitmap.width());
@@ -85,10 +87,85 @@ void PaintSpan(Bitmap& bitmap, std::int32_t left, std::int32_t top, std::int32_t
         std::fill(bitmap.row(y) + left, bitmap.row(y) + right, pixel);
 }
 
+// Fills a logical rectangle: its edges are mapped to device pixels.
+void PaintSpan(Bitmap& bitmap, std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
+               std::uint32_t pixel) {
+    const platform::DeviceScale scale = bitmap.scale();
+    PaintDeviceSpan(bitmap, scale.ToDevice(left), scale.ToDevice(top), scale.ToDevice(right),
+                    scale.ToDevice(bottom), pixel);
+}
+
+// One axis of a logical span in device pixels, as StretchBlt takes it: a negative size covers
+// (origin + size, origin], so its device origin is the last device pixel of the logical origin.
+void MapSpan(platform::DeviceScale scale, std::int32_t origin, std::int32_t size, std::int32_t& deviceOrigin,
+             std::int32_t& deviceSize) {
+    if (size >= 0) {
+        deviceOrigin = scale.ToDevice(origin);
+        deviceSize = scale.ToDevice(origin + size) - deviceOrigin;
+        return;
+    }
+    const std::int32_t low = scale.ToDevice(origin + size + 1);
+    const std::int32_t high = scale.ToDevice(origin + 1);
+    deviceOrigin = high - 1;
+    deviceSize = low - high;
+}
+
+bool DeviceBitBlt(Bitmap& d, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                  const Bitmap& s, std::int32_t srcX, std::int32_t srcY, std::uint32_t rop) {
+    if (!ClipCopy(x, y, srcX, srcY, width, height, d, s))
+        return true;
+    // Copying within one bitmap downwards must start at the bottom so no row is overwritten before it is
+    // read.
+    const bool backwards = &d == &s && y > srcY;
+    for (std::int32_t i = 0; i < height; ++i) {
+        const std::int32_t r = backwards ? height - 1 - i : i;
+        std::uint32_t* out = d.row(y + r) + x;
+        const std::uint32_t* in = s.row(srcY + r) + srcX;
+        if (rop == SRCCOPY) {
+            std::memmove(out, in, static_cast<std::size_t>(width) * sizeof(std::uint32_t));
+        } else if (&d == &s && x > srcX) {
+            for (std::int32_t c = width - 1; c >= 0; --c)
+                out[c] = ApplyRop(out[c], in[c], rop);
+        } else {
+            for (std::int32_t c = 0; c < width; ++c)
+                out[c] = ApplyRop(out[c], in[c], rop);
+        }
+    }
+    return true;
+}
+
+bool DeviceStretchBlt(Bitmap& d, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                      const Bitmap& s, std::int32_t srcX, std::int32_t srcY, std::int32_t srcWidth,
+                      std::int32_t srcHeight, std::uint32_t rop) {
+    if (width == srcWidth && height == srcHeight && width > 0 && height > 0)
+        return DeviceBitBlt(d, x, y, width, height, s, srcX, srcY, rop);
+    const Axis dx = Normalise(x, width);
+    const Axis dy = Normalise(y, height);
+    const std::vector<std::int32_t> columns = MapAxis(dx, Normalise(srcX, srcWidth), s.width());
+    const std::vector<std::int32_t> rows = MapAxis(dy, Normalise(srcY, srcHeight), s.height());
+    const std::int32_t c0 = std::max(0, -dx.start);
+    const std::int32_t c1 = std::min(dx.length, d.width() - dx.start);
+    const std::int32_t r0 = std::max(0, -dy.start);
+    const std::int32_t r1 = std::min(dy.length, d.height() - dy.start);
+    for (std::int32_t r = r0; r < r1; ++r) {
+        const std::int32_t sr = rows[static_cast<std::size_t>(r)];
+        if (sr < 0)
+            continue;
+        std::uint32_t* out = d.row(dy.start + r) + dx.start;
+        const std::uint32_t* in = s.row(sr);
+        for (std::int32_t c = c0; c < c1; ++c) {
+            const std::int32_t sc = columns[static_cast<std::size_t>(c)];
+            if (sc >= 0)
+                out[c] = ApplyRop(out[c], in[sc], rop);
+        }
+    }
+    return true;
+}
+
 } // namespace
 
-Bitmap::Bitmap(std::int32_t width, std::int32_t height, bool bottomUp)
-    : width_(width), height_(height), bottomUp_(bottomUp),
+Bitmap::Bitmap(std::int32_t width, std::int32_t height, bool bottomUp, platform::DeviceScale scale)
+    : width_(width), height_(height), bottomUp_(bottomUp), scale_(scale),
       pixels_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u) {}
 
 platform::PixelView Bitmap::view() {
@@ -140,18 +217,30 @@ int SetBkMode(Dc& dc, int mode) {
     return std::exchange(dc.backgroundMode, mode);
 }
 
-std::unique_ptr<Bitmap> CreateCompatibleBitmap(const Dc*, std::int32_t width, std::int32_t height) {
+std::unique_ptr<Bitmap> CreateScaledBitmap(platform::DeviceScale scale, std::int32_t width,
+                                           std::int32_t height) {
     if (width < 1 || height < 1 || width > kMaxBitmapSide || height > kMaxBitmapSide)
         return nullptr;
-    return std::make_unique<Bitmap>(width, height, false);
+    const std::int32_t deviceWidth = scale.ToDevice(width), deviceHeight = scale.ToDevice(height);
+    if (deviceWidth > kMaxBitmapSide || deviceHeight > kMaxBitmapSide)
+        return nullptr;
+    return std::make_unique<Bitmap>(deviceWidth, deviceHeight, false, scale);
 }
 
-std::unique_ptr<Bitmap> CreateDIBSection(const Dc*, std::int32_t width, std::int32_t height,
+std::unique_ptr<Bitmap> CreateCompatibleBitmap(const Dc* reference, std::int32_t width, std::int32_t height) {
+    return CreateScaledBitmap(reference ? reference->scale() : platform::DeviceScale{}, width, height);
+}
+
+std::unique_ptr<Bitmap> CreateDIBSection(const Dc* reference, std::int32_t width, std::int32_t height,
                                          std::uint32_t** bits) {
     const std::int32_t rows = height < 0 ? -height : height;
     if (width < 1 || rows < 1 || width > kMaxBitmapSide || rows > kMaxBitmapSide)
         return nullptr;
-    auto bitmap = std::make_unique<Bitmap>(width, rows, height > 0);
+    const platform::DeviceScale scale = reference ? reference->scale() : platform::DeviceScale{};
+    const std::int32_t deviceWidth = scale.ToDevice(width), deviceRows = scale.ToDevice(rows);
+    if (deviceWidth > kMaxBitmapSide || deviceRows > kMaxBitmapSide)
+        return nullptr;
+    auto bitmap = std::make_unique<Bitmap>(deviceWidth, deviceRows, height > 0, scale);
     if (bits)
         *bits = bitmap->bits();
     return bitmap;
@@ -165,26 +254,18 @@ bool BitBlt(Dc& dst, std::int32_t x, std::int32_t y, std::int32_t width, std::in
         return true;
     Bitmap& d = *dst.bitmap;
     const Bitmap& s = *src.bitmap;
-    if (!ClipCopy(x, y, srcX, srcY, width, height, d, s))
-        return true;
-    // Copying within one bitmap downwards must start at the bottom so no row is overwritten before it is
-    // read.
-    const bool backwards = &d == &s && y > srcY;
-    for (std::int32_t i = 0; i < height; ++i) {
-        const std::int32_t r = backwards ? height - 1 - i : i;
-        std::uint32_t* out = d.row(y + r) + x;
-        const std::uint32_t* in = s.row(srcY + r) + srcX;
-        if (rop == SRCCOPY) {
-            std::memmove(out, in, static_cast<std::size_t>(width) * sizeof(std::uint32_t));
-        } else if (&d == &s && x > srcX) {
-            for (std::int32_t c = width - 1; c >= 0; --c)
-                out[c] = ApplyRop(out[c], in[c], rop);
-        } else {
-            for (std::int32_t c = 0; c < width; ++c)
-                out[c] = ApplyRop(out[c], in[c], rop);
-        }
-    }
-    return true;
+    const platform::DeviceScale a = d.scale(), b = s.scale();
+    if (a.identity() && b.identity())
+        return DeviceBitBlt(d, x, y, width, height, s, srcX, srcY, rop);
+    // Each side's edges map by its own scale; where the two spans differ by a pixel (a fractional scale)
+    // or the scales differ, the copy stretches to the destination's span.
+    const std::int32_t x0 = a.ToDevice(x), y0 = a.ToDevice(y);
+    const std::int32_t w = a.ToDevice(x + width) - x0, h = a.ToDevice(y + height) - y0;
+    const std::int32_t sx0 = b.ToDevice(srcX), sy0 = b.ToDevice(srcY);
+    const std::int32_t sw = b.ToDevice(srcX + width) - sx0, sh = b.ToDevice(srcY + height) - sy0;
+    if (w == sw && h == sh)
+        return DeviceBitBlt(d, x0, y0, w, h, s, sx0, sy0, rop);
+    return DeviceStretchBlt(d, x0, y0, w, h, s, sx0, sy0, sw, sh, rop);
 }
 
 bool StretchBlt(Dc& dst, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
@@ -194,31 +275,17 @@ bool StretchBlt(Dc& dst, std::int32_t x, std::int32_t y, std::int32_t width, std
         return false;
     if (width == 0 || height == 0 || srcWidth == 0 || srcHeight == 0)
         return true;
-    if (width == srcWidth && height == srcHeight && width > 0 && height > 0)
-        return BitBlt(dst, x, y, width, height, src, srcX, srcY, rop);
     Bitmap& d = *dst.bitmap;
     const Bitmap& s = *src.bitmap;
-    const Axis dx = Normalise(x, width);
-    const Axis dy = Normalise(y, height);
-    const std::vector<std::int32_t> columns = MapAxis(dx, Normalise(srcX, srcWidth), s.width());
-    const std::vector<std::int32_t> rows = MapAxis(dy, Normalise(srcY, srcHeight), s.height());
-    const std::int32_t c0 = std::max(0, -dx.start);
-    const std::int32_t c1 = std::min(dx.length, d.width() - dx.start);
-    const std::int32_t r0 = std::max(0, -dy.start);
-    const std::int32_t r1 = std::min(dy.length, d.height() - dy.start);
-    for (std::int32_t r = r0; r < r1; ++r) {
-        const std::int32_t sr = rows[static_cast<std::size_t>(r)];
-        if (sr < 0)
-            continue;
-        std::uint32_t* out = d.row(dy.start + r) + dx.start;
-        const std::uint32_t* in = s.row(sr);
-        for (std::int32_t c = c0; c < c1; ++c) {
-            const std::int32_t sc = columns[static_cast<std::size_t>(c)];
-            if (sc >= 0)
-                out[c] = ApplyRop(out[c], in[sc], rop);
-        }
-    }
-    return true;
+    MapSpan(d.scale(), x, width, x, width);
+    MapSpan(d.scale(), y, height, y, height);
+    // A single logical column or row spread wider is read from the exact copy of a smooth image.
+    const bool spreadsOne = (std::abs(srcWidth) == 1 && std::abs(width) != 1) ||
+                            (std::abs(srcHeight) == 1 && std::abs(height) != 1);
+    const Bitmap& from = spreadsOne && s.exactPixels() ? *s.exactPixels() : s;
+    MapSpan(s.scale(), srcX, srcWidth, srcX, srcWidth);
+    MapSpan(s.scale(), srcY, srcHeight, srcY, srcHeight);
+    return DeviceStretchBlt(d, x, y, width, height, from, srcX, srcY, srcWidth, srcHeight, rop);
 }
 
 bool AlphaBlend(Dc& dst, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
@@ -232,6 +299,10 @@ bool AlphaBlend(Dc& dst, std::int32_t x, std::int32_t y, std::int32_t width, std
         return true;
     Bitmap& d = *dst.bitmap;
     const Bitmap& s = *src.bitmap;
+    MapSpan(d.scale(), x, width, x, width);
+    MapSpan(d.scale(), y, height, y, height);
+    MapSpan(s.scale(), srcX, srcWidth, srcX, srcWidth);
+    MapSpan(s.scale(), srcY, srcHeight, srcY, srcHeight);
     const std::vector<std::int32_t> columns = MapAxis({x, width, false}, {srcX, srcWidth, false}, s.width());
     const std::vector<std::int32_t> rows = MapAxis({y, height, false}, {srcY, srcHeight, false}, s.height());
     const std::uint32_t constant = blend.SourceConstantAlpha;
@@ -344,7 +415,7 @@ bool LineTo(Dc& dc, std::int32_t x, std::int32_t y) {
     const int stepY = from.y < y ? 1 : -1;
     std::int64_t error = ddx + ddy;
     while (cx != x || cy != y) {
-        if (w == 1) {
+        if (w == 1 && b.scale().identity()) {
             if (cx >= 0 && cy >= 0 && cx < b.width() && cy < b.height())
                 b.row(static_cast<std::int32_t>(cy))[cx] = pixel;
         } else {
@@ -366,14 +437,30 @@ bool LineTo(Dc& dc, std::int32_t x, std::int32_t y) {
 }
 
 COLORREF GetPixel(const Dc& dc, std::int32_t x, std::int32_t y) {
-    if (!dc.bitmap || x < 0 || y < 0 || x >= dc.bitmap->width() || y >= dc.bitmap->height())
+    if (!dc.bitmap)
+        return CLR_INVALID;
+    // The first device pixel of the logical one.
+    const platform::DeviceScale scale = dc.bitmap->scale();
+    x = scale.ToDevice(x);
+    y = scale.ToDevice(y);
+    if (x < 0 || y < 0 || x >= dc.bitmap->width() || y >= dc.bitmap->height())
         return CLR_INVALID;
     return PixelToColour(dc.bitmap->row(y)[x]);
 }
 
 COLORREF SetPixel(Dc& dc, std::int32_t x, std::int32_t y, COLORREF colour) {
-    if (!dc.bitmap || x < 0 || y < 0 || x >= dc.bitmap->width() || y >= dc.bitmap->height())
+    if (!dc.bitmap)
         return CLR_INVALID;
-    dc.bitmap->row(y)[x] = ColourToPixel(colour);
+    const platform::DeviceScale scale = dc.bitmap->scale();
+    const std::int32_t dx = scale.ToDevice(x), dy = scale.ToDevice(y);
+    if (dx < 0 || dy < 0 || dx >= dc.bitmap->width() || dy >= dc.bitmap->height())
+        return CLR_INVALID;
+    PaintSpan(*dc.bitmap, x, y, x + 1, y + 1, ColourToPixel(colour));
     return colour;
+}
+
+RECT DeviceRect(const Bitmap& bitmap, const RECT& logical) {
+    const platform::DeviceScale scale = bitmap.scale();
+    return {scale.ToDevice(logical.left), scale.ToDevice(logical.top), scale.ToDevice(logical.right),
+            scale.ToDevice(logical.bottom)};
 }

@@ -6,6 +6,9 @@
 //   bench_program run SECONDS PROGRAM ARGS  CPU time and peak memory of a whole program playing for
 //                                           SECONDS, ended by "kill" from a second start (vantri) or by
 //                                           its own --seconds (vantri-console)
+//   bench_program repaint ROUNDS REPAINTS   at the device scale VANTRI_SCALE names (1x without it): start
+//                                           to first frame, and a full repaint of the filled window (the
+//                                           whole tree drawn into the back buffer and put on the screen)
 // Prints one line per figure.
 #include "program/Program.h"
 #include "app/MyAppContext.h"
@@ -133,6 +136,44 @@ int Run(int seconds, const std::vector<std::string>& arguments) {
     return result.exitCode;
 }
 
+// Start to first frame and full repaints at the scale of the environment, with the station chooser
+// filled: each repaint draws the whole tree and presents the whole window, as an expose does.
+int Repaint(int rounds, int repaints, std::size_t stations) {
+    std::vector<double> frames, paints;
+    int scaleQuarters = 4;
+    for (int round = 0; round < rounds; ++round) {
+        const auto t0 = Clock::now();
+        double frame = -1;
+        bool measured = false;
+        ProgramOptions options;
+        options.instanceName = "vantri-bench-repaint";
+        options.dispatched = [&](MainWindowBase& owner, const platform::Message& message) {
+            if (frame < 0 && message.message == platform::WM_PAINT)
+                frame = Milliseconds(Clock::now() - t0);
+            if (measured || frame < 0 ||
+                owner.mainWindow->infoTabPanel->stationPage->stationsById.size() < stations)
+                return;
+            measured = true;
+            scaleQuarters = owner.window->scale().quarters();
+            for (int i = 0; i < repaints; ++i) {
+                const auto p0 = Clock::now();
+                owner.mainWindow->Redraw();
+                owner.WindowProc(*owner.window, platform::WM_PAINT, 0, 0);
+                paints.push_back(Milliseconds(Clock::now() - p0));
+            }
+            owner.window->Post({platform::WM_COMMAND, 40002, 0});
+        };
+        RunProgram("", options);
+        frames.push_back(frame);
+        std::printf("round %d: first frame %.1f ms\n", round + 1, frame);
+    }
+    std::printf("scale %.2f: start to first frame median %.1f ms; full repaint (%zu) median %.2f ms, "
+                "slowest %.2f ms\n",
+                scaleQuarters / 4.0, Median(frames), paints.size(), Median(paints),
+                paints.empty() ? 0.0 : *std::max_element(paints.begin(), paints.end()));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -141,10 +182,13 @@ int main(int argc, char** argv) {
         return Start(std::atoi(args[1].c_str()), static_cast<std::size_t>(std::atoi(args[2].c_str())));
     if (args.size() == 5 && args[0] == "handover")
         return Handover(args[1], args[2], std::atoi(args[3].c_str()), std::atoi(args[4].c_str()));
+    if (args.size() == 4 && args[0] == "repaint")
+        return Repaint(std::atoi(args[1].c_str()), std::atoi(args[2].c_str()),
+                       static_cast<std::size_t>(std::atoi(args[3].c_str())));
     if (args.size() >= 3 && args[0] == "run")
         return Run(std::atoi(args[1].c_str()), std::vector<std::string>(args.begin() + 2, args.end()));
     std::fputs("usage: bench_program start ROUNDS STATIONS | handover VANTRI LINK STREAM SECOND | "
-               "run SECONDS PROGRAM [ARGS...]\n",
+               "run SECONDS PROGRAM [ARGS...] | repaint ROUNDS REPAINTS STATIONS\n",
                stderr);
     return 2;
 }

@@ -6,7 +6,9 @@
 #   same show (BENCH_SECONDS each, 540 by default: the demo show lasts 9 minutes and the console counts
 #   seconds played), and of vantri playing the same show at 1.5x (its speed kept in playspeeds.txt, as
 #   the speed menu keeps it) for two thirds of BENCH_SECONDS: the same part of the show;
-#   peak resident memory playing a 3-hour show with 50,000 chat rows (alone with BENCH_MEMORY_ONLY=1).
+#   start to first frame and a full repaint at device scales 1, 1.5 and 2 (VANTRI_SCALE);
+#   peak resident memory playing a 3-hour show with 50,000 chat rows, at 1x and at 2x (alone with
+#   BENCH_MEMORY_ONLY=1).
 #
 #   tools/bench/program.sh [BUILD_DIR]     (default build/; needs vantri, vantri-console, vantri-station,
 #                                           bench_program and the demo archive in BUILD_DIR/demo-archive
@@ -50,6 +52,10 @@ run() { if [ -n "${DISPLAY:-}" ]; then "$@"; else xvfb-run -a -s "-screen 0 1280
 if [ -z "${BENCH_MEMORY_ONLY:-}" ]; then
 echo "== start ($stations stations)"
 run "$build/tools/bench_program" start 7 "$stations"
+echo "== device scale: start to first frame and a full repaint of the filled window, at 1x, 1.5x and 2x"
+for scale in 1 1.5 2; do
+  VANTRI_SCALE=$scale run "$build/tools/bench_program" repaint 5 50 "$stations"
+done
 echo "== second instance to playing"
 run "$build/tools/bench_program" handover "$build/vantri" "vantri:track-1-2-1Q" 2 88
 echo "== CPU playing $seconds s (the window shows the chat replaying)"
@@ -63,3 +69,5 @@ rm "$work/config/Vantri/playspeeds.txt"
 fi
 echo "== peak memory: a 3-hour show with 50,000 chat rows, played for 60 s from 2:30:00"
 run "$build/tools/bench_program" run 60 "$build/vantri" "vantri:track-3-1-2LA"
+echo "== the same at twice the device scale (VANTRI_SCALE=2)"
+VANTRI_SCALE=2 run "$build/tools/bench_program" run 60 "$build/vantri" "vantri:track-3-1-2LA"

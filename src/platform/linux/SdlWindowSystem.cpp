@@ -1,7 +1,9 @@
 // The desktop window system on SDL2 (x11 driver): native events become Win32-numbered window messages,
 // posts from other threads wake SDL's event wait, and painting transfers only the invalid rectangle of
-// the window surface.
+// the window surface. SDL works in device pixels; every coordinate the program sees is divided by the
+// device scale chosen when the system opens, and every one it gives is multiplied by it.
 
+#include "platform/DeviceScale.h"
 #include "platform/Utf.h"
 #include "platform/WindowCore.h"
 #include "platform/linux/ForkedChildren.h"
@@ -117,24 +119,32 @@ constexpr std::int32_t kMaxFrameShift = 64;
 
 class SdlWindow : public WindowCore {
 public:
-    SdlWindow(SdlWindowSystem& system, SDL_Window* window);
+    SdlWindow(SdlWindowSystem& system, SDL_Window* window, DeviceScale scale);
     ~SdlWindow() override;
 
     Uint32 id() const { return id_; }
 
-    Point ClientSize() const override {
+    DeviceScale scale() const override { return scale_; }
+    // The client area's size in device pixels.
+    Point DeviceSize() const {
         if (!window_)
             return {0, 0};
         int w = 0, h = 0;
         SDL_GetWindowSize(window_, &w, &h);
         return {w, h};
     }
+    // Logical pixels covering the whole client area.
+    Point ClientSize() const override {
+        const Point size = DeviceSize();
+        return {scale_.ToLogicalEdge(size.x), scale_.ToLogicalEdge(size.y)};
+    }
     Rect WindowRect() const override {
         int x = 0, y = 0;
         if (window_)
             SDL_GetWindowPosition(window_, &x, &y);
         const Point size = ClientSize();
-        return {x, y, x + size.x, y + size.y};
+        const std::int32_t left = scale_.ToLogicalEdge(x), top = scale_.ToLogicalEdge(y);
+        return {left, top, left + size.x, top + size.y};
     }
     Point ScreenToClient(Point screen) const override {
         const Rect r = WindowRect();
@@ -172,7 +182,7 @@ public:
     }
     void SetMinimumSize(std::int32_t width, std::int32_t height) override {
         if (window_)
-            SDL_SetWindowMinimumSize(window_, width, height);
+            SDL_SetWindowMinimumSize(window_, scale_.ToDevice(width), scale_.ToDevice(height));
     }
     void SetCapture() override {
         WindowCore::SetCapture();
@@ -189,7 +199,9 @@ public:
         SDL_Surface* screen = SDL_GetWindowSurface(window_);
         if (!screen)
             return;
-        const Rect area = IntersectRect(IntersectRect(rect, Rect{0, 0, screen->w, screen->h}),
+        const Rect device{scale_.ToDevice(rect.left), scale_.ToDevice(rect.top), scale_.ToDevice(rect.right),
+                          scale_.ToDevice(rect.bottom)};
+        const Rect area = IntersectRect(IntersectRect(device, Rect{0, 0, screen->w, screen->h}),
                                         Rect{0, 0, source.width, source.height});
         if (area.empty())
             return;
@@ -216,7 +228,7 @@ public:
     }
 
     bool ReadScreen(std::vector<std::uint32_t>& pixels, std::int32_t& width, std::int32_t& height) override {
-        const Point size = ClientSize();
+        const Point size = DeviceSize();
         width = size.x;
         height = size.y;
         return linux_backend::CaptureX11Window(window_, pixels, width, height);
@@ -226,7 +238,7 @@ public:
     // The position given at creation is the client area's, as every position reported later is. A window
     // manager that put its frame there instead moves the client area by the frame's size when it
     // reparents the window; that first move is put right once (not reported), so that a saved position
-    // does not creep from one start to the next.
+    // does not creep from one start to the next. Device pixels.
     void ExpectPosition(Point position) {
         expected_ = position;
         expecting_ = true;
@@ -235,7 +247,8 @@ public:
     // SDL_TEXTINPUT and SDL_TEXTEDITING: committed text and an input method's composition.
     void HandleText(const SDL_Event& e);
     void SetTextInputArea(const Rect& area) override {
-        SDL_Rect r{area.left, area.top, area.width(), area.height()};
+        const std::int32_t left = scale_.ToDevice(area.left), top = scale_.ToDevice(area.top);
+        SDL_Rect r{left, top, scale_.ToDevice(area.right) - left, scale_.ToDevice(area.bottom) - top};
         SDL_SetTextInputRect(&r);
     }
 
@@ -250,6 +263,7 @@ protected:
 private:
     SDL_Window* window_;
     Uint32 id_;
+    DeviceScale scale_;
     Point lastSize_;
     Point expected_;
     bool expecting_ = false;
@@ -278,6 +292,7 @@ public:
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
             return false;
+        scale_ = DesktopDeviceScale(std::nullopt);
         wakeEvent_ = SDL_RegisterEvents(1);
         return wakeEvent_ != static_cast<Uint32>(-1);
     }
@@ -289,15 +304,17 @@ public:
                                  ? SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP |
                                        SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_POPUP_MENU
                                  : SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE;
-        SDL_Window* native = SDL_CreateWindow(Utf16ToUtf8(params.title).c_str(), params.x, params.y,
-                                              std::max(params.width, 1), std::max(params.height, 1), flags);
+        const Point position{scale_.ToDevice(params.x), scale_.ToDevice(params.y)};
+        SDL_Window* native = SDL_CreateWindow(Utf16ToUtf8(params.title).c_str(), position.x, position.y,
+                                              scale_.ToDevice(std::max(params.width, 1)),
+                                              scale_.ToDevice(std::max(params.height, 1)), flags);
         if (!native)
             return nullptr;
         if (params.popup) {
             // A menu takes the keys at once, so that a click elsewhere takes the focus away and closes it.
             SDL_RaiseWindow(native);
             SDL_SetWindowInputFocus(native);
-            auto window = std::make_unique<SdlWindow>(*this, native);
+            auto window = std::make_unique<SdlWindow>(*this, native, scale_);
             windows_.push_back(window.get());
             return window;
         }
@@ -310,8 +327,8 @@ public:
             if (surface)
                 SDL_SetWindowIcon(native, surface.get());
         }
-        auto window = std::make_unique<SdlWindow>(*this, native);
-        window->ExpectPosition(Point{params.x, params.y});
+        auto window = std::make_unique<SdlWindow>(*this, native, scale_);
+        window->ExpectPosition(position);
         windows_.push_back(window.get());
         return window;
     }
@@ -333,7 +350,8 @@ public:
         SDL_free(utf8);
         return true;
     }
-    Rect WorkArea(Point screenPoint) const override {
+    Rect WorkArea(Point logicalPoint) const override {
+        const Point screenPoint{scale_.ToDevice(logicalPoint.x), scale_.ToDevice(logicalPoint.y)};
         const int count = SDL_GetNumVideoDisplays();
         int chosen = 0;
         long long best = -1;
@@ -354,13 +372,14 @@ public:
         }
         SDL_Rect area;
         if (SDL_GetDisplayUsableBounds(chosen, &area) != 0 && SDL_GetDisplayBounds(chosen, &area) != 0)
-            return {0, 0, 1024, 768};
-        return {area.x, area.y, area.x + area.w, area.y + area.h};
+            area = SDL_Rect{0, 0, scale_.ToDevice(1024), scale_.ToDevice(768)};
+        return {scale_.ToLogicalEdge(area.x), scale_.ToLogicalEdge(area.y),
+                scale_.ToLogicalEdge(area.x + area.w), scale_.ToLogicalEdge(area.y + area.h)};
     }
     Point CursorPosition() const override {
         int x = 0, y = 0;
         SDL_GetGlobalMouseState(&x, &y);
-        return {x, y};
+        return {scale_.ToLogical(x), scale_.ToLogical(y)};
     }
     bool IsKeyDown(int virtualKey) const override {
         // SDL's own state is that after every event pumped so far; a key message handled now may have
@@ -505,6 +524,7 @@ private:
     }
 
     Uint32 wakeEvent_ = 0;
+    DeviceScale scale_;
     std::vector<SdlWindow*> windows_;
 };
 
@@ -513,8 +533,8 @@ SdlWindow::~SdlWindow() {
     static_cast<SdlWindowSystem&>(system_).Forget(this);
 }
 
-SdlWindow::SdlWindow(SdlWindowSystem& system, SDL_Window* window)
-    : WindowCore(system), window_(window), id_(SDL_GetWindowID(window)) {
+SdlWindow::SdlWindow(SdlWindowSystem& system, SDL_Window* window, DeviceScale scale)
+    : WindowCore(system), window_(window), id_(SDL_GetWindowID(window)), scale_(scale) {
     lastSize_ = ClientSize();
 }
 
@@ -530,7 +550,8 @@ void SdlWindow::HandleWindowEvent(const SDL_WindowEvent& e) {
         Rect proposed = WindowRect();
         Send(WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<std::intptr_t>(&proposed));
         if (proposed.width() != size.x || proposed.height() != size.y)
-            SDL_SetWindowSize(window_, std::max(proposed.width(), 1), std::max(proposed.height(), 1));
+            SDL_SetWindowSize(window_, scale_.ToDevice(std::max(proposed.width(), 1)),
+                              scale_.ToDevice(std::max(proposed.height(), 1)));
         lastSize_ = ClientSize();
         const bool maximized = (SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED) != 0;
         QueueInput(WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
@@ -577,12 +598,14 @@ void SdlWindow::HandleWindowEvent(const SDL_WindowEvent& e) {
 }
 
 void SdlWindow::HandleMouse(const SDL_Event& e) {
-    const Point size = ClientSize();
+    const Point size = DeviceSize();
     auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x < size.x && y < size.y; };
+    // The logical pixel under a device pixel.
+    auto logical = [&](int x, int y) { return MakePointLParam(scale_.ToLogical(x), scale_.ToLogical(y)); };
     switch (e.type) {
     case SDL_MOUSEMOTION:
         if (hasCapture() || inside(e.motion.x, e.motion.y))
-            QueueInput(WM_MOUSEMOVE, ButtonFlags(e.motion.state), MakePointLParam(e.motion.x, e.motion.y));
+            QueueInput(WM_MOUSEMOVE, ButtonFlags(e.motion.state), logical(e.motion.x, e.motion.y));
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
@@ -595,7 +618,7 @@ void SdlWindow::HandleMouse(const SDL_Event& e) {
         else
             break;
         QueueInput(message, ButtonFlags(SDL_GetMouseState(nullptr, nullptr)),
-                   MakePointLParam(e.button.x, e.button.y));
+                   logical(e.button.x, e.button.y));
         break;
     }
     case SDL_MOUSEWHEEL: {
@@ -609,7 +632,8 @@ void SdlWindow::HandleMouse(const SDL_Event& e) {
         wheelRest_ -= static_cast<float>(delta);
         const Rect r = WindowRect();
         QueueInput(WM_MOUSEWHEEL, MakeWheelWParam(delta, ButtonFlags(SDL_GetMouseState(nullptr, nullptr))),
-                   MakePointLParam(r.left + e.wheel.mouseX, r.top + e.wheel.mouseY));
+                   MakePointLParam(r.left + scale_.ToLogical(e.wheel.mouseX),
+                                   r.top + scale_.ToLogical(e.wheel.mouseY)));
         break;
     }
     default:

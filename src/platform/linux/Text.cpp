@@ -134,7 +134,7 @@ public:
     }
 
     void DrawLastLayout(const PixelView& target, const Rect& clip, std::int32_t x, std::int32_t top,
-                        std::uint32_t colour) override {
+                        std::uint32_t colour, DeviceScale scale) override {
         if (!valid_ || target.stride <= 0)
             return;
         const Rect area = IntersectRect(clip, Rect{0, 0, target.width, target.height});
@@ -152,7 +152,15 @@ public:
         PangoLayoutLine* first = pango_layout_get_line_readonly(layout_.get(), 0);
         if (!first)
             return;
-        cairo_move_to(cr.get(), x - area.left, top - area.top + ascent_);
+        if (scale.identity()) {
+            cairo_move_to(cr.get(), x - area.left, top - area.top + ascent_);
+        } else {
+            // The logical layout under a device transform: Cairo draws each glyph from its outline at the
+            // device size, where the logical layout puts it.
+            cairo_translate(cr.get(), -area.left, -area.top);
+            cairo_scale(cr.get(), scale.factor(), scale.factor());
+            cairo_move_to(cr.get(), x, top + ascent_);
+        }
         pango_cairo_show_layout_line(cr.get(), first);
         cairo_surface_flush(surface.get());
     }

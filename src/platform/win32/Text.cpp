@@ -95,7 +95,10 @@ public:
     }
 
     void DrawLastLayout(const PixelView& target, const Rect& clip, std::int32_t x, std::int32_t top,
-                        std::uint32_t colour) override {
+                        std::uint32_t colour, DeviceScale scale) override {
+        // Windows' windows stay at 1x; a scaled target gets the line at its place, unscaled.
+        x = scale.ToDevice(x);
+        top = scale.ToDevice(top);
         // Glyphs may reach past their advance box (an italic's or an "f"'s overhang): the area drawn
         // is wider than the line by a margin, and only `clip` and the target limit it.
         const std::int32_t margin = ascent_ + descent_;
