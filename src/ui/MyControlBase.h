@@ -4,6 +4,7 @@
 // hit-tested last to first, so a child attached later lies on top. Coordinates are absolute client
 // coordinates of the window. User-interface thread only.
 
+#include "platform/Accessibility.h"
 #include "ui/Gdi.h"
 
 #include <cstdint>
@@ -131,6 +132,15 @@ public:
     // Controls that draw their focus ring themselves (a list rings its current row) answer true; for the
     // others the base draws it along the bounds after the control and its children painted.
     virtual bool DrawsOwnFocusRing() const { return false; }
+
+    // Describes the control to assistive technology: fills the role, the name and description, the
+    // states only the control knows (checkable, checked, selected, editable), whether it can be clicked,
+    // its value and its text, and answers true. The default answers false: a reader does not see the
+    // control itself, but its children are described still (MyAccessibleTree.h).
+    virtual bool Describe(platform::AccessibleNode& node) {
+        (void)node;
+        return false;
+    }
 
     // Shifts `child` and its subtree by this control's top-left corner (children are created relative to
     // their parent), makes this its parent and appends it. Answers the child, which this control now owns.
