@@ -33,11 +33,12 @@ AccessibleTree MyAccessibleTree::Describe(MyControlBase& root, const std::u16str
 AccessibleTree MyAccessibleTree::Collect(MyControlBase& root, const std::u16string& windowName) {
     AccessibleTree tree;
     context_ = root.context;
-    seen_.clear();
+    rowsSeen_.clear();
+    targets_.clear();
     focusedList_ = nullptr;
     focusedListId_ = 0;
     AccessibleNode frame;
-    frame.id = IdOf({&root, -1});
+    frame.id = IdOf(root);
     frame.role = AccessibleRole::Frame;
     frame.name = windowName;
     frame.states = kAccessibleEnabled | kAccessibleShowing | kAccessibleVisible;
@@ -45,24 +46,31 @@ AccessibleTree MyAccessibleTree::Collect(MyControlBase& root, const std::u16stri
     tree.nodes.push_back(std::move(frame));
     for (auto& child : root.children)
         Walk(*child, 0, root.enabled, tree);
-    // Controls gone since the last description give up their ids.
-    ids_.swap(seen_);
-    keys_.clear();
-    for (const auto& [key, id] : ids_)
-        keys_.emplace(id, key);
+    // Rows gone from view since the last description give up their ids.
+    rowIds_.swap(rowsSeen_);
     return tree;
 }
 
-std::uint32_t MyAccessibleTree::IdOf(const Key& key) {
-    std::uint32_t id = 0;
-    if (const auto found = ids_.find(key); found != ids_.end()) {
-        id = found->second;
-    } else {
-        id = nextId_++;
-        if (nextId_ == 0)
-            nextId_ = 1;
-    }
-    seen_[key] = id;
+std::uint32_t MyAccessibleTree::NewId() {
+    const std::uint32_t id = nextId_++;
+    if (nextId_ == 0)
+        nextId_ = 1;
+    return id;
+}
+
+std::uint32_t MyAccessibleTree::IdOf(MyControlBase& control) {
+    if (control.accessibleId == 0)
+        control.accessibleId = NewId();
+    targets_[control.accessibleId] = {&control, -1};
+    return control.accessibleId;
+}
+
+std::uint32_t MyAccessibleTree::RowIdOf(MyControlBase& list, std::int32_t row) {
+    const RowKey key{IdOf(list), row};
+    const auto found = rowIds_.find(key);
+    const std::uint32_t id = found != rowIds_.end() ? found->second : NewId();
+    rowsSeen_[key] = id;
+    targets_[id] = {&list, row};
     return id;
 }
 
@@ -75,7 +83,7 @@ void MyAccessibleTree::Walk(MyControlBase& control, std::int32_t parent, bool en
     std::int32_t self = parent;
     AccessibleNode node;
     if (control.Describe(node)) {
-        node.id = IdOf({&control, -1});
+        node.id = IdOf(control);
         node.parent = parent;
         node.states |= kAccessibleShowing | kAccessibleVisible | (enabled ? kAccessibleEnabled : 0u);
         if (control.tabStop || control.acceptsFocus)
@@ -115,7 +123,7 @@ void MyAccessibleTree::AddRows(MyListBoxV2& list, std::int32_t parent, bool enab
         AccessibleNode node;
         if (!list.DescribeRow(index, node))
             continue;
-        node.id = IdOf({&list, index});
+        node.id = RowIdOf(list, index);
         node.parent = parent;
         node.role = AccessibleRole::ListItem;
         node.clickable = true;
@@ -181,10 +189,10 @@ bool MyAccessibleTree::Perform(MyControlBase& root, std::uint32_t id, Accessible
     // A fresh walk makes every control the ids point to one that exists now.
     Collect(root, u"");
 
-    const auto found = keys_.find(id);
-    if (found == keys_.end())
+    const auto found = targets_.find(id);
+    if (found == targets_.end())
         return false;
-    auto* control = const_cast<MyControlBase*>(found->second.first);
+    MyControlBase* control = found->second.first;
     const std::int32_t row = found->second.second;
     MyWindowContext* context = control->context;
     if (row >= 0) {

@@ -41,19 +41,24 @@ public:
     bool Perform(MyControlBase& root, std::uint32_t id, platform::AccessibleAction action);
 
 private:
+    // A list item: its list's id and the row.
+    using RowKey = std::pair<std::uint32_t, std::int32_t>;
     // A node's control, and the row for a list item (-1 for the control itself).
-    using Key = std::pair<const MyControlBase*, std::int32_t>;
+    using Target = std::pair<MyControlBase*, std::int32_t>;
 
     // The description, without looking for news.
     platform::AccessibleTree Collect(MyControlBase& root, const std::u16string& windowName);
     void Walk(MyControlBase& control, std::int32_t parent, bool enabledAbove, platform::AccessibleTree& tree);
     void AddRows(MyListBoxV2& list, std::int32_t parent, bool enabled, platform::AccessibleTree& tree);
-    std::uint32_t IdOf(const Key& key);
+    std::uint32_t IdOf(MyControlBase& control);
+    std::uint32_t RowIdOf(MyControlBase& list, std::int32_t row);
+    std::uint32_t NewId();
     void NoteArrivals(Clock::time_point now);
 
-    std::map<Key, std::uint32_t> ids_;
-    std::map<std::uint32_t, Key> keys_;
-    std::map<Key, std::uint32_t> seen_;
+    std::map<RowKey, std::uint32_t> rowIds_;
+    std::map<RowKey, std::uint32_t> rowsSeen_;
+    // What each id of the last description stands for.
+    std::map<std::uint32_t, Target> targets_;
     std::uint32_t nextId_ = 1;
     MyWindowContext* context_ = nullptr;
 

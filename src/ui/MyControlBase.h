@@ -180,6 +180,9 @@ public:
     // Tab and Shift+Tab stop at this control. Keys it leaves then press it as the mouse would: Space and
     // Enter a left click at its middle, the context-menu key and Shift+F10 a right click.
     bool tabStop = false;
+    // The id a screen reader knows this control by, given on its first description (MyAccessibleTree);
+    // 0 until then. Kept by the control, so that no later control at the same address takes it.
+    std::uint32_t accessibleId = 0;
 
     MyCallback<POINT, std::int32_t> LButtonDownCallback;
     MyCallback<std::int32_t> LButtonReleasedCallback;
