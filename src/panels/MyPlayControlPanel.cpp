@@ -40,6 +40,8 @@ void MyPlayControlPanel::OnCreate() {
 
     auto mute = std::make_unique<MyMuteButton>(skin);
     mute->Create(context, w - 92, 0, 14, 24);
+    // Tab reaches the mute button first: it stands left of the volume slider.
+    mute->tabOrder = -1;
     muteButton = AddChild(std::move(mute));
     const bool muted = settings && settings->HasFlag(SettingsFlag_Muted);
     if (muted != muteButton->muted) {

@@ -65,6 +65,8 @@ void MainWindow::OnCreate() {
 
     auto play = std::make_unique<MyPlayControlPanel>(windowContext, appContext);
     play->Create(windowContext, 0, height - kPlayControlHeight, width, kPlayControlHeight);
+    // Tab reaches the play controls after the tabs and the page above them.
+    play->tabOrder = 1;
     playControlPanel = AddChild(std::move(play));
     auto info = std::make_unique<MyInfoTabPanel>(windowContext, appContext);
     info->Create(windowContext, 0, 0, width, height - kPlayControlHeight);

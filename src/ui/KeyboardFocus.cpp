@@ -13,7 +13,13 @@ void Collect(MyControlBase& control, std::vector<MyControlBase*>& stops) {
         return;
     if (control.tabStop && !IsRectEmpty(control.bounds))
         stops.push_back(&control);
+    std::vector<MyControlBase*> children;
     for (auto& child : control.children)
+        children.push_back(child.get());
+    std::stable_sort(children.begin(), children.end(), [](const MyControlBase* a, const MyControlBase* b) {
+        return a->tabOrder < b->tabOrder;
+    });
+    for (MyControlBase* child : children)
         Collect(*child, stops);
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Keyboard use of the control tree: Tab and Shift+Tab walk the controls marked `tabStop` in tree order
-// (shown and enabled ones only, round the ends), and a focused control can be pressed from the keyboard
-// as the mouse would press it. The focus ring is a two-pixel frame just inside a control's bounds.
+// (siblings by `tabOrder`, shown and enabled ones only, round the ends), and a focused control can be pressed
+// from the keyboard as the mouse would press it. The focus ring is a two-pixel frame just inside a control's
+// bounds.
 
 #include "ui/MyControlBase.h"
 

@@ -180,6 +180,8 @@ public:
     // Tab and Shift+Tab stop at this control. Keys it leaves then press it as the mouse would: Space and
     // Enter a left click at its middle, the context-menu key and Shift+F10 a right click.
     bool tabStop = false;
+    // Siblings are walked by Tab in ascending order of this, and in tree order where it is the same.
+    std::int32_t tabOrder = 0;
     // The id a screen reader knows this control by, given on its first description (MyAccessibleTree);
     // 0 until then. Kept by the control, so that no later control at the same address takes it.
     std::uint32_t accessibleId = 0;

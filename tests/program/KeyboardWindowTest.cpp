@@ -11,6 +11,8 @@
 #include "platform/WindowMessages.h"
 #include "ui/KeyboardFocus.h"
 
+#include <cmath>
+
 namespace programtest {
 namespace {
 
@@ -40,6 +42,7 @@ protected:
 TEST_F(KeyboardWindowTest, TabVisitsTheTabsThePageTheSettingsOrTheListsThenThePlayControls) {
     Start();
     PlayStream7();
+    main().OnPlayEvent(0); // playing: the position slider takes part
     // The chat page: the tab buttons, the chat, then mute, volume, position and the four play buttons.
     std::vector<MyControlBase*> expected{
         tabs().stationsTab, tabs().settingsTab, tabs().aboutTab, tabs().chatPage->listBox,
@@ -86,6 +89,7 @@ TEST_F(KeyboardWindowTest, SpaceOnATabButtonOpensItsPageAndTheWalkThenRunsThroug
 TEST_F(KeyboardWindowTest, TheSlidersMoveByKeys) {
     Start();
     PlayStream7();
+    main().OnPlayEvent(0);
     At(100.0f);
     ASSERT_TRUE(TabTo(play().volumeBar));
     const float volume = play().volumeBar->value;

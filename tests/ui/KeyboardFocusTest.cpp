@@ -68,6 +68,16 @@ TEST_F(KeyboardFocusTest, TabWalksTheShownEnabledStopsInTreeOrderRoundTheEnds) {
     EXPECT_EQ(owner.context.keyboardFocus, innerStop);
 }
 
+TEST_F(KeyboardFocusTest, ALaterTabOrderPutsASiblingAfterTheOthers) {
+    stops[0]->tabOrder = 1;
+    std::vector<MyControlBase*> seen;
+    for (int i = 0; i < 4; ++i) {
+        Key(VK_TAB);
+        seen.push_back(owner.context.keyboardFocus);
+    }
+    EXPECT_EQ(seen, (std::vector<MyControlBase*>{stops[1], stops[2], stops[3], stops[0]}));
+}
+
 TEST_F(KeyboardFocusTest, SpaceAndEnterClickTheFocusedStopAndTheMenuKeysRightClickIt) {
     Key(VK_TAB);
     Key(VK_TAB);
