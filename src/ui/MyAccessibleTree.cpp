@@ -4,6 +4,7 @@
 #include "ui/MyListBoxV2.h"
 
 #include <algorithm>
+#include <vector>
 
 using namespace platform;
 
@@ -14,6 +15,17 @@ void PlaceNode(AccessibleNode& node, const RECT& rect) {
     node.top = rect.top;
     node.width = std::max(0, rect.right - rect.left);
     node.height = std::max(0, rect.bottom - rect.top);
+}
+
+// A control's children in the order the keyboard walks them, so that a reader meets them in that order.
+std::vector<MyControlBase*> InTabOrder(MyControlBase& control) {
+    std::vector<MyControlBase*> children;
+    for (auto& child : control.children)
+        children.push_back(child.get());
+    std::stable_sort(children.begin(), children.end(), [](const MyControlBase* a, const MyControlBase* b) {
+        return a->tabOrder < b->tabOrder;
+    });
+    return children;
 }
 
 std::u16string NewLinesText(std::int32_t count) {
@@ -44,7 +56,7 @@ AccessibleTree MyAccessibleTree::Collect(MyControlBase& root, const std::u16stri
     frame.states = kAccessibleEnabled | kAccessibleShowing | kAccessibleVisible;
     PlaceNode(frame, root.bounds);
     tree.nodes.push_back(std::move(frame));
-    for (auto& child : root.children)
+    for (MyControlBase* child : InTabOrder(root))
         Walk(*child, 0, root.enabled, tree);
     // Rows gone from view since the last description give up their ids.
     rowIds_.swap(rowsSeen_);
@@ -106,7 +118,7 @@ void MyAccessibleTree::Walk(MyControlBase& control, std::int32_t parent, bool en
         if (list)
             AddRows(*list, self, enabled, tree);
     }
-    for (auto& child : control.children)
+    for (MyControlBase* child : InTabOrder(control))
         Walk(*child, self, enabled, tree);
 }
 

@@ -129,6 +129,16 @@ TEST_F(AccessibleTreeTest, ControlsHangUnderTheirNearestDescribedAncestorWithThe
         EXPECT_LT(t.nodes[i].parent, static_cast<std::int32_t>(i)) << "parents come first";
 }
 
+TEST_F(AccessibleTreeTest, SiblingsComeInTheKeyboardsOrder) {
+    play->tabOrder = 1;
+    const AccessibleTree t = Describe();
+    std::vector<std::u16string> order;
+    for (const AccessibleNode& n : t.nodes)
+        if (n.parent == 0)
+            order.push_back(n.name);
+    EXPECT_EQ(order, (std::vector<std::u16string>{u"Next", u"Lines", u"Play"}));
+}
+
 TEST_F(AccessibleTreeTest, ControlsKeepTheirIdsAndNewControlsGetNewOnes) {
     const AccessibleTree first = Describe();
     const std::uint32_t playId = Named(first, u"Play")->id;
