@@ -18,6 +18,11 @@ public:
     static constexpr std::int32_t kFontHeight = 16;   // pixels, as the chat's own lines
 
     void Paint() override;
+    bool Describe(platform::AccessibleNode& node) override {
+        node.role = platform::AccessibleRole::Label;
+        node.name = text;
+        return true;
+    }
 
     std::u16string text;
     std::unique_ptr<Font> font;
@@ -34,6 +39,11 @@ public:
     static constexpr std::int32_t kFontHeight = 13; // pixels
 
     void Paint() override;
+    bool Describe(platform::AccessibleNode& node) override {
+        node.role = platform::AccessibleRole::Label;
+        node.name = text;
+        return true;
+    }
     // The badge text for an offset: "chat +3 s", "chat -10 s".
     static std::u16string TextFor(std::int32_t seconds);
     // The width the text needs, padding included; measured in the back buffer with the badge's font.

@@ -191,6 +191,14 @@ void MyChatListBox::BeforeRowPaint(MyListBoxV2ItemBase& row) {
         line.backColour = kShownMatchBack;
 }
 
+bool MyChatListBox::DescribeRow(std::int32_t index, platform::AccessibleNode& node) {
+    if (!RowShows(index))
+        return false;
+    node.name.assign(lines.Text(static_cast<std::size_t>(index)));
+    node.states |= platform::kAccessibleSelectable;
+    return true;
+}
+
 bool MyChatListBox::RowShows(std::int32_t index) const {
     return HasRow(index) && (showBeyond || index <= currentIndex) &&
            !lines[static_cast<std::size_t>(index)].hidden;
@@ -278,6 +286,7 @@ void MyChatPanel::Redraw() {
 
 void MyChatPanel::OnCreate() {
     auto list = std::make_unique<MyChatListBox>();
+    list->accessibleName = u"Chat";
     list->Create(context, 0, 0, width, height);
     listBox = AddChild(std::move(list));
     CreateOverlays();

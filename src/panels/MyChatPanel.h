@@ -10,6 +10,7 @@
 #include "records/CatalogueRecords.h"
 #include "ui/MyListBoxV2.h"
 
+#include <algorithm>
 #include <memory>
 
 struct MyAppContext;
@@ -35,6 +36,12 @@ public:
     void SetScrollOffset(std::int32_t offset) override;
     // Rows take the press as any list's rows do; the list then reports a right click of its own.
     void OnRButtonUp(POINT point) override;
+    // A line is a list item named by its text as shown ("[0:12:34] ..."), read from the lines rather than
+    // from a row control, so that describing the list binds no row; a line left out of the view, or not
+    // reached while the chat beyond is not shown, shows nothing. The lines the play position has reached
+    // are the rows that have arrived.
+    bool DescribeRow(std::int32_t index, platform::AccessibleNode& node) override;
+    std::int32_t ArrivedRowCount() const override { return std::min(currentIndex + 1, RowCount()); }
 
     // The row the play position has reached; -1 or any index outside the rows means none.
     void SetCurrentRow(std::int32_t index);

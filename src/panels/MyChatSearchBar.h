@@ -22,6 +22,13 @@ public:
     void OnCreate() override;
     void OnBoundsChanged(const RECT& oldRect) override;
     void Paint() override;
+    // A panel described by where the shown match stands; the input is its child.
+    bool Describe(platform::AccessibleNode& node) override {
+        node.role = platform::AccessibleRole::Panel;
+        node.name = u"Search the chat";
+        node.description = status;
+        return true;
+    }
 
     // Shows `text` on the right; redraws the bar when it changed.
     void SetStatus(const std::u16string& text);

@@ -29,6 +29,7 @@ void MyInfoTabPanel::OnCreate() {
     stationsTab = AttachTab(5, 70, u"Stations");
     settingsTab = AttachTab(right - 120, 70, u"Settings");
     aboutTab = AttachTab(right - 43, 38, u"?");
+    aboutTab->accessibleName = u"About";
 
     chatPage = AttachPage(std::make_unique<MyChatPanel>(appContext), 0, kTabBarHeight, width,
                           height - kTabBarHeight, true);

@@ -369,3 +369,72 @@ void MyPlayButton::Paint() {
     const std::int32_t sourceY = (pressed ? kButtonPressedY : kButtonNormalY) + (lit ? kButtonLitStep : 0);
     BitBlt(*backBuffer, x, y, ButtonWidth(kind), kButtonHeight, skin->dc, ButtonX(kind), sourceY, SRCCOPY);
 }
+
+namespace {
+
+// "1:02:03" or "2:03": how a reader hears a time of the show.
+std::u16string SpokenTime(std::int64_t seconds) {
+    seconds = std::max<std::int64_t>(0, seconds);
+    const std::int64_t h = seconds / 3600;
+    const std::int64_t m = seconds / 60 % 60;
+    const std::int64_t s = seconds % 60;
+    std::string text = h > 0 ? std::to_string(h) + ":" + (m < 10 ? "0" : "") : "";
+    text += std::to_string(m) + ":" + (s < 10 ? "0" : "") + std::to_string(s);
+    return std::u16string(text.begin(), text.end());
+}
+
+std::u16string Ascii(const std::string& text) {
+    return std::u16string(text.begin(), text.end());
+}
+
+} // namespace
+
+bool MyPlayTextBar::Describe(platform::AccessibleNode& node) {
+    node.role = platform::AccessibleRole::Label;
+    node.name = text;
+    node.clickable = static_cast<bool>(LClickCallback) && callbackTarget;
+    return true;
+}
+
+bool MyPlayVolumeBar::Describe(platform::AccessibleNode& node) {
+    node.role = platform::AccessibleRole::Slider;
+    node.name = u"Volume";
+    node.hasValue = true;
+    node.value = std::round(std::clamp(value, 0.0f, 1.0f) * 100.0f);
+    node.minimum = 0;
+    node.maximum = 100;
+    node.step = 5;
+    node.valueText = Ascii(std::to_string(static_cast<int>(node.value)) + " %");
+    return true;
+}
+
+bool MyMuteButton::Describe(platform::AccessibleNode& node) {
+    node.role = platform::AccessibleRole::ToggleButton;
+    node.name = u"Mute";
+    node.clickable = true;
+    node.states |= platform::kAccessibleCheckable | (muted ? platform::kAccessibleChecked : 0u);
+    return true;
+}
+
+bool MyPlayPosBar::Describe(platform::AccessibleNode& node) {
+    node.role = platform::AccessibleRole::Slider;
+    node.name = u"Position";
+    const std::uint32_t duration = markStream ? markStream->duration : 0;
+    node.hasValue = true;
+    node.value = std::floor(std::clamp(value, 0.0f, 1.0f) * static_cast<double>(duration));
+    node.minimum = 0;
+    node.maximum = duration;
+    node.step = 10;
+    node.valueText = duration > 0
+                         ? SpokenTime(static_cast<std::int64_t>(node.value)) + u" of " + SpokenTime(duration)
+                         : u"";
+    return true;
+}
+
+bool MyPlayButton::Describe(platform::AccessibleNode& node) {
+    static constexpr const char16_t* kNames[] = {u"Previous", u"Pause", u"Play", u"Next"};
+    node.role = platform::AccessibleRole::PushButton;
+    node.name = kind >= 0 && kind < 4 ? kNames[kind] : u"";
+    node.clickable = true;
+    return true;
+}

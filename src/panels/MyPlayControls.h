@@ -22,6 +22,8 @@ public:
     // Stores a different text with its alignment and redraws; the same text again changes nothing, its
     // alignment included.
     void SetTextBarText(const std::u16string& newText, bool newCentred);
+    // A label with its text, which can be clicked when a click does something.
+    bool Describe(platform::AccessibleNode& node) override;
 
     MySurface* skin;
     std::unique_ptr<MySurface> frame; // the framed field, made on the first paint at the control's size
@@ -44,6 +46,8 @@ public:
     void SetVolumeValue(float newValue);
     // Left/Down and Right/Up move the volume by 5 %, Home and End to its ends.
     bool OnKeyDown(int virtualKey) override;
+    // The slider "Volume", 0 to 100 %.
+    bool Describe(platform::AccessibleNode& node) override;
 
     MySurface* skin;
     std::unique_ptr<MySurface> frame;
@@ -63,6 +67,8 @@ public:
 
     void OnLButtonDown(POINT point) override;
     void Paint() override;
+    // The toggle button "Mute", checked while muted.
+    bool Describe(platform::AccessibleNode& node) override;
 
     MySurface* skin;
     bool muted = false;
@@ -84,6 +90,8 @@ public:
     void SetPosition(float position);
     // Left/Down and Right/Up seek 10 s back or on, Home to the start: as a released drag would.
     bool OnKeyDown(int virtualKey) override;
+    // The slider "Position", in seconds of the show from 0 to its length.
+    bool Describe(platform::AccessibleNode& node) override;
     // Forgets the rendered bar, so that the next paint draws the current marks.
     void DropCache() { bar.reset(); }
 
@@ -116,6 +124,8 @@ public:
     MyPlayButton(MySurface* skin, std::int32_t kind) : skin(skin), kind(kind) { tabStop = true; }
 
     void Paint() override;
+    // The push button "Previous", "Pause", "Play" or "Next".
+    bool Describe(platform::AccessibleNode& node) override;
 
     MySurface* skin;
     std::int32_t kind;

@@ -22,6 +22,13 @@ public:
     }
 
     void Paint() override;
+    bool Describe(platform::AccessibleNode& node) override {
+        node.role = platform::AccessibleRole::CheckBox;
+        node.name = text;
+        node.clickable = true;
+        node.states |= platform::kAccessibleCheckable | (ticked ? platform::kAccessibleChecked : 0u);
+        return true;
+    }
 
     MySurface* skin;
     bool ticked = false;

@@ -90,6 +90,7 @@ void MyStationComboPanel::OnCreate() {
     streams->LClickCallback = &MyStationComboPanel::ShowStreamsView;
 
     auto list = std::make_unique<MyListBoxV2>();
+    list->accessibleName = u"Stations";
     list->Create(context, 1, 49, width - 2, height - 50);
     list->backgroundColour = kRowBackground;
 

@@ -31,6 +31,14 @@ public:
     MyStationComboPanelButton(MySurface* skin, std::int32_t kind) : skin(skin), kind(kind) { tabStop = true; }
 
     void Paint() override;
+    // The toggle buttons "Stations" and "Shows", checked while their view is shown.
+    bool Describe(platform::AccessibleNode& node) override {
+        node.role = platform::AccessibleRole::ToggleButton;
+        node.name = kind == 0 ? u"Stations" : u"Shows";
+        node.clickable = true;
+        node.states |= platform::kAccessibleCheckable | (active ? platform::kAccessibleChecked : 0u);
+        return true;
+    }
 
     MySurface* skin;
     std::int32_t kind;

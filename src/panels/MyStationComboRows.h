@@ -33,6 +33,11 @@ public:
 
     std::uint16_t MeasureHeight(std::int32_t width) override;
     void Paint() override;
+    // Named by the station's name.
+    bool Describe(platform::AccessibleNode& node) override {
+        node.name = stationName;
+        return true;
+    }
 
     MySurface* skin;
     MyStationComboFonts* fonts;
@@ -51,6 +56,12 @@ public:
 
     std::uint16_t MeasureHeight(std::int32_t width) override;
     void Paint() override;
+    // Named by its first line as drawn (date and headline), described by its second.
+    bool Describe(platform::AccessibleNode& node) override {
+        node.name = DateText() + u" - " + headline;
+        node.description = detailLeft + u" - " + detailRight;
+        return true;
+    }
     // The stream's start in local time, "YYYY-MM-DD HH:MM" (empty when it cannot be converted). Written
     // on first use: a list of many streams formats only the dates it shows.
     const std::u16string& DateText();

@@ -49,6 +49,7 @@ void MyStreamInfoListBoxRow::Paint() {
 
 void MyStreamInfoPanel::OnCreate() {
     auto list = std::make_unique<MyListBoxV2>();
+    list->accessibleName = u"Tracks";
     list->Create(context, 1, 1, width - 2, height - 2);
     listBox = AddChild(std::move(list));
 }

@@ -29,6 +29,13 @@ public:
 
     std::uint16_t MeasureHeight(std::int32_t) override { return kRowHeight; }
     void Paint() override;
+    // Named by the track's texts ("artist - title"), or its start time when it has none; the start time
+    // is its description.
+    bool Describe(platform::AccessibleNode& node) override {
+        node.name = trackText ? *trackText : timeText;
+        node.description = timeText;
+        return true;
+    }
 
     MySurface* skin;
     std::u16string timeText;

@@ -12,6 +12,12 @@ public:
     MyTextBox(std::u16string text, COLORREF textColour) : text(std::move(text)), textColour(textColour) {}
 
     void Paint() override;
+    bool Describe(platform::AccessibleNode& node) override {
+        node.role = platform::AccessibleRole::Label;
+        node.name = text;
+        node.clickable = static_cast<bool>(LClickCallback) && callbackTarget;
+        return true;
+    }
 
     std::u16string text;
     std::unique_ptr<Font> font;

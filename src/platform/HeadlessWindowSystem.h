@@ -27,6 +27,7 @@ public:
     Rect WindowRect() const override { return {left_, top_, left_ + width_, top_ + height_}; }
     Point ScreenToClient(Point screen) const override { return {screen.x - left_, screen.y - top_}; }
     void SetTitle(const std::u16string& title) override { title_ = title; }
+    std::u16string Title() const override { return title_; }
     void Show(bool show) override { visible_ = show; }
     bool visible() const override { return visible_; }
     void Minimize() override;

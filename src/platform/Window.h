@@ -105,6 +105,8 @@ public:
     virtual Point ScreenToClient(Point screen) const = 0;
 
     virtual void SetTitle(const std::u16string& title) = 0;
+    // The title last set (what a screen reader reads as the window's name); empty where not kept.
+    virtual std::u16string Title() const { return {}; }
     virtual void Show(bool show) = 0; // SW_SHOW / SW_HIDE
     virtual bool visible() const = 0;
     virtual void Minimize() = 0;

@@ -67,6 +67,8 @@ bool MainWindowBase::StartApplication(WindowSystem* system, MyAppContext* contex
     handlers[MediaControlsBridge::kCommandMessage] = &MainWindowBase::HandleMediaControls;
     accelerators = LoadAcceleratorResource(115);
     context->accelerators = &accelerators;
+    // A screen reader finds the window's controls when the desktop has an accessibility bus.
+    EnableAccessibility(CreateAccessibility(window.get(), kAccessibilityMessage), u"Vantri");
     return true;
 }
 
@@ -128,7 +130,10 @@ void MainWindowBase::DiscardPostedMessage(const WindowMessage& message) {
 }
 
 static_assert(MediaControlsBridge::kCommandMessage != MainWindowBase::kInstanceMessage &&
-                  MediaControlsBridge::kCommandMessage != MyTrayIcon::kCallbackMessage,
+                  MediaControlsBridge::kCommandMessage != MyTrayIcon::kCallbackMessage &&
+                  MainWindowBase::kAccessibilityMessage != MediaControlsBridge::kCommandMessage &&
+                  MainWindowBase::kAccessibilityMessage != MainWindowBase::kInstanceMessage &&
+                  MainWindowBase::kAccessibilityMessage != MyTrayIcon::kCallbackMessage,
               "each posted message of the main window has a number of its own");
 
 std::intptr_t MainWindowBase::HandleMediaControls(std::uintptr_t wParam, std::intptr_t lParam, bool&) {

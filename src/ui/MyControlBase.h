@@ -4,6 +4,7 @@
 // hit-tested last to first, so a child attached later lies on top. Coordinates are absolute client
 // coordinates of the window. User-interface thread only.
 
+#include "platform/Accessibility.h"
 #include "ui/Gdi.h"
 
 #include <cstdint>
@@ -132,6 +133,15 @@ public:
     // others the base draws it along the bounds after the control and its children painted.
     virtual bool DrawsOwnFocusRing() const { return false; }
 
+    // Describes the control to assistive technology: fills the role, the name and description, the
+    // states only the control knows (checkable, checked, selected, editable), whether it can be clicked,
+    // its value and its text, and answers true. The default answers false: a reader does not see the
+    // control itself, but its children are described still (MyAccessibleTree.h).
+    virtual bool Describe(platform::AccessibleNode& node) {
+        (void)node;
+        return false;
+    }
+
     // Shifts `child` and its subtree by this control's top-left corner (children are created relative to
     // their parent), makes this its parent and appends it. Answers the child, which this control now owns.
     MyControlBase* AddChild(std::unique_ptr<MyControlBase> child);
@@ -172,6 +182,9 @@ public:
     bool tabStop = false;
     // Siblings are walked by Tab in ascending order of this, and in tree order where it is the same.
     std::int32_t tabOrder = 0;
+    // The id a screen reader knows this control by, given on its first description (MyAccessibleTree);
+    // 0 until then. Kept by the control, so that no later control at the same address takes it.
+    std::uint32_t accessibleId = 0;
 
     MyCallback<POINT, std::int32_t> LButtonDownCallback;
     MyCallback<std::int32_t> LButtonReleasedCallback;

@@ -380,3 +380,45 @@ bool MyListBoxV2::OnKeyDown(int virtualKey) {
     ShowRow(target);
     return true;
 }
+
+bool MyListBoxV2::Describe(platform::AccessibleNode& node) {
+    node.role = platform::AccessibleRole::List;
+    node.name = accessibleName;
+    return true;
+}
+
+bool MyListBoxV2::DescribeRow(std::int32_t index, platform::AccessibleNode& node) {
+    MyListBoxV2ItemBase* row = RowAt(index);
+    if (!row || !row->Describe(node))
+        return false;
+    node.role = platform::AccessibleRole::ListItem;
+    node.states |= platform::kAccessibleSelectable | (row->selected ? platform::kAccessibleSelected : 0u);
+    return true;
+}
+
+std::pair<std::int32_t, std::int32_t> MyListBoxV2::RowsInView() const {
+    const std::int32_t count = std::min(RowCount(), static_cast<std::int32_t>(rowTops.size()));
+    const std::int32_t viewEnd = std::min(scrollOffset + height, ContentEnd());
+    if (count <= 0 || viewEnd <= scrollOffset)
+        return {0, 0};
+    const auto begin = rowTops.begin();
+    const auto stop = begin + count;
+    auto first = std::upper_bound(begin, stop, scrollOffset);
+    if (first != begin)
+        --first;
+    // Rows of no height at the same top come first: the one holding the view's top is the last of them.
+    while (first + 1 < stop && *(first + 1) == *first)
+        ++first;
+    const auto end = std::lower_bound(first, stop, viewEnd);
+    return {static_cast<std::int32_t>(first - begin), static_cast<std::int32_t>(end - begin)};
+}
+
+bool MyListBoxV2::ClickRow(std::int32_t index) {
+    if (relayoutNeeded)
+        Relayout();
+    if (!ReachableRow(index))
+        return false;
+    keyboardRow = index;
+    PressRowByKeyboard(index, true);
+    return true;
+}

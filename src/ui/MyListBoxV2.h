@@ -12,6 +12,8 @@
 #include "ui/MyScrollbar.h"
 
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 class MyListBoxV2ItemBase : public MyControlBase {
@@ -86,6 +88,19 @@ public:
     bool DrawsOwnFocusRing() const override { return true; }
     // The index of the row the keyboard is on, or -1 (none yet; a rebuilt list starts again).
     std::int32_t keyboardRow = -1;
+
+    // Assistive technology: a list named `accessibleName`, whose rows in view follow it as list items.
+    bool Describe(platform::AccessibleNode& node) override;
+    // Describes row `index` as a list item (its text, selected); false for a row that shows nothing.
+    virtual bool DescribeRow(std::int32_t index, platform::AccessibleNode& node);
+    // The rows in view as the last layout placed them: [first, end), empty when none is.
+    std::pair<std::int32_t, std::int32_t> RowsInView() const;
+    // A list whose rows arrive while the user listens (the chat) answers how many have arrived, so that a
+    // reader hears of new ones; -1 for the others.
+    virtual std::int32_t ArrivedRowCount() const { return -1; }
+    // Makes row `index` the current row and presses it as Enter would. False when it cannot be reached.
+    bool ClickRow(std::int32_t index);
+    std::u16string accessibleName;
 
     // The top of every row laid out, in row order (rows stack without gaps, so a row's height is the
     // distance to the next top). Rebuilt by Relayout.

@@ -42,6 +42,8 @@ MyOwnerWindowBase::MyOwnerWindowBase() {
 }
 
 MyOwnerWindowBase::~MyOwnerWindowBase() {
+    // The reader's backend goes first: it posts nothing once destroyed.
+    accessibility.reset();
     root.reset();
     // Handlers may belong to a derived class, which is already gone.
     handlers.clear();
@@ -256,6 +258,42 @@ std::intptr_t MyOwnerWindowBase::HandlePaint(std::uintptr_t, std::intptr_t, bool
     if (backBuffer.bitmap && !paint.empty())
         window->Present(backBuffer.bitmap->view(), paint);
     window->EndPaint();
+    if (accessibility)
+        PublishAccessibleTree();
+    return 0;
+}
+
+void MyOwnerWindowBase::EnableAccessibility(std::unique_ptr<Accessibility> backend, std::u16string name) {
+    accessibility = std::move(backend);
+    accessibleName = std::move(name);
+    if (!accessibility)
+        return;
+    handlers[kAccessibilityMessage] = &MyOwnerWindowBase::HandleAccessibility;
+    PublishAccessibleTree();
+}
+
+void MyOwnerWindowBase::PublishAccessibleTree() {
+    if (!accessibility || !root)
+        return;
+    AccessibleTree tree = accessibleTree.Describe(*root, window ? window->Title() : accessibleName,
+                                                  MyAccessibleTree::Clock::now());
+    tree.applicationName = accessibleName;
+    if (window) {
+        const Point origin = window->ScreenToClient(Point{0, 0});
+        tree.clientLeft = -origin.x;
+        tree.clientTop = -origin.y;
+    }
+    accessibility->Publish(std::move(tree));
+    if (auto [id, text] = accessibleTree.TakeAnnouncement(); !text.empty())
+        accessibility->Announce(id, text);
+}
+
+std::intptr_t MyOwnerWindowBase::HandleAccessibility(std::uintptr_t wParam, std::intptr_t lParam, bool&) {
+    if (!root)
+        return 0;
+    // The action may open a menu or a box; the description follows with the next paint as well.
+    accessibleTree.Perform(*root, static_cast<std::uint32_t>(wParam), static_cast<AccessibleAction>(lParam));
+    PublishAccessibleTree();
     return 0;
 }
 

@@ -8,7 +8,9 @@
 // deleted. Whoever published it (MyAppContext) must withdraw it before deleting the owner.
 
 #include "app/MyMessageBase.h"
+#include "platform/Accessibility.h"
 #include "platform/Window.h"
+#include "ui/MyAccessibleTree.h"
 #include "ui/MyControlBase.h"
 #include "ui/MySurface.h"
 
@@ -85,6 +87,17 @@ public:
     // The control holding the keyboard focus while it is enabled and shown, or null.
     MyControlBase* FocusedControl() const;
 
+    // Assistive technology (a screen reader). Once given a backend, the window publishes a description of
+    // its controls (the application `name`, the window by its title) after each paint (when what it shows may
+    // have changed) and performs what the reader asks, which the backend posts as this message (wParam the
+    // node, lParam a platform::AccessibleAction). Without a backend nothing of this runs.
+    static constexpr std::uint32_t kAccessibilityMessage = 1028; // WM_USER + 4
+    void EnableAccessibility(std::unique_ptr<platform::Accessibility> backend, std::u16string name);
+    void PublishAccessibleTree();
+    std::unique_ptr<platform::Accessibility> accessibility;
+    MyAccessibleTree accessibleTree;
+    std::u16string accessibleName;
+
 private:
     bool PassComposition(std::uint32_t message);
     std::intptr_t HandleKeyDown(std::uintptr_t, std::intptr_t, bool&);
@@ -106,4 +119,5 @@ private:
     std::intptr_t HandleMouseWheel(std::uintptr_t, std::intptr_t, bool&);
     std::intptr_t HandleTimer(std::uintptr_t, std::intptr_t, bool&);
     std::intptr_t HandleUser(std::uintptr_t, std::intptr_t, bool&);
+    std::intptr_t HandleAccessibility(std::uintptr_t, std::intptr_t, bool&);
 };

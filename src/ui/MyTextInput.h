@@ -44,6 +44,14 @@ public:
     void OnComposition(std::uint32_t message) override;
     void OnFocusChanged(bool focused) override;
     bool WantsKey(int virtualKey, bool control, bool shift, bool alt) const override;
+    // An entry named by its placeholder, with its text.
+    bool Describe(platform::AccessibleNode& node) override {
+        node.role = platform::AccessibleRole::Entry;
+        node.name = placeholder;
+        node.text = text();
+        node.states |= platform::kAccessibleEditable;
+        return true;
+    }
 
     const std::u16string& text() const { return state.text(); }
     // Replaces the text without reporting a change.

@@ -69,6 +69,20 @@ std::unique_ptr<DesktopBus> DesktopBus::Connect(const std::string& name) {
     return bus;
 }
 
+std::unique_ptr<DesktopBus> DesktopBus::ConnectTo(const std::string& address) {
+    std::unique_ptr<DesktopBus> bus(new DesktopBus());
+    bus->shared_ = std::make_shared<Shared>();
+    try {
+        bus->shared_->connection = sdbus::createSessionBusConnectionWithAddress(address);
+    } catch (const sdbus::Error&) {
+        return nullptr;
+    }
+    bus->shared_->wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (bus->shared_->wakeFd < 0)
+        return nullptr;
+    return bus;
+}
+
 DesktopBus::~DesktopBus() {
     if (!thread_.joinable())
         return;

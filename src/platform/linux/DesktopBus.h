@@ -23,6 +23,9 @@ public:
     // Connects to the session bus ($DBUS_SESSION_BUS_ADDRESS) and takes `name` when it is not empty. Null
     // when there is no bus or the name is taken.
     static std::unique_ptr<DesktopBus> Connect(const std::string& name);
+    // Connects to the bus at `address` (a D-Bus address such as "unix:path=..."), taking no name. Null
+    // when it cannot be reached.
+    static std::unique_ptr<DesktopBus> ConnectTo(const std::string& address);
     // Ends the thread, waiting for it at most kWaitMilliseconds; a thread still inside a call then (a
     // peer that does not answer) is left to end by itself with the connection.
     ~DesktopBus();

@@ -154,6 +154,9 @@ public:
         if (window_)
             SDL_SetWindowTitle(window_, Utf16ToUtf8(title).c_str());
     }
+    std::u16string Title() const override {
+        return window_ ? Utf8ToUtf16(SDL_GetWindowTitle(window_)) : std::u16string();
+    }
     void Show(bool show) override {
         if (!window_)
             return;
