@@ -1,7 +1,7 @@
 // The play controls in a real window on the desktop, worked from the display's keyboard (xdotool): Tab
 // brings the focus ring to the screen and Space presses the control that has it.
 
-#include "DesktopSupport.h"
+#include "support/DesktopSupport.h"
 #include "ui/UiFixture.h"
 
 #include "app/MyAppContext.h"

@@ -2,7 +2,7 @@
 // what the display server shows is compared with the skins at the places the panels' layouts fix, and a
 // copy-link menu opens as a popup window of its own and closes again.
 
-#include "DesktopSupport.h"
+#include "support/DesktopSupport.h"
 #include "PlayPanelsSupport.h"
 #include "ui/UiFixture.h"
 

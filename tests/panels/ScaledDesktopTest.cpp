@@ -4,6 +4,7 @@
 // control under them.
 
 #include "PlayPanelsSupport.h"
+#include "support/DesktopSupport.h"
 #include "ui/UiFixture.h"
 
 #include "app/MyAppContext.h"
@@ -20,6 +21,7 @@
 
 using namespace uitest;
 using paneltest::SkinImage;
+using namespace desktoptest;
 
 namespace {
 
@@ -29,26 +31,6 @@ constexpr std::int32_t kPanelTop = kHeight - 72;
 constexpr RECT kTextArea{10, 10, 190, 40};
 constexpr RECT kTarget{200, 20, 260, 60};
 constexpr char16_t kText[] = u"Sharp text at 0:12:34";
-
-std::unique_ptr<platform::WindowSystem> OpenDisplay() {
-    std::unique_ptr<platform::WindowSystem> system = platform::OpenDesktopWindowSystem();
-    if (system || !std::getenv("DISPLAY"))
-        return system;
-    testsupport::WaitFor(
-        [&] {
-            system = platform::OpenDesktopWindowSystem();
-            return system != nullptr;
-        },
-        std::chrono::seconds(10));
-    return system;
-}
-
-bool Xdotool(const std::vector<std::string>& arguments) {
-    std::vector<std::string> command{"xdotool"};
-    command.insert(command.end(), arguments.begin(), arguments.end());
-    const auto result = platform::RunChildProcess(command, {}, "/dev/null");
-    return result.started && result.exitCode == 0;
-}
 
 // Black text on white in a rectangle of its own.
 class TextControl : public MyControlBase {

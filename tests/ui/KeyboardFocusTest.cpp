@@ -26,13 +26,7 @@ protected:
             stops.push_back(Attach(std::move(control)));
         }
     }
-    void Key(int key, bool shift = false) {
-        system.SetKeyDown(VK_SHIFT, shift);
-        native->InjectKey(key, true);
-        native->InjectKey(key, false);
-        Pump();
-        system.SetKeyDown(VK_SHIFT, false);
-    }
+    void Key(int key, bool shift = false) { PressKey(key, shift); }
     // Pixels of the ring colour along the upper edge of `control`.
     int RingPixels(const MyControlBase& control) {
         int found = 0;
@@ -143,13 +137,7 @@ protected:
         Pump();
         Key(VK_TAB);
     }
-    void Key(int key, bool shift = false) {
-        system.SetKeyDown(VK_SHIFT, shift);
-        native->InjectKey(key, true);
-        native->InjectKey(key, false);
-        Pump();
-        system.SetKeyDown(VK_SHIFT, false);
-    }
+    void Key(int key, bool shift = false) { PressKey(key, shift); }
     bool InView(std::int32_t index) const {
         return list->RowTop(index) >= list->scrollOffset &&
                list->RowTop(index) + list->RowHeight(index) <= list->scrollOffset + list->height;

@@ -2,6 +2,7 @@
 // A headless owner window with a plain root, and controls and rows that record what reaches them.
 
 #include "platform/HeadlessWindowSystem.h"
+#include "platform/WindowMessages.h"
 #include "ui/MyListBoxV2.h"
 #include "ui/MyOwnerWindowBase.h"
 #include "ui/MyWindowBase.h"
@@ -112,6 +113,14 @@ protected:
         platform::Message m;
         while (system.PeekMessage(m) && m.message != platform::WM_QUIT)
             system.DispatchMessage(m);
+    }
+    // A key pressed and let go, with Shift held or not.
+    void PressKey(int key, bool shift = false) {
+        system.SetKeyDown(platform::VK_SHIFT, shift);
+        native->InjectKey(key, true);
+        native->InjectKey(key, false);
+        Pump();
+        system.SetKeyDown(platform::VK_SHIFT, false);
     }
     template <typename T> T* Attach(std::unique_ptr<T> child, MyControlBase* parent = nullptr) {
         return (parent ? parent : root)->AddChild(std::move(child));
