@@ -143,6 +143,9 @@ RECT InkBox(const Screenshot& shot, platform::DeviceScale scale) {
 }
 
 TEST(ScaledDesktop, AtTwiceTheScaleSkinsAreTheSkinScaledAndTextIsSharpWhereItWas) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows windows stay at scale 1";
+#endif
     std::optional<Screenshot> once, twice;
     {
         ScaledWindow window("1", u"Vantri scaled 1");
@@ -207,6 +210,9 @@ TEST(ScaledDesktop, AtTwiceTheScaleSkinsAreTheSkinScaledAndTextIsSharpWhereItWas
 }
 
 TEST(ScaledDesktop, AtOneAndAHalfTheWindowAndItsSkinsScaleSmoothly) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows windows stay at scale 1";
+#endif
     ScaledWindow window("1.5", u"Vantri scaled 1.5");
     if (!window.system)
         GTEST_SKIP() << "no display";

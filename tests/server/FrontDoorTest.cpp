@@ -66,7 +66,7 @@ TEST(FrontDoor, PlainWindowHeadsAreTakenAndEverythingElseIsLeft) {
              "GET /x HTTP/1.1\nHost: a\r\nConnection: close\r\n\r\n",              // a bare LF
              "GET /x HTTP/1.1\r\nUser-Agent: a\rb\r\n" + tail,                     // a bare CR
              "GET /x HTTP/1.1\r\nUser-Agent: \xc3\xa9\r\n" + tail,                 // not ASCII
-             std::string("GET /x HTTP/1.1\r\nUser-Agent: a\0b\r\n", 36) + tail,    // a zero byte
+             std::string("GET /x HTTP/1.1\r\nUser-Agent: a\0b\r\n", 34) + tail,    // a zero byte
              "GET /x HTTP/1.1\r\n" + tail + "GET",                                 // pipelined input
          })
         EXPECT_EQ(Scan(head), HeadScan::Other) << head;

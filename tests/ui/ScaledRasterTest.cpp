@@ -184,6 +184,9 @@ struct TextImage {
 };
 
 TEST(ScaledRaster, TextAtTwiceTheScaleIsDrawnSharpWhereTheLogicalLayoutPutsIt) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows windows stay at scale 1: its text backend draws at the logical size";
+#endif
     const TextImage once(DeviceScale{}, u"Vantri plays 0:12:34");
     const TextImage twice(kTwo, u"Vantri plays 0:12:34");
     ASSERT_GT(once.box.right, once.box.left);
