@@ -64,6 +64,9 @@ int MyNetworkPacket_RequestStreamData::HandleData(const char* data, int n) {
         received += static_cast<std::uint32_t>(part);
         if (cache_) {
             const auto* bytes = reinterpret_cast<const std::uint8_t*>(data + taken);
+            // The whole window at once: growing by doubling would copy it and hold half as much again.
+            if (bytesForCache_.capacity() < length)
+                bytesForCache_.reserve(length);
             bytesForCache_.insert(bytesForCache_.end(), bytes, bytes + part);
         }
         taken += part;
@@ -90,7 +93,7 @@ void MyNetworkPacket_RequestStreamData::Disconnect(NetworkError error) {
     if (cache_ && !bytesForCache_.empty() && connectionData) {
         cache_->Store(StreamCache::StreamName(*connectionData, stationId, streamId), startOffset,
                       bytesForCache_);
-        bytesForCache_.clear();
+        bytesForCache_ = {};
     }
     if (resultDelivered)
         return;

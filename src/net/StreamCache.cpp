@@ -7,6 +7,7 @@
 #include "platform/Utf.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace {
@@ -245,16 +246,17 @@ bool StreamCache::WritePiece(const std::u16string& stream, std::uint64_t offset,
                              std::span<const std::uint8_t> bytes) {
     if (!platform::MakeFolder(platform::JoinPath(folder_, stream)))
         return false;
-    std::vector<std::uint8_t> file(kHeaderBytes + bytes.size());
-    std::memcpy(file.data(), kMagic, sizeof kMagic);
-    PutLittleEndian(file.data() + 8, offset, 8);
-    PutLittleEndian(file.data() + 16, bytes.size(), 4);
+    std::array<std::uint8_t, kHeaderBytes> header{};
+    std::memcpy(header.data(), kMagic, sizeof kMagic);
+    PutLittleEndian(header.data() + 8, offset, 8);
+    PutLittleEndian(header.data() + 16, bytes.size(), 4);
     const platform::Checksum128 sum = platform::ContentChecksum(bytes);
-    std::memcpy(file.data() + 20, sum.data(), sum.size());
-    std::memcpy(file.data() + kHeaderBytes, bytes.data(), bytes.size());
+    std::memcpy(header.data() + 20, sum.data(), sum.size());
     // No flush to the disk: the checksum finds a piece a power cut left wrong, and playing never waits for
     // the disk.
-    return platform::WriteFileAtomically(PiecePath(stream, offset), file, false);
+    // The header and the bytes go out as two parts, so a window is never copied a second time.
+    const std::span<const std::uint8_t> parts[] = {header, bytes};
+    return platform::WriteFileAtomically(PiecePath(stream, offset), parts, false);
 }
 
 void StreamCache::Forget(const std::u16string& stream, std::uint64_t offset) {

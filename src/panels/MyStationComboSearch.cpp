@@ -12,7 +12,8 @@
 #include <tuple>
 
 bool MyStationComboPanel::Searching() const {
-    return searchInput && !SearchPattern(searchInput->text()).empty();
+    // An empty box is no search; asking that often must not build the folding table.
+    return searchInput && !searchInput->text().empty() && !SearchPattern(searchInput->text()).empty();
 }
 
 void MyStationComboPanel::OnSearchChanged(std::int32_t) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -34,6 +35,17 @@ TEST(WriteFileAtomically, CreatesAndReplacesWholeFiles) {
     ASSERT_TRUE(platform::WriteFileAtomically(file.u16string(), Bytes{}));
     EXPECT_EQ(fs::file_size(file), 0u);
     EXPECT_FALSE(fs::exists(scratch.path() / "record.bin.new"));
+}
+
+TEST(WriteFileAtomically, WritesPartsOneAfterTheOther) {
+    testsupport::ScratchFolder scratch;
+    const fs::path file = scratch.path() / "piece.bin";
+    const Bytes head{1, 2, 3}, empty, body(70000, 0x5A);
+    const std::span<const std::uint8_t> parts[] = {head, empty, body};
+    ASSERT_TRUE(platform::WriteFileAtomically(file.u16string(), parts, false));
+    Bytes expected = head;
+    expected.insert(expected.end(), body.begin(), body.end());
+    EXPECT_EQ(ReadAll(file), expected);
 }
 
 TEST(WriteFileAtomically, TakesNamesInAnyScript) {

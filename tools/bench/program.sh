@@ -45,7 +45,7 @@ source "$root/scripts/lib/wait-for-port"
 wait_for_port "$port" 10 $! vantri-station
 
 export VANTRI_DIRECTORY=127.0.0.1:$port VANTRI_UPDATE_SERVER=127.0.0.1:$port
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 stations=$(ls "$work/archive/stations" | wc -l)
 run() { if [ -n "${DISPLAY:-}" ]; then "$@"; else xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"; fi; }
 

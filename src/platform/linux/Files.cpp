@@ -86,7 +86,8 @@ bool ReadFileStart(std::u16string_view path, std::size_t maxBytes, std::vector<s
     return true;
 }
 
-bool WriteFileAtomically(std::u16string_view path, std::span<const std::uint8_t> bytes, bool flushToDisk) {
+bool WriteFileAtomically(std::u16string_view path, std::span<const std::span<const std::uint8_t>> parts,
+                         bool flushToDisk) {
     if (path.empty())
         return false;
     const std::string target = Utf16ToUtf8(path);
@@ -97,7 +98,10 @@ bool WriteFileAtomically(std::u16string_view path, std::span<const std::uint8_t>
         return false;
     // The data must be on the disk before the rename is, or a power cut could leave the new name on an
     // empty file.
-    bool whole = WriteAll(file.get(), bytes) && (!flushToDisk || FlushToDisk(file.get()));
+    bool whole = true;
+    for (const auto& bytes : parts)
+        whole = whole && WriteAll(file.get(), bytes);
+    whole = whole && (!flushToDisk || FlushToDisk(file.get()));
     whole = file.Close() && whole;
     if (!whole || rename(fresh.c_str(), target.c_str()) != 0) {
         unlink(fresh.c_str());

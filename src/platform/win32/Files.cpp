@@ -54,7 +54,8 @@ bool ReadFileStart(std::u16string_view path, std::size_t maxBytes, std::vector<s
     return true;
 }
 
-bool WriteFileAtomically(std::u16string_view path, std::span<const std::uint8_t> bytes, bool flushToDisk) {
+bool WriteFileAtomically(std::u16string_view path, std::span<const std::span<const std::uint8_t>> parts,
+                         bool flushToDisk) {
     if (path.empty())
         return false;
     const std::wstring target = WideString(path);
@@ -66,12 +67,15 @@ bool WriteFileAtomically(std::u16string_view path, std::span<const std::uint8_t>
     if (!file.valid())
         return false;
     bool whole = true;
-    std::size_t done = 0;
-    while (whole && done < bytes.size()) {
-        DWORD chunk = bytes.size() - done > 0x10000000 ? 0x10000000 : static_cast<DWORD>(bytes.size() - done);
-        DWORD written = 0;
-        whole = ::WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) && written > 0;
-        done += written;
+    for (const auto& bytes : parts) {
+        std::size_t done = 0;
+        while (whole && done < bytes.size()) {
+            DWORD chunk =
+                bytes.size() - done > 0x10000000 ? 0x10000000 : static_cast<DWORD>(bytes.size() - done);
+            DWORD written = 0;
+            whole = ::WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) && written > 0;
+            done += written;
+        }
     }
     // The data must be on the disk before the rename is, or a power cut could leave the new name on an
     // empty file.
