@@ -17,6 +17,8 @@
 #undef PeekMessage
 #undef DispatchMessage
 
+#include <cstdlib>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -312,6 +314,61 @@ TEST_F(MsaaBackend, EachChangeRaisesItsWinEventAndAnnouncementsComeFromTheLiveLa
         << "over the list it came from";
     backend->Publish(Tree());
     EXPECT_EQ(Name(children.back().Get()), u"anna: hello") << "kept in the next tree";
+}
+
+// The reader's side of the test below, run by it in a process of its own: reads the window named in the
+// environment, presses "Pause" and ends with 0 when all went as expected, 3 when the window answered no
+// client object.
+TEST(MsaaOtherProcess, DISABLED_ReadsAndPressesTheWindowNamedInTheEnvironment) {
+    const char* named = std::getenv("VANTRI_MSAA_WINDOW");
+    ASSERT_NE(named, nullptr);
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    {
+        ComPtr<IAccessible> client = ClientObject(
+            reinterpret_cast<HWND>(static_cast<std::uintptr_t>(std::strtoull(named, nullptr, 10))));
+        if (!client)
+            std::exit(3);
+        EXPECT_EQ(Name(client.Get()), u"Player");
+        ComPtr<IAccessible> pause = Find(client.Get(), u"Pause");
+        ASSERT_TRUE(pause);
+        EXPECT_EQ(Role(pause.Get()), ROLE_SYSTEM_PUSHBUTTON);
+        EXPECT_EQ(Value(Find(client.Get(), u"Volume").Get()), u"45 %");
+        EXPECT_EQ(pause->accDoDefaultAction(Self()), S_OK);
+    }
+    CoUninitialize();
+}
+
+TEST_F(MsaaBackend, AReaderInAnotherProcessIsAnsweredThroughTheWindowsLoop) {
+    wchar_t program[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(nullptr, program, MAX_PATH), 0u);
+    std::wstring command =
+        L"\"" + std::wstring(program) +
+        L"\" --gtest_also_run_disabled_tests "
+        L"--gtest_filter=MsaaOtherProcess.DISABLED_ReadsAndPressesTheWindowNamedInTheEnvironment";
+    SetEnvironmentVariableW(L"VANTRI_MSAA_WINDOW",
+                            std::to_wstring(reinterpret_cast<std::uintptr_t>(hwnd)).c_str());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const bool started = CreateProcessW(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                        &startup, &process) != FALSE;
+    SetEnvironmentVariableW(L"VANTRI_MSAA_WINDOW", nullptr);
+    ASSERT_TRUE(started);
+    // Its calls arrive through this thread's messages: the loop runs until it ends.
+    const bool ended = desktoptest::PumpUntil(
+        *system, [&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 60);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    if (!ended)
+        TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ASSERT_TRUE(ended) << "the reader did not end";
+    if (code == 3 && UnderWine())
+        GTEST_SKIP() << "Wine hands no object across processes from WM_GETOBJECT (LresultFromObject)";
+    EXPECT_EQ(code, 0u) << "the reader's checks failed (its output is above)";
+    ASSERT_TRUE(PumpUntil([&] { return !procedure.actions.empty(); }));
+    EXPECT_EQ(procedure.actions.front(), std::make_pair(std::uint32_t{11}, AccessibleAction::Click));
 }
 
 TEST_F(MsaaBackend, NothingIsAnsweredOnceTheBackendIsGone) {
