@@ -392,10 +392,10 @@ TEST_F(MsaaBackend, NothingIsAnsweredOnceTheBackendIsGone) {
         *system, [] { return false; }, 0);
     EXPECT_TRUE(procedure.actions.empty());
     // The window is the system's again: its own client object, without the controls.
-    if (ComPtr<IAccessible> plain = ClientObject(hwnd)) {
-        EXPECT_NE(Name(plain.Get()), u"Player");
-        EXPECT_FALSE(Find(plain.Get(), u"Pause"));
-    }
+    ComPtr<IAccessible> plain = ClientObject(hwnd);
+    ASSERT_TRUE(plain);
+    EXPECT_NE(Name(plain.Get()), u"Player");
+    EXPECT_FALSE(Find(plain.Get(), u"Pause"));
 }
 
 } // namespace
