@@ -1,9 +1,11 @@
 #pragma once
 // The window's controls as assistive technology (a screen reader) sees them (Linux: AT-SPI 2 on the
-// accessibility bus). The program describes its control tree as a snapshot of nodes and publishes it;
-// the backend answers the screen reader from the last snapshot on a thread of its own, so the reader
-// never waits for the user-interface thread and no control is touched from another thread. What the
-// reader asks the program to do (press a control) comes back as a window message.
+// accessibility bus; Windows: MSAA through the window's WM_GETOBJECT). The program describes its control
+// tree as a snapshot of nodes and publishes it; the backend answers the screen reader from the last
+// snapshot (on Linux on a thread of its own, so the reader never waits for the user-interface thread; on
+// Windows on the window's thread between its messages, as COM hands it the reader's calls), and no
+// control is touched by it. What the reader asks the program to do (press a control) comes back as a
+// window message.
 //
 // Threads: Publish and Announce are called on the user-interface thread only. Actions are posted to the
 // window given to CreateAccessibility as message `actionMessage`, wParam the node's id and lParam an
@@ -108,7 +110,8 @@ public:
 
 // The backend for `window`: registers with the desktop's accessibility bus when there is one (and the
 // environment has not turned assistive technology off with NO_AT_BRIDGE=1). Without a bus it does
-// nothing at all.
+// nothing at all. On Windows it answers for `window` when that is a window of the desktop window system
+// (and does nothing for any other), entering the calling thread into a single-threaded COM apartment.
 std::unique_ptr<Accessibility> CreateAccessibility(PostTarget* window, std::uint32_t actionMessage);
 
 } // namespace platform

@@ -5,6 +5,7 @@
 #include "platform/WindowCore.h"
 #include "platform/win32/Win32Handles.h"
 #include "platform/win32/Win32Icons.h"
+#include "platform/win32/Win32NativeWindow.h"
 
 #include <shellapi.h>
 
@@ -56,6 +57,14 @@ public:
     void SetTitle(const std::u16string& title) override {
         if (hwnd_)
             SetWindowTextW(hwnd_, Wide(title));
+    }
+    std::u16string Title() const override {
+        const int length = hwnd_ ? GetWindowTextLengthW(hwnd_) : 0;
+        if (length <= 0)
+            return {};
+        std::wstring title(static_cast<std::size_t>(length) + 1, L'\0');
+        title.resize(static_cast<std::size_t>(GetWindowTextW(hwnd_, title.data(), length + 1)));
+        return FromWide(title);
     }
     void Show(bool show) override {
         if (hwnd_)
@@ -492,6 +501,11 @@ bool Win32Window::HandleNative(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 }
 
 } // namespace
+
+HWND NativeWindowOf(PostTarget* target) {
+    auto* window = dynamic_cast<Win32Window*>(target);
+    return window ? window->hwnd() : nullptr;
+}
 
 std::unique_ptr<WindowSystem> OpenDesktopWindowSystem() {
     auto system = std::make_unique<Win32WindowSystem>();
