@@ -70,6 +70,16 @@ void MyTextInput::Paint() {
     if (!backBuffer || !backBuffer->bitmap)
         return;
     Dc& dc = *backBuffer;
+    // In high contrast the palette's colours stand in for the panel's.
+    const MyPalette palette = PaletteOf(*this);
+    MyTextInputStyle style = this->style;
+    if (palette.highContrast) {
+        style.background = palette.background;
+        style.border = style.focusedBorder = palette.border;
+        style.text = style.placeholder = palette.text;
+        style.selectionBackground = palette.selectionBackground;
+        style.selectionText = palette.selectionText;
+    }
     FillRect(dc, bounds, CreateSolidBrush(hasFocus() ? style.focusedBorder : style.border));
     FillRect(dc, RECT{bounds.left + 1, bounds.top + 1, bounds.right - 1, bounds.bottom - 1},
              CreateSolidBrush(style.background));

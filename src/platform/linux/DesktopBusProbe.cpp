@@ -2,8 +2,10 @@
 
 #include "platform/linux/DesktopBus.h"
 
+#include <chrono>
 #include <map>
 #include <mutex>
+#include <thread>
 
 namespace platform {
 
@@ -20,6 +22,7 @@ public:
             proxies_.clear();
             watcher_.reset();
             notifications_.reset();
+            portal_.reset();
         });
         bus_.reset();
     }
@@ -95,6 +98,58 @@ public:
         return ok;
     }
 
+    bool ServeSettingsPortal(std::vector<PortalSetting> settings, bool readOne,
+                             int delayMilliseconds) override {
+        bool ok = false;
+        bus_->Run([&] {
+            bus_->connection().requestName("org.freedesktop.portal.Desktop");
+            portal_ = sdbus::createObject(bus_->connection(), "/org/freedesktop/portal/desktop");
+            auto answer = [this, settings, delayMilliseconds](sdbus::MethodCall call, bool wrapped) {
+                {
+                    std::lock_guard guard(lock_);
+                    ++portalCalls_;
+                }
+                if (delayMilliseconds > 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(delayMilliseconds));
+                std::string space, key;
+                call >> space >> key;
+                for (const PortalSetting& setting : settings) {
+                    if (setting.space != space || setting.key != key)
+                        continue;
+                    auto reply = call.createReply();
+                    const char* type = setting.number ? "u" : "b";
+                    if (wrapped)
+                        reply.openVariant(std::string("v"));
+                    reply.openVariant(type);
+                    if (setting.number)
+                        reply << *setting.number;
+                    else
+                        reply << setting.flag.value_or(false);
+                    reply.closeVariant();
+                    if (wrapped)
+                        reply.closeVariant();
+                    reply.send();
+                    return;
+                }
+                throw sdbus::Error("org.freedesktop.portal.Error.NotFound", "Requested setting not found");
+            };
+            constexpr const char* kSettings = "org.freedesktop.portal.Settings";
+            portal_->registerMethod(kSettings, "Read", "ss", "v",
+                                    [answer](sdbus::MethodCall call) { answer(std::move(call), true); });
+            if (readOne)
+                portal_->registerMethod(kSettings, "ReadOne", "ss", "v",
+                                        [answer](sdbus::MethodCall call) { answer(std::move(call), false); });
+            portal_->finishRegistration();
+            ok = true;
+        });
+        return ok;
+    }
+
+    int PortalCalls() override {
+        std::lock_guard guard(lock_);
+        return portalCalls_;
+    }
+
     std::vector<Notification> Notifications() override {
         std::lock_guard guard(lock_);
         return shown_;
@@ -158,6 +213,8 @@ private:
     std::unique_ptr<DesktopBus> bus_;
     std::unique_ptr<sdbus::IObject> watcher_;
     std::unique_ptr<sdbus::IObject> notifications_;
+    std::unique_ptr<sdbus::IObject> portal_;
+    int portalCalls_ = 0;
     std::vector<std::unique_ptr<sdbus::IProxy>> proxies_;
     std::mutex lock_;
     std::vector<std::string> items_;
