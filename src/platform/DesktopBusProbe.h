@@ -47,6 +47,8 @@ public:
     virtual bool ServeSettingsPortal(std::vector<PortalSetting> settings, bool readOne,
                                      int delayMilliseconds = 0) = 0;
     virtual int PortalCalls() = 0;
+    // Serves `setting` from now on (replacing one of the same key) and emits the portal's SettingChanged.
+    virtual bool ChangePortalSetting(const PortalSetting& setting) = 0;
 
     // Calls `method` of `interface` on object `path` of `service`, with the two int32 arguments 0, 0
     // when `withPoint` (the item's click methods) or none. False when the call failed.

@@ -4,6 +4,8 @@
 // decides from the first one that answers (app/HighContrast.h).
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 
 namespace platform {
@@ -37,5 +39,16 @@ constexpr int kDesktopContrastTimeoutMilliseconds = 1000;
 // Reads every source this system has. Blocks for at most kDesktopContrastTimeoutMilliseconds per bus
 // call. Any thread.
 DesktopContrast ReadDesktopContrast();
+
+// Follows the desktop's setting while it lives: `changed` runs, on a thread of the watch's own, each time
+// the settings portal says that one of the two keys above changed (the caller reads them again). It may
+// not block; posting to a window is what it is for.
+class DesktopContrastWatch {
+public:
+    virtual ~DesktopContrastWatch() = default;
+};
+
+// Null where no change can be followed: no session bus; Windows (whose switch is read at start only).
+std::unique_ptr<DesktopContrastWatch> WatchDesktopContrast(std::function<void()> changed);
 
 } // namespace platform

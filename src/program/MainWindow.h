@@ -118,6 +118,8 @@ public:
     // palette. ToggleHighContrast flips the option, saves it and applies the choice again.
     void ApplyContrast();
     void ToggleHighContrast();
+    // The desktop said its setting changed: it is read again and the choice applied.
+    void OnDesktopContrastChanged();
     ContrastChoice contrast;
     std::optional<platform::DesktopContrast> desktopContrast;
     // Menu 114's offline commands for the show of the copy-menu link, and how far keeping one has come

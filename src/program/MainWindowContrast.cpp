@@ -19,6 +19,11 @@ void MainWindow::ApplyContrast() {
         ChangePalette(*context, *this, PaletteFor(contrast, desktop));
 }
 
+void MainWindow::OnDesktopContrastChanged() {
+    desktopContrast.reset();
+    ApplyContrast();
+}
+
 void MainWindow::ToggleHighContrast() {
     MySettings* settings = appContext ? appContext->settings : nullptr;
     if (!settings)

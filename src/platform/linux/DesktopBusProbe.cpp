@@ -104,16 +104,22 @@ public:
         bus_->Run([&] {
             bus_->connection().requestName("org.freedesktop.portal.Desktop");
             portal_ = sdbus::createObject(bus_->connection(), "/org/freedesktop/portal/desktop");
-            auto answer = [this, settings, delayMilliseconds](sdbus::MethodCall call, bool wrapped) {
+            {
+                std::lock_guard guard(lock_);
+                portalSettings_ = std::move(settings);
+            }
+            auto answer = [this, delayMilliseconds](sdbus::MethodCall call, bool wrapped) {
+                std::vector<PortalSetting> served;
                 {
                     std::lock_guard guard(lock_);
                     ++portalCalls_;
+                    served = portalSettings_;
                 }
                 if (delayMilliseconds > 0)
                     std::this_thread::sleep_for(std::chrono::milliseconds(delayMilliseconds));
                 std::string space, key;
                 call >> space >> key;
-                for (const PortalSetting& setting : settings) {
+                for (const PortalSetting& setting : served) {
                     if (setting.space != space || setting.key != key)
                         continue;
                     auto reply = call.createReply();
@@ -140,6 +146,31 @@ public:
                 portal_->registerMethod(kSettings, "ReadOne", "ss", "v",
                                         [answer](sdbus::MethodCall call) { answer(std::move(call), false); });
             portal_->finishRegistration();
+            ok = true;
+        });
+        return ok;
+    }
+
+    bool ChangePortalSetting(const PortalSetting& setting) override {
+        {
+            std::lock_guard guard(lock_);
+            bool replaced = false;
+            for (PortalSetting& served : portalSettings_) {
+                if (served.space == setting.space && served.key == setting.key)
+                    served = setting, replaced = true;
+            }
+            if (!replaced)
+                portalSettings_.push_back(setting);
+        }
+        bool ok = false;
+        bus_->Run([&] {
+            if (!portal_)
+                return;
+            const sdbus::Variant value = setting.number ? sdbus::Variant(*setting.number)
+                                                        : sdbus::Variant(setting.flag.value_or(false));
+            portal_->emitSignal("SettingChanged")
+                .onInterface("org.freedesktop.portal.Settings")
+                .withArguments(setting.space, setting.key, value);
             ok = true;
         });
         return ok;
@@ -215,6 +246,7 @@ private:
     std::unique_ptr<sdbus::IObject> notifications_;
     std::unique_ptr<sdbus::IObject> portal_;
     int portalCalls_ = 0;
+    std::vector<PortalSetting> portalSettings_;
     std::vector<std::unique_ptr<sdbus::IProxy>> proxies_;
     std::mutex lock_;
     std::vector<std::string> items_;

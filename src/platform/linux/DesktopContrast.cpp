@@ -1,6 +1,7 @@
 #include "platform/DesktopContrast.h"
 
 #include "platform/Environment.h"
+#include "platform/linux/DesktopBus.h"
 
 #include <sdbus-c++/sdbus-c++.h>
 
@@ -100,7 +101,55 @@ void ReadPortal(DesktopContrast& result) {
     }
 }
 
+bool IsContrastKey(const std::string& space, const std::string& key) {
+    return (space == "org.freedesktop.appearance" && key == "contrast") ||
+           (space == "org.gnome.desktop.a11y.interface" && key == "high-contrast");
+}
+
+// The portal's SettingChanged signal, heard on a bus connection with a thread of its own.
+class PortalContrastWatch final : public DesktopContrastWatch {
+public:
+    PortalContrastWatch(std::unique_ptr<DesktopBus> bus, std::function<void()> changed)
+        : bus_(std::move(bus)), changed_(std::move(changed)) {}
+    ~PortalContrastWatch() override {
+        bus_->Run([this] { proxy_.reset(); });
+        bus_.reset();
+    }
+
+    bool Start() {
+        bool ok = false;
+        bus_->Run([&] {
+            proxy_ = sdbus::createProxy(bus_->connection(), kPortalService, kPortalPath);
+            proxy_->uponSignal("SettingChanged")
+                .onInterface(kSettingsInterface)
+                .call([this](std::string space, std::string key, sdbus::Variant) {
+                    if (IsContrastKey(space, key))
+                        changed_();
+                });
+            proxy_->finishRegistration();
+            ok = true;
+        });
+        bus_->Start();
+        return ok;
+    }
+
+private:
+    std::unique_ptr<DesktopBus> bus_;
+    std::function<void()> changed_;
+    std::unique_ptr<sdbus::IProxy> proxy_;
+};
+
 } // namespace
+
+std::unique_ptr<DesktopContrastWatch> WatchDesktopContrast(std::function<void()> changed) {
+    auto bus = DesktopBus::Connect("");
+    if (!bus)
+        return nullptr;
+    auto watch = std::make_unique<PortalContrastWatch>(std::move(bus), std::move(changed));
+    if (!watch->Start())
+        return nullptr;
+    return watch;
+}
 
 DesktopContrast ReadDesktopContrast() {
     DesktopContrast result;

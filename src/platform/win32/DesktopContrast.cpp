@@ -24,4 +24,8 @@ DesktopContrast ReadDesktopContrast() {
     return result;
 }
 
+std::unique_ptr<DesktopContrastWatch> WatchDesktopContrast(std::function<void()>) {
+    return nullptr;
+}
+
 } // namespace platform
