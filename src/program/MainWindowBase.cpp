@@ -142,7 +142,11 @@ static_assert(MediaControlsBridge::kCommandMessage != MainWindowBase::kInstanceM
                   MediaControlsBridge::kCommandMessage != MyTrayIcon::kCallbackMessage &&
                   MainWindowBase::kAccessibilityMessage != MediaControlsBridge::kCommandMessage &&
                   MainWindowBase::kAccessibilityMessage != MainWindowBase::kInstanceMessage &&
-                  MainWindowBase::kAccessibilityMessage != MyTrayIcon::kCallbackMessage,
+                  MainWindowBase::kAccessibilityMessage != MyTrayIcon::kCallbackMessage &&
+                  MainWindowBase::kContrastMessage != MainWindowBase::kInstanceMessage &&
+                  MainWindowBase::kContrastMessage != MediaControlsBridge::kCommandMessage &&
+                  MainWindowBase::kContrastMessage != MainWindowBase::kAccessibilityMessage &&
+                  MainWindowBase::kContrastMessage != MyTrayIcon::kCallbackMessage,
               "each posted message of the main window has a number of its own");
 
 std::intptr_t MainWindowBase::HandleContrast(std::uintptr_t, std::intptr_t, bool&) {
