@@ -23,6 +23,7 @@ enum SettingsFlag : std::uint32_t {
     SettingsFlag_HideQuietJoins = 0x100,   // chat joins and parts of people who say nothing are not shown
     SettingsFlag_ShowChatActivity = 0x200, // the position bar shades where the chat was busy
     SettingsFlag_LevelLoudness = 0x400,    // shows are played towards one loudness (-16 LUFS)
+    SettingsFlag_HighContrast = 0x800, // text, lists and the focus ring in high contrast (app/HighContrast.h)
 };
 
 class MySettings {

@@ -47,6 +47,7 @@ void MyAboutPanel::OnCreate() {
     creditsBox = AddChild(std::move(credits));
     for (std::int32_t i = 0; i < kLinkCount; ++i) {
         auto link = std::make_unique<MyTextBox>(kLinks[i].text, kLinkColour);
+        link->isLink = true;
         link->Create(context, 10, height - 60 + 15 * i, width - 20, 50);
         link->callbackTarget = this;
         link->controlId = i;
@@ -59,12 +60,13 @@ void MyAboutPanel::Paint() {
     if (!backBuffer)
         return;
     Dc& dc = *backBuffer;
-    PaintPageBackground(dc, skin, bounds);
+    const MyPalette palette = PaletteOf(*this);
+    PaintPageBackground(dc, skin, bounds, palette);
     if (!titleFont)
         titleFont = CreateFontW(50, 0, 0, 0, FW_BOLD, false, false, false, DEFAULT_CHARSET, OUT_DEVICE_PRECIS,
                                 0, ANTIALIASED_QUALITY, 0, u"Arial");
     const SavedDcState saved(dc);
-    SetTextColor(dc, 0x000000);
+    SetTextColor(dc, palette.highContrast ? palette.text : 0x000000);
     SetBkMode(dc, TRANSPARENT);
     SelectObject(dc, titleFont.get());
     RECT area{bounds.left + 13, bounds.top + 10, bounds.right - 5, bounds.top + 60};

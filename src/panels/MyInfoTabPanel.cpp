@@ -54,6 +54,10 @@ void MyInfoTabPanel::Paint() {
     if (!backBuffer)
         return;
     Dc& dc = *backBuffer;
+    if (const MyPalette palette = PaletteOf(*this); palette.highContrast) {
+        FillRect(dc, RECT{x, y, x + width, y + kTabBarHeight}, CreateSolidBrush(palette.background));
+        return;
+    }
     BitBlt(dc, x, y, 1, kTabBarHeight, skin.dc, 0, 0, SRCCOPY);
     StretchBlt(dc, x + 1, y, width - 2, kTabBarHeight, skin.dc, 1, 0, 1, kTabBarHeight, SRCCOPY);
     BitBlt(dc, x + width - 1, y, 1, kTabBarHeight, skin.dc, 2, 0, SRCCOPY);

@@ -114,15 +114,22 @@ void MyPlayTextBar::Paint() {
     if (!backBuffer)
         return;
     Dc& dc = *backBuffer;
-    if (!frame && MakeCache(frame, skin, backBuffer, width, height))
-        DrawFieldFrame(frame->dc, skin, 0, 0, width);
-    if (frame)
-        BitBlt(dc, x, y, width, height, frame->dc, 0, 0, SRCCOPY);
+    const MyPalette palette = PaletteOf(*this);
+    if (palette.highContrast) {
+        FillRect(dc, bounds, CreateSolidBrush(palette.border));
+        FillRect(dc, RECT{bounds.left + 1, bounds.top + 1, bounds.right - 1, bounds.bottom - 1},
+                 CreateSolidBrush(palette.background));
+    } else {
+        if (!frame && MakeCache(frame, skin, backBuffer, width, height))
+            DrawFieldFrame(frame->dc, skin, 0, 0, width);
+        if (frame)
+            BitBlt(dc, x, y, width, height, frame->dc, 0, 0, SRCCOPY);
+    }
     if (!font)
         font = CreateFontW(14, 0, 0, 0, FW_BOLD, false, false, false, DEFAULT_CHARSET, OUT_DEVICE_PRECIS, 0,
                            0, 0, u"Arial");
     const SavedDcState saved(dc);
-    SetTextColor(dc, 0x000000);
+    SetTextColor(dc, palette.highContrast ? palette.text : 0x000000);
     SetBkMode(dc, TRANSPARENT);
     SelectObject(dc, font.get());
     RECT area{bounds.left + 5, bounds.top, bounds.right - 5, bounds.bottom};

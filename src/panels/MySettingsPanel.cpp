@@ -20,7 +20,11 @@ const char16_t* const kBoxTexts[MySettingsPanel::kBoxCount] = {
 
 } // namespace
 
-void PaintPageBackground(Dc& dc, const MySurface* skin, const RECT& bounds) {
+void PaintPageBackground(Dc& dc, const MySurface* skin, const RECT& bounds, const MyPalette& palette) {
+    if (palette.highContrast) {
+        FillRect(dc, bounds, CreateSolidBrush(palette.background));
+        return;
+    }
     if (skin)
         StretchBlt(dc, bounds.left, bounds.top, bounds.right - bounds.left, kStripHeight, skin->dc,
                    kStripColumn, 0, 1, kStripHeight, SRCCOPY);
@@ -40,9 +44,10 @@ void MySettingsPanelButton::Paint() {
     if (!font)
         font = CreateFontW(14, 0, 0, 0, FW_BOLD, false, false, false, DEFAULT_CHARSET, OUT_DEVICE_PRECIS, 0,
                            0, 0, u"Arial");
+    const MyPalette palette = PaletteOf(*this);
     const SavedDcState saved(dc);
-    SetTextColor(dc, 0x000000);
-    SetBkColor(dc, MySettingsPanel::kBackground);
+    SetTextColor(dc, palette.highContrast ? palette.text : 0x000000);
+    SetBkColor(dc, palette.highContrast ? palette.background : MySettingsPanel::kBackground);
     SetBkMode(dc, OPAQUE);
     SelectObject(dc, font.get());
     RECT area{bounds.left + 25, bounds.top, bounds.right - 5, bounds.bottom};
@@ -59,7 +64,7 @@ void MySettingsPanel::OnCreate() {
 
 void MySettingsPanel::Paint() {
     if (backBuffer)
-        PaintPageBackground(*backBuffer, skin, bounds);
+        PaintPageBackground(*backBuffer, skin, bounds, PaletteOf(*this));
 }
 
 void MySettingsPanel::OnBoundsChanged(const RECT& oldRect) {

@@ -56,4 +56,4 @@ public:
 };
 
 // The strip along the top of the settings and about pages, and their light background below it.
-void PaintPageBackground(Dc& dc, const MySurface* skin, const RECT& bounds);
+void PaintPageBackground(Dc& dc, const MySurface* skin, const RECT& bounds, const MyPalette& palette);

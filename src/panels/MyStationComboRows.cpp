@@ -37,7 +37,13 @@ void MyStationComboStationListBoxRow::Paint() {
     Dc& dc = surface->dc;
     const std::int32_t h = bounds.bottom - bounds.top;
     const std::int32_t w = bounds.right - bounds.left;
-    if (skin) {
+    const MyPalette palette = PaletteOf(*this);
+    if (palette.highContrast) {
+        // A heading on the plain background, ruled off below.
+        FillRect(dc, bounds, CreateSolidBrush(palette.background));
+        FillRect(dc, RECT{bounds.left, bounds.bottom - 1, bounds.right, bounds.bottom},
+                 CreateSolidBrush(palette.border));
+    } else if (skin) {
         BitBlt(dc, x, y, 13, h, skin->dc, 38, 64, SRCCOPY);
         StretchBlt(dc, x + 13, y, w - 26, h, skin->dc, 51, 64, 1, h, SRCCOPY);
         BitBlt(dc, w - 13, y, 13, h, skin->dc, 52, 64, SRCCOPY);
@@ -45,7 +51,7 @@ void MyStationComboStationListBoxRow::Paint() {
     if (!font && fonts)
         font = fonts->Station();
     const SavedDcState saved(dc);
-    SetTextColor(dc, 0x000000);
+    SetTextColor(dc, palette.highContrast ? palette.text : 0x000000);
     SetBkMode(dc, TRANSPARENT);
     SelectObject(dc, font);
     RECT area{bounds.left + 10, bounds.top, bounds.right, bounds.bottom};
@@ -65,8 +71,12 @@ void MyStationComboStreamListBoxRow::Paint() {
     Dc& dc = surface->dc;
     const std::int32_t h = bounds.bottom - bounds.top;
     const std::int32_t w = bounds.right - bounds.left;
-    FillRect(dc, bounds, CreateSolidBrush(kRowBackground));
-    if (skin) {
+    const MyPalette palette = PaletteOf(*this);
+    if (palette.highContrast)
+        FillRect(dc, bounds, CreateSolidBrush(pressed ? palette.selectionBackground : palette.background));
+    else
+        FillRect(dc, bounds, CreateSolidBrush(kRowBackground));
+    if (skin && !palette.highContrast) {
         const std::int32_t s = pressed ? 32 : 0;
         BitBlt(dc, x + 11, y, 6, h, skin->dc, 52, s, SRCCOPY);
         StretchBlt(dc, x + 17, y, w - 26, h, skin->dc, 58, s, 1, h, SRCCOPY);
@@ -77,7 +87,7 @@ void MyStationComboStreamListBoxRow::Paint() {
     if (!normalFont && fonts)
         normalFont = fonts->Normal();
     const SavedDcState saved(dc);
-    SetTextColor(dc, 0x000000);
+    SetTextColor(dc, !palette.highContrast ? 0x000000 : (pressed ? palette.selectionText : palette.text));
     SetBkMode(dc, TRANSPARENT);
     SelectObject(dc, boldFont);
     RECT line1{x + 15, y, x + w, y + h / 2};
@@ -94,4 +104,3 @@ const std::u16string& MyStationComboStreamListBoxRow::DateText() {
     }
     return dateText;
 }
-

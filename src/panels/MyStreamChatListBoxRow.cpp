@@ -155,11 +155,14 @@ void MyStreamChatListBoxRow::Paint() {
     if (!tokensBuilt_)
         BuildTokens();
     Dc& dc = surface->dc;
-    FillRect(dc, bounds, CreateSolidBrush(backColour));
+    const MyPalette palette = PaletteOf(*this);
+    const COLORREF back = ShownBack(palette);
+    const COLORREF fore = ShownText(palette);
+    FillRect(dc, bounds, CreateSolidBrush(back));
     const SavedDcState saved(dc);
     SelectObject(dc, font);
-    SetTextColor(dc, reached ? textColour : kChatNotReached);
-    SetBkColor(dc, backColour);
+    SetTextColor(dc, fore);
+    SetBkColor(dc, back);
 
     const std::int32_t left = bounds.left;
     const std::int32_t right = bounds.right;
@@ -213,9 +216,25 @@ void MyStreamChatListBoxRow::Paint() {
     }
     flush();
     if (!Times().empty())
-        PaintTimeLinks(dc);
+        PaintTimeLinks(dc, fore);
     if (!highlights.empty())
-        PaintHighlights(dc);
+        PaintHighlights(dc, palette);
+}
+
+COLORREF MyStreamChatListBoxRow::ShownBack(const MyPalette& palette) const {
+    if (!palette.highContrast)
+        return backColour;
+    return backColour != 0 ? palette.selectionBackground : palette.background;
+}
+
+COLORREF MyStreamChatListBoxRow::ShownText(const MyPalette& palette) const {
+    if (!palette.highContrast)
+        return reached ? textColour : kChatNotReached;
+    if (backColour != 0)
+        return palette.selectionText;
+    if (!reached)
+        return palette.dimText;
+    return ContrastRatio(textColour, palette.background) >= 7.0 ? textColour : palette.text;
 }
 
 template <typename Place> void MyStreamChatListBoxRow::ForEachTokenPlace(Place&& place) const {
@@ -248,9 +267,10 @@ RECT MyStreamChatListBoxRow::SpanBox(std::uint16_t token, std::size_t from, std:
     return RECT{x + before, lineTop, std::min(x + before + wide, bounds.right), lineTop + kLineHeight};
 }
 
-void MyStreamChatListBoxRow::PaintHighlights(Dc& dc) {
+void MyStreamChatListBoxRow::PaintHighlights(Dc& dc, const MyPalette& palette) {
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, kHighlightText);
+    SetTextColor(dc, palette.highContrast ? palette.selectionText : kHighlightText);
+    const COLORREF markBack = palette.highContrast ? palette.link : kHighlightBack;
     ForEachTokenPlace([&](std::uint16_t i, std::int32_t x, std::int32_t lineTop) {
         const std::size_t start = tokenStart(i), end = start + tokenLength(i);
         for (const auto& [from, to] : highlights) {
@@ -258,7 +278,7 @@ void MyStreamChatListBoxRow::PaintHighlights(Dc& dc) {
             if (a >= b)
                 continue;
             const RECT mark = SpanBox(i, a, b, x, lineTop);
-            FillRect(dc, mark, CreateSolidBrush(kHighlightBack));
+            FillRect(dc, mark, CreateSolidBrush(markBack));
             RECT area{mark.left, lineTop, bounds.right, lineTop + kLineHeight};
             DrawTextW(dc, std::u16string_view(text).substr(a, b - a), &area, DT_NOPREFIX | DT_SINGLELINE);
         }
@@ -279,8 +299,7 @@ const std::vector<TimeInText>& MyStreamChatListBoxRow::Times() {
     return times_;
 }
 
-void MyStreamChatListBoxRow::PaintTimeLinks(Dc& dc) {
-    const COLORREF colour = reached ? textColour : kChatNotReached;
+void MyStreamChatListBoxRow::PaintTimeLinks(Dc& dc, COLORREF colour) {
     ForEachTokenPlace([&](std::uint16_t i, std::int32_t x, std::int32_t lineTop) {
         const std::size_t start = tokenStart(i), end = start + tokenLength(i);
         for (const TimeInText& found : times_) {

@@ -92,8 +92,13 @@ public:
 
 private:
     void BuildTokens();
-    void PaintHighlights(Dc& dc);
-    void PaintTimeLinks(Dc& dc);
+    void PaintHighlights(Dc& dc, const MyPalette& palette);
+    void PaintTimeLinks(Dc& dc, COLORREF colour);
+    // The row's fill and text colour in `palette`: the line's own in the default palette; in high contrast
+    // the palette's background (a shown search match: its selection), and the line's colour only where it
+    // stands out from that background by 7:1.
+    COLORREF ShownBack(const MyPalette& palette) const;
+    COLORREF ShownText(const MyPalette& palette) const;
     // Calls `place(token, x, lineTop)` for each token where Paint's wrap puts it; a first word cut with
     // an ellipsis gets none.
     template <typename Place> void ForEachTokenPlace(Place&& place) const;

@@ -27,15 +27,21 @@ void MyStreamInfoListBoxRow::Paint() {
     if (!surface)
         return;
     Dc& dc = surface->dc;
-    const std::int32_t column =
-        pressed ? kPressedColumn : (selected ? kHighlightColumn : (oddRow ? kOddColumn : kEvenColumn));
-    if (skin)
+    const MyPalette palette = PaletteOf(*this);
+    const bool marked = pressed || selected;
+    if (palette.highContrast) {
+        FillRect(dc, RECT{x, y, x + width, y + kRowHeight},
+                 CreateSolidBrush(marked ? palette.selectionBackground : palette.background));
+    } else if (skin) {
+        const std::int32_t column =
+            pressed ? kPressedColumn : (selected ? kHighlightColumn : (oddRow ? kOddColumn : kEvenColumn));
         StretchBlt(dc, x, y, width, kRowHeight, skin->dc, column, 0, 1, kRowHeight, SRCCOPY);
+    }
     if (!font)
         font = CreateFontW(14, 0, 0, 0, FW_BOLD, false, false, false, DEFAULT_CHARSET, OUT_DEVICE_PRECIS, 0,
                            0, 0, u"Arial");
     const SavedDcState saved(dc);
-    SetTextColor(dc, 0x000000);
+    SetTextColor(dc, !palette.highContrast ? 0x000000 : (marked ? palette.selectionText : palette.text));
     SetBkMode(dc, TRANSPARENT);
     SelectObject(dc, font.get());
     constexpr std::uint32_t kFormat = DT_END_ELLIPSIS | DT_NOPREFIX | DT_SINGLELINE | DT_VCENTER;

@@ -22,4 +22,6 @@ public:
     std::u16string text;
     std::unique_ptr<Font> font;
     COLORREF textColour;
+    // Drawn in the palette's link colour in high contrast (else in its text colour).
+    bool isLink = false;
 };

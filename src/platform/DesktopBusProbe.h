@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,23 @@ public:
     // Takes org.freedesktop.Notifications and records every Notify call.
     virtual bool ServeNotifications() = 0;
     virtual std::vector<Notification> Notifications() = 0;
+
+    // One key the settings portal serves: a uint32 (`number`) or a boolean (`flag`).
+    struct PortalSetting {
+        std::string space;
+        std::string key;
+        std::optional<std::uint32_t> number;
+        std::optional<bool> flag;
+    };
+    // Takes org.freedesktop.portal.Desktop and serves org.freedesktop.portal.Settings' Read (each value
+    // wrapped in one more variant, as version 1 has it) and, when `readOne`, version 2's ReadOne. A key
+    // not in `settings` is answered with org.freedesktop.portal.Error.NotFound. Answers each call after
+    // `delayMilliseconds` (a slow portal). Counts the calls.
+    virtual bool ServeSettingsPortal(std::vector<PortalSetting> settings, bool readOne,
+                                     int delayMilliseconds = 0) = 0;
+    virtual int PortalCalls() = 0;
+    // Serves `setting` from now on (replacing one of the same key) and emits the portal's SettingChanged.
+    virtual bool ChangePortalSetting(const PortalSetting& setting) = 0;
 
     // Calls `method` of `interface` on object `path` of `service`, with the two int32 arguments 0, 0
     // when `withPoint` (the item's click methods) or none. False when the call failed.

@@ -40,6 +40,8 @@ enum Command : std::uint32_t {
     kCommand_SleepNext = 40035,
     // Loudness levelling on or off (menu 117).
     kCommand_LevelLoudness = 40036,
+    // The high-contrast option on or off (menu 117).
+    kCommand_HighContrast = 40039,
     // A show of the station chooser kept for offline listening, or its offline copy forgotten (menu 114).
     kCommand_KeepOffline = 40037,
     kCommand_ForgetOffline = 40038,

@@ -61,6 +61,8 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::OnCreate() {
+    // The palette is chosen before any control paints.
+    ApplyContrast();
     trayIcon = std::make_unique<MyTrayIcon>(appContext->instance, window, std::move(trayBackend_));
     trayIcon->LoadIcon1();
     trayIcon->MakeRecord1();
@@ -660,6 +662,9 @@ bool MainWindow::HandleCommand(std::uint32_t command) {
         return true;
     case kCommand_LevelLoudness:
         ToggleLoudnessLevelling();
+        return true;
+    case kCommand_HighContrast:
+        ToggleHighContrast();
         return true;
     case kCommand_KeepOffline:
         KeepOffline();

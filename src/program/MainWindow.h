@@ -7,6 +7,7 @@
 // thread only.
 
 #include "app/ChatOffsets.h"
+#include "app/HighContrast.h"
 #include "app/Moments.h"
 #include "app/MyCallbacks.h"
 #include "app/PlaySpeeds.h"
@@ -112,6 +113,15 @@ public:
     void SleepCommand(std::uint32_t command);
     // Loudness levelling on or off, saved in the settings.
     void ToggleLoudnessLevelling();
+    // High contrast (MainWindowContrast.cpp): ChooseContrast's answer for the environment, the desktop
+    // (read once, on the first need, unless the environment decides) and the option, made the window's
+    // palette. ToggleHighContrast flips the option, saves it and applies the choice again.
+    void ApplyContrast();
+    void ToggleHighContrast();
+    // The desktop said its setting changed: it is read again and the choice applied.
+    void OnDesktopContrastChanged();
+    ContrastChoice contrast;
+    std::optional<platform::DesktopContrast> desktopContrast;
     // Menu 114's offline commands for the show of the copy-menu link, and how far keeping one has come
     // (MainWindowOffline.cpp).
     void KeepOffline();

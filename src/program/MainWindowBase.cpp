@@ -4,6 +4,7 @@
 #include "app/MyAppContext.h"
 #include "app/MySettings.h"
 #include "media/MyMediaHandler.h"
+#include "platform/Environment.h"
 #include "platform/Resources.h"
 #include "program/Commands.h"
 #include "ui/BitmapFile.h"
@@ -14,6 +15,8 @@
 using namespace platform;
 
 MainWindowBase::~MainWindowBase() {
+    // The watch's thread posts to the window: it ends first.
+    contrastWatch.reset();
     // No worker may post to the window from here on; a callback posted now finds no window and is
     // released by its sender.
     if (appContext) {
@@ -65,6 +68,12 @@ bool MainWindowBase::StartApplication(WindowSystem* system, MyAppContext* contex
     handlers[WM_COMMAND] = &MainWindowBase::HandleCommand;
     handlers[kInstanceMessage] = &MainWindowBase::HandleInstance;
     handlers[MediaControlsBridge::kCommandMessage] = &MainWindowBase::HandleMediaControls;
+    handlers[kContrastMessage] = &MainWindowBase::HandleContrast;
+    if (!ForcedContrast(GetEnv(std::string(kHighContrastVariable)))) {
+        contrastWatch = WatchDesktopContrast([target = window.get()] {
+            target->Post(WindowMessage{kContrastMessage, 0, 0});
+        });
+    }
     accelerators = LoadAcceleratorResource(115);
     context->accelerators = &accelerators;
     // A screen reader finds the window's controls when the desktop has an accessibility bus.
@@ -133,8 +142,18 @@ static_assert(MediaControlsBridge::kCommandMessage != MainWindowBase::kInstanceM
                   MediaControlsBridge::kCommandMessage != MyTrayIcon::kCallbackMessage &&
                   MainWindowBase::kAccessibilityMessage != MediaControlsBridge::kCommandMessage &&
                   MainWindowBase::kAccessibilityMessage != MainWindowBase::kInstanceMessage &&
-                  MainWindowBase::kAccessibilityMessage != MyTrayIcon::kCallbackMessage,
+                  MainWindowBase::kAccessibilityMessage != MyTrayIcon::kCallbackMessage &&
+                  MainWindowBase::kContrastMessage != MainWindowBase::kInstanceMessage &&
+                  MainWindowBase::kContrastMessage != MediaControlsBridge::kCommandMessage &&
+                  MainWindowBase::kContrastMessage != MainWindowBase::kAccessibilityMessage &&
+                  MainWindowBase::kContrastMessage != MyTrayIcon::kCallbackMessage,
               "each posted message of the main window has a number of its own");
+
+std::intptr_t MainWindowBase::HandleContrast(std::uintptr_t, std::intptr_t, bool&) {
+    if (mainWindow)
+        mainWindow->OnDesktopContrastChanged();
+    return 0;
+}
 
 std::intptr_t MainWindowBase::HandleMediaControls(std::uintptr_t wParam, std::intptr_t lParam, bool&) {
     if (mainWindow && mainWindow->mediaControls)

@@ -29,6 +29,8 @@ public:
     // A second instance's command line, posted by the single-instance channel: lParam owns a
     // std::string.
     static constexpr std::uint32_t kInstanceMessage = 1026; // WM_USER + 2
+    // The desktop's high-contrast setting changed (posted by the watch's thread).
+    static constexpr std::uint32_t kContrastMessage = 1029; // WM_USER + 5
 
     // The WM_COPYDATA record a second instance's link arrives in.
     struct CopyData {
@@ -66,6 +68,9 @@ public:
     MainWindow* mainWindow = nullptr;
     // Table 115; the context points to it.
     std::vector<MyAccelerator> accelerators;
+    // Follows the desktop's high-contrast setting while the environment does not decide it; null where
+    // it cannot be followed.
+    std::unique_ptr<platform::DesktopContrastWatch> contrastWatch;
 
 private:
     std::intptr_t HandleTrayIcon(std::uintptr_t wParam, std::intptr_t lParam, bool& handled);
@@ -74,6 +79,7 @@ private:
     std::intptr_t HandleCommand(std::uintptr_t wParam, std::intptr_t lParam, bool& handled);
     std::intptr_t HandleInstance(std::uintptr_t wParam, std::intptr_t lParam, bool& handled);
     std::intptr_t HandleMediaControls(std::uintptr_t wParam, std::intptr_t lParam, bool& handled);
+    std::intptr_t HandleContrast(std::uintptr_t wParam, std::intptr_t lParam, bool& handled);
     // Copies the window's rectangle into the settings and saves them, unless the window manager chose
     // its size (maximised, full screen).
     void SaveRectangle(const RECT& rect);

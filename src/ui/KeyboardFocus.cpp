@@ -101,12 +101,33 @@ bool PressForKey(MyControlBase& control, int virtualKey, bool shift) {
     return true;
 }
 
-void DrawFocusRing(Dc& dc, const RECT& rect, COLORREF colour) {
-    if (rect.right - rect.left < 4 || rect.bottom - rect.top < 4)
-        return;
+namespace {
+
+void FillFrame(Dc& dc, const RECT& rect, COLORREF colour, std::int32_t w) {
     const Brush brush = CreateSolidBrush(colour);
-    FillRect(dc, RECT{rect.left, rect.top, rect.right, rect.top + 2}, brush);
-    FillRect(dc, RECT{rect.left, rect.bottom - 2, rect.right, rect.bottom}, brush);
-    FillRect(dc, RECT{rect.left, rect.top + 2, rect.left + 2, rect.bottom - 2}, brush);
-    FillRect(dc, RECT{rect.right - 2, rect.top + 2, rect.right, rect.bottom - 2}, brush);
+    FillRect(dc, RECT{rect.left, rect.top, rect.right, rect.top + w}, brush);
+    FillRect(dc, RECT{rect.left, rect.bottom - w, rect.right, rect.bottom}, brush);
+    FillRect(dc, RECT{rect.left, rect.top + w, rect.left + w, rect.bottom - w}, brush);
+    FillRect(dc, RECT{rect.right - w, rect.top + w, rect.right, rect.bottom - w}, brush);
+}
+
+} // namespace
+
+void DrawFocusRing(Dc& dc, const RECT& rect, COLORREF colour, std::int32_t width,
+                   std::optional<COLORREF> inner) {
+    const std::int32_t total = width + (inner ? 1 : 0);
+    if (rect.right - rect.left < 2 * total || rect.bottom - rect.top < 2 * total)
+        return;
+    FillFrame(dc, rect, colour, width);
+    if (inner)
+        FillFrame(dc, RECT{rect.left + width, rect.top + width, rect.right - width, rect.bottom - width},
+                  *inner, 1);
+}
+
+void DrawFocusRing(Dc& dc, const RECT& rect, const MyPalette& palette) {
+    if (!palette.highContrast) {
+        DrawFocusRing(dc, rect, palette.focusRing, palette.focusRingWidth);
+        return;
+    }
+    DrawFocusRing(dc, rect, palette.focusRing, palette.focusRingWidth, palette.background);
 }

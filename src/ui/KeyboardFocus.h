@@ -1,11 +1,12 @@
 #pragma once
 // Keyboard use of the control tree: Tab and Shift+Tab walk the controls marked `tabStop` in tree order
 // (siblings by `tabOrder`, shown and enabled ones only, round the ends), and a focused control can be pressed
-// from the keyboard as the mouse would press it. The focus ring is a two-pixel frame just inside a control's
-// bounds.
+// from the keyboard as the mouse would press it. The focus ring is a frame just inside a control's bounds,
+// two pixels wide by default.
 
 #include "ui/MyControlBase.h"
 
+#include <optional>
 #include <vector>
 
 // The tab stops under `root` that can take the focus now, in tree order.
@@ -30,4 +31,9 @@ bool PressForKey(MyControlBase& control, int virtualKey, bool shift);
 // True for the keys that open a control's menu: the context-menu key, and Shift+F10.
 bool IsMenuKey(int virtualKey, bool shift);
 
-void DrawFocusRing(Dc& dc, const RECT& rect, COLORREF colour);
+// Draws the focus ring along the inside of `rect`: `width` pixels of `colour`. A ring of more than two
+// pixels (high contrast) gets a line of `inner` inside it, so that it shows on a fill of any colour.
+void DrawFocusRing(Dc& dc, const RECT& rect, COLORREF colour, std::int32_t width = 2,
+                   std::optional<COLORREF> inner = std::nullopt);
+// The ring in the palette's colour and width.
+void DrawFocusRing(Dc& dc, const RECT& rect, const MyPalette& palette);

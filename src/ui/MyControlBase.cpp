@@ -21,6 +21,14 @@ MyControlBase::~MyControlBase() {
     children.clear();
 }
 
+MyPalette PaletteOf(const MyControlBase& control) {
+    for (const MyControlBase* c = &control; c; c = c->parent) {
+        if (c->context)
+            return c->context->palette;
+    }
+    return MyPalette{};
+}
+
 void SetKeyboardFocus(MyWindowContext* context, MyControlBase* control) {
     if (!context || context->keyboardFocus == control)
         return;
@@ -79,7 +87,7 @@ void MyControlBase::PaintAndInvalidate() {
     for (auto& child : children)
         child->Redraw();
     if (backBuffer && ShowsFocusRing() && !DrawsOwnFocusRing())
-        DrawFocusRing(*backBuffer, bounds, context->focusRingColour);
+        DrawFocusRing(*backBuffer, bounds, context->palette);
 }
 
 void MyControlBase::Redraw() {

@@ -6,6 +6,7 @@
 
 #include "platform/Accessibility.h"
 #include "ui/Gdi.h"
+#include "ui/Palette.h"
 
 #include <cstdint>
 #include <memory>
@@ -69,10 +70,12 @@ struct MyWindowContext {
     // takes the focus gives it the focus; a press anywhere else takes it away. A control clears it when
     // it is destroyed.
     MyControlBase* keyboardFocus = nullptr;
-    // The focus was moved by the keyboard (Tab): the focused control shows the focus ring, in this colour.
-    // Any mouse press hides it again, so nothing changes on screen for mouse users.
+    // The focus was moved by the keyboard (Tab): the focused control shows the focus ring, in the
+    // palette's ring colour and width. Any mouse press hides it again, so nothing changes on screen for
+    // mouse users.
     bool focusVisible = false;
-    COLORREF focusRingColour = RGB(0x33, 0x66, 0xCC);
+    // The colours of text, rows, selection and the focus ring (the default keeps the skin's look).
+    MyPalette palette;
     // While the keyboard presses a control (Space, Enter, the context-menu key), the point pressed, in
     // client coordinates: a menu opened by that press opens there rather than at the mouse pointer.
     bool keyboardPressing = false;
@@ -82,6 +85,10 @@ struct MyWindowContext {
 // Moves the keyboard focus to `control` (null: none), telling the control that loses it and the one that
 // gains it.
 void SetKeyboardFocus(MyWindowContext* context, MyControlBase* control);
+
+// The palette of the window `control` is in: its own context's, else the nearest ancestor's (list rows
+// have none of their own); the default palette when none is found.
+MyPalette PaletteOf(const MyControlBase& control);
 
 class MyControlBase : public MyCallbackTarget {
 public:

@@ -170,7 +170,8 @@ void MyListBoxV2::RenderRows() {
     if (relayoutNeeded)
         Relayout();
     const std::int32_t rowWidth = width - scrollbarWidth;
-    const Brush brush = CreateSolidBrush(backgroundColour);
+    const MyPalette palette = PaletteOf(*this);
+    const Brush brush = CreateSolidBrush(palette.highContrast ? palette.background : backgroundColour);
     const auto count = static_cast<std::int32_t>(std::min<std::size_t>(rowTops.size(), RowCount()));
     // The first row to draw: the one holding the top of the view, or the last one above it when the view
     // is scrolled into a last row taller than itself.
@@ -198,7 +199,7 @@ void MyListBoxV2::RenderRows() {
         BeforeRowPaint(*row);
         row->Redraw();
         if (ring && index == keyboardRow) {
-            DrawFocusRing(surface->dc, rect, context->focusRingColour);
+            DrawFocusRing(surface->dc, rect, context->palette);
             rowRinged = true;
         }
         const std::int32_t bottom = rowY + rowHeight;
@@ -207,7 +208,7 @@ void MyListBoxV2::RenderRows() {
         rowY = bottom;
     }
     if (ring && !rowRinged)
-        DrawFocusRing(surface->dc, RECT{0, 0, rowWidth, height}, context->focusRingColour);
+        DrawFocusRing(surface->dc, RECT{0, 0, rowWidth, height}, context->palette);
     ringRendered_ = ring;
     dirty = false;
 }

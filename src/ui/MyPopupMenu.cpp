@@ -149,26 +149,30 @@ bool MyPopupMenu::Show(POINT point, MyPopupMenuAlign align) {
 
 void MyPopupMenu::Render() {
     Dc& dc = surface.dc;
-    SelectObject(dc, CreatePen(PS_SOLID, 1, kBorder));
-    SelectObject(dc, CreateSolidBrush(kBackground));
+    // The owner window's high-contrast palette, when it has one, stands in for the skin's greys.
+    const MyPalette palette = owner ? owner->palette : MyPalette{};
+    const bool high = palette.highContrast;
+    SelectObject(dc, CreatePen(PS_SOLID, 1, high ? palette.border : kBorder));
+    SelectObject(dc, CreateSolidBrush(high ? palette.background : kBackground));
     Rectangle(dc, 0, 0, menuWidth, menuHeight);
     const SavedDcState saved(dc);
     SelectObject(dc, font.get());
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, kText);
     for (std::int32_t i = 0; i < static_cast<std::int32_t>(items.size()); ++i) {
         const MyMenuItem& item = items[static_cast<std::size_t>(i)];
         const RECT r = ItemRect(i);
         if (item.separator()) {
             const std::int32_t mid = (r.top + r.bottom) / 2;
-            FillRect(dc, RECT{r.left + 4, mid, r.right - 4, mid + 1}, CreateSolidBrush(kSeparator));
+            FillRect(dc, RECT{r.left + 4, mid, r.right - 4, mid + 1},
+                     CreateSolidBrush(high ? palette.border : kSeparator));
             continue;
         }
         if (i == hotItem) {
-            SelectObject(dc, CreatePen(PS_SOLID, 1, kHotBorder));
-            SelectObject(dc, CreateSolidBrush(kHotFill));
+            SelectObject(dc, CreatePen(PS_SOLID, 1, high ? palette.selectionBackground : kHotBorder));
+            SelectObject(dc, CreateSolidBrush(high ? palette.selectionBackground : kHotFill));
             Rectangle(dc, r.left + 2, r.top, r.right - 2, r.bottom);
         }
+        SetTextColor(dc, !high ? kText : (i == hotItem ? palette.selectionText : palette.text));
         RECT text{r.left + kTextLeft - 1, r.top, r.right - kTextRight / 2, r.bottom};
         DrawTextW(dc, item.text, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
     }

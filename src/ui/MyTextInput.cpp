@@ -70,9 +70,19 @@ void MyTextInput::Paint() {
     if (!backBuffer || !backBuffer->bitmap)
         return;
     Dc& dc = *backBuffer;
-    FillRect(dc, bounds, CreateSolidBrush(hasFocus() ? style.focusedBorder : style.border));
+    // In high contrast the palette's colours stand in for the panel's.
+    const MyPalette palette = PaletteOf(*this);
+    MyTextInputStyle look = style;
+    if (palette.highContrast) {
+        look.background = palette.background;
+        look.border = look.focusedBorder = palette.border;
+        look.text = look.placeholder = palette.text;
+        look.selectionBackground = palette.selectionBackground;
+        look.selectionText = palette.selectionText;
+    }
+    FillRect(dc, bounds, CreateSolidBrush(hasFocus() ? look.focusedBorder : look.border));
     FillRect(dc, RECT{bounds.left + 1, bounds.top + 1, bounds.right - 1, bounds.bottom - 1},
-             CreateSolidBrush(style.background));
+             CreateSolidBrush(look.background));
     platform::Font* f = TextFont();
     const RECT area = TextArea();
     if (!f || area.empty())
@@ -89,7 +99,7 @@ void MyTextInput::Paint() {
     if (shown.empty() && !hasFocus()) {
         if (!placeholder.empty()) {
             f->Layout(placeholder, -1, -1, nullptr);
-            DrawLaidOutLine(dc, *f, clip, area.left, top, ColourToPixel(style.placeholder));
+            DrawLaidOutLine(dc, *f, clip, area.left, top, ColourToPixel(look.placeholder));
         }
         return;
     }
@@ -98,14 +108,14 @@ void MyTextInput::Paint() {
         const std::int32_t from = originX + OffsetOf(shown, state.selectionStart());
         const std::int32_t to = originX + OffsetOf(shown, state.selectionEnd());
         selection = IntersectRect(RECT{from, top, to, top + cell}, clip);
-        FillRect(dc, selection, CreateSolidBrush(style.selectionBackground));
+        FillRect(dc, selection, CreateSolidBrush(look.selectionBackground));
     }
     if (!shown.empty()) {
         f->Layout(shown, -1, -1, nullptr);
-        DrawLaidOutLine(dc, *f, clip, originX, top, ColourToPixel(style.text));
+        DrawLaidOutLine(dc, *f, clip, originX, top, ColourToPixel(look.text));
         if (!selection.empty()) {
             f->Layout(shown, -1, -1, nullptr);
-            DrawLaidOutLine(dc, *f, selection, originX, top, ColourToPixel(style.selectionText));
+            DrawLaidOutLine(dc, *f, selection, originX, top, ColourToPixel(look.selectionText));
         }
     }
     if (state.composing()) {
@@ -113,12 +123,12 @@ void MyTextInput::Paint() {
         const std::int32_t from = originX + OffsetOf(shown, state.caret());
         const std::int32_t to = originX + OffsetOf(shown, state.caret() + state.composition().size());
         const std::int32_t line = std::min(top + f->ascent() + 1, clip.bottom - 1);
-        FillRect(dc, IntersectRect(RECT{from, line, to, line + 1}, clip), CreateSolidBrush(style.text));
+        FillRect(dc, IntersectRect(RECT{from, line, to, line + 1}, clip), CreateSolidBrush(look.text));
     }
     if (hasFocus()) {
         const std::int32_t caretX = originX + OffsetOf(shown, state.DisplayCaret());
         FillRect(dc, IntersectRect(RECT{caretX, top, caretX + 1, top + cell}, clip),
-                 CreateSolidBrush(style.text));
+                 CreateSolidBrush(look.text));
     }
 }
 

@@ -289,6 +289,20 @@ TEST_F(SettingsFile, TheUnusedBitIsKeptAndWrittenBack) {
     EXPECT_EQ(MySettings(scratch.text()).flags, 0x02u | 0x04u | 0x08u | 0x100u);
 }
 
+TEST_F(SettingsFile, HighContrastIsOffUnlessSavedOnAndFilesOfEveryVersionWithoutItReadOff) {
+    EXPECT_FALSE(MySettings(scratch.text()).HasFlag(SettingsFlag_HighContrast)) << "off by default";
+    for (const std::uint16_t version : {1, 2, 3}) {
+        Store(FileOfVersion(version));
+        EXPECT_FALSE(MySettings(scratch.text()).HasFlag(SettingsFlag_HighContrast)) << version;
+    }
+    MySettings settings(scratch.text());
+    settings.SetFlag(SettingsFlag_HighContrast, true);
+    ASSERT_TRUE(settings.Save());
+    const MySettings next(scratch.text());
+    EXPECT_TRUE(next.HasFlag(SettingsFlag_HighContrast));
+    EXPECT_EQ(next.flags, 0xC5u | 0x800u) << "the other options stay as they were";
+}
+
 TEST_F(SettingsFile, AVolumeThatIsNotBetweenZeroAndOneIsMadeSafe) {
     const std::pair<float, float> cases[] = {
         {std::numeric_limits<float>::quiet_NaN(), 0.4f},

@@ -6,6 +6,7 @@
 #include "panels/MyChatPanel.h"
 #include "platform/Utf.h"
 #include "ui/MySurface.h"
+#include "ui/Palette.h"
 
 #include <set>
 
@@ -211,6 +212,29 @@ TEST_F(ChatPanel, WithShowBeyondOnLaterRowsAreDarkGrey) {
     list->SetShowBeyond(false);
     EXPECT_EQ(list->visibleEnd, 48);
     EXPECT_FALSE(HasInk(48, 160));
+}
+
+TEST_F(ChatPanel, InHighContrastFaintColoursTurnWhiteAndLaterRowsSilver) {
+    owner.context.palette = HighContrastPalette();
+    rows.push_back(Message(75, u"A", u"B"));                            // yellow: 19:1 on black, kept
+    rows.push_back(StreamChatRow(80, StreamChatRowKind_Leave, {u"N"})); // red: 5:1, white instead
+    rows.push_back(StreamChatRow(90, StreamChatRowKind_Kick, {u"K", u"N", u"R"})); // pink: 5.6:1
+    rows.push_back(Message(95, u"C", u"D"));
+    panel->SetChatRows(&rows);
+    list->SetShowBeyond(true);
+    list->SetCurrentRow(2);
+    const std::uint32_t white = 0xFFFFFF, silver = 0xC0C0C0;
+    EXPECT_TRUE(Ink(0, 16).count(0xFFFF00));
+    for (int i : {1, 2}) {
+        const auto ink = Ink(16 * i, 16 * i + 16);
+        EXPECT_TRUE(ink.count(white)) << "row " << i;
+        EXPECT_FALSE(ink.count(0xFF0000) || ink.count(0xFF0080)) << "row " << i;
+    }
+    // Beyond the play position: silver (11:1) rather than the dark grey (2:1).
+    const auto later = Ink(48, 64);
+    ASSERT_FALSE(later.empty());
+    EXPECT_EQ(*later.rbegin(), silver) << "silver is the brightest ink of the row";
+    EXPECT_GE(ContrastRatio(RGB(0xC0, 0xC0, 0xC0), RGB(0, 0, 0)), 7.0);
 }
 
 TEST_F(ChatPanel, ScrollingTheCurrentRowOutOfViewStopsFollowingAndBackResumes) {

@@ -41,7 +41,7 @@ TEST(KeyboardDesktop, TabRingsTheControlsOnScreenAndSpacePressesTheOneRinged) {
     root->Redraw();
     PumpUntil(*system, [&] { return !owner.window->destroyed() && owner.window->visible(); });
 
-    const std::uint32_t ring = ColourToPixel(owner.context.focusRingColour);
+    const std::uint32_t ring = ColourToPixel(owner.context.palette.focusRing);
     const RECT mute = play->muteButton->bounds;
     const RECT next = play->playButtons[3]->bounds;
     // The ring is two pixels of its colour along the whole upper edge of the control.

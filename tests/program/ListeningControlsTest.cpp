@@ -162,7 +162,8 @@ TEST_F(ListeningControlsTest, TheSpeedMenuHoldsTheCommonSpeedsAndTheSteps) {
                                                     kCommand_SleepEndOfTrack,
                                                     kCommand_SleepOff,
                                                     0,
-                                                    kCommand_LevelLoudness}));
+                                                    kCommand_LevelLoudness,
+                                                    kCommand_HighContrast}));
     EXPECT_EQ(items[4].text, u"1.5\u00D7");
 }
 

@@ -31,7 +31,7 @@ protected:
     int RingPixels(const MyControlBase& control) {
         int found = 0;
         for (std::int32_t x = control.bounds.left; x < control.bounds.right; ++x)
-            found += BackPixel(x, control.bounds.top) == ColourToPixel(owner.context.focusRingColour);
+            found += BackPixel(x, control.bounds.top) == ColourToPixel(owner.context.palette.focusRing);
         return found;
     }
     std::vector<StopControl*> stops;
@@ -180,7 +180,7 @@ TEST_F(ListKeysTest, EnterClicksTheCurrentRowAndTheMenuKeyRightClicksIt) {
 }
 
 TEST_F(ListKeysTest, TheListRingsItsCurrentRowInItsSurface) {
-    const std::uint32_t ring = ColourToPixel(owner.context.focusRingColour);
+    const std::uint32_t ring = ColourToPixel(owner.context.palette.focusRing);
     list->Redraw();
     Pump();
     EXPECT_EQ(BackPixel(100, 0), ring) << "the whole view is ringed before a row is current";

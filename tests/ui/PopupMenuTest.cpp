@@ -203,6 +203,38 @@ TEST_F(PopupMenuTest, OpensAtThePointShowingItsItems) {
     EXPECT_EQ(menu.ItemAt(Middle(2)), 2); // the separator
 }
 
+TEST_F(PopupMenuTest, InHighContrastTheMenuIsTheOwnersPaletteItsHotItemTheSelection) {
+    owner.context.palette = HighContrastPalette();
+    const MyPalette& palette = owner.context.palette;
+    platform::HeadlessWindow* popup = Open(113, {20, 30});
+    ASSERT_NE(popup, nullptr);
+    const MyPopupMenu& menu = *owner.context.popupMenu;
+    EXPECT_EQ(popup->ScreenPixel(0, 10), ColourToPixel(palette.border));
+    EXPECT_EQ(popup->ScreenPixel(3, 10), ColourToPixel(palette.background));
+    // White text in the first item (its smoothed edges darker).
+    const RECT first = menu.ItemRect(0);
+    int white = 0;
+    for (std::int32_t x = first.left + MyPopupMenu::kTextLeft; x < first.right; ++x)
+        for (std::int32_t y = first.top; y < first.bottom; ++y)
+            white +=
+                (popup->ScreenPixel(x, y) & 0xFF) >= 0xC0 && (popup->ScreenPixel(x, y) >> 16 & 0xFF) >= 0xC0;
+    EXPECT_GT(white, 10);
+    // The hot item: the selection's yellow, its text black on it.
+    const POINT item = Middle(1);
+    popup->InjectMouseMove(item.x, item.y);
+    Pump();
+    ASSERT_EQ(owner.context.popupMenu->hotItem, 1);
+    EXPECT_EQ(popup->ScreenPixel(item.x, menu.ItemRect(1).top + 1),
+              ColourToPixel(palette.selectionBackground));
+    const RECT hot = menu.ItemRect(1);
+    int black = 0;
+    for (std::int32_t x = hot.left + MyPopupMenu::kTextLeft; x < hot.right; ++x)
+        for (std::int32_t y = hot.top + 2; y < hot.bottom - 2; ++y)
+            black += (popup->ScreenPixel(x, y) & 0xFFFFFF) < 0x404040 &&
+                     (popup->ScreenPixel(x, y) >> 8 & 0xFF) < 0x40;
+    EXPECT_GT(black, 10);
+}
+
 TEST_F(PopupMenuTest, ArrowsSkipTheSeparatorAndEnterChoosesTheHighlightedItem) {
     platform::HeadlessWindow* popup = Open(113, {20, 30});
     ASSERT_NE(popup, nullptr);

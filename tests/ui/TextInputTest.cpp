@@ -341,6 +341,29 @@ TEST_F(TextInputTest, PaintsFrameTextSelectionAndCaretInItsStyle) {
     EXPECT_GE(input->CaretX(), input->bounds.left + 1);
 }
 
+TEST_F(TextInputTest, InHighContrastThePalettesColoursStandInForItsStyle) {
+    owner.context.palette = HighContrastPalette();
+    input->placeholder = u"Search";
+    input->Redraw();
+    const MyPalette& palette = owner.context.palette;
+    EXPECT_EQ(BackPixel(input->bounds.left, input->bounds.top), ColourToPixel(palette.border));
+    EXPECT_EQ(BackPixel(input->bounds.left + 1, input->bounds.top + 1), ColourToPixel(palette.background));
+    // The placeholder in the palette's white: columns with pixels far brighter than the style's grey.
+    int bright = 0;
+    for (std::int32_t x = input->bounds.left + 1; x < input->bounds.right - 1; ++x)
+        for (std::int32_t y = input->bounds.top + 1; y < input->bounds.bottom - 1; ++y)
+            if ((BackPixel(x, y) & 0xFF) >= 0xC0 && ((BackPixel(x, y) >> 8) & 0xFF) >= 0xC0) {
+                ++bright;
+                break;
+            }
+    EXPECT_GT(bright, 10);
+    Click(30);
+    Type(u"mmmm");
+    Key('A', true);
+    EXPECT_GT(ColumnsWith(ColourToPixel(palette.selectionBackground)), 20);
+    EXPECT_EQ(ColumnsWith(ColourToPixel(input->style.selectionBackground)), 0) << "not the panel's blue";
+}
+
 TEST_F(TextInputTest, WantsTheTypingKeysButLeavesFunctionKeysToTheAccelerators) {
     EXPECT_TRUE(input->WantsKey('V', true, false, false));
     EXPECT_TRUE(input->WantsKey('C', true, false, false));

@@ -2,8 +2,10 @@
 
 #include "platform/linux/DesktopBus.h"
 
+#include <chrono>
 #include <map>
 #include <mutex>
+#include <thread>
 
 namespace platform {
 
@@ -20,6 +22,7 @@ public:
             proxies_.clear();
             watcher_.reset();
             notifications_.reset();
+            portal_.reset();
         });
         bus_.reset();
     }
@@ -95,6 +98,89 @@ public:
         return ok;
     }
 
+    bool ServeSettingsPortal(std::vector<PortalSetting> settings, bool readOne,
+                             int delayMilliseconds) override {
+        bool ok = false;
+        bus_->Run([&] {
+            bus_->connection().requestName("org.freedesktop.portal.Desktop");
+            portal_ = sdbus::createObject(bus_->connection(), "/org/freedesktop/portal/desktop");
+            {
+                std::lock_guard guard(lock_);
+                portalSettings_ = std::move(settings);
+            }
+            auto answer = [this, delayMilliseconds](sdbus::MethodCall call, bool wrapped) {
+                std::vector<PortalSetting> served;
+                {
+                    std::lock_guard guard(lock_);
+                    ++portalCalls_;
+                    served = portalSettings_;
+                }
+                if (delayMilliseconds > 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(delayMilliseconds));
+                std::string space, key;
+                call >> space >> key;
+                for (const PortalSetting& setting : served) {
+                    if (setting.space != space || setting.key != key)
+                        continue;
+                    auto reply = call.createReply();
+                    const char* type = setting.number ? "u" : "b";
+                    if (wrapped)
+                        reply.openVariant(std::string("v"));
+                    reply.openVariant(type);
+                    if (setting.number)
+                        reply << *setting.number;
+                    else
+                        reply << setting.flag.value_or(false);
+                    reply.closeVariant();
+                    if (wrapped)
+                        reply.closeVariant();
+                    reply.send();
+                    return;
+                }
+                throw sdbus::Error("org.freedesktop.portal.Error.NotFound", "Requested setting not found");
+            };
+            constexpr const char* kSettings = "org.freedesktop.portal.Settings";
+            portal_->registerMethod(kSettings, "Read", "ss", "v",
+                                    [answer](sdbus::MethodCall call) { answer(std::move(call), true); });
+            if (readOne)
+                portal_->registerMethod(kSettings, "ReadOne", "ss", "v",
+                                        [answer](sdbus::MethodCall call) { answer(std::move(call), false); });
+            portal_->finishRegistration();
+            ok = true;
+        });
+        return ok;
+    }
+
+    bool ChangePortalSetting(const PortalSetting& setting) override {
+        {
+            std::lock_guard guard(lock_);
+            bool replaced = false;
+            for (PortalSetting& served : portalSettings_) {
+                if (served.space == setting.space && served.key == setting.key)
+                    served = setting, replaced = true;
+            }
+            if (!replaced)
+                portalSettings_.push_back(setting);
+        }
+        bool ok = false;
+        bus_->Run([&] {
+            if (!portal_)
+                return;
+            const sdbus::Variant value = setting.number ? sdbus::Variant(*setting.number)
+                                                        : sdbus::Variant(setting.flag.value_or(false));
+            portal_->emitSignal("SettingChanged")
+                .onInterface("org.freedesktop.portal.Settings")
+                .withArguments(setting.space, setting.key, value);
+            ok = true;
+        });
+        return ok;
+    }
+
+    int PortalCalls() override {
+        std::lock_guard guard(lock_);
+        return portalCalls_;
+    }
+
     std::vector<Notification> Notifications() override {
         std::lock_guard guard(lock_);
         return shown_;
@@ -158,6 +244,9 @@ private:
     std::unique_ptr<DesktopBus> bus_;
     std::unique_ptr<sdbus::IObject> watcher_;
     std::unique_ptr<sdbus::IObject> notifications_;
+    std::unique_ptr<sdbus::IObject> portal_;
+    int portalCalls_ = 0;
+    std::vector<PortalSetting> portalSettings_;
     std::vector<std::unique_ptr<sdbus::IProxy>> proxies_;
     std::mutex lock_;
     std::vector<std::string> items_;
