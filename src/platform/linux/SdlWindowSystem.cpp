@@ -345,12 +345,16 @@ public:
         if (!IsClassRegistered(params.className))
             return nullptr;
         // On Wayland the window's pixels are its buffer's (crisp at any buffer scale), and a popup is a
-        // borderless toplevel of its own: SDL 2.26 has no xdg popups, so the compositor places it.
-        const Uint32 flags =
-            (params.popup ? SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP |
-                                SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_POPUP_MENU
-                          : SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE) |
-            (wayland_ ? SDL_WINDOW_ALLOW_HIGHDPI : 0);
+        // borderless toplevel of its own, placed by the compositor: SDL 2.26 makes an xdg popup of a popup
+        // menu window without the parent the protocol needs, which ends the connection.
+        Uint32 flags = SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE;
+        if (params.popup && wayland_)
+            flags = SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS;
+        else if (params.popup)
+            flags = SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP |
+                    SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_POPUP_MENU;
+        if (wayland_)
+            flags |= SDL_WINDOW_ALLOW_HIGHDPI;
         const Point position{scale_.ToDevice(params.x), scale_.ToDevice(params.y)};
         SDL_Window* native =
             SDL_CreateWindow(Utf16ToUtf8(params.title).c_str(), ToUnits(position.x), ToUnits(position.y),
@@ -476,6 +480,13 @@ protected:
         }
         while (SDL_PollEvent(&e))
             Handle(e);
+        // A lost compositor ends the program as a lost X server does, but through its own shutdown.
+        if (wayland_ && !connectionLost_ && !windows_.empty() &&
+            linux_backend::WaylandConnectionFailed(windows_.front()->native())) {
+            connectionLost_ = true;
+            std::fputs("vantri: the connection to the Wayland compositor failed\n", stderr);
+            PostQuitMessage(1);
+        }
     }
     BoxRunner PrepareMessageBox(const std::u16string& text, const std::u16string& caption,
                                 MessageBoxButtons buttons, Window* owner) override {
@@ -607,6 +618,7 @@ private:
     Uint32 wakeEvent_ = 0;
     DeviceScale scale_;
     bool wayland_ = false;
+    bool connectionLost_ = false;
     int unit_ = 1; // device pixels per SDL unit before a window says otherwise
     std::optional<linux_backend::WaylandOffer> offer_;
     std::vector<SdlWindow*> windows_;

@@ -1,5 +1,7 @@
 #include "platform/linux/WaylandProbe.h"
 
+#include <SDL.h>
+#include <SDL_syswm.h>
 #include <wayland-client.h>
 
 #include <algorithm>
@@ -73,6 +75,15 @@ std::optional<WaylandOffer> ProbeWayland() {
     }
     listening.outputs.clear();
     return listening.offer;
+}
+
+bool WaylandConnectionFailed(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND ||
+        !info.info.wl.display)
+        return false;
+    return wl_display_get_error(info.info.wl.display) != 0;
 }
 
 } // namespace platform::linux_backend

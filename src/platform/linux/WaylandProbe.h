@@ -4,6 +4,8 @@
 
 #include <optional>
 
+struct SDL_Window;
+
 namespace platform::linux_backend {
 
 struct WaylandOffer {
@@ -13,5 +15,9 @@ struct WaylandOffer {
 
 // Nothing when WAYLAND_DISPLAY names no compositor that answers.
 std::optional<WaylandOffer> ProbeWayland();
+
+// Whether the Wayland connection `window` lives on has failed (the compositor went away or ended it for a
+// protocol error). SDL 2.26 goes on polling a failed connection without end, where Xlib ends the process.
+bool WaylandConnectionFailed(SDL_Window* window);
 
 } // namespace platform::linux_backend
