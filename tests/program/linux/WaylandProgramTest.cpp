@@ -1,10 +1,10 @@
 // The built program on a Wayland compositor (weston) with no X display of its own: it runs on SDL's
 // Wayland driver, its window shows the skin's pixels in the compositor's screenshot (twice as large on an
-// output of scale 2, with its minimum size told in points), and a second start hands its command line to
-// the first. Weston's headless backend has no seat, and SDL 2.26's Wayland driver ends the process on a
-// compositor without one, so these compositors run on weston's x11 backend inside the test's virtual
-// display, whose keyboard and pointer become the seat's; the headless backend checks that the program
-// then keeps to X11 instead.
+// output of scale 2, with its minimum size told in points), a second start hands its command line to
+// the first, and it ends when the compositor goes. Weston's headless backend has no seat, and SDL 2.26's
+// Wayland driver ends the process on a compositor without one, so these compositors run on weston's x11
+// backend inside the test's virtual display, whose keyboard and pointer become the seat's; the headless
+// backend checks that the program then keeps to X11 instead.
 
 #include "ProgramProcess.h"
 
@@ -367,6 +367,20 @@ TEST_F(WaylandProgram, OnAnOutputOfScaleTwoTheSkinIsTwiceAsLargeAndTheMinimumSiz
     // The window's smallest size, 750 x 574 logical pixels, is 1500 x 1148 device pixels: 750 x 574 points.
     EXPECT_NE(ProgramOutput().find("set_min_size(750, 574)"), std::string::npos);
     HandOverKill(*compositor, program);
+}
+
+TEST_F(WaylandProgram, WhenTheCompositorGoesTheProgramEnds) {
+    auto compositor = NestedCompositor(1);
+    ASSERT_TRUE(compositor->Ready()) << compositor->log();
+    testsupport::ProgramProcess program({std::string(VANTRI_BINARY_DIR) + "/vantri"},
+                                        ProgramEnvironment(*compositor), OutputPath());
+    Shot shot;
+    ASSERT_TRUE(WaitForSkin(*compositor, 1, shot)) << ProgramOutput();
+    compositor.reset();
+    // As a program whose X server went, it ends, and says why.
+    EXPECT_TRUE(program.WaitForEnd(20s).has_value()) << ProgramOutput();
+    EXPECT_NE(ProgramOutput().find("connection to the Wayland compositor failed"), std::string::npos)
+        << ProgramOutput();
 }
 
 TEST_F(WaylandProgram, OnACompositorWithoutASeatItKeepsToTheXDisplay) {
