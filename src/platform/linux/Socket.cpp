@@ -43,17 +43,15 @@ int PendingError(int fd) {
 
 } // namespace
 
-bool StartNetworking() {
-    return true;
-}
+bool StartNetworking() { return true; }
 
 ResolveResult Resolve(const std::string& host, const std::string& port) {
     ResolveResult result;
     addrinfo* list = nullptr;
     int error = getaddrinfo(host.c_str(), port.c_str(), nullptr, &list);
     if (error != 0) {
-        result.error =
-            (error == EAI_NONAME || error == EAI_NODATA || error == EAI_FAIL) ? kHostNotFound : kSocketFailed;
+        result.error = (error == EAI_NONAME || error == EAI_NODATA || error == EAI_FAIL) ? kHostNotFound
+                                                                                          : kSocketFailed;
         return result;
     }
     for (addrinfo* a = list; a; a = a->ai_next) {
@@ -145,9 +143,7 @@ void Socket::State::Unbind() {
 }
 
 Socket::Socket() : state_(std::make_unique<State>()) {}
-Socket::~Socket() {
-    Close();
-}
+Socket::~Socket() { Close(); }
 Socket::Socket(Socket&&) noexcept = default;
 Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
@@ -169,9 +165,7 @@ bool Socket::Create(int family) {
     return true;
 }
 
-bool Socket::valid() const {
-    return state_ && state_->fd >= 0;
-}
+bool Socket::valid() const { return state_ && state_->fd >= 0; }
 
 bool Socket::EventSelect(Event& event, unsigned mask) {
     if (!valid() || !event.valid())
