@@ -1,18 +1,25 @@
-// The desktop window system on SDL2 (x11 driver): native events become Win32-numbered window messages,
-// posts from other threads wake SDL's event wait, and painting transfers only the invalid rectangle of
-// the window surface. SDL works in device pixels; every coordinate the program sees is divided by the
-// device scale chosen when the system opens, and every one it gives is multiplied by it.
+// The desktop window system on SDL2 (Wayland driver where a compositor with a seat answers, else x11):
+// native events become Win32-numbered window messages, posts from other threads wake SDL's event wait,
+// and painting transfers only the invalid rectangle of the window surface (X11) or of a streaming
+// texture the size of the window's pixels (Wayland). The program's coordinates are logical pixels:
+// every one it sees is divided by the device scale chosen when the system opens, and every one it gives
+// is multiplied by it. SDL's own coordinates are device pixels on X11 and points on Wayland, where one
+// point covers the output's buffer scale of device pixels.
 
 #include "platform/DeviceScale.h"
+#include "platform/Environment.h"
 #include "platform/Utf.h"
 #include "platform/WindowCore.h"
 #include "platform/linux/ForkedChildren.h"
+#include "platform/linux/RendererPresenter.h"
+#include "platform/linux/WaylandProbe.h"
 #include "platform/linux/X11Capture.h"
 
 #include <SDL.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace platform {
@@ -119,18 +126,30 @@ constexpr std::int32_t kMaxFrameShift = 64;
 
 class SdlWindow : public WindowCore {
 public:
-    SdlWindow(SdlWindowSystem& system, SDL_Window* window, DeviceScale scale);
+    SdlWindow(SdlWindowSystem& system, SDL_Window* window, DeviceScale scale, bool wayland);
     ~SdlWindow() override;
 
     Uint32 id() const { return id_; }
 
     DeviceScale scale() const override { return scale_; }
+    // Device pixels per unit of SDL's coordinates: 1 on X11, the window's buffer scale on Wayland.
+    int Unit() const {
+        if (!wayland_ || !window_)
+            return 1;
+        int w = 0, h = 0, pw = 0, ph = 0;
+        SDL_GetWindowSize(window_, &w, &h);
+        SDL_GetWindowSizeInPixels(window_, &pw, &ph);
+        return w > 0 && pw >= w ? pw / w : 1;
+    }
     // The client area's size in device pixels.
     Point DeviceSize() const {
         if (!window_)
             return {0, 0};
         int w = 0, h = 0;
-        SDL_GetWindowSize(window_, &w, &h);
+        if (wayland_)
+            SDL_GetWindowSizeInPixels(window_, &w, &h);
+        else
+            SDL_GetWindowSize(window_, &w, &h);
         return {w, h};
     }
     // Logical pixels covering the whole client area.
@@ -142,6 +161,8 @@ public:
         int x = 0, y = 0;
         if (window_)
             SDL_GetWindowPosition(window_, &x, &y);
+        x *= Unit();
+        y *= Unit();
         const Point size = ClientSize();
         const std::int32_t left = scale_.ToLogicalEdge(x), top = scale_.ToLogicalEdge(y);
         return {left, top, left + size.x, top + size.y};
@@ -185,7 +206,8 @@ public:
     }
     void SetMinimumSize(std::int32_t width, std::int32_t height) override {
         if (window_)
-            SDL_SetWindowMinimumSize(window_, scale_.ToDevice(width), scale_.ToDevice(height));
+            SDL_SetWindowMinimumSize(window_, ToUnits(scale_.ToDevice(width)),
+                                     ToUnits(scale_.ToDevice(height)));
     }
     void SetCapture() override {
         WindowCore::SetCapture();
@@ -199,6 +221,12 @@ public:
     void Present(const PixelView& source, const Rect& rect) override {
         if (!window_)
             return;
+        if (wayland_) {
+            presenter_.Present(window_, source,
+                               Rect{scale_.ToDevice(rect.left), scale_.ToDevice(rect.top),
+                                    scale_.ToDevice(rect.right), scale_.ToDevice(rect.bottom)});
+            return;
+        }
         SDL_Surface* screen = SDL_GetWindowSurface(window_);
         if (!screen)
             return;
@@ -250,23 +278,34 @@ public:
     // SDL_TEXTINPUT and SDL_TEXTEDITING: committed text and an input method's composition.
     void HandleText(const SDL_Event& e);
     void SetTextInputArea(const Rect& area) override {
-        const std::int32_t left = scale_.ToDevice(area.left), top = scale_.ToDevice(area.top);
-        SDL_Rect r{left, top, scale_.ToDevice(area.right) - left, scale_.ToDevice(area.bottom) - top};
+        const std::int32_t left = ToUnits(scale_.ToDevice(area.left)),
+                           top = ToUnits(scale_.ToDevice(area.top));
+        SDL_Rect r{left, top, ToUnits(scale_.ToDevice(area.right)) - left,
+                   ToUnits(scale_.ToDevice(area.bottom)) - top};
         SDL_SetTextInputRect(&r);
     }
 
 protected:
     void CloseNative() override {
         if (window_) {
+            presenter_.Close();
             SDL_DestroyWindow(window_);
             window_ = nullptr;
         }
     }
 
 private:
+    // SDL's units for device pixels (rounded to the nearest unit).
+    int ToUnits(std::int32_t device) const {
+        const int unit = Unit();
+        return unit == 1 ? device : static_cast<int>(std::lround(static_cast<double>(device) / unit));
+    }
+
     SDL_Window* window_;
     Uint32 id_;
     DeviceScale scale_;
+    bool wayland_;
+    linux_backend::RendererPresenter presenter_;
     Point lastSize_;
     Point expected_;
     bool expecting_ = false;
@@ -282,8 +321,6 @@ public:
     }
 
     bool Open() {
-        if (!SDL_getenv("SDL_VIDEODRIVER"))
-            SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
         // A click that activates the window is also a click, as on Windows.
         SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
         SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
@@ -293,9 +330,13 @@ public:
         // window is the program's decision, so SDL makes no quit events of its own.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        if (!InitVideo())
             return false;
-        scale_ = DesktopDeviceScale(std::nullopt);
+        wayland_ = std::strcmp(SDL_GetCurrentVideoDriver(), "wayland") == 0;
+        if (wayland_)
+            unit_ = std::max(offer_ ? offer_->outputScale : 1, 1);
+        // On Wayland the output's scale is the desktop's; X11's Xft.dpi is not asked.
+        scale_ = DesktopDeviceScale(wayland_ ? std::optional<double>(unit_) : std::nullopt);
         wakeEvent_ = SDL_RegisterEvents(1);
         return wakeEvent_ != static_cast<Uint32>(-1);
     }
@@ -303,21 +344,29 @@ public:
     std::unique_ptr<Window> CreateNativeWindow(const WindowParams& params) override {
         if (!IsClassRegistered(params.className))
             return nullptr;
-        const Uint32 flags = params.popup
-                                 ? SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP |
-                                       SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_POPUP_MENU
-                                 : SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE;
+        // On Wayland the window's pixels are its buffer's (crisp at any buffer scale), and a popup is a
+        // borderless toplevel of its own, placed by the compositor: SDL 2.26 makes an xdg popup of a popup
+        // menu window without the parent the protocol needs, which ends the connection.
+        Uint32 flags = SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE;
+        if (params.popup && wayland_)
+            flags = SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS;
+        else if (params.popup)
+            flags = SDL_WINDOW_SHOWN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP |
+                    SDL_WINDOW_SKIP_TASKBAR | SDL_WINDOW_POPUP_MENU;
+        if (wayland_)
+            flags |= SDL_WINDOW_ALLOW_HIGHDPI;
         const Point position{scale_.ToDevice(params.x), scale_.ToDevice(params.y)};
-        SDL_Window* native = SDL_CreateWindow(Utf16ToUtf8(params.title).c_str(), position.x, position.y,
-                                              scale_.ToDevice(std::max(params.width, 1)),
-                                              scale_.ToDevice(std::max(params.height, 1)), flags);
+        SDL_Window* native =
+            SDL_CreateWindow(Utf16ToUtf8(params.title).c_str(), ToUnits(position.x), ToUnits(position.y),
+                             std::max(ToUnits(scale_.ToDevice(std::max(params.width, 1))), 1),
+                             std::max(ToUnits(scale_.ToDevice(std::max(params.height, 1))), 1), flags);
         if (!native)
             return nullptr;
         if (params.popup) {
             // A menu takes the keys at once, so that a click elsewhere takes the focus away and closes it.
             SDL_RaiseWindow(native);
             SDL_SetWindowInputFocus(native);
-            auto window = std::make_unique<SdlWindow>(*this, native, scale_);
+            auto window = std::make_unique<SdlWindow>(*this, native, scale_, wayland_);
             windows_.push_back(window.get());
             return window;
         }
@@ -330,8 +379,10 @@ public:
             if (surface)
                 SDL_SetWindowIcon(native, surface.get());
         }
-        auto window = std::make_unique<SdlWindow>(*this, native, scale_);
-        window->ExpectPosition(position);
+        auto window = std::make_unique<SdlWindow>(*this, native, scale_, wayland_);
+        // A Wayland compositor places windows itself and puts no frame around the position.
+        if (!wayland_)
+            window->ExpectPosition(position);
         windows_.push_back(window.get());
         return window;
     }
@@ -354,7 +405,8 @@ public:
         return true;
     }
     Rect WorkArea(Point logicalPoint) const override {
-        const Point screenPoint{scale_.ToDevice(logicalPoint.x), scale_.ToDevice(logicalPoint.y)};
+        const Point screenPoint{ToUnits(scale_.ToDevice(logicalPoint.x)),
+                                ToUnits(scale_.ToDevice(logicalPoint.y))};
         const int count = SDL_GetNumVideoDisplays();
         int chosen = 0;
         long long best = -1;
@@ -375,14 +427,15 @@ public:
         }
         SDL_Rect area;
         if (SDL_GetDisplayUsableBounds(chosen, &area) != 0 && SDL_GetDisplayBounds(chosen, &area) != 0)
-            area = SDL_Rect{0, 0, scale_.ToDevice(1024), scale_.ToDevice(768)};
-        return {scale_.ToLogicalEdge(area.x), scale_.ToLogicalEdge(area.y),
-                scale_.ToLogicalEdge(area.x + area.w), scale_.ToLogicalEdge(area.y + area.h)};
+            area = SDL_Rect{0, 0, ToUnits(scale_.ToDevice(1024)), ToUnits(scale_.ToDevice(768))};
+        return {scale_.ToLogicalEdge(area.x * unit_), scale_.ToLogicalEdge(area.y * unit_),
+                scale_.ToLogicalEdge((area.x + area.w) * unit_),
+                scale_.ToLogicalEdge((area.y + area.h) * unit_)};
     }
     Point CursorPosition() const override {
         int x = 0, y = 0;
         SDL_GetGlobalMouseState(&x, &y);
-        return {scale_.ToLogical(x), scale_.ToLogical(y)};
+        return {scale_.ToLogical(x * unit_), scale_.ToLogical(y * unit_)};
     }
     bool IsKeyDown(int virtualKey) const override {
         // SDL's own state is that after every event pumped so far; a key message handled now may have
@@ -427,6 +480,13 @@ protected:
         }
         while (SDL_PollEvent(&e))
             Handle(e);
+        // A lost compositor ends the program as a lost X server does, but through its own shutdown.
+        if (wayland_ && !connectionLost_ && !windows_.empty() &&
+            linux_backend::WaylandConnectionFailed(windows_.front()->native())) {
+            connectionLost_ = true;
+            std::fputs("vantri: the connection to the Wayland compositor failed\n", stderr);
+            PostQuitMessage(1);
+        }
     }
     BoxRunner PrepareMessageBox(const std::u16string& text, const std::u16string& caption,
                                 MessageBoxButtons buttons, Window* owner) override {
@@ -465,6 +525,35 @@ protected:
     }
 
 private:
+    // Chooses the driver and starts SDL's video: the user's SDL_VIDEODRIVER as it is; else Wayland when
+    // WAYLAND_DISPLAY names a compositor with a seat and SDL's Wayland driver opens there, else x11.
+    bool InitVideo() {
+        const char* chosen = SDL_getenv("SDL_VIDEODRIVER");
+        const bool askWayland =
+            chosen ? std::strcmp(chosen, "wayland") == 0 : GetEnv("WAYLAND_DISPLAY").has_value();
+        if (askWayland)
+            offer_ = linux_backend::ProbeWayland();
+        if (askWayland && offer_ && !offer_->seat) {
+            // SDL 2.26's Wayland driver ends the process on a compositor without a seat.
+            std::fputs("vantri: the Wayland compositor offers no seat (keyboard, pointer)\n", stderr);
+            if (chosen)
+                return false;
+        }
+        if (chosen)
+            return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        if (askWayland && offer_ && offer_->seat) {
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, "wayland");
+            if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
+                return true;
+        }
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+        return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    }
+    // SDL's units (device pixels over the output's buffer scale) for device pixels.
+    int ToUnits(std::int32_t device) const {
+        return unit_ == 1 ? device : static_cast<int>(std::lround(static_cast<double>(device) / unit_));
+    }
+
     SdlWindow* Find(Uint32 id) {
         for (SdlWindow* w : windows_) {
             if (w->id() == id)
@@ -528,6 +617,10 @@ private:
 
     Uint32 wakeEvent_ = 0;
     DeviceScale scale_;
+    bool wayland_ = false;
+    bool connectionLost_ = false;
+    int unit_ = 1; // device pixels per SDL unit before a window says otherwise
+    std::optional<linux_backend::WaylandOffer> offer_;
     std::vector<SdlWindow*> windows_;
 };
 
@@ -536,8 +629,8 @@ SdlWindow::~SdlWindow() {
     static_cast<SdlWindowSystem&>(system_).Forget(this);
 }
 
-SdlWindow::SdlWindow(SdlWindowSystem& system, SDL_Window* window, DeviceScale scale)
-    : WindowCore(system), window_(window), id_(SDL_GetWindowID(window)), scale_(scale) {
+SdlWindow::SdlWindow(SdlWindowSystem& system, SDL_Window* window, DeviceScale scale, bool wayland)
+    : WindowCore(system), window_(window), id_(SDL_GetWindowID(window)), scale_(scale), wayland_(wayland) {
     lastSize_ = ClientSize();
 }
 
@@ -553,8 +646,8 @@ void SdlWindow::HandleWindowEvent(const SDL_WindowEvent& e) {
         Rect proposed = WindowRect();
         Send(WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<std::intptr_t>(&proposed));
         if (proposed.width() != size.x || proposed.height() != size.y)
-            SDL_SetWindowSize(window_, scale_.ToDevice(std::max(proposed.width(), 1)),
-                              scale_.ToDevice(std::max(proposed.height(), 1)));
+            SDL_SetWindowSize(window_, std::max(ToUnits(scale_.ToDevice(std::max(proposed.width(), 1))), 1),
+                              std::max(ToUnits(scale_.ToDevice(std::max(proposed.height(), 1))), 1));
         lastSize_ = ClientSize();
         const bool maximized = (SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED) != 0;
         QueueInput(WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
@@ -602,9 +695,12 @@ void SdlWindow::HandleWindowEvent(const SDL_WindowEvent& e) {
 
 void SdlWindow::HandleMouse(const SDL_Event& e) {
     const Point size = DeviceSize();
-    auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x < size.x && y < size.y; };
-    // The logical pixel under a device pixel.
-    auto logical = [&](int x, int y) { return MakePointLParam(scale_.ToLogical(x), scale_.ToLogical(y)); };
+    const int unit = Unit();
+    auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x * unit < size.x && y * unit < size.y; };
+    // The logical pixel under a point of SDL's.
+    auto logical = [&](int x, int y) {
+        return MakePointLParam(scale_.ToLogical(x * unit), scale_.ToLogical(y * unit));
+    };
     switch (e.type) {
     case SDL_MOUSEMOTION:
         if (hasCapture() || inside(e.motion.x, e.motion.y))
@@ -635,8 +731,8 @@ void SdlWindow::HandleMouse(const SDL_Event& e) {
         wheelRest_ -= static_cast<float>(delta);
         const Rect r = WindowRect();
         QueueInput(WM_MOUSEWHEEL, MakeWheelWParam(delta, ButtonFlags(SDL_GetMouseState(nullptr, nullptr))),
-                   MakePointLParam(r.left + scale_.ToLogical(e.wheel.mouseX),
-                                   r.top + scale_.ToLogical(e.wheel.mouseY)));
+                   MakePointLParam(r.left + scale_.ToLogical(e.wheel.mouseX * unit),
+                                   r.top + scale_.ToLogical(e.wheel.mouseY * unit)));
         break;
     }
     default:
