@@ -3,6 +3,7 @@
 // white text at 7:1 or more (list rows, headings, the text bars) and a three-pixel cyan focus ring with a
 // black line inside; the buttons keep their skin.
 
+#include "ChooserAndControlsWindow.h"
 #include "PlayPanelsSupport.h"
 #include "support/DesktopSupport.h"
 #include "ui/UiFixture.h"
@@ -16,6 +17,7 @@
 #include <map>
 
 using namespace uitest;
+using paneltest::ChooserAndControlsWindow;
 using paneltest::SkinImage;
 using namespace desktoptest;
 
@@ -67,32 +69,10 @@ TEST(ContrastDesktop, TextRowsAndTheFocusRingReachTheScreenInHighContrast) {
         owner.Create(system.get(), u"VantriContrast", u"Vantri contrast", nullptr, 40, 40, kWidth, kHeight));
     const MyPalette palette = HighContrastPalette();
     owner.context.palette = palette;
-    auto base = std::make_unique<MyWindowBase>();
-    base->backgroundColour = palette.background;
-    MyWindowBase* root = base.get();
-    owner.root = std::move(base);
-    root->Create(&owner.context, 0, 0, owner.clientWidth, owner.clientHeight);
-
-    MyAppContext app;
-    MySurface infoSkin;
-    ASSERT_TRUE(infoSkin.LoadSkin(&owner.backBuffer.dc, 106, system.get()));
-    auto chooser = std::make_unique<MyStationComboPanel>(&app, &infoSkin);
-    chooser->Create(&owner.context, 0, 0, kWidth, kHeight - 72);
-    MyStationComboPanel* stations = root->AddChild(std::move(chooser));
-    auto controls = std::make_unique<MyPlayControlPanel>(&owner.context, &app);
-    controls->Create(&owner.context, 0, kHeight - 72, kWidth, 72);
-    MyPlayControlPanel* play = root->AddChild(std::move(controls));
-
-    StationInfoData station(3);
-    station.name = u"Radio Contrast";
-    auto stream = std::make_unique<StreamInfoData>();
-    stream->stationId = 3;
-    stream->streamId = 30;
-    stream->startTime = 1700000000;
-    stream->text1 = u"Morning show";
-    station.StoreStream(std::move(stream));
-    stations->AddStation(&station);
-    stations->expandedStations.insert(3);
+    ChooserAndControlsWindow panels;
+    ASSERT_TRUE(panels.Build(owner, system.get(), kWidth, kHeight, palette.background, u"Radio Contrast"));
+    MyPlayControlPanel* play = panels.play;
+    MyWindowBase* root = panels.root;
     play->timeTextBar->SetTextBarText(u"1:23:45", true);
     // The keyboard's focus on the mute button, its ring shown.
     SetKeyboardFocus(&owner.context, play->muteButton);

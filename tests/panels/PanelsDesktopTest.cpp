@@ -2,8 +2,9 @@
 // what the display server shows is compared with the skins at the places the panels' layouts fix, and a
 // copy-link menu opens as a popup window of its own and closes again.
 
-#include "support/DesktopSupport.h"
+#include "ChooserAndControlsWindow.h"
 #include "PlayPanelsSupport.h"
+#include "support/DesktopSupport.h"
 #include "ui/UiFixture.h"
 
 #include "app/MyAppContext.h"
@@ -18,6 +19,7 @@
 #include <cstdlib>
 
 using namespace uitest;
+using paneltest::ChooserAndControlsWindow;
 using paneltest::SkinImage;
 using namespace desktoptest;
 
@@ -33,32 +35,10 @@ TEST(PanelsDesktop, BothPanelsReachTheScreenInTheirSkins) {
     TestOwner owner;
     ASSERT_TRUE(
         owner.Create(system.get(), u"VantriPanels", u"Vantri panels", nullptr, 30, 30, kWidth, kHeight));
-    auto base = std::make_unique<MyWindowBase>();
-    base->backgroundColour = 0xFFFFFF;
-    MyWindowBase* root = base.get();
-    owner.root = std::move(base);
-    root->Create(&owner.context, 0, 0, owner.clientWidth, owner.clientHeight);
-
-    MyAppContext app;
-    MySurface infoSkin;
-    ASSERT_TRUE(infoSkin.LoadSkin(&owner.backBuffer.dc, 106, system.get()));
-    auto chooser = std::make_unique<MyStationComboPanel>(&app, &infoSkin);
-    chooser->Create(&owner.context, 0, 0, kWidth, kHeight - 72);
-    MyStationComboPanel* stations = root->AddChild(std::move(chooser));
-    auto controls = std::make_unique<MyPlayControlPanel>(&owner.context, &app);
-    controls->Create(&owner.context, 0, kHeight - 72, kWidth, 72);
-    MyPlayControlPanel* play = root->AddChild(std::move(controls));
-
-    StationInfoData station(3);
-    station.name = u"Radio Ωmega — 日本語";
-    auto stream = std::make_unique<StreamInfoData>();
-    stream->stationId = 3;
-    stream->streamId = 30;
-    stream->startTime = 1700000000;
-    stream->text1 = u"Morning show";
-    station.StoreStream(std::move(stream));
-    stations->AddStation(&station);
-    stations->expandedStations.insert(3);
+    ChooserAndControlsWindow panels;
+    ASSERT_TRUE(panels.Build(owner, system.get(), kWidth, kHeight, 0xFFFFFF, u"Radio Ωmega — 日本語"));
+    MyPlayControlPanel* play = panels.play;
+    MyWindowBase* root = panels.root;
     play->playButtons[2]->lit = true;
     root->Redraw();
 
