@@ -96,15 +96,39 @@ TEST(ScaledProgram, TheWindowIsTheLogicalRectangleTimesTheScaleAndIsSavedLogical
     EXPECT_EQ(geometry["X"], 60);
     EXPECT_EQ(geometry["Y"], 80);
 
-    // The display resizes and moves it in device pixels; the settings keep logical pixels.
-    testsupport::RunTool({"xdotool", "windowsize", window, "1700", "1300"});
+    // The display resizes and moves it in device pixels; the settings keep logical pixels. A program still
+    // settling its window (slow under the sanitizers) may set its own size over the first request, so
+    // each is made again until the display shows it.
+    EXPECT_TRUE(testsupport::WaitFor(
+        [&, again = std::chrono::steady_clock::time_point()]() mutable {
+            std::map<std::string, int> now = Geometry(window);
+            if (now["WIDTH"] == 1700 && now["HEIGHT"] == 1300)
+                return true;
+            if (std::chrono::steady_clock::now() >= again) {
+                testsupport::RunTool({"xdotool", "windowsize", window, "1700", "1300"});
+                again = std::chrono::steady_clock::now() + 500ms;
+            }
+            return false;
+        },
+        10s));
     EXPECT_TRUE(testsupport::WaitFor(
         [&] {
             return saved() == MySettings::Rect{30, 40, 880, 690};
         },
         10s))
         << "saved " << saved().left << "," << saved().top << "," << saved().right << "," << saved().bottom;
-    testsupport::RunTool({"xdotool", "windowmove", window, "200", "100"});
+    EXPECT_TRUE(testsupport::WaitFor(
+        [&, again = std::chrono::steady_clock::time_point()]() mutable {
+            std::map<std::string, int> now = Geometry(window);
+            if (now["X"] == 200 && now["Y"] == 100)
+                return true;
+            if (std::chrono::steady_clock::now() >= again) {
+                testsupport::RunTool({"xdotool", "windowmove", window, "200", "100"});
+                again = std::chrono::steady_clock::now() + 500ms;
+            }
+            return false;
+        },
+        10s));
     EXPECT_TRUE(testsupport::WaitFor(
         [&] {
             return saved() == MySettings::Rect{100, 50, 950, 700};
